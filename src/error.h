@@ -1,0 +1,27 @@
+// error.h -- the one fatal error path and the console pause
+#ifndef TAVO_ERROR_H
+#define TAVO_ERROR_H
+
+#define ERROR_FILE   0  // a file cannot be opened or is malformed
+#define ERROR_MEMORY 1  // memory cannot be allocated
+#define ERROR_SIZE   2  // an image is too large for a texture
+#define ERROR_STACK  3  // the value stack ran over or under
+
+// Prints the fixed line for code (taken modulo 256), pauses, ends the
+// process with status -1.  Never returns.
+[[noreturn]] void error(unsigned int code);
+
+// The fixed message line of a code, line break included.
+const char *error_message(unsigned int code);
+
+// Waits for Enter, but only when standard input is a terminal, so that
+// scripts and tests never block.
+void error_pause(void);
+
+// A hook run by error() after the message instead of the pause and exit.
+// Fuzzing builds install one that throws, so that a refused input ends that
+// input only.  The hook must not return; if it does, the process still ends.
+typedef void (*ErrorHook)(unsigned char code);
+void error_setHook(ErrorHook hook);
+
+#endif

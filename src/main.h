@@ -1,0 +1,13 @@
+// main.h -- start-up, the window callbacks and the 20 ms tick
+#ifndef TAVO_MAIN_H
+#define TAVO_MAIN_H
+
+int main_run(int argc, char **argv);  // the program; main() only calls this
+void main_init(void);
+void main_render(void);
+void main_resize(int width, int height);
+void main_timer(int tick);
+void camera_left(void);
+void camera_right(void);
+
+#endif

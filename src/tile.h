@@ -1,0 +1,78 @@
+// tile.h -- the tile world: model, loading, definition file, drawing
+#ifndef TAVO_TILE_H
+#define TAVO_TILE_H
+
+#include <stddef.h>
+#include "entity.h"
+#include "image.h"
+
+// Face indices, the same everywhere
+#define TILE_BACK   0  // towards -z
+#define TILE_TOP    1  // +y
+#define TILE_RIGHT  2  // +x
+#define TILE_BOTTOM 3  // -y
+#define TILE_LEFT   4  // -x
+#define TILE_FRONT  5  // +z
+
+#define TILE_EMPTY 255  // a cell of this type is never drawn
+#define TILE_PATH  256  // size of the path fields
+
+struct TextureEntry {
+    char name[255];
+    unsigned char loaded;
+    Image image;
+    unsigned char translucent;
+};
+
+struct FaceOrientation {
+    unsigned char flipH, flipV, rotate;
+};
+
+struct CubeDef {
+    unsigned char crossed;
+    unsigned char checkered;
+    TextureEntry *faceTexture[6];
+    unsigned char shape;
+    unsigned char faceOn[6];
+    unsigned char doubleSided[6];
+    FaceOrientation orientation[6];
+    unsigned char shaded[6];
+};
+
+// The model, filled once by tile_load
+extern const unsigned char tile_opposites[6];
+extern unsigned short tile_width;   // cells along x
+extern unsigned short tile_depth;   // cells along z
+extern unsigned short tile_height;  // layers, cells along y
+extern unsigned char *tile_map;     // index (y * depth + z) * width + x
+extern float tile_size;             // 2.0, a cell along x and y
+extern float tile_sizeZ;            // 7.0, a cell along z
+extern CubeDef tile[256];
+extern TextureEntry *tile_tex;
+extern int tile_texCount;           // entries in tile_tex
+extern Image tile_dummy;
+extern Image tile_matrix;
+extern Image *tile_bg;
+extern float tile_uv[8];
+extern char tile_root[TILE_PATH];
+extern char tile_file[TILE_PATH];
+extern Entity tile_temp;
+extern char tempStr[TILE_PATH];
+extern unsigned char tile_optTexture, tile_optSmooth, tile_optAlpha;
+
+// The definition file named on the command line, or null for the chooser.
+extern const char *tile_argument;
+
+void tile_load(void);
+int tile_getWidth(void);
+int tile_getHeight(void);
+int tile_getDepth(void);
+
+void tile_setTexture(unsigned char type, unsigned char face, unsigned int x, unsigned int y, unsigned int z);
+void tile_quad(unsigned char reverse,
+               float x1, float y1, float z1, float x2, float y2, float z2,
+               float x3, float y3, float z3, float x4, float y4, float z4);
+void tile_plot(unsigned char type, unsigned int x, unsigned int y, unsigned int z);
+void tile_draw(float ex, float ey, float ez);
+
+#endif

@@ -1,0 +1,118 @@
+// test_support.cpp -- shared test helpers: a GL context, fatal-error checks, scratch worlds
+#include "test_support.h"
+
+#include <errno.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <GL/freeglut.h>
+
+#include "main.h"
+#include "pcx_encode.h"
+#include "error.h"
+
+bool test_glContext(void)
+{
+    static int state = 0;  // 0 untried, 1 ready, -1 unavailable
+    if (state == 0) {
+        const char *display = getenv("DISPLAY");
+        if (!display || !*display) {
+            state = -1;
+        } else {
+            int argc = 1;
+            char name[] = "tavo-test";
+            char *argv[] = {name, nullptr};
+            glutInit(&argc, argv);
+            glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+            glutInitWindowPosition(160, 208);
+            glutInitWindowSize(640, 480);
+            glutCreateWindow("Tavo v3.1");
+            glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_CONTINUE_EXECUTION);
+            main_resize(640, 480);
+            state = 1;
+        }
+    }
+    return state == 1;
+}
+
+void test_stdoutToStderr(void)
+{
+    fflush(stdout);
+    dup2(2, 1);
+}
+
+std::string test_errorPattern(unsigned code)
+{
+    std::string message = error_message(code);
+    std::string pattern;
+    for (char c : message) {
+        if (c == '\n')
+            continue;
+        if (strchr("\\^$.|?*+()[]{}", c))
+            pattern += '\\';
+        pattern += c;
+    }
+    return pattern;
+}
+
+std::string test_tempDir(void)
+{
+    const char *base = getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/tavo-test-XXXXXX";
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back('\0');
+    if (!mkdtemp(buf.data()))
+        return "/tmp";
+    return std::string(buf.data());
+}
+
+void test_makeDirs(const std::string &path)
+{
+    for (size_t i = 1; i <= path.size(); i++)
+        if (i == path.size() || path[i] == '/')
+            mkdir(path.substr(0, i).c_str(), 0755);
+}
+
+void test_writeText(const std::string &path, const std::string &text)
+{
+    size_t slash = path.rfind('/');
+    if (slash != std::string::npos)
+        test_makeDirs(path.substr(0, slash));
+    std::vector<unsigned char> bytes(text.begin(), text.end());
+    pcx_writeFile(path, bytes);
+}
+
+void test_writeSolidPcx(const std::string &path, unsigned width, unsigned height,
+                        unsigned char r, unsigned char g, unsigned char b)
+{
+    size_t slash = path.rfind('/');
+    if (slash != std::string::npos)
+        test_makeDirs(path.substr(0, slash));
+    std::vector<unsigned char> pixels((size_t)width * height, 1);
+    unsigned char palette[768] = {0};
+    palette[3] = r;
+    palette[4] = g;
+    palette[5] = b;
+    pcx_writeFile(path, pcx_encode8(width, height, pixels.data(), palette));
+}
+
+std::string test_makeWorld(const std::string &root, const std::string &name,
+                           const std::string &defText, unsigned width, unsigned depth,
+                           unsigned layers, const std::vector<unsigned char> &cells,
+                           unsigned across)
+{
+    test_makeDirs(root + "/DEF");
+    test_makeDirs(root + "/PCX/SYSTEM");
+    test_makeDirs(root + "/SYS/IMG");
+    test_makeDirs(root + "/SYS/CAM");
+    pcx_writeFile(root + "/PCX/" + name + ".pcx",
+                  pcx_encodeMap(width, depth, layers, cells.data(), across));
+    test_writeSolidPcx(root + "/PCX/SYSTEM/BASIC02.PCX", 8, 8, 200, 0, 200);
+    test_writeSolidPcx(root + "/SYS/IMG/matrix.pcx", 8, 8, 0, 160, 0);
+    std::string def = root + "/DEF/" + name + ".def";
+    test_writeText(def, defText);
+    return def;
+}

@@ -1,0 +1,45 @@
+// test_support.h -- shared test helpers: a GL context, fatal-error checks, scratch worlds
+#ifndef TAVO_TEST_SUPPORT_H
+#define TAVO_TEST_SUPPORT_H
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+// Opens (once per process) a 640 x 480 GLUT window titled "Tavo v3.1" and
+// makes its context current, with main_resize applied.  False when there
+// is no display.
+bool test_glContext(void);
+
+// Skips the test when no display is available.
+#define REQUIRE_GL() \
+    do { if (!test_glContext()) GTEST_SKIP() << "no display (run under xvfb-run)"; } while (0)
+
+// error() ends the process with status 255 after printing its line on
+// standard output; death tests only see standard error, so the child's
+// standard output is sent there.
+void test_stdoutToStderr(void);
+std::string test_errorPattern(unsigned code);
+#define EXPECT_ERROR_EXIT(statement, code)                                           \
+    EXPECT_EXIT({ test_stdoutToStderr(); statement; }, ::testing::ExitedWithCode(255), \
+                test_errorPattern(code))
+
+// A fresh empty folder under the system's temporary folder.
+std::string test_tempDir(void);
+void test_writeText(const std::string &path, const std::string &text);
+void test_makeDirs(const std::string &path);  // like mkdir -p
+
+// A world on disk: root/DEF/<name>.def, root/PCX/<name>.pcx (the map),
+// root/PCX/SYSTEM/BASIC02.PCX, root/SYS/IMG/matrix.pcx and root/SYS/CAM/.
+// cells are (y * depth + z) * width + x; returns the .def path.
+std::string test_makeWorld(const std::string &root, const std::string &name,
+                           const std::string &defText, unsigned width, unsigned depth,
+                           unsigned layers, const std::vector<unsigned char> &cells,
+                           unsigned across = 1);
+
+// A small 8-bit palette picture of one colour per pixel row stripe.
+void test_writeSolidPcx(const std::string &path, unsigned width, unsigned height,
+                        unsigned char r, unsigned char g, unsigned char b);
+
+#endif
