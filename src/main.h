@@ -10,4 +10,8 @@ void main_timer(int tick);
 void camera_left(void);
 void camera_right(void);
 
+// tavo --check WORLD.def: loads the world without a window and reports
+// what an author needs to know; returns the exit status (0 sound, 1 not).
+int main_check(const char *defPath);
+
 #endif

@@ -1,4 +1,4 @@
-// tile.cpp -- the tile world's model (placeholder loading and drawing)
+// tile.cpp -- the tile world's model: the grid, the tables, the pictures and the options
 #include "tile.h"
 
 #include <string.h>
@@ -22,20 +22,7 @@ char tempStr[TILE_PATH];
 unsigned char tile_optTexture, tile_optSmooth, tile_optAlpha;
 const char *tile_argument;
 
-void tile_load(void)
-{
-    memset(tile, 0, sizeof tile);
-    entity_set(&tile_temp, 0, 0, 0);
-    tile_temp.left.x = -1.0f;
-    tile_temp.forward.z = -1.0f;
-}
-
 int tile_getWidth(void) { return tile_width; }
 int tile_getHeight(void) { return tile_height; }
 int tile_getDepth(void) { return tile_depth; }
 
-void tile_setTexture(unsigned char, unsigned char, unsigned int, unsigned int, unsigned int) {}
-void tile_quad(unsigned char, float, float, float, float, float, float,
-               float, float, float, float, float, float) {}
-void tile_plot(unsigned char, unsigned int, unsigned int, unsigned int) {}
-void tile_draw(float, float, float) {}
