@@ -59,29 +59,8 @@ void main_timer(int tick)
     glutTimerFunc(20, main_timer, tick + 1);
 }
 
-int main_run(int argc, char **argv)
+void main_renderState(void)
 {
-    glutInit(&argc, argv);
-    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowPosition(160, 208);
-    glutInitWindowSize(640, 480);
-    glutCreateWindow("Tavo v3.1");
-    if (argc > 1)
-        tile_argument = argv[argc - 1];
-    main_init();
-
-    glutDisplayFunc(main_render);
-    glutReshapeFunc(main_resize);
-    glutMouseFunc(input_mouse);
-    glutMotionFunc(mouse_move);
-    glutPassiveMotionFunc(mouse_move);
-    glutKeyboardFunc(input_pressKey);
-    glutKeyboardUpFunc(input_releaseKey);
-    glutSpecialFunc(input_pressSKey);
-    glutSpecialUpFunc(input_releaseSKey);
-    glutTimerFunc(0, main_timer, 0);
-    glutSetCursor(GLUT_CURSOR_NONE);
-
     const GLfloat ambient[] = {0.019f, 0.019f, 0.019f, 0.0f};
     const GLfloat diffuse[] = {0.8f, 0.8f, 0.8f, 0.0f};
     const GLfloat position[] = {0.0f, 0.0f, 1.0f, 1.0f};
@@ -105,6 +84,32 @@ int main_run(int argc, char **argv)
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
     glAlphaFunc(GL_GREATER, 0.0f);
     glEnable(GL_ALPHA_TEST);
+}
+
+int main_run(int argc, char **argv)
+{
+    glutInit(&argc, argv);
+    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+    glutInitWindowPosition(160, 208);
+    glutInitWindowSize(640, 480);
+    glutCreateWindow("Tavo v3.1");
+    if (argc > 1)
+        tile_argument = argv[argc - 1];
+    main_init();
+
+    glutDisplayFunc(main_render);
+    glutReshapeFunc(main_resize);
+    glutMouseFunc(input_mouse);
+    glutMotionFunc(mouse_move);
+    glutPassiveMotionFunc(mouse_move);
+    glutKeyboardFunc(input_pressKey);
+    glutKeyboardUpFunc(input_releaseKey);
+    glutSpecialFunc(input_pressSKey);
+    glutSpecialUpFunc(input_releaseSKey);
+    glutTimerFunc(0, main_timer, 0);
+    glutSetCursor(GLUT_CURSOR_NONE);
+
+    main_renderState();
 
     glutMainLoop();
     printf("quit");

@@ -4,6 +4,8 @@
 
 int main_run(int argc, char **argv);  // the program; main() only calls this
 void main_init(void);
+// Light 1 and the fixed render state, set once after main_init.
+void main_renderState(void);
 void main_render(void);
 void main_resize(int width, int height);
 void main_timer(int tick);
