@@ -75,4 +75,15 @@ void tile_quad(unsigned char reverse,
 void tile_plot(unsigned char type, unsigned int x, unsigned int y, unsigned int z);
 void tile_draw(float ex, float ey, float ez);
 
+// ---- the drawn block (tile_draw.cpp) ----
+// The cells one frame draws around an eye position: columns x0..x1-1,
+// layers y0..y1-1, rows z0..z1-1, always inside a width x height x depth
+// grid (all empty when any side is 0).  Positions outside the world,
+// infinite or NaN (taken as the low end) clamp before conversion.
+struct TileBlock {
+    int x0, x1, y0, y1, z0, z1;
+};
+void tile_block(float ex, float ey, float ez, unsigned width, unsigned height, unsigned depth,
+                float size, float sizeZ, TileBlock *out);
+
 #endif
