@@ -1,6 +1,52 @@
-// camera.cpp -- placeholder, replaced by the view and overlay
+// camera.cpp -- the view from a pose and the switch to and from the 2D overlay
 #include "camera.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
 unsigned char camera_ortho;
-void camera_lookFrom(const Entity *) {}
-void camera_2D(void) {}
-void camera_3D(void) {}
+
+void camera_lookFrom(const Entity *e)
+{
+    const Vector &p = e->position, &f = e->forward, &u = e->up;
+    gluLookAt(p.x, p.y, p.z,
+              (double)(p.x + f.x), (double)(p.y + f.y), (double)(p.z + f.z),
+              u.x, u.y, u.z);
+}
+
+// Before the first reshape PW and PH are 0; a square overlay then stands in
+// for the 0/0 that would fill the projection with NaNs.
+static double camera_aspect(void)
+{
+    return PW > 0.0f && PH > 0.0f ? PW / PH : 1.0;
+}
+
+// The overlay's unit is the window height: x runs 0..PW/PH left to right,
+// y 0..1 top to bottom.  The 3D matrices are pushed, not rebuilt, so leaving
+// the overlay restores exactly what was in force.
+void camera_2D(void)
+{
+    if (camera_ortho)
+        return;
+    glDisable(GL_DEPTH_TEST);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0.0, camera_aspect(), 1.0, 0.0, -1.0, 1.0);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    camera_ortho = 1;
+}
+
+void camera_3D(void)
+{
+    if (!camera_ortho)
+        return;
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glEnable(GL_DEPTH_TEST);
+    camera_ortho = 0;
+}

@@ -45,5 +45,7 @@ void event_destroy(EventAction key);
 double event_getValue(EventAction key);
 void event_setValue(EventAction key, double v);
 void event_refresh(void);
+// Records in the list, those marked dead but not yet freed included.
+int event_count(void);
 
 #endif

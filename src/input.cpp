@@ -1,27 +1,146 @@
-// input.cpp -- placeholder, replaced by the input state
+// input.cpp -- key, lock and mouse state recorded by the window callbacks
 #include "input.h"
+
+#include <string.h>
+#include <GL/freeglut.h>
+#include <GL/glu.h>
+
 unsigned char input_button[INPUT_CODES];
 unsigned char input_mask[INPUT_CODES];
 unsigned char mouse_button[MOUSE_BUTTONS];
 int mouse_x, mouse_y;
 Vector mouse_vector;
-int input_specialCode(int) { return -1; }
-void input_pressKey(unsigned char, int, int) {}
-void input_releaseKey(unsigned char, int, int) {}
-void input_pressSKey(int, int, int) {}
-void input_releaseSKey(int, int, int) {}
-void input_mouse(int, int, int, int) {}
-void mouse_move(int, int) {}
-int input_check(unsigned short) { return 0; }
-void input_reset(unsigned short) {}
-void input_lock(unsigned short) {}
-void input_unlock(unsigned short) {}
-int input_getLock(unsigned short) { return 0; }
-void input_lockAll(void) {}
-void input_unlockAll(void) {}
-int mouse_check(unsigned char) { return 0; }
-void mouse_reset(unsigned char) {}
-int mouse_getX(void) { return 0; }
-int mouse_getY(void) { return 0; }
-Vector mouse_getVector(void) { return mouse_vector; }
-void mouse_origin(int, int) {}
+
+int input_specialCode(int key)
+{
+    // Checked before adding, so no key number can overflow the sum.
+    if (key < 0 || key > INPUT_CODES - 1 - 193)
+        return -1;
+    int code = key <= 12 ? key + 367 : key + 193;
+    return code < INPUT_CODES ? code : -1;
+}
+
+void input_pressKey(unsigned char key, int, int)
+{
+    input_button[key] = 1;
+}
+
+void input_releaseKey(unsigned char key, int, int)
+{
+    input_button[key] = 0;
+}
+
+void input_pressSKey(int key, int, int)
+{
+    int code = input_specialCode(key);
+    if (code >= 0)
+        input_button[code] = 1;
+}
+
+void input_releaseSKey(int key, int, int)
+{
+    int code = input_specialCode(key);
+    if (code >= 0)
+        input_button[code] = 0;
+}
+
+void input_mouse(int button, int state, int x, int y)
+{
+    mouse_move(x, y);  // the click's position is recorded before its flag
+    if (button >= 0 && button < MOUSE_BUTTONS)
+        mouse_button[button] = state == GLUT_DOWN ? 1 : 0;
+}
+
+void mouse_move(int x, int y)
+{
+    mouse_x = x;
+    mouse_y = y;
+
+    // Zeroed first: without a context or on a GL error nothing is written
+    // to them, and an unusable matrix must not reach gluUnProject unread.
+    GLdouble modelview[16] = {0}, projection[16] = {0};
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+
+    // GLUT's y grows downwards, OpenGL's upwards; the row is height - y.
+    float wx = (float)x;
+    float wy = (float)(viewport[3] - y);
+    GLfloat wz = 0.0f;
+    glReadPixels(x, (GLint)wy, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &wz);
+
+    GLdouble ox, oy, oz;
+    if (gluUnProject(wx, wy, wz, modelview, projection, viewport, &ox, &oy, &oz) == GL_TRUE)
+        vector_set(&mouse_vector, (float)ox, (float)oy, (float)oz);
+}
+
+// Codes beyond the table can never be pressed: they read as locked and up.
+int input_check(unsigned short code)
+{
+    return code < INPUT_CODES && input_button[code] && input_mask[code] ? 1 : 0;
+}
+
+void input_reset(unsigned short code)
+{
+    if (code < INPUT_CODES)
+        input_button[code] = 0;
+}
+
+void input_lock(unsigned short code)
+{
+    if (code < INPUT_CODES)
+        input_mask[code] = 0;
+}
+
+void input_unlock(unsigned short code)
+{
+    if (code < INPUT_CODES)
+        input_mask[code] = 1;
+}
+
+int input_getLock(unsigned short code)
+{
+    return code >= INPUT_CODES || !input_mask[code] ? 1 : 0;
+}
+
+void input_lockAll(void)
+{
+    memset(input_mask, 0, sizeof input_mask);
+}
+
+void input_unlockAll(void)
+{
+    memset(input_mask, 1, sizeof input_mask);
+}
+
+int mouse_check(unsigned char button)
+{
+    return button < MOUSE_BUTTONS ? mouse_button[button] : 0;
+}
+
+void mouse_reset(unsigned char button)
+{
+    if (button < MOUSE_BUTTONS)
+        mouse_button[button] = 0;
+}
+
+int mouse_getX(void)
+{
+    return mouse_x;
+}
+
+int mouse_getY(void)
+{
+    return mouse_y;
+}
+
+Vector mouse_getVector(void)
+{
+    return mouse_vector;
+}
+
+void mouse_origin(int x, int y)
+{
+    glutWarpPointer(x, y);
+}

@@ -1,5 +1,14 @@
-// texture.cpp -- placeholder, replaced by the texture render state
+// texture.cpp -- the process-wide texture render state and texture_set
 #include "texture.h"
+
+#include <GL/gl.h>
+
+#include "image.h"
+
+#ifndef GL_CLAMP_TO_EDGE
+#define GL_CLAMP_TO_EDGE 0x812F
+#endif
+
 unsigned char texture_billboarder;
 unsigned char texture_autoTransparency;
 unsigned char texture_enabled;
@@ -7,36 +16,105 @@ unsigned char texture_double;
 unsigned char texture_smoothed;
 unsigned char texture_transparency;
 unsigned char texture_softened;
-unsigned char texture_colorR, texture_colorG, texture_colorB, texture_colorA;
+unsigned char texture_colorR = 255, texture_colorG = 255, texture_colorB = 255;
+unsigned char texture_colorA = 255;
 unsigned char texture_transparencyR, texture_transparencyG, texture_transparencyB;
-void texture_autoTransparent(bool ) {}
-bool texture_getAutoTransparent(void) { return 0; }
-void texture_soften(bool ) {}
-bool texture_getSoften(void) { return 0; }
-void texture_enable(bool ) {}
-bool texture_getEnable(void) { return 0; }
-void texture_smooth(bool ) {}
-bool texture_getSmooth(void) { return 0; }
-void texture_doubleSided(bool ) {}
-bool texture_getDoubleSided(void) { return 0; }
-void texture_transparent(bool ) {}
-bool texture_getTransparent(void) { return 0; }
-void texture_color(unsigned char , unsigned char , unsigned char ) {}
-void texture_red(unsigned char ) {}
-unsigned char texture_getRed(void) { return 0; }
-void texture_green(unsigned char ) {}
-unsigned char texture_getGreen(void) { return 0; }
-void texture_blue(unsigned char ) {}
-unsigned char texture_getBlue(void) { return 0; }
-void texture_alpha(unsigned char ) {}
-unsigned char texture_getAlpha(void) { return 0; }
-void texture_transparentColor(unsigned char , unsigned char , unsigned char ) {}
-void texture_transparentRed(unsigned char ) {}
-unsigned char texture_getTransparentRed(void) { return 0; }
-void texture_transparentGreen(unsigned char ) {}
-unsigned char texture_getTransparentGreen(void) { return 0; }
-void texture_transparentBlue(unsigned char ) {}
-unsigned char texture_getTransparentBlue(void) { return 0; }
-void texture_billboard(bool ) {}
-bool texture_getBillboard(void) { return 0; }
-void texture_set(const Image *) {}
+
+void texture_autoTransparent(bool on) { texture_autoTransparency = on; }
+bool texture_getAutoTransparent(void) { return texture_autoTransparency; }
+void texture_soften(bool on) { texture_softened = on; }
+bool texture_getSoften(void) { return texture_softened; }
+void texture_smooth(bool on) { texture_smoothed = on; }
+bool texture_getSmooth(void) { return texture_smoothed; }
+void texture_transparent(bool on) { texture_transparency = on; }
+bool texture_getTransparent(void) { return texture_transparency; }
+
+void texture_enable(bool on)
+{
+    texture_enabled = on;
+    if (on)
+        glEnable(GL_TEXTURE_2D);
+    else
+        glDisable(GL_TEXTURE_2D);
+}
+
+bool texture_getEnable(void) { return texture_enabled; }
+
+void texture_doubleSided(bool on)
+{
+    texture_double = on;
+    if (on)
+        glDisable(GL_CULL_FACE);  // both sides of a face are drawn
+    else
+        glEnable(GL_CULL_FACE);
+}
+
+bool texture_getDoubleSided(void) { return texture_double; }
+
+// Opacity is left alone: only texture_alpha sets it.
+void texture_color(unsigned char r, unsigned char g, unsigned char b)
+{
+    texture_colorR = r;
+    texture_colorG = g;
+    texture_colorB = b;
+}
+
+void texture_red(unsigned char v) { texture_colorR = v; }
+unsigned char texture_getRed(void) { return texture_colorR; }
+void texture_green(unsigned char v) { texture_colorG = v; }
+unsigned char texture_getGreen(void) { return texture_colorG; }
+void texture_blue(unsigned char v) { texture_colorB = v; }
+unsigned char texture_getBlue(void) { return texture_colorB; }
+void texture_alpha(unsigned char v) { texture_colorA = v; }
+unsigned char texture_getAlpha(void) { return texture_colorA; }
+
+void texture_transparentColor(unsigned char r, unsigned char g, unsigned char b)
+{
+    texture_transparencyR = r;
+    texture_transparencyG = g;
+    texture_transparencyB = b;
+}
+
+void texture_transparentRed(unsigned char v) { texture_transparencyR = v; }
+unsigned char texture_getTransparentRed(void) { return texture_transparencyR; }
+void texture_transparentGreen(unsigned char v) { texture_transparencyG = v; }
+unsigned char texture_getTransparentGreen(void) { return texture_transparencyG; }
+void texture_transparentBlue(unsigned char v) { texture_transparencyB = v; }
+unsigned char texture_getTransparentBlue(void) { return texture_transparencyB; }
+
+// On: save the model-view matrix and drop its rotation and scale (the upper
+// left 3x3 becomes the identity), so what follows keeps its place relative
+// to the eye but faces it.  Off: restore the saved matrix.  Repeating the
+// current state does nothing, so pushes and pops always pair.
+void texture_billboard(bool on)
+{
+    if ((unsigned char)on == texture_billboarder)
+        return;
+    texture_billboarder = on;
+    if (!on) {
+        glPopMatrix();
+        return;
+    }
+    glPushMatrix();
+    GLfloat m[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    for (int column = 0; column < 3; column++)
+        for (int row = 0; row < 3; row++)
+            m[column * 4 + row] = column == row ? 1.0f : 0.0f;
+    glLoadMatrixf(m);
+}
+
+bool texture_getBillboard(void) { return texture_billboarder; }
+
+// A null image binds the default texture rather than reading through null.
+void texture_set(const Image *image)
+{
+    glColor4f(texture_colorR / 255.0f, texture_colorG / 255.0f,
+              texture_colorB / 255.0f, texture_colorA / 255.0f);
+    glBindTexture(GL_TEXTURE_2D, image ? image->textureId : 0);
+    GLint filter = texture_smoothed ? GL_LINEAR : GL_NEAREST;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+}
