@@ -1,8 +1,164 @@
-// image.cpp -- placeholder, replaced by the PCX reader and texture upload
+// image.cpp -- image records as OpenGL textures: loading, solid colours, upload, drawing
 #include "image.h"
-unsigned short image_powerOfTwo(unsigned short v) { while (v & (v - 1)) v++; return v; }
-void image_load(Image *, const char *) {}
-void image_create(Image *image, unsigned short w, unsigned short h, unsigned char, unsigned char, unsigned char)
-{ image->width = w; image->height = h; image->texWidth = image_powerOfTwo(w); image->texHeight = image_powerOfTwo(h); }
-void image_draw(const Image *, short, short, bool, bool) {}
-void image_destroy(Image *) {}
+
+#include <stdio.h>
+
+#include <exception>
+#include <memory>
+#include <utility>
+
+#include <GL/gl.h>
+
+#include "camera.h"
+#include "error.h"
+#include "texture.h"
+
+// No texture picture comes near this; it keeps a device or a runaway file
+// from eating all memory.
+static const size_t IMAGE_MAX_FILE = (size_t)1 << 30;
+
+struct ImageFileCloser {
+    void operator()(FILE *f) const { fclose(f); }
+};
+
+static int image_maxTextureSize(void)
+{
+    GLint size = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &size);
+    return size;
+}
+
+// Shared by pictures and solid colours; the texture stays bound.
+static void image_upload(Image *image, const unsigned char *texels, bool rgba)
+{
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glGenTextures(1, &image->textureId);
+    glBindTexture(GL_TEXTURE_2D, image->textureId);
+    GLint filter = texture_getSmooth() ? GL_LINEAR : GL_NEAREST;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+    GLenum format = rgba ? GL_RGBA : GL_RGB;
+    glTexImage2D(GL_TEXTURE_2D, 0, (GLint)format, image->texWidth, image->texHeight, 0, format,
+                 GL_UNSIGNED_BYTE, texels);
+}
+
+// Reads all of an open file; a read failure or an oversized file is a
+// file handling error.
+static void image_readAll(FILE *f, std::vector<unsigned char> &bytes)
+{
+    const size_t chunk = 65536;
+    try {
+        for (;;) {
+            size_t old = bytes.size();
+            bytes.resize(old + chunk);
+            size_t n = fread(bytes.data() + old, 1, chunk, f);
+            bytes.resize(old + n);
+            if (n < chunk)
+                break;
+            if (bytes.size() > IMAGE_MAX_FILE)
+                error(ERROR_FILE);
+        }
+    } catch (const std::bad_alloc &) {
+        error(ERROR_MEMORY);
+    }
+    if (ferror(f))
+        error(ERROR_FILE);
+}
+
+void image_load(Image *image, const char *path)
+{
+    std::unique_ptr<FILE, ImageFileCloser> file(fopen(path, "rb"));
+    if (!file) {
+        fputs("ERROR: File not found, replacing with dummy file\n", stdout);
+        fflush(stdout);
+        error_pause();
+        image_create(image, 4, 4, 0, 0, 255);
+        return;
+    }
+    std::vector<unsigned char> bytes;
+    image_readAll(file.get(), bytes);
+    file.reset();
+
+    ImageSettings settings;
+    settings.transparent = texture_getTransparent();
+    settings.autoTransparent = texture_getAutoTransparent();
+    settings.soften = texture_getSoften();
+    settings.transparentR = texture_getTransparentRed();
+    settings.transparentG = texture_getTransparentGreen();
+    settings.transparentB = texture_getTransparentBlue();
+    settings.maxTextureSize = image_maxTextureSize();
+
+    ImageTexels decoded;
+    image_decodePcx(bytes.data(), bytes.size(), &settings, &decoded);
+    // A true-colour picture's own transparent colour stays for later pictures.
+    if (decoded.tookColor)
+        texture_transparentColor(decoded.colorR, decoded.colorG, decoded.colorB);
+
+    image->width = decoded.width;
+    image->height = decoded.height;
+    image->texWidth = decoded.texWidth;
+    image->texHeight = decoded.texHeight;
+    image->hasAlpha = decoded.hasAlpha;
+    image_upload(image, decoded.texels.data(), decoded.hasAlpha != 0);
+}
+
+void image_create(Image *image, unsigned short width, unsigned short height,
+                  unsigned char r, unsigned char g, unsigned char b)
+{
+    image->width = width;
+    image->height = height;
+    image->texWidth = image_powerOfTwo(width);
+    image->texHeight = image_powerOfTwo(height);
+    if (image->texWidth < width || image->texHeight < height)
+        error(ERROR_SIZE);
+    int maxSize = image_maxTextureSize();
+    if (image->texWidth > maxSize || image->texHeight > maxSize)
+        error(ERROR_SIZE);
+    std::vector<unsigned char> texels;
+    try {
+        texels.resize((size_t)image->texWidth * image->texHeight * 3);
+    } catch (const std::exception &) {
+        error(ERROR_MEMORY);
+    }
+    // The whole texture, not just the picture, so a stretched texture shows
+    // the colour everywhere.
+    for (size_t i = 0; i < texels.size(); i += 3) {
+        texels[i] = r;
+        texels[i + 1] = g;
+        texels[i + 2] = b;
+    }
+    image_upload(image, texels.data(), false);
+}
+
+void image_draw(const Image *image, short x, short y, bool flipX, bool flipY)
+{
+    if (PH <= 0.0f)
+        return;  // no window height yet: nothing to draw in
+    camera_2D();
+    texture_set(image);
+    // Overlay units are window heights.
+    float left = x / PH, top = y / PH;
+    float right = left + image->width / PH, bottom = top + image->height / PH;
+    float s0 = 0.0f, s1 = image->texWidth ? (float)image->width / image->texWidth : 0.0f;
+    float t0 = 0.0f, t1 = image->texHeight ? (float)image->height / image->texHeight : 0.0f;
+    if (flipX)
+        std::swap(s0, s1);
+    if (flipY)
+        std::swap(t0, t1);
+    glBegin(GL_QUADS);
+    glTexCoord2f(s0, t0);
+    glVertex2f(left, top);
+    glTexCoord2f(s0, t1);
+    glVertex2f(left, bottom);
+    glTexCoord2f(s1, t1);
+    glVertex2f(right, bottom);
+    glTexCoord2f(s1, t0);
+    glVertex2f(right, top);
+    glEnd();
+    camera_3D();
+}
+
+void image_destroy(Image *image)
+{
+    glDeleteTextures(1, &image->textureId);
+}

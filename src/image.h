@@ -2,6 +2,10 @@
 #ifndef TAVO_IMAGE_H
 #define TAVO_IMAGE_H
 
+#include <stddef.h>
+
+#include <vector>
+
 struct Image {
     unsigned short width, height;       // the picture
     unsigned char hasAlpha;             // uploaded as RGBA
@@ -12,10 +16,61 @@ struct Image {
 // Smallest power of two >= v in 16 bits; 0 stays 0, above 32768 wraps to 0.
 unsigned short image_powerOfTwo(unsigned short v);
 
+// Reads a PCX file into image and uploads it.  A missing file gives a
+// message and a 4 x 4 blue stand-by picture; a malformed one ends the
+// process through error().
 void image_load(Image *image, const char *path);
+// A texture whose every texel is (r, g, b); hasAlpha is left as it is.
 void image_create(Image *image, unsigned short width, unsigned short height,
                   unsigned char r, unsigned char g, unsigned char b);
+// Draws image at one texel per window pixel, top-left corner at window
+// pixel (x, y), in the 2D overlay; the 3D projection is in force afterwards.
 void image_draw(const Image *image, short x, short y, bool flipX, bool flipY);
 void image_destroy(Image *image);
+
+// --- Decoding without a window ---------------------------------------------
+//
+// The PCX reader is split in two: image_decodePcx turns the bytes of a file
+// into a texel buffer and touches neither OpenGL nor the texture state, so
+// it can be tested and fuzzed alone; image_load feeds it the settings of
+// the texture state and uploads what it returns.
+
+// The texture state a picture is decoded under.
+struct ImageSettings {
+    unsigned char transparent;      // build an alpha channel
+    unsigned char autoTransparent;  // the top-left pixel gives the transparent colour
+    unsigned char soften;           // soften the alpha channel's edges (with transparent)
+    unsigned char transparentR, transparentG, transparentB;
+    int maxTextureSize;             // GL_MAX_TEXTURE_SIZE
+};
+
+// A decoded picture: texWidth x texHeight texels, rows from the top, RGB or
+// (hasAlpha) RGBA.  The picture is the top-left width x height texels; the
+// texels to its right and below copy the nearest picture texel, so linear
+// filtering shows no seam and a stretched texture shows no band.
+struct ImageTexels {
+    unsigned short width, height, texWidth, texHeight;
+    unsigned char hasAlpha;
+    std::vector<unsigned char> texels;
+    // A 3-plane picture that took its transparent colour from its top-left
+    // pixel reports it here, for the process-wide setting.
+    unsigned char tookColor;
+    unsigned char colorR, colorG, colorB;
+};
+
+// Decodes a whole PCX file held in data[0..size).  Refusals end the
+// process through error(): bad header bytes, planes, sizes or line length
+// with code 0, a padded size above maxTextureSize with code 2, no memory
+// with code 1.  Never reads outside data: bytes past its end read as 255.
+void image_decodePcx(const unsigned char *data, size_t size, const ImageSettings *in,
+                     ImageTexels *out);
+
+// Decodes one run-length scan line of planes x bytesPerLine bytes starting
+// at data[*pos], advancing *pos.  Of each plane it keeps the first `keep`
+// bytes (keep <= bytesPerLine) in row[plane * keep + x]; the rest of a line is
+// dropped, and a run never carries over into the next line.  Bytes past
+// the end of data read as 255.
+void image_decodeLine(const unsigned char *data, size_t size, size_t *pos, unsigned planes,
+                      unsigned bytesPerLine, unsigned keep, unsigned char *row);
 
 #endif
