@@ -1,18 +1,66 @@
-// main.cpp -- start-up, the window, the fixed render state and the frame
+// main.cpp -- start-up, the command line, the window, the fixed render state, the frame and the tick
 #include "main.h"
 
+#include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <GL/freeglut.h>
 #include <GL/glu.h>
 
 #include "camera.h"
+#include "event.h"
 #include "input.h"
 #include "texture.h"
 #include "tile.h"
 
 Entity camera;
 float PW, PH;
+
+// Key codes the tick reads: characters as GLUT delivers them, arrows as
+// their special-key codes.
+enum {
+    MAIN_KEY_ESCAPE = 27,
+    MAIN_KEY_SPACE = 32,
+    MAIN_KEY_SMOOTH = '1',
+    MAIN_KEY_ALPHA = '2',
+    MAIN_KEY_TEXTURE = '3',
+    MAIN_KEY_LEFT_TURN = 'q',
+    MAIN_KEY_RIGHT_TURN = 'e',
+    MAIN_ARROW_LEFT = 293,
+    MAIN_ARROW_UP = 294,
+    MAIN_ARROW_RIGHT = 295,
+    MAIN_ARROW_DOWN = 296,
+};
+
+#define MAIN_TURN_TYPE (EVENT_STEP | EVENT_U8)
+#define MAIN_TURN_STEPS 10.0
+#define MAIN_SAVE_EVERY 50
+
+static const char main_usageText[] =
+    "Usage: tavo [GLUT options] [WORLD.def]\n"
+    "       tavo --check WORLD.def\n"
+    "       tavo --help | --version\n"
+    "\n"
+    "Flies a camera through a world of cube tiles. With no world named, asks\n"
+    "for one. --check loads the world without a window and reports what is\n"
+    "wrong with it (exit status 0 when sound, 1 when not).\n"
+    "\n"
+    "Keys:\n"
+    "  Escape                            quit\n"
+    "  space bar (held)                  freeze the camera and free the pointer\n"
+    "  mouse motion                      fly forward/back (up/down motion) and strafe (left/right motion)\n"
+    "  left / right mouse button (held)  rise / sink along the view's up axis\n"
+    "  w / s                             rise / sink\n"
+    "  a / d, left / right arrow         strafe left / right\n"
+    "  up / down arrow                   fly forward / back\n"
+    "  q / e                             quarter turn left / right about the world's z axis\n"
+    "  1                                 smoothing on/off\n"
+    "  2                                 blending and alpha test on/off\n"
+    "  3                                 texturing on/off\n"
+    "\n"
+    "The camera pose is saved every second to the world's camera file, so the\n"
+    "next run starts where you left off.\n";
 
 void main_init(void)
 {
@@ -40,6 +88,7 @@ void main_resize(int width, int height)
 
 void main_render(void)
 {
+    // 255 clamps to 1.0: white, alpha 0
     glClearColor(255.0f, 255.0f, 255.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
@@ -48,15 +97,142 @@ void main_render(void)
     glutSwapBuffers();
 }
 
-void camera_left(void) {}
-void camera_right(void) {}
+// The two turn keys are locked together for exactly the length of a turn.
+static int main_turning(void)
+{
+    return input_getLock(MAIN_KEY_LEFT_TURN) && input_getLock(MAIN_KEY_RIGHT_TURN);
+}
+
+static void main_endTurn(EventAction key)
+{
+    if (event_getValue(key) == MAIN_TURN_STEPS) {
+        event_destroy(key);
+        input_unlock(MAIN_KEY_LEFT_TURN);
+        input_unlock(MAIN_KEY_RIGHT_TURN);
+    }
+}
+
+void camera_left(void)
+{
+    entity_rotateZ(&camera, 9.0f);
+    main_endTurn(camera_left);
+}
+
+void camera_right(void)
+{
+    entity_rotateZ(&camera, -9.0f);
+    main_endTurn(camera_right);
+}
+
+static void main_startTurn(unsigned short key, EventAction action)
+{
+    input_reset(key);
+    input_lock(MAIN_KEY_LEFT_TURN);
+    input_lock(MAIN_KEY_RIGHT_TURN);
+    event_create(action, MAIN_TURN_TYPE, 1, 0, 1, action);
+}
+
+// One press flips once: the press is consumed before the flip.
+static int main_optionPressed(unsigned short key)
+{
+    if (!input_check(key))
+        return 0;
+    input_reset(key);
+    return 1;
+}
+
+int main_saveCamera(void)
+{
+    if (!tile_file[0])
+        return 0;  // no world loaded, no camera file to keep
+    int n = snprintf(tempStr, sizeof tempStr, "%sSYS/CAM/%s", tile_root, tile_file);
+    if (n < 0 || (size_t)n >= sizeof tempStr)
+        return 0;  // a cut path would name some other file
+    return entity_writeFile(&camera, tempStr);
+}
+
+int main_nextTick(int tick)
+{
+    // Past INT_MAX the count starts again at a save tick beyond the
+    // mouse-look delay, so a run of any length behaves the same.
+    return tick < INT_MAX ? tick + 1 : MAIN_SAVE_EVERY;
+}
+
+// Steps the space bar skips: pointer, motion, turns and options.
+static void main_control(int tick)
+{
+    int cx = (int)(PW / 2.0f);
+    int cy = (int)(PH / 2.0f);
+    mouse_origin(cx, cy);
+
+    if (mouse_check(0))
+        entity_elevate(&camera, 1.0f);
+    if (mouse_check(2))
+        entity_elevate(&camera, -1.0f);
+
+    // The first ticks let the pointer settle at the centre.
+    if (tick > 10) {
+        entity_move(&camera, (float)(cy - mouse_getY()) * 0.1f);
+        entity_strafe(&camera, (float)(cx - mouse_getX()) * 0.1f);
+    }
+
+    if (input_check('w'))
+        entity_elevate(&camera, 1.0f);
+    if (input_check('s'))
+        entity_elevate(&camera, -1.0f);
+    if (input_check('a'))
+        entity_strafe(&camera, 1.0f);
+    if (input_check('d'))
+        entity_strafe(&camera, -1.0f);
+    if (input_check(MAIN_ARROW_UP))
+        entity_move(&camera, 1.0f);
+    if (input_check(MAIN_ARROW_DOWN))
+        entity_move(&camera, -1.0f);
+    if (input_check(MAIN_ARROW_LEFT))
+        entity_strafe(&camera, 1.0f);
+    if (input_check(MAIN_ARROW_RIGHT))
+        entity_strafe(&camera, -1.0f);
+
+    // 'q' locks 'e' before 'e' is read, so both at once turn left only.
+    if (input_check(MAIN_KEY_LEFT_TURN))
+        main_startTurn(MAIN_KEY_LEFT_TURN, camera_left);
+    if (input_check(MAIN_KEY_RIGHT_TURN))
+        main_startTurn(MAIN_KEY_RIGHT_TURN, camera_right);
+
+    if (main_optionPressed(MAIN_KEY_SMOOTH))
+        tile_optSmooth = !tile_optSmooth;
+    if (main_optionPressed(MAIN_KEY_ALPHA)) {
+        tile_optAlpha = !tile_optAlpha;
+        if (tile_optAlpha) {
+            glEnable(GL_BLEND);
+            glEnable(GL_ALPHA_TEST);
+        } else {
+            glDisable(GL_BLEND);
+            glDisable(GL_ALPHA_TEST);
+        }
+    }
+    if (main_optionPressed(MAIN_KEY_TEXTURE))
+        tile_optTexture = !tile_optTexture;
+}
 
 void main_timer(int tick)
 {
     glutPostRedisplay();
-    if (input_check(27))
-        exit(0);
-    glutTimerFunc(20, main_timer, tick + 1);
+    if (input_check(MAIN_KEY_ESCAPE))
+        exit(0);  // no final save: the file keeps the last periodic pose
+
+    // The space bar's press is left for later ticks to see.
+    if (!input_check(MAIN_KEY_SPACE))
+        main_control(tick);
+
+    // Never mid-turn, so the file only ever holds a squared-up pose.
+    if (tick % MAIN_SAVE_EVERY == 0 && !main_turning())
+        main_saveCamera();
+
+    // Re-armed before the events advance, so a turn's work does not
+    // delay the next tick.
+    glutTimerFunc(20, main_timer, main_nextTick(tick));
+    event_refresh();
 }
 
 void main_renderState(void)
@@ -86,13 +262,47 @@ void main_renderState(void)
     glEnable(GL_ALPHA_TEST);
 }
 
+void main_usage(FILE *out)
+{
+    fputs(main_usageText, out);
+}
+
+int main_options(int argc, char **argv)
+{
+    for (int i = 1; i < argc; i++) {
+        const char *arg = argv[i];
+        if (strncmp(arg, "--", 2) != 0)
+            continue;  // GLUT's options and the world are for later
+        if (strcmp(arg, "--help") == 0) {
+            main_usage(stdout);
+            return 0;
+        }
+        if (strcmp(arg, "--version") == 0) {
+            puts("Tavo v3.1");
+            return 0;
+        }
+        if (strcmp(arg, "--check") == 0 && i + 2 == argc)
+            return main_check(argv[i + 1]);
+        main_usage(stderr);
+        return 2;
+    }
+    return -1;
+}
+
 int main_run(int argc, char **argv)
 {
+    // Before glutInit, so that these work without a display.
+    int status = main_options(argc, argv);
+    if (status >= 0)
+        return status;
+
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
     glutInitWindowPosition(160, 208);
     glutInitWindowSize(640, 480);
     glutCreateWindow("Tavo v3.1");
+    // The window manager's close button ends the run as Escape does.
+    glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_EXIT);
     if (argc > 1)
         tile_argument = argv[argc - 1];
     main_init();
