@@ -1,0 +1,390 @@
+// test_image_pcx.cpp -- PCX decoding into texel buffers, without a window
+#include <fcntl.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "error.h"
+#include "image.h"
+#include "pcx_encode.h"
+#include "test_support.h"
+
+namespace {
+
+ImageSettings settings(bool transparent = false, bool autoTransparent = false, bool soften = false)
+{
+    ImageSettings s = {};
+    s.transparent = transparent;
+    s.autoTransparent = autoTransparent;
+    s.soften = soften;
+    s.maxTextureSize = 4096;
+    return s;
+}
+
+ImageTexels decode(const std::vector<unsigned char> &file, const ImageSettings &s = settings())
+{
+    ImageTexels t;
+    image_decodePcx(file.data(), file.size(), &s, &t);
+    return t;
+}
+
+// The shared writer's header followed by hand-made pixel data.
+std::vector<unsigned char> rawPcx(unsigned width, unsigned height, unsigned planes,
+                                  unsigned bytesPerLine, const std::vector<unsigned char> &data)
+{
+    std::vector<unsigned char> pixels((size_t)width * height, 0);
+    std::vector<unsigned char> file = pcx_encode8(width, height, pixels.data(), nullptr, bytesPerLine);
+    file.resize(128);
+    file[65] = (unsigned char)planes;
+    file.insert(file.end(), data.begin(), data.end());
+    return file;
+}
+
+void setWord(std::vector<unsigned char> &file, size_t at, unsigned v)
+{
+    file[at] = v & 0xFF;
+    file[at + 1] = (v >> 8) & 0xFF;
+}
+
+std::vector<unsigned char> rgbAt(const ImageTexels &t, unsigned x, unsigned y)
+{
+    size_t n = t.hasAlpha ? 4 : 3;
+    const unsigned char *p = &t.texels[((size_t)y * t.texWidth + x) * n];
+    return std::vector<unsigned char>(p, p + 3);
+}
+
+unsigned alphaAt(const ImageTexels &t, unsigned x, unsigned y)
+{
+    return t.texels[((size_t)y * t.texWidth + x) * 4 + 3];
+}
+
+std::vector<unsigned char> grey(unsigned char v) { return {v, v, v}; }
+
+std::string dataPath(const std::string &name)
+{
+    return std::string(TAVO_SOURCE_DIR) + "/tests/data/pcx/" + name;
+}
+
+// A binary PPM with maxval 255: width, height and the RGB triples.
+bool readPpm(const std::string &path, unsigned *width, unsigned *height,
+             std::vector<unsigned char> &rgb)
+{
+    std::vector<unsigned char> bytes;
+    if (!pcx_readFile(path, bytes))
+        return false;
+    std::string head(bytes.begin(), bytes.begin() + std::min<size_t>(bytes.size(), 64));
+    unsigned maxval = 0;
+    int used = 0;
+    if (sscanf(head.c_str(), "P6 %u %u %u%n", width, height, &maxval, &used) != 3 || maxval != 255)
+        return false;
+    size_t start = (size_t)used + 1, n = (size_t)*width * *height * 3;
+    if (bytes.size() < start + n)
+        return false;
+    rgb.assign(bytes.begin() + start, bytes.begin() + start + n);
+    return true;
+}
+
+}  // namespace
+
+TEST(ImagePcx, PowerOfTwoRoundsUpInSixteenBits)
+{
+    EXPECT_EQ(image_powerOfTwo(0), 0);
+    EXPECT_EQ(image_powerOfTwo(1), 1);
+    EXPECT_EQ(image_powerOfTwo(33), 64);
+    EXPECT_EQ(image_powerOfTwo(64), 64);
+    EXPECT_EQ(image_powerOfTwo(32768), 32768);
+    EXPECT_EQ(image_powerOfTwo(32769), 0);
+}
+
+TEST(ImagePcxDeathTest, HeaderAndSizeRefusals)
+{
+    std::vector<unsigned char> pixels(4 * 3, 1);
+    const std::vector<unsigned char> good = pcx_encode8(4, 3, pixels.data(), nullptr);
+    ASSERT_EQ(decode(good).width, 4);
+
+    std::vector<unsigned char> f = good;
+    f[1] = 3;  // version 3
+    EXPECT_ERROR_EXIT(decode(f), ERROR_FILE);
+    f = good;
+    f[65] = 2;
+    EXPECT_ERROR_EXIT(decode(f), ERROR_FILE);
+    f = good;
+    setWord(f, 4, 1);  // xmin 1, xmax 0: width wraps to 0
+    setWord(f, 8, 0);
+    EXPECT_ERROR_EXIT(decode(f), ERROR_FILE);
+    f = good;
+    setWord(f, 8, 32768);  // width 32769
+    setWord(f, 66, 32770);
+    EXPECT_ERROR_EXIT(decode(f), ERROR_FILE);
+    f = good;
+    setWord(f, 66, 0);  // a line of no bytes
+    EXPECT_ERROR_EXIT(decode(f), ERROR_FILE);
+    f = good;
+    setWord(f, 66, 3);  // a line shorter than the picture
+    EXPECT_ERROR_EXIT(decode(f), ERROR_FILE);
+    EXPECT_ERROR_EXIT(decode(std::vector<unsigned char>()), ERROR_FILE);
+    EXPECT_ERROR_EXIT(decode(std::vector<unsigned char>(good.begin(), good.begin() + 4)), ERROR_FILE);
+
+    // The padded size against the driver's limit: 64 fits a limit of 64, 65 pads to 128.
+    ImageSettings s = settings();
+    s.maxTextureSize = 64;
+    std::vector<unsigned char> wide(65, 1);
+    EXPECT_EQ(decode(pcx_encode8(64, 1, wide.data(), nullptr), s).texWidth, 64);
+    EXPECT_ERROR_EXIT(decode(pcx_encode8(65, 1, wide.data(), nullptr), s), ERROR_SIZE);
+    EXPECT_ERROR_EXIT(decode(pcx_encode8(1, 65, wide.data(), nullptr), s), ERROR_SIZE);
+}
+
+TEST(ImagePcx, SizesComeFromTheWindowAndPad)
+{
+    std::vector<unsigned char> pixels(100 * 50, 9);
+    std::vector<unsigned char> f = pcx_encode8(100, 50, pixels.data(), nullptr);
+    setWord(f, 4, 10);  // the same picture window moved right and down
+    setWord(f, 8, 109);
+    setWord(f, 6, 7);
+    setWord(f, 10, 56);
+    ImageTexels t = decode(f);
+    EXPECT_EQ(t.width, 100);
+    EXPECT_EQ(t.height, 50);
+    EXPECT_EQ(t.texWidth, 128);
+    EXPECT_EQ(t.texHeight, 64);
+    EXPECT_EQ(t.hasAlpha, 0);
+    EXPECT_EQ(t.texels.size(), 128u * 64 * 3);
+
+    setWord(f, 4, 65535);  // xmax - xmin + 1 wraps: 1 - 65535 + 1 = 3
+    setWord(f, 8, 1);
+    EXPECT_EQ(decode(f).width, 3);
+}
+
+TEST(ImagePcx, RunLengthDecoding)
+{
+    // No palette block, so every index shows as its grey.
+    std::vector<unsigned char> f = rawPcx(8, 3, 1, 8, {
+        0xC5, 0x03,  // five 3s
+        0xC0, 0x09,  // a run of none
+        0x01, 0x02,
+        0xC3, 0x04,  // three 4s, cut to one at the line's end
+        0xFF, 0x07,  // 63 7s, cut to the 8 of the line
+        0x05,        // then the file ends: the rest reads 255
+    });
+    ImageTexels t = decode(f);
+    const unsigned char row0[8] = {3, 3, 3, 3, 3, 1, 2, 4};
+    for (unsigned x = 0; x < 8; x++) {
+        EXPECT_EQ(rgbAt(t, x, 0), grey(row0[x])) << x;
+        EXPECT_EQ(rgbAt(t, x, 1), grey(7)) << x;
+        EXPECT_EQ(rgbAt(t, x, 2), grey(x == 0 ? 5 : 255)) << x;
+    }
+    // The padded last row copies the picture's bottom row.
+    EXPECT_EQ(t.texHeight, 4);
+    for (unsigned x = 0; x < 8; x++)
+        EXPECT_EQ(rgbAt(t, x, 3), rgbAt(t, x, 2));
+
+    // A run of 63 literal bytes whose value has its top bits set.
+    t = decode(rawPcx(63, 1, 1, 63, {0xFF, 0xC7}));
+    EXPECT_EQ(rgbAt(t, 0, 0), grey(0xC7));
+    EXPECT_EQ(rgbAt(t, 62, 0), grey(0xC7));
+}
+
+TEST(ImagePcx, PaddedLinesAndEdgeReplication)
+{
+    // 5 wide, 8 bytes a line: the three padding bytes never show, and the
+    // texels right of the picture copy its last column.
+    std::vector<unsigned char> f = rawPcx(5, 2, 1, 8, {
+        10, 11, 12, 13, 14, 90, 91, 92,
+        20, 21, 22, 23, 24, 93, 94, 95,
+    });
+    ImageTexels t = decode(f);
+    ASSERT_EQ(t.texWidth, 8);
+    for (unsigned x = 0; x < 8; x++) {
+        EXPECT_EQ(rgbAt(t, x, 0), grey(x < 5 ? 10 + x : 14));
+        EXPECT_EQ(rgbAt(t, x, 1), grey(x < 5 ? 20 + x : 24));
+    }
+
+    // Lines far longer than the texture row (1 wide, 1000 bytes a line):
+    // the rest of each line is dropped, nothing is written past the buffer.
+    std::vector<unsigned char> data;
+    for (int row = 0; row < 3; row++) {
+        data.push_back((unsigned char)(40 + row));
+        for (int i = 0; i < 999; i += 37)
+            data.insert(data.end(), {(unsigned char)(0xC0 | std::min(37, 999 - i)), 0x66});
+    }
+    t = decode(rawPcx(1, 3, 1, 1000, data));
+    ASSERT_EQ(t.texWidth, 1);
+    EXPECT_EQ(rgbAt(t, 0, 0), grey(40));
+    EXPECT_EQ(rgbAt(t, 0, 1), grey(41));
+    EXPECT_EQ(rgbAt(t, 0, 2), grey(42));
+}
+
+TEST(ImagePcx, ThreePlanesTakeEachPlaneFromItsPartOfTheLine)
+{
+    // 3 wide, 4 bytes a plane: red 0..2, green 4..6, blue 8..10; the
+    // padding bytes 3, 7, 11 hold values that must not show.
+    std::vector<unsigned char> f = rawPcx(3, 1, 3, 4, {
+        1, 2, 3, 99, 4, 5, 6, 99, 7, 8, 9, 99,
+    });
+    ImageTexels t = decode(f);
+    EXPECT_EQ(rgbAt(t, 0, 0), (std::vector<unsigned char>{1, 4, 7}));
+    EXPECT_EQ(rgbAt(t, 1, 0), (std::vector<unsigned char>{2, 5, 8}));
+    EXPECT_EQ(rgbAt(t, 2, 0), (std::vector<unsigned char>{3, 6, 9}));
+    EXPECT_EQ(rgbAt(t, 3, 0), rgbAt(t, 2, 0));
+
+    // A run crossing from one plane into the next stays within the line.
+    t = decode(rawPcx(2, 2, 3, 2, {0xC3, 10, 0xC3, 20, 0xC9, 30}));
+    EXPECT_EQ(rgbAt(t, 0, 0), (std::vector<unsigned char>{10, 10, 20}));
+    EXPECT_EQ(rgbAt(t, 1, 0), (std::vector<unsigned char>{10, 20, 20}));
+    EXPECT_EQ(rgbAt(t, 0, 1), (std::vector<unsigned char>{30, 30, 30}));
+}
+
+TEST(ImagePcx, PaletteAndTransparencyByIndex)
+{
+    unsigned char palette[768] = {};
+    for (int i = 1; i < 256; i++)
+        if (i != 7)
+            palette[3 * i] = (unsigned char)i, palette[3 * i + 2] = 200;
+    // entries 0 and 7 are both black
+    const unsigned char pixels[4] = {7, 0, 3, 7};
+    std::vector<unsigned char> f = pcx_encode8(4, 1, pixels, palette);
+
+    ImageTexels t = decode(f);
+    EXPECT_EQ(rgbAt(t, 2, 0), (std::vector<unsigned char>{3, 0, 200}));
+    EXPECT_EQ(rgbAt(t, 0, 0), grey(0));
+
+    // Black is transparent: only its lowest index, 0.
+    t = decode(f, settings(true));
+    EXPECT_EQ(t.hasAlpha, 1);
+    EXPECT_EQ(t.texels.size(), 4u * 1 * 4);
+    EXPECT_EQ(alphaAt(t, 0, 0), 255u);
+    EXPECT_EQ(alphaAt(t, 1, 0), 0u);
+    EXPECT_EQ(alphaAt(t, 2, 0), 255u);
+    EXPECT_EQ(alphaAt(t, 3, 0), 255u);
+
+    // Automatic: the top-left pixel's index, 7, and not 0 of the same colour.
+    t = decode(f, settings(true, true));
+    EXPECT_EQ(alphaAt(t, 0, 0), 0u);
+    EXPECT_EQ(alphaAt(t, 1, 0), 255u);
+    EXPECT_EQ(alphaAt(t, 3, 0), 0u);
+    EXPECT_EQ(t.tookColor, 0);
+
+    // Without the marker 12 the palette block is not one: greys.
+    f[f.size() - 769] = 11;
+    EXPECT_EQ(rgbAt(decode(f), 2, 0), grey(3));
+}
+
+TEST(ImagePcx, ThreePlaneTransparencyByColour)
+{
+    const unsigned char rgb[4 * 3] = {9, 8, 7, 1, 2, 3, 9, 8, 7, 0, 0, 0};
+    std::vector<unsigned char> f = pcx_encode24(4, 1, rgb);
+
+    ImageTexels t = decode(f, settings(true));  // black
+    EXPECT_EQ(alphaAt(t, 0, 0), 255u);
+    EXPECT_EQ(alphaAt(t, 3, 0), 0u);
+    EXPECT_EQ(t.tookColor, 0);
+
+    t = decode(f, settings(true, true));
+    EXPECT_EQ(t.tookColor, 1);
+    EXPECT_EQ((std::vector<unsigned char>{t.colorR, t.colorG, t.colorB}),
+              (std::vector<unsigned char>{9, 8, 7}));
+    EXPECT_EQ(alphaAt(t, 0, 0), 0u);
+    EXPECT_EQ(alphaAt(t, 1, 0), 255u);
+    EXPECT_EQ(alphaAt(t, 2, 0), 0u);
+    EXPECT_EQ(alphaAt(t, 3, 0), 255u);
+}
+
+TEST(ImagePcx, Softening)
+{
+    // A 3 x 3 block of index 1 in a 5 x 5 picture of index 0 (black, transparent).
+    std::vector<unsigned char> pixels(25, 0);
+    for (int y = 1; y <= 3; y++)
+        for (int x = 1; x <= 3; x++)
+            pixels[y * 5 + x] = 1;
+    std::vector<unsigned char> f = pcx_encode8(5, 5, pixels.data(), nullptr);
+    ImageTexels t = decode(f, settings(true, false, true));
+    const unsigned expected[5][5] = {
+        {0, 0, 0, 0, 0},
+        {0, 95, 159, 95, 0},
+        {0, 159, 255, 159, 0},
+        {0, 95, 159, 95, 0},
+        {0, 0, 0, 0, 0},
+    };
+    for (unsigned y = 0; y < 5; y++)
+        for (unsigned x = 0; x < 5; x++)
+            EXPECT_EQ(alphaAt(t, x, y), expected[y][x]) << x << "," << y;
+
+    // Softening needs transparency; and a lone texel stays opaque.
+    EXPECT_EQ(decode(f, settings(false, false, true)).hasAlpha, 0);
+    const unsigned char one = 1;
+    EXPECT_EQ(alphaAt(decode(pcx_encode8(1, 1, &one, nullptr), settings(true, false, true)), 0, 0), 255u);
+}
+
+TEST(ImagePcx, MatchesAnotherProgramsDecoding)
+{
+    for (const char *name : {"rose8", "rose24", "odd8", "odd24"}) {
+        SCOPED_TRACE(name);
+        std::vector<unsigned char> file, expected;
+        unsigned width = 0, height = 0;
+        ASSERT_TRUE(pcx_readFile(dataPath(std::string(name) + ".pcx"), file));
+        ASSERT_TRUE(readPpm(dataPath(std::string(name) + ".ppm"), &width, &height, expected));
+        ImageTexels t = decode(file);
+        ASSERT_EQ(t.width, width);
+        ASSERT_EQ(t.height, height);
+        size_t mismatches = 0;
+        for (unsigned y = 0; y < height; y++)
+            for (unsigned x = 0; x < width; x++)
+                if (rgbAt(t, x, y) != std::vector<unsigned char>(&expected[(y * width + x) * 3],
+                                                                 &expected[(y * width + x) * 3] + 3))
+                    mismatches++;
+        EXPECT_EQ(mismatches, 0u);
+    }
+}
+
+namespace {
+struct Refused {};
+void throwRefusal(unsigned char) { throw Refused(); }
+}  // namespace
+
+// Truncated and scrambled files either decode or are refused; under the
+// sanitizers this also shows that nothing is read or written out of bounds.
+TEST(ImagePcx, DamagedFilesAreDecodedOrRefused)
+{
+    std::vector<unsigned char> rose, odd;
+    ASSERT_TRUE(pcx_readFile(dataPath("rose8.pcx"), rose));
+    ASSERT_TRUE(pcx_readFile(dataPath("odd24.pcx"), odd));
+    ImageSettings s = settings(true, true, true);
+    s.maxTextureSize = 256;
+
+    fflush(stdout);
+    int savedStdout = dup(1);
+    int devNull = open("/dev/null", O_WRONLY);
+    dup2(devNull, 1);  // refusals print their line
+    error_setHook(throwRefusal);
+    unsigned decoded = 0, refused = 0;
+    auto attempt = [&](const std::vector<unsigned char> &f) {
+        try {
+            ImageTexels t = decode(f, s);
+            EXPECT_EQ(t.texels.size(), (size_t)t.texWidth * t.texHeight * 4);
+            decoded++;
+        } catch (const Refused &) {
+            refused++;
+        }
+    };
+    for (size_t n = 0; n <= odd.size(); n++)
+        attempt(std::vector<unsigned char>(odd.begin(), odd.begin() + n));
+    unsigned seed = 12345;
+    for (int round = 0; round < 400; round++) {
+        std::vector<unsigned char> f = round % 2 ? rose : odd;
+        for (int k = 0; k < 1 + round % 6; k++) {
+            seed = seed * 1103515245u + 12345u;
+            size_t at = (seed >> 8) % (round % 3 ? f.size() : 128);
+            f[at] = (unsigned char)(seed >> 20);
+        }
+        attempt(f);
+    }
+    error_setHook(nullptr);
+    fflush(stdout);
+    dup2(savedStdout, 1);
+    close(savedStdout);
+    close(devNull);
+    EXPECT_GT(decoded, 0u);
+    EXPECT_GT(refused, 0u);
+}
