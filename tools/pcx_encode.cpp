@@ -2,6 +2,7 @@
 #include "pcx_encode.h"
 
 #include <stdio.h>
+#include <sys/stat.h>
 
 static void pcx_header(std::vector<unsigned char> &out, unsigned width, unsigned height,
                        unsigned planes, unsigned bytesPerLine)
@@ -90,6 +91,14 @@ bool pcx_writeFile(const std::string &path, const std::vector<unsigned char> &by
         return false;
     bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     return fclose(f) == 0 && ok;
+}
+
+bool pcx_writeFileDirs(const std::string &path, const std::vector<unsigned char> &bytes)
+{
+    for (size_t i = 1; i < path.size(); i++)
+        if (path[i] == '/')
+            mkdir(path.substr(0, i).c_str(), 0755);  // existing folders just fail
+    return pcx_writeFile(path, bytes);
 }
 
 bool pcx_readFile(const std::string &path, std::vector<unsigned char> &bytes)

@@ -32,6 +32,8 @@ std::vector<unsigned char> pcx_encodeMap(unsigned width, unsigned depth, unsigne
 
 // Writes bytes to path; false when the file cannot be written.
 bool pcx_writeFile(const std::string &path, const std::vector<unsigned char> &bytes);
+// The same, first making the folders of path that do not exist yet.
+bool pcx_writeFileDirs(const std::string &path, const std::vector<unsigned char> &bytes);
 // Reads a whole file; false when it cannot be read.
 bool pcx_readFile(const std::string &path, std::vector<unsigned char> &bytes);
 
