@@ -3,6 +3,8 @@
 #define TAVO_TILE_H
 
 #include <stddef.h>
+#include <string>
+#include <vector>
 #include "entity.h"
 #include "image.h"
 
@@ -67,6 +69,60 @@ void tile_load(void);
 int tile_getWidth(void);
 int tile_getHeight(void);
 int tile_getDepth(void);
+
+// ---------------------------------------------------------------- loading
+
+#define TILE_FILE_MAX (256u << 20)  // larger world files are refused
+
+// From the chosen .def path: the root (the folder above the file's folder,
+// with a trailing '/'), the map picture's path and the camera file's name.
+// 0 when a path composed from them would not fit a TILE_PATH field, or
+// when defPath holds no '/'.
+int tile_derivePaths(const char *defPath, char root[TILE_PATH], char map[TILE_PATH],
+                     char file[TILE_PATH]);
+
+// The path as written when it exists; otherwise each component that does
+// not exist is looked up ignoring case, so that worlds made on
+// case-insensitive file systems load.  Components found in neither
+// spelling are kept as written.
+std::string tile_resolvePath(const std::string &path);
+
+// Reads a whole file (at most TILE_FILE_MAX bytes); 0 when it cannot be
+// opened, read, or is larger.
+int tile_readFile(const char *path, std::vector<unsigned char> &out);
+
+// The layered grid of a map picture.
+struct TileMap {
+    unsigned short width, depth, height;
+    unsigned short across;             // blocks side by side in the picture
+    std::vector<unsigned char> cells;  // (y * depth + z) * width + x
+};
+
+// Decodes the framed 8-bit map picture; 0 when the picture is refused
+// (not an 8-bit one-plane run-length PCX, a frame measuring 0, a line
+// length of 0 or below the width, more layers than 16 bits hold).
+// error(1) when memory runs out.
+int tile_decodeMap(const unsigned char *data, size_t size, TileMap *out);
+// Installs a grid in tile_width, tile_depth, tile_height and tile_map.
+void tile_setMap(const TileMap *map);
+
+// How the definition file's pictures are made; any pointer may be null.
+// unknownTexture hears of a face (type = cube record, face 0..5) or a
+// background (type = face = -1) naming a texture no block declares.
+struct TileDefHooks {
+    void *ctx;
+    void (*loadPicture)(void *ctx, Image *image, const char *path);
+    void (*createColor)(void *ctx, Image *image, unsigned short w, unsigned short h,
+                        unsigned char r, unsigned char g, unsigned char b);
+    void (*unknownTexture)(void *ctx, int type, int face, const char *name);
+};
+
+// Reads the definition file's bytes into tile_tex, tile_texCount, tile_bg
+// and tile, printing its console lines; texture paths are built on root.
+void tile_readDef(const unsigned char *data, size_t size, const char *root,
+                  const TileDefHooks *hooks);
+
+// ---------------------------------------------------------------- drawing
 
 void tile_setTexture(unsigned char type, unsigned char face, unsigned int x, unsigned int y, unsigned int z);
 void tile_quad(unsigned char reverse,

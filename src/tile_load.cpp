@@ -1,13 +1,412 @@
-// tile_load.cpp -- placeholder world loading
+// tile_load.cpp -- loading a world: choosing the .def, its paths, the system pictures, the camera file and the map picture
 #include "tile.h"
 
+#include <dirent.h>
+#include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <new>
+
+#include "error.h"
+
+// ---------------------------------------------------------------- paths
+
+// Fits a TILE_PATH field with its terminating NUL.
+static bool tile_fits(const std::string &path)
+{
+    return path.size() < TILE_PATH;
+}
+
+int tile_derivePaths(const char *defPath, char root[TILE_PATH], char map[TILE_PATH],
+                     char file[TILE_PATH])
+{
+    const char *slash = strrchr(defPath, '/');
+    if (!slash)
+        return 0;
+    // Cut at the last '/', then just after the one that is now last.  The
+    // folder above the top folder is the top folder itself.
+    std::string folder(defPath, (size_t)(slash - defPath));
+    size_t up = folder.rfind('/');
+    std::string rootPath = up == std::string::npos ? (defPath[0] == '/' ? "/" : "")
+                                                   : folder.substr(0, up + 1);
+    std::string stem(slash + 1);
+    size_t dot = stem.rfind('.');
+    if (dot != std::string::npos)
+        stem.erase(dot);
+    std::string mapPath = rootPath + "PCX/" + stem + ".pcx";
+    std::string camFile = stem + ".cam";
+    if (!tile_fits(mapPath) || !tile_fits(rootPath + "SYS/CAM/" + camFile) ||
+        !tile_fits(rootPath + "PCX/SYSTEM/BASIC02.PCX") || !tile_fits(rootPath + "SYS/IMG/matrix.pcx"))
+        return 0;
+    memcpy(root, rootPath.c_str(), rootPath.size() + 1);
+    memcpy(map, mapPath.c_str(), mapPath.size() + 1);
+    memcpy(file, camFile.c_str(), camFile.size() + 1);
+    return 1;
+}
+
+static bool tile_exists(const std::string &path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+std::string tile_resolvePath(const std::string &path)
+{
+    if (path.empty() || tile_exists(path))
+        return path;
+    std::string out;
+    size_t i = 0;
+    if (path[0] == '/') {
+        out = "/";
+        i = 1;
+    }
+    for (;;) {
+        size_t end = path.find('/', i);
+        bool last = end == std::string::npos;
+        if (last)
+            end = path.size();
+        std::string part = path.substr(i, end - i);
+        if (!part.empty() && part != "." && part != ".." && !tile_exists(out + part)) {
+            // Of several spellings that differ only in case, the first in
+            // byte order, so the choice does not hang on the directory's order.
+            std::string found;
+            if (DIR *dir = opendir(out.empty() ? "." : out.c_str())) {
+                while (struct dirent *e = readdir(dir))
+                    if (strcasecmp(e->d_name, part.c_str()) == 0 &&
+                        (found.empty() || strcmp(e->d_name, found.c_str()) < 0))
+                        found = e->d_name;
+                closedir(dir);
+            }
+            if (found.empty())
+                return out + path.substr(i);
+            part = found;
+        }
+        out += part;
+        if (last)
+            return out;
+        out += '/';
+        i = end + 1;
+    }
+}
+
+int tile_readFile(const char *path, std::vector<unsigned char> &out)
+{
+    out.clear();
+    FILE *f = fopen(path, "rb");
+    if (!f)
+        return 0;
+    unsigned char buf[65536];
+    size_t n;
+    bool ok = true;
+    while (ok && (n = fread(buf, 1, sizeof buf, f)) > 0) {
+        if (out.size() + n > TILE_FILE_MAX)
+            ok = false;
+        else
+            out.insert(out.end(), buf, buf + n);
+    }
+    if (ferror(f))
+        ok = false;
+    fclose(f);
+    if (!ok)
+        out.clear();
+    return ok;
+}
+
+// ---------------------------------------------------------------- the map picture
+
+static unsigned tile_u16(const unsigned char *p)
+{
+    return p[0] | (unsigned)p[1] << 8;
+}
+
+int tile_decodeMap(const unsigned char *data, size_t size, TileMap *out)
+{
+    // Shorter than the header: either a header byte is missing or no pixel
+    // follows, which measures a frame of 0 and is refused all the same.
+    if (size < 128 || data[0] != 10 || data[1] != 5 || data[2] != 1 || data[3] != 8 ||
+        data[65] != 1)
+        return 0;
+    unsigned w = (unsigned short)(tile_u16(data + 8) - tile_u16(data + 4) + 1);
+    unsigned h = (unsigned short)(tile_u16(data + 10) - tile_u16(data + 6) + 1);
+    unsigned bpl = tile_u16(data + 66);
+    if (w == 0 || h == 0 || bpl == 0 || bpl < w)
+        return 0;
+
+    // Rows are decoded until the data ends; past it every pixel reads as
+    // 255, which is what the rows never decoded stand for.  So the buffer
+    // grows with the file rather than with the size the header claims.
+    std::vector<unsigned char> pixels;
+    size_t rows = 0, pos = 128;
+    try {
+        while (rows < h && pos < size) {
+            pixels.resize((rows + 1) * w, 255);
+            unsigned char *line = &pixels[rows * w];
+            rows++;
+            unsigned count = 0;
+            while (count < bpl && pos < size) {
+                unsigned run = 1, value = data[pos++];
+                if ((value & 0xC0) == 0xC0) {
+                    run = value & 0x3F;
+                    value = pos < size ? data[pos++] : 255;
+                }
+                // A run that would cross the line's end stops there.
+                if (run > bpl - count)
+                    run = bpl - count;
+                for (unsigned i = 0; i < run; i++, count++)
+                    if (count < w)
+                        line[count] = (unsigned char)value;
+            }
+        }
+    } catch (const std::bad_alloc &) {
+        error(ERROR_MEMORY);
+    }
+    auto pixel = [&](size_t row, size_t col) -> unsigned char {
+        return row < rows ? pixels[row * w + col] : 255;
+    };
+
+    unsigned width = 0, depth = 0;
+    while (1 + width < w && pixel(0, 1 + width) == 5)
+        width++;
+    while (1 + depth < rows && pixel(1 + depth, 0) == 5)
+        depth++;
+    if (width == 0 || depth == 0)
+        return 0;
+    unsigned across = w / (width + 2), bands = h / (depth + 2);
+    unsigned long layers = (unsigned long)across * bands;
+    if (layers > 0xFFFF)
+        return 0;
+
+    out->width = (unsigned short)width;
+    out->depth = (unsigned short)depth;
+    out->height = (unsigned short)layers;
+    out->across = (unsigned short)across;
+    size_t layerSize = (size_t)width * depth;
+    try {
+        out->cells.assign(layerSize * layers, 255);
+    } catch (const std::bad_alloc &) {
+        error(ERROR_MEMORY);
+    }
+    for (size_t band = 0; band < bands; band++)
+        for (size_t z = 0; z < depth; z++) {
+            size_t row = band * (depth + 2) + 1 + z;
+            if (row >= rows)
+                break;  // the grid already holds 255 there
+            for (size_t b = 0; b < across; b++)
+                memcpy(&out->cells[(band * across + b) * layerSize + z * width],
+                       &pixels[row * w + b * (width + 2) + 1], width);
+        }
+    return 1;
+}
+
+void tile_setMap(const TileMap *grid)
+{
+    size_t size = grid->cells.size();
+    unsigned char *map = (unsigned char *)malloc(size ? size : 1);
+    if (!map)
+        error(ERROR_MEMORY);
+    if (size)
+        memcpy(map, grid->cells.data(), size);
+    free(tile_map);
+    tile_width = grid->width;
+    tile_depth = grid->depth;
+    tile_height = grid->height;
+    tile_map = map;
+}
+
+// ---------------------------------------------------------------- choosing the file
+
+static bool tile_isFile(const char *path)
+{
+    struct stat st;
+    if (stat(path, &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    FILE *f = fopen(path, "rb");
+    if (!f)
+        return false;
+    fclose(f);
+    return true;
+}
+
+static bool tile_isDefName(const std::string &path)
+{
+    return path.size() >= 4 && strcasecmp(path.c_str() + path.size() - 4, ".def") == 0;
+}
+
+static bool tile_hasDialog(void)
+{
+    const char *display = getenv("DISPLAY");
+    const char *dirs = getenv("PATH");
+    if (!display || !*display || !dirs)
+        return false;
+    std::string list(dirs);
+    size_t start = 0;
+    for (;;) {
+        size_t end = list.find(':', start);
+        std::string dir = list.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (access(((dir.empty() ? "." : dir) + "/zenity").c_str(), X_OK) == 0)
+            return true;
+        if (end == std::string::npos)
+            return false;
+        start = end + 1;
+    }
+}
+
+static void tile_chomp(std::string &line)
+{
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.pop_back();
+}
+
+// The dialog's choice, empty when cancelled.  *broken is set when the
+// dialog could not run at all, so the caller falls back to the console
+// instead of starting it again and again.
+static std::string tile_dialog(bool *broken)
+{
+    std::string path;
+    FILE *p = popen("zenity --file-selection --file-filter='DEF | *.def' 2>/dev/null", "r");
+    if (!p) {
+        *broken = true;
+        return path;
+    }
+    int c;
+    while ((c = fgetc(p)) != EOF)
+        path += (char)c;
+    int status = pclose(p);
+    // 0 chosen, 1 cancelled; anything else means no dialog was shown.
+    *broken = status == -1 || !WIFEXITED(status) || WEXITSTATUS(status) > 1;
+    tile_chomp(path);
+    return path;
+}
+
+static std::string tile_prompt(void)
+{
+    fputs("Definition file (*.def): ", stdout);
+    fflush(stdout);
+    std::string line;
+    int c;
+    while ((c = getchar()) != EOF && c != '\n')
+        line += (char)c;
+    if (c == EOF && line.empty()) {
+        // Nobody is left to answer: asking again would never end.
+        puts("\nERROR: No world file was chosen");
+        error(ERROR_FILE);
+    }
+    tile_chomp(line);
+    return line;
+}
+
+static std::string tile_choose(void)
+{
+    if (tile_argument) {
+        if (!tile_isFile(tile_argument)) {
+            printf("ERROR: Cannot open world file %s\n", tile_argument);
+            error(ERROR_FILE);
+        }
+        return tile_argument;
+    }
+    bool dialog = tile_hasDialog();
+    for (;;) {
+        std::string path;
+        if (dialog) {
+            bool broken = false;
+            path = tile_dialog(&broken);
+            if (broken) {
+                dialog = false;
+                continue;
+            }
+        } else {
+            path = tile_prompt();
+        }
+        if (path.empty())
+            continue;
+        if (tile_isDefName(path) && tile_isFile(path.c_str()))
+            return path;
+        printf("Not a world file: %s\n", path.c_str());
+    }
+}
+
+// The folders resolved, the file's own name kept (it may be a link into
+// another world's folder), so that relative and dotted paths give the
+// right root.
+static std::string tile_absolute(const std::string &path)
+{
+    size_t slash = path.rfind('/');
+    std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (char *real = realpath(dir.c_str(), nullptr)) {
+        std::string full(real);
+        free(real);
+        if (full.empty() || full.back() != '/')
+            full += '/';
+        return full + base;
+    }
+    if (path[0] == '/')
+        return path;
+    std::string full;
+    if (char *cwd = getcwd(nullptr, 0)) {
+        full = cwd;
+        free(cwd);
+    }
+    return full + "/" + path;
+}
+
+// ---------------------------------------------------------------- loading
+
+static void tile_loadPicture(void *, Image *image, const char *path)
+{
+    image_load(image, tile_resolvePath(path).c_str());
+}
+
+static void tile_createColor(void *, Image *image, unsigned short w, unsigned short h,
+                             unsigned char r, unsigned char g, unsigned char b)
+{
+    image_create(image, w, h, r, g, b);
+}
+
+static void tile_loadSystemPicture(Image *image, const char *name)
+{
+    std::string path = std::string(tile_root) + name;
+    printf("TEXTURE:%s\n", path.c_str());
+    image_load(image, tile_resolvePath(path).c_str());
+}
 
 void tile_load(void)
 {
     memset(tile, 0, sizeof tile);
+    std::string def = tile_absolute(tile_choose());
+
+    char root[TILE_PATH], map[TILE_PATH], file[TILE_PATH];
+    if (!tile_derivePaths(def.c_str(), root, map, file)) {
+        printf("ERROR: Path too long: %s\n", def.c_str());
+        error(ERROR_FILE);
+    }
+    memcpy(tile_root, root, sizeof root);
+    tile_loadSystemPicture(&tile_dummy, "PCX/SYSTEM/BASIC02.PCX");
+    tile_loadSystemPicture(&tile_matrix, "SYS/IMG/matrix.pcx");
+
     entity_set(&tile_temp, 0, 0, 0);
     tile_temp.left.x = -1.0f;
     tile_temp.forward.z = -1.0f;
-}
+    memcpy(tile_file, file, sizeof file);
+    // A missing camera file keeps the default pose.
+    entity_readFile(&tile_temp, tile_resolvePath(std::string(tile_root) + "SYS/CAM/" + tile_file).c_str());
 
+    std::vector<unsigned char> bytes;
+    if (!tile_readFile(tile_resolvePath(map).c_str(), bytes))
+        error(ERROR_FILE);
+    TileMap grid;
+    if (!tile_decodeMap(bytes.data(), bytes.size(), &grid))
+        error(ERROR_FILE);
+    tile_setMap(&grid);
+    grid.cells = std::vector<unsigned char>();
+
+    if (!tile_readFile(tile_resolvePath(def).c_str(), bytes))
+        error(ERROR_FILE);
+    TileDefHooks hooks = {nullptr, tile_loadPicture, tile_createColor, nullptr};
+    tile_readDef(bytes.data(), bytes.size(), tile_root, &hooks);
+    fflush(stdout);
+}

@@ -1,0 +1,380 @@
+// tile_def.cpp -- the definition file: texture, background and cube blocks read in four passes
+#include "tile.h"
+
+#include <limits.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <string>
+
+#include "error.h"
+#include "texture.h"
+
+#define TILE_WORD 255  // longest word kept; the rest of a longer word is consumed
+
+struct TileDefReader {
+    const unsigned char *data;
+    size_t size, pos;
+};
+
+static int tile_defGet(TileDefReader *r)
+{
+    return r->pos < r->size ? r->data[r->pos++] : EOF;
+}
+
+static int tile_defPeek(const TileDefReader *r)
+{
+    return r->pos < r->size ? r->data[r->pos] : EOF;
+}
+
+static bool tile_isSpace(int c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+// A blank within a line; the line feed ends the line instead.
+static bool tile_isBlank(int c)
+{
+    return tile_isSpace(c) && c != '\n';
+}
+
+// A keyword attempt restarts after the character that broke it, so
+// NNEW_CUBE holds no keyword: the second N breaks the first attempt and is
+// not tried as a first letter.
+static bool tile_defScan(TileDefReader *r, const char *keyword)
+{
+    for (;;) {
+        if (r->pos >= r->size)
+            return false;
+        if (tile_defGet(r) != keyword[0])
+            continue;
+        size_t i = 1;
+        while (keyword[i] && tile_defGet(r) == (unsigned char)keyword[i])
+            i++;
+        if (!keyword[i])
+            return true;
+    }
+}
+
+// One word after any white space, lines included; empty at the end of the file.
+static std::string tile_defWord(TileDefReader *r)
+{
+    while (tile_isSpace(tile_defPeek(r)))
+        r->pos++;
+    std::string word;
+    int c;
+    while ((c = tile_defPeek(r)) != EOF && !tile_isSpace(c)) {
+        if (word.size() < TILE_WORD)
+            word += (char)c;
+        r->pos++;
+    }
+    return word;
+}
+
+// Up to and including the line feed; false at the end of the file.
+static bool tile_defSkipLine(TileDefReader *r)
+{
+    int c;
+    while ((c = tile_defGet(r)) != EOF)
+        if (c == '\n')
+            return true;
+    return false;
+}
+
+// A decimal integer at s, sign allowed, saturating at the int range.
+// Returns the characters used (0 when there is no number).
+static size_t tile_defNumber(const char *s, int *out)
+{
+    size_t i = 0;
+    bool negative = false;
+    if (s[i] == '+' || s[i] == '-')
+        negative = s[i++] == '-';
+    size_t digits = i;
+    long long v = 0;
+    while (s[i] >= '0' && s[i] <= '9') {
+        if (v <= INT_MAX)
+            v = v * 10 + (s[i] - '0');
+        i++;
+    }
+    if (i == digits) {
+        *out = 0;
+        return 0;
+    }
+    if (negative)
+        v = -v;
+    *out = v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : (int)v;
+    return i;
+}
+
+// The value's leading number, 0 when it does not start with one.
+static int tile_defValue(const std::string &value)
+{
+    int n;
+    tile_defNumber(value.c_str(), &n);
+    return n;
+}
+
+static bool tile_contains(const std::string &value, const char *word)
+{
+    return value.find(word) != std::string::npos;
+}
+
+// "Color(r,g,b)" and nothing else.
+static bool tile_defColor(const std::string &value, int rgb[3])
+{
+    const char *s = value.c_str();
+    if (strncmp(s, "Color(", 6) != 0)
+        return false;
+    s += 6;
+    for (int i = 0; i < 3; i++) {
+        size_t used = tile_defNumber(s, &rgb[i]);
+        if (!used)
+            return false;
+        s += used;
+        if (*s++ != (i < 2 ? ',' : ')'))
+            return false;
+    }
+    return *s == '\0';
+}
+
+// A block's name: its word without the first and last characters (the quotes).
+static std::string tile_defName(TileDefReader *r)
+{
+    std::string word = tile_defWord(r);
+    return word.size() < 2 ? std::string() : word.substr(1, word.size() - 2);
+}
+
+// Reads the next entry of a block.  Returns 0 when the block ended at its
+// "}", -1 at the end of the file, 1 with key and value set, 2 for a line
+// that holds no entry.
+static int tile_defEntry(TileDefReader *r, int *key, std::string *value)
+{
+    std::string label = tile_defWord(r);
+    if (label.empty())
+        return -1;
+    if (label == "}")
+        return 0;
+    while (tile_isBlank(tile_defPeek(r)))
+        r->pos++;
+    // The key runs up to the comma; it must stand on the label's line.
+    char number[TILE_WORD + 1];
+    size_t n = 0;
+    int c;
+    while ((c = tile_defPeek(r)) != EOF && !tile_isSpace(c) && c != ',' && n < TILE_WORD) {
+        number[n++] = (char)c;
+        r->pos++;
+    }
+    number[n] = '\0';
+    if (n == 0 || tile_defNumber(number, key) != n || tile_defPeek(r) != ',')
+        return tile_defSkipLine(r) ? 2 : -1;
+    r->pos++;
+    while (tile_isBlank(tile_defPeek(r)))
+        r->pos++;
+    if (tile_isSpace(tile_defPeek(r)) || tile_defPeek(r) == EOF)
+        return tile_defSkipLine(r) ? 2 : -1;
+    *value = tile_defWord(r);
+    if ((*value)[0] == '"')
+        *value = value->size() < 2 ? std::string() : value->substr(1, value->size() - 2);
+    return 1;
+}
+
+// Skips to the block's "{"; false at the end of the file.
+static bool tile_defOpen(TileDefReader *r)
+{
+    int c;
+    while ((c = tile_defGet(r)) != EOF)
+        if (c == '{')
+            return true;
+    return false;
+}
+
+// After an applied entry the rest of its line is ignored; -1 at the end of
+// the file, 1 otherwise.
+static int tile_defNext(TileDefReader *r)
+{
+    return tile_defSkipLine(r) ? 1 : -1;
+}
+
+// The first entry whose name is value, or -1.
+static int tile_defFind(const char *value)
+{
+    for (int i = 0; i < tile_texCount; i++)
+        if (strcmp(tile_tex[i].name, value) == 0)
+            return i;
+    return -1;
+}
+
+static const char *const tile_faceWords[6] = {"BACK", "TOP", "RIGHT", "BOTTOM", "LEFT", "FRONT"};
+
+// A whole texture block into entry; false when the file ended inside it.
+static bool tile_defTexture(TileDefReader *r, TextureEntry *entry, const char *root,
+                            const TileDefHooks *hooks)
+{
+    std::string name = tile_defName(r);
+    memcpy(entry->name, name.c_str(), name.size() + 1);  // at most 253 characters
+    texture_transparent(0);
+    texture_autoTransparent(0);
+    int status = tile_defOpen(r) ? 2 : -1;
+    while (status > 0) {
+        int key = 0;
+        std::string value;
+        status = tile_defEntry(r, &key, &value);
+        if (status != 1)
+            continue;
+        if (key == 2) {
+            int n = tile_defValue(value);
+            if (tile_contains(value, "Transparent") || (n & 0x2)) {
+                texture_transparent(1);
+                texture_autoTransparent(1);
+            }
+            if (!tile_contains(value, "Transparent") && (n & 0x10))
+                entry->translucent = 1;
+        } else if (key == 8) {
+            for (char &c : value)
+                if (c == ':')
+                    c = '/';
+            std::string path = std::string(root) + "PCX/" + value + ".pcx";
+            if (path.size() >= TILE_PATH) {
+                printf("ERROR: Path too long: %s\n", path.c_str());
+                error(ERROR_FILE);
+            }
+            printf("TEXTURE:%s\n", path.c_str());
+            if (hooks->loadPicture)
+                hooks->loadPicture(hooks->ctx, &entry->image, path.c_str());
+            entry->loaded = 1;
+        } else if (key == 17 && !entry->loaded) {
+            int rgb[3];
+            if (tile_defColor(value, rgb)) {
+                if (hooks->createColor)
+                    hooks->createColor(hooks->ctx, &entry->image, 32, 32, (unsigned char)rgb[0],
+                                       (unsigned char)rgb[1], (unsigned char)rgb[2]);
+                entry->loaded = 1;
+            }
+        }
+        status = tile_defNext(r);
+    }
+    // Every entry that was read gets a picture, even one cut by the end of
+    // the file, so that drawing never meets an empty one.
+    if (!entry->loaded && hooks->createColor)
+        hooks->createColor(hooks->ctx, &entry->image, 32, 32, 255, 255, 0);
+    return status == 0;
+}
+
+static void tile_defMorva(TileDefReader *r, const TileDefHooks *hooks)
+{
+    int status = tile_defOpen(r) ? 2 : -1;
+    while (status > 0) {
+        int key = 0;
+        std::string value;
+        status = tile_defEntry(r, &key, &value);
+        if (status != 1)
+            continue;
+        if (key == 2) {
+            int i = tile_defFind(value.c_str());
+            if (i >= 0)
+                tile_bg = &tile_tex[i].image;
+            else if (hooks->unknownTexture)
+                hooks->unknownTexture(hooks->ctx, -1, -1, value.c_str());
+        }
+        status = tile_defNext(r);
+    }
+}
+
+static void tile_defCube(TileDefReader *r, int type, const TileDefHooks *hooks)
+{
+    CubeDef *cube = &tile[type];
+    int status = tile_defOpen(r) ? 2 : -1;
+    while (status > 0) {
+        int key = 0;
+        std::string value;
+        status = tile_defEntry(r, &key, &value);
+        if (status != 1)
+            continue;
+        int n = tile_defValue(value);
+        if (key == 1) {
+            if (tile_contains(value, "NRW_Chkrs"))
+                cube->checkered = 1;
+        } else if (key == 2) {
+            if (n == 3)
+                cube->crossed = 1;
+        } else if (key >= 3 && key <= 8) {
+            int face = key - 3;
+            cube->faceOn[face] = 1;
+            int i = tile_defFind(value.c_str());
+            if (i >= 0)
+                cube->faceTexture[face] = &tile_tex[i];
+            else if (hooks->unknownTexture)
+                hooks->unknownTexture(hooks->ctx, type, face, value.c_str());
+        } else if (key == 15) {
+            cube->shape = (unsigned char)(n & 0xFF);
+        } else if (key == 20) {
+            for (int f = 0; f < 6; f++)
+                if (tile_contains(value, tile_faceWords[f]) || (n & (1 << f)))
+                    cube->doubleSided[f] = 1;
+        } else if (key == 21) {
+            for (int f = 0; f < 6; f++)
+                if (tile_contains(value, tile_faceWords[f]))
+                    cube->faceOn[f] = 0;
+        } else if (key >= 29 && key <= 34) {
+            int f = key - 29;
+            FaceOrientation *o = &cube->orientation[f];
+            if (tile_contains(value, "FlipH") || (n & 0x100))
+                o->flipH = 1;
+            if (tile_contains(value, "FlipV") || (n & 0x200))
+                o->flipV = 1;
+            if (tile_contains(value, "Rotate") || (n & 0x4000))
+                o->rotate = 1;
+            if ((n & 0x30000) == 0x20000)
+                cube->shaded[f] = 1;
+        }
+        status = tile_defNext(r);
+    }
+}
+
+void tile_readDef(const unsigned char *data, size_t size, const char *root,
+                  const TileDefHooks *hooks)
+{
+    static const TileDefHooks none = {nullptr, nullptr, nullptr, nullptr};
+    if (!hooks)
+        hooks = &none;
+    // The tables start afresh; the faces of the old records point into the
+    // old texture table.
+    memset(tile, 0, sizeof tile);
+    tile_bg = nullptr;
+    free(tile_tex);
+    tile_tex = nullptr;
+    tile_texCount = 0;
+
+    TileDefReader r = {data, size, 0};
+    int count = 0;
+    while (tile_defScan(&r, "NEW_TEXTURE"))
+        count++;
+
+    // Zero-filled, as the entries no block reaches must stay empty.  The
+    // table is the global at once: the background and the faces point into it.
+    if (count) {
+        tile_tex = (TextureEntry *)calloc((size_t)count, sizeof(TextureEntry));
+        if (!tile_tex)
+            error(ERROR_MEMORY);
+    }
+    tile_texCount = count;
+
+    // The end of the file inside a block ends that pass only; each pass
+    // starts again from the top.
+    r.pos = 0;
+    for (int t = 0; t < count && tile_defScan(&r, "NEW_TEXTURE"); t++)
+        if (!tile_defTexture(&r, &tile_tex[t], root, hooks))
+            break;
+
+    r.pos = 0;
+    while (tile_defScan(&r, "NEW_MORVA")) {
+        printf("MORVA:%s\n", tile_defName(&r).c_str());
+        tile_defMorva(&r, hooks);
+    }
+
+    r.pos = 0;
+    for (int c = 254; c != 0 && tile_defScan(&r, "NEW_CUBE"); c--) {
+        printf("CUBE:%s\n", tile_defName(&r).c_str());
+        tile_defCube(&r, c, hooks);
+    }
+}
