@@ -88,16 +88,6 @@ bool readPpm(const std::string &path, unsigned *width, unsigned *height,
 
 }  // namespace
 
-TEST(ImagePcx, PowerOfTwoRoundsUpInSixteenBits)
-{
-    EXPECT_EQ(image_powerOfTwo(0), 0);
-    EXPECT_EQ(image_powerOfTwo(1), 1);
-    EXPECT_EQ(image_powerOfTwo(33), 64);
-    EXPECT_EQ(image_powerOfTwo(64), 64);
-    EXPECT_EQ(image_powerOfTwo(32768), 32768);
-    EXPECT_EQ(image_powerOfTwo(32769), 0);
-}
-
 TEST(ImagePcxDeathTest, HeaderAndSizeRefusals)
 {
     std::vector<unsigned char> pixels(4 * 3, 1);
@@ -234,6 +224,20 @@ TEST(ImagePcx, ThreePlanesTakeEachPlaneFromItsPartOfTheLine)
     EXPECT_EQ(rgbAt(t, 0, 0), (std::vector<unsigned char>{10, 10, 20}));
     EXPECT_EQ(rgbAt(t, 1, 0), (std::vector<unsigned char>{10, 20, 20}));
     EXPECT_EQ(rgbAt(t, 0, 1), (std::vector<unsigned char>{30, 30, 30}));
+
+    // Transparency by colour: black, or the top-left pixel's, reported back.
+    const unsigned char rgb[4 * 3] = {9, 8, 7, 1, 2, 3, 9, 8, 7, 0, 0, 0};
+    f = pcx_encode24(4, 1, rgb);
+    t = decode(f, settings(true));
+    EXPECT_EQ(alphaAt(t, 0, 0), 255u);
+    EXPECT_EQ(alphaAt(t, 3, 0), 0u);
+    EXPECT_EQ(t.tookColor, 0);
+    t = decode(f, settings(true, true));
+    EXPECT_EQ(t.tookColor, 1);
+    EXPECT_EQ(t.colorR * 65536 + t.colorG * 256 + t.colorB, 0x090807);
+    const unsigned alphas[4] = {0, 255, 0, 255};
+    for (unsigned x = 0; x < 4; x++)
+        EXPECT_EQ(alphaAt(t, x, 0), alphas[x]) << x;
 }
 
 TEST(ImagePcx, PaletteAndTransparencyByIndex)
@@ -269,26 +273,6 @@ TEST(ImagePcx, PaletteAndTransparencyByIndex)
     // Without the marker 12 the palette block is not one: greys.
     f[f.size() - 769] = 11;
     EXPECT_EQ(rgbAt(decode(f), 2, 0), grey(3));
-}
-
-TEST(ImagePcx, ThreePlaneTransparencyByColour)
-{
-    const unsigned char rgb[4 * 3] = {9, 8, 7, 1, 2, 3, 9, 8, 7, 0, 0, 0};
-    std::vector<unsigned char> f = pcx_encode24(4, 1, rgb);
-
-    ImageTexels t = decode(f, settings(true));  // black
-    EXPECT_EQ(alphaAt(t, 0, 0), 255u);
-    EXPECT_EQ(alphaAt(t, 3, 0), 0u);
-    EXPECT_EQ(t.tookColor, 0);
-
-    t = decode(f, settings(true, true));
-    EXPECT_EQ(t.tookColor, 1);
-    EXPECT_EQ((std::vector<unsigned char>{t.colorR, t.colorG, t.colorB}),
-              (std::vector<unsigned char>{9, 8, 7}));
-    EXPECT_EQ(alphaAt(t, 0, 0), 0u);
-    EXPECT_EQ(alphaAt(t, 1, 0), 255u);
-    EXPECT_EQ(alphaAt(t, 2, 0), 0u);
-    EXPECT_EQ(alphaAt(t, 3, 0), 255u);
 }
 
 TEST(ImagePcx, Softening)
