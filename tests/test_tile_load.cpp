@@ -223,7 +223,7 @@ TEST(TileLoadDeathTest, PathTooLong)
     for (int i = 0; i < 10; i++)
         root += "/" + std::string(25, 'd');
     std::string def = root + "/DEF/hall.def";
-    test_writeText(def, "");
+    test_writeText(def, "NEW_CUBE \"c\" {\n}\n");
     EXPECT_ERROR_EXIT(load(def), 0);
     EXPECT_EXIT({ test_stdoutToStderr(); load(def); }, testing::ExitedWithCode(255),
                 "ERROR: Path too long: /.*/DEF/hall\\.def");
