@@ -153,7 +153,7 @@ TEST(Window, CloseButtonEndsTheRunWithStatusZero)
     if (!onPath("Xvfb") || !onPath("xdotool"))
         GTEST_SKIP() << "needs Xvfb and xdotool";
     std::string root = test_tempDir();
-    std::string def = test_makeWorld(root, "hall", "", 2, 2, 1, {255, 255, 255, 255});
+    std::string def = test_makeWorld(root, "hall", "no blocks\n", 2, 2, 1, {255, 255, 255, 255});
 
     PrivateServer server;
     ASSERT_TRUE(server.start()) << "Xvfb did not start";
