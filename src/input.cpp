@@ -140,6 +140,8 @@ Vector mouse_getVector(void)
     return mouse_vector;
 }
 
+// The X server reports a warp as pointer motion, and the motion callback
+// records it; mouse_x and mouse_y are left to that.
 void mouse_origin(int x, int y)
 {
     glutWarpPointer(x, y);
