@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <string>
+#include <unordered_map>
 
 #include "error.h"
 #include "texture.h"
@@ -195,13 +196,14 @@ static int tile_defNext(TileDefReader *r)
     return tile_defSkipLine(r) ? 1 : -1;
 }
 
-// The first entry whose name is value, or -1.
-static int tile_defFind(const char *value)
+// Texture names to the first entry holding each, built once the texture
+// pass is over, so that many faces over many textures stay cheap.
+typedef std::unordered_map<std::string, int> TileDefNames;
+
+static int tile_defFind(const TileDefNames &names, const std::string &value)
 {
-    for (int i = 0; i < tile_texCount; i++)
-        if (strcmp(tile_tex[i].name, value) == 0)
-            return i;
-    return -1;
+    auto found = names.find(value.c_str());  // the name as C compares it
+    return found == names.end() ? -1 : found->second;
 }
 
 static const char *const tile_faceWords[6] = {"BACK", "TOP", "RIGHT", "BOTTOM", "LEFT", "FRONT"};
@@ -260,7 +262,7 @@ static bool tile_defTexture(TileDefReader *r, TextureEntry *entry, const char *r
     return status == 0;
 }
 
-static void tile_defMorva(TileDefReader *r, const TileDefHooks *hooks)
+static void tile_defMorva(TileDefReader *r, const TileDefNames &names, const TileDefHooks *hooks)
 {
     int status = tile_defOpen(r) ? 2 : -1;
     while (status > 0) {
@@ -270,7 +272,7 @@ static void tile_defMorva(TileDefReader *r, const TileDefHooks *hooks)
         if (status != 1)
             continue;
         if (key == 2) {
-            int i = tile_defFind(value.c_str());
+            int i = tile_defFind(names, value);
             if (i >= 0)
                 tile_bg = &tile_tex[i].image;
             else if (hooks->unknownTexture)
@@ -280,7 +282,8 @@ static void tile_defMorva(TileDefReader *r, const TileDefHooks *hooks)
     }
 }
 
-static void tile_defCube(TileDefReader *r, int type, const TileDefHooks *hooks)
+static void tile_defCube(TileDefReader *r, int type, const TileDefNames &names,
+                         const TileDefHooks *hooks)
 {
     CubeDef *cube = &tile[type];
     int status = tile_defOpen(r) ? 2 : -1;
@@ -300,7 +303,7 @@ static void tile_defCube(TileDefReader *r, int type, const TileDefHooks *hooks)
         } else if (key >= 3 && key <= 8) {
             int face = key - 3;
             cube->faceOn[face] = 1;
-            int i = tile_defFind(value.c_str());
+            int i = tile_defFind(names, value);
             if (i >= 0)
                 cube->faceTexture[face] = &tile_tex[i];
             else if (hooks->unknownTexture)
@@ -366,15 +369,19 @@ void tile_readDef(const unsigned char *data, size_t size, const char *root,
         if (!tile_defTexture(&r, &tile_tex[t], root, hooks))
             break;
 
+    TileDefNames names;
+    for (int t = 0; t < count; t++)
+        names.emplace(tile_tex[t].name, t);  // keeps the first of equal names
+
     r.pos = 0;
     while (tile_defScan(&r, "NEW_MORVA")) {
         printf("MORVA:%s\n", tile_defName(&r).c_str());
-        tile_defMorva(&r, hooks);
+        tile_defMorva(&r, names, hooks);
     }
 
     r.pos = 0;
     for (int c = 254; c != 0 && tile_defScan(&r, "NEW_CUBE"); c--) {
         printf("CUBE:%s\n", tile_defName(&r).c_str());
-        tile_defCube(&r, c, hooks);
+        tile_defCube(&r, c, names, hooks);
     }
 }
