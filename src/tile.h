@@ -87,6 +87,10 @@ int tile_derivePaths(const char *defPath, char root[TILE_PATH], char map[TILE_PA
 // spelling are kept as written.
 std::string tile_resolvePath(const std::string &path);
 
+// The chosen .def path made absolute: its folders resolved, its own name
+// kept, so that relative and dotted paths give the right root.
+std::string tile_absolute(const std::string &path);
+
 // Reads a whole file (at most TILE_FILE_MAX bytes); 0 when it cannot be
 // opened, read, or is larger.
 int tile_readFile(const char *path, std::vector<unsigned char> &out);

@@ -332,7 +332,7 @@ static std::string tile_choose(void)
 // The folders resolved, the file's own name kept (it may be a link into
 // another world's folder), so that relative and dotted paths give the
 // right root.
-static std::string tile_absolute(const std::string &path)
+std::string tile_absolute(const std::string &path)
 {
     size_t slash = path.rfind('/');
     std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
