@@ -1,7 +1,403 @@
-// main_check.cpp -- placeholder for the world check
+// main_check.cpp -- tavo --check: loads a world without a window and reports what its author needs to know
 #include "main.h"
 
-int main_check(const char *)
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "error.h"
+#include "image.h"
+#include "texture.h"
+#include "tile.h"
+
+namespace {
+
+const char *const check_faceNames[6] = {"BACK", "TOP", "RIGHT", "BOTTOM", "LEFT", "FRONT"};
+
+// What became of one picture file.
+struct CheckPicture {
+    std::string path;     // as the world composes it
+    std::string verdict;  // "" when it decodes, else what is wrong
+    std::string what;     // size and kind when it decodes
+};
+
+struct CheckTexture {
+    std::vector<CheckPicture> pictures;
+    std::string color;  // the last solid colour made for it
+    bool cutOut = false;
+};
+
+struct CheckState {
+    std::vector<CheckTexture> textures;  // by entry of tile_tex
+    std::vector<std::string> unknown;    // faces and backgrounds naming no texture
+    std::vector<std::string> problems;
+    std::vector<std::string> notes;
+};
+
+struct CheckRefused {
+    unsigned char code;
+};
+
+// Fatal errors of the loader's and the reader's own code end that one check
+// instead of the process.
+void check_throw(unsigned char code)
 {
+    throw CheckRefused{code};
+}
+
+std::string check_message(unsigned char code)
+{
+    std::string m = error_message(code);
+    while (!m.empty() && m.back() == '\n')
+        m.pop_back();
+    return m;
+}
+
+std::string check_format(const char *format, ...) __attribute__((format(printf, 1, 2)));
+std::string check_format(const char *format, ...)
+{
+    char buf[1024];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(buf, sizeof buf, format, args);
+    va_end(args);
+    return buf;
+}
+
+// Runs f with standard output going to a scratch file and returns what it
+// printed: the loader's console lines are not part of the report.
+template <typename F>
+std::string check_captured(F f)
+{
+    fflush(stdout);
+    FILE *scratch = tmpfile();
+    int saved = dup(STDOUT_FILENO);
+    if (!scratch || saved < 0) {
+        if (scratch)
+            fclose(scratch);
+        if (saved >= 0)
+            close(saved);
+        f();  // the lines then go to the console; the report still follows
+        return "";
+    }
+    dup2(fileno(scratch), STDOUT_FILENO);
+    try {
+        f();
+    } catch (...) {
+        fflush(stdout);
+        dup2(saved, STDOUT_FILENO);
+        close(saved);
+        fclose(scratch);
+        throw;
+    }
+    fflush(stdout);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    std::string text;
+    rewind(scratch);
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, scratch)) > 0)
+        text.append(buf, n);
+    fclose(scratch);
+    return text;
+}
+
+// Reads and decodes a picture the way the viewer would, without uploading it.
+CheckPicture check_picture(const std::string &path)
+{
+    CheckPicture p;
+    p.path = path;
+    std::vector<unsigned char> bytes;
+    if (!tile_readFile(tile_resolvePath(path).c_str(), bytes)) {
+        p.verdict = "missing";
+        return p;
+    }
+    ImageSettings settings = {};
+    settings.transparent = texture_getTransparent();
+    settings.autoTransparent = texture_getAutoTransparent();
+    settings.transparentR = texture_getTransparentRed();
+    settings.transparentG = texture_getTransparentGreen();
+    settings.transparentB = texture_getTransparentBlue();
+    settings.maxTextureSize = 32768;  // the driver's own limit is not known here
+    ImageTexels texels;
+    try {
+        check_captured([&] { image_decodePcx(bytes.data(), bytes.size(), &settings, &texels); });
+    } catch (const CheckRefused &refused) {
+        p.verdict = "refused: " + check_message(refused.code);
+        return p;
+    }
+    p.what = check_format("%u x %u, %s", texels.width, texels.height,
+                          bytes.size() > 65 && bytes[65] == 3 ? "24-bit" : "8-bit");
+    return p;
+}
+
+int check_entryOf(const Image *image)
+{
+    for (int i = 0; i < tile_texCount; i++)
+        if (&tile_tex[i].image == image)
+            return i;
+    return -1;
+}
+
+// The record of the texture entry that holds image; the reader makes its
+// table before the first picture, so the records follow it there.
+CheckTexture *check_slot(void *ctx, const Image *image)
+{
+    CheckState *state = (CheckState *)ctx;
+    int i = check_entryOf(image);
+    if (i < 0)
+        return nullptr;
+    if (state->textures.size() < (size_t)tile_texCount)
+        state->textures.resize((size_t)tile_texCount);
+    return &state->textures[(size_t)i];
+}
+
+void check_loadPicture(void *ctx, Image *image, const char *path)
+{
+    if (CheckTexture *t = check_slot(ctx, image)) {
+        t->pictures.push_back(check_picture(path));
+        if (texture_getTransparent())
+            t->cutOut = true;
+    }
+}
+
+void check_createColor(void *ctx, Image *image, unsigned short, unsigned short,
+                       unsigned char r, unsigned char g, unsigned char b)
+{
+    if (CheckTexture *t = check_slot(ctx, image))
+        t->color = check_format("(%d, %d, %d)", r, g, b);
+}
+
+void check_unknownTexture(void *ctx, int type, int face, const char *name)
+{
+    CheckState *state = (CheckState *)ctx;
+    if (type < 0)
+        state->unknown.push_back(check_format("the background names texture \"%s\", which no "
+                                              "texture block declares", name));
+    else
+        state->unknown.push_back(check_format("type %d, face %s names texture \"%s\", which no "
+                                              "texture block declares",
+                                              type, face >= 0 && face < 6 ? check_faceNames[face] : "?", name));
+}
+
+std::string check_relative(const std::string &path, const std::string &root)
+{
+    return path.compare(0, root.size(), root) == 0 ? path.substr(root.size()) : path;
+}
+
+void check_systemPicture(CheckState &state, const std::string &root, const char *name)
+{
+    CheckPicture p = check_picture(root + name);
+    if (p.verdict.empty()) {
+        printf("  %-24s %s\n", name, p.what.c_str());
+    } else {
+        printf("  %-24s %s\n", name, p.verdict.c_str());
+        state.problems.push_back(check_format("system picture %s: %s", name, p.verdict.c_str()));
+    }
+}
+
+// One line per cube type: its number, name and what it draws.
+void check_cube(int type, const std::string &name)
+{
+    const CubeDef &c = tile[type];
+    std::string faces;
+    for (int f = 0; f < 6; f++)
+        if (c.faceOn[f])
+            faces += std::string(faces.empty() ? "" : " ") + check_faceNames[f];
+    std::string traits;
+    if (c.shape >= 1 && c.shape <= 12)
+        traits += check_format(", shape %d", c.shape);
+    if (c.crossed)
+        traits += ", crossed";
+    if (c.checkered)
+        traits += ", checkered";
+    printf("  %3d %-20s faces %s%s\n", type, name.c_str(), faces.empty() ? "none" : faces.c_str(),
+           traits.c_str());
+}
+
+void check_cells(CheckState &state, const std::vector<bool> &defined)
+{
+    size_t w = tile_width, d = tile_depth, h = tile_height;
+    size_t count[256] = {0}, first[256] = {0}, filled = 0, undrawn = 0;
+    for (size_t y = 0; y < h; y++)
+        for (size_t z = 0; z < d; z++)
+            for (size_t x = 0; x < w; x++) {
+                size_t i = (y * d + z) * w + x;
+                unsigned char v = tile_map[i];
+                if (v == TILE_EMPTY)
+                    continue;
+                filled++;
+                if (x == w - 1 || y == h - 1 || z == d - 1)
+                    undrawn++;
+                if (count[v]++ == 0)
+                    first[v] = i;
+            }
+    printf("Cells: %zu of %zu filled\n", filled, w * d * h);
+    for (int v = 0; v < 255; v++) {
+        if (!count[v] || defined[(size_t)v])
+            continue;
+        size_t i = first[v];
+        state.problems.push_back(check_format(
+            "%zu map cell%s of type %d (the first at x %zu, y %zu, z %zu) but no cube block "
+            "defines type %d",
+            count[v], count[v] == 1 ? "" : "s", v, i % w, i / (w * d), (i / w) % d, v));
+    }
+    if (undrawn)
+        state.notes.push_back(check_format(
+            "%zu filled cell%s in the last column, row or layer, which the viewer never draws",
+            undrawn, undrawn == 1 ? " lies" : "s lie"));
+}
+
+// The definition file's console lines name the cube blocks in order: the
+// k-th names type 255 - k.
+std::vector<std::string> check_cubeNames(const std::string &console)
+{
+    std::vector<std::string> names;
+    size_t pos = 0;
+    while (pos < console.size()) {
+        size_t end = console.find('\n', pos);
+        if (end == std::string::npos)
+            end = console.size();
+        if (console.compare(pos, 5, "CUBE:") == 0)
+            names.push_back(console.substr(pos + 5, end - pos - 5));
+        pos = end + 1;
+    }
+    return names;
+}
+
+int check_world(const char *defPath)
+{
+    CheckState state;
+    std::string def = tile_absolute(defPath);
+    printf("World: %s\n", def.c_str());
+    std::vector<unsigned char> defBytes;
+    if (!tile_readFile(tile_resolvePath(def).c_str(), defBytes)) {
+        printf("The definition file cannot be read.\n");
+        return 1;
+    }
+    char root[TILE_PATH], mapPath[TILE_PATH], camFile[TILE_PATH];
+    if (!tile_derivePaths(def.c_str(), root, mapPath, camFile)) {
+        printf("The world's paths are too long (at most %d characters).\n", TILE_PATH - 1);
+        return 1;
+    }
+    printf("Root: %s\n", root);
+
+    // The grid.
+    std::vector<unsigned char> mapBytes;
+    TileMap grid;
+    bool haveMap = false;
+    std::string mapName = check_relative(mapPath, root);
+    if (!tile_readFile(tile_resolvePath(mapPath).c_str(), mapBytes)) {
+        printf("Map: %s missing\n", mapName.c_str());
+        state.problems.push_back("the map picture " + mapName + " is missing");
+    } else if (!tile_decodeMap(mapBytes.data(), mapBytes.size(), &grid)) {
+        printf("Map: %s is not a map picture\n", mapName.c_str());
+        state.problems.push_back("the map picture " + mapName +
+                                 " is not an 8-bit run-length PCX framed by fives");
+    } else {
+        haveMap = true;
+        printf("Map: %s, %u x %u cells, %u layers (%u blocks across)\n", mapName.c_str(),
+               grid.width, grid.depth, grid.height, grid.across);
+    }
+
+    printf("System pictures:\n");
+    check_systemPicture(state, root, "PCX/SYSTEM/BASIC02.PCX");
+    check_systemPicture(state, root, "SYS/IMG/matrix.pcx");
+
+    // The definition file, read by the viewer's own reader; pictures are
+    // decoded but not uploaded.
+    std::string console;
+    TileDefHooks hooks = {&state, check_loadPicture, check_createColor, check_unknownTexture};
+    texture_transparent(0);
+    texture_autoTransparent(0);
+    texture_transparentColor(0, 0, 0);
+    try {
+        console = check_captured([&] { tile_readDef(defBytes.data(), defBytes.size(), root, &hooks); });
+    } catch (const CheckRefused &refused) {
+        printf("The definition file stops the viewer: %s\n", check_message(refused.code).c_str());
+        return 1;
+    }
+    state.textures.resize((size_t)tile_texCount);
+
+    printf("Textures: %d\n", tile_texCount);
+    for (int i = 0; i < tile_texCount; i++) {
+        const TextureEntry &e = tile_tex[i];
+        const CheckTexture &t = state.textures[(size_t)i];
+        std::string flags = std::string(t.cutOut ? ", cut out" : "") + (e.translucent ? ", translucent" : "");
+        if (t.pictures.empty()) {
+            if (e.loaded) {
+                printf("  %-20s colour %s%s\n", e.name, t.color.c_str(), flags.c_str());
+            } else {
+                printf("  %-20s no picture or colour: a yellow square\n", e.name);
+                state.notes.push_back(check_format("texture \"%s\" has neither a picture nor a colour; "
+                                                   "it shows as a yellow square", e.name));
+            }
+        }
+        for (const CheckPicture &p : t.pictures) {
+            std::string name = check_relative(p.path, root);
+            if (p.verdict.empty()) {
+                printf("  %-20s %s (%s%s)\n", e.name, name.c_str(), p.what.c_str(), flags.c_str());
+            } else {
+                printf("  %-20s %s %s\n", e.name, name.c_str(), p.verdict.c_str());
+                state.problems.push_back(check_format("texture \"%s\": picture %s %s", e.name,
+                                                      name.c_str(), p.verdict.c_str()));
+            }
+        }
+    }
+
+    if (tile_bg) {
+        int i = check_entryOf(tile_bg);
+        printf("Background: %s\n", i >= 0 ? tile_tex[i].name : "?");
+    } else {
+        printf("Background: none\n");
+        state.notes.push_back("no background is declared; the stand-by picture is drawn behind the world");
+    }
+
+    std::vector<std::string> names = check_cubeNames(console);
+    std::vector<bool> defined(256, false);
+    printf("Cube types: %zu\n", names.size());
+    for (size_t k = 0; k < names.size(); k++) {
+        int type = 254 - (int)k;
+        defined[(size_t)type] = true;
+        check_cube(type, names[k]);
+    }
+    state.problems.insert(state.problems.end(), state.unknown.begin(), state.unknown.end());
+
+    if (haveMap) {
+        tile_setMap(&grid);
+        check_cells(state, defined);
+    }
+
+    for (const std::string &n : state.notes)
+        printf("Note: %s.\n", n.c_str());
+    for (const std::string &p : state.problems)
+        printf("Problem: %s.\n", p.c_str());
+    if (state.problems.empty()) {
+        printf("The world is sound.\n");
+        return 0;
+    }
+    printf("%zu problem%s.\n", state.problems.size(), state.problems.size() == 1 ? "" : "s");
     return 1;
+}
+
+}  // namespace
+
+int main_check(const char *defPath)
+{
+    error_setHook(check_throw);
+    int status;
+    try {
+        status = check_world(defPath);
+    } catch (const CheckRefused &refused) {
+        printf("The world stops the viewer: %s\n", check_message(refused.code).c_str());
+        status = 1;
+    }
+    error_setHook(nullptr);
+    fflush(stdout);
+    return status;
 }
