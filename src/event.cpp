@@ -115,7 +115,7 @@ static EventNumber event_argument(va_list *args, int width)
     return n;
 }
 
-void event_create(EventAction key, unsigned char type, unsigned short interval, ...)
+void event_create(EventAction key, unsigned char type, unsigned int interval, ...)
 {
     // Allocated before the busy flag is raised, so an error hook that
     // unwinds cannot leave the list marked busy.
@@ -127,7 +127,7 @@ void event_create(EventAction key, unsigned char type, unsigned short interval, 
     e->type = type;
     e->dead = 0;
     e->key = key;
-    e->interval = interval;
+    e->interval = (unsigned short)interval;
     e->ticks = 0;
 
     int width = event_width(e), kind = event_kind(e);

@@ -39,8 +39,10 @@ extern unsigned char event_lock;
 // CYCLE: start, step, limit, restart; STEP: start, step, action; the _AT kinds
 // take the address of the caller's counter instead of a start value.
 // Integer widths take ints (unsigned int for U32), EVENT_FLOAT takes doubles;
-// an action is an EventAction (cast an EventValueAction to it).
-void event_create(EventAction key, unsigned char type, unsigned short interval, ...);
+// an action is an EventAction (cast an EventValueAction to it).  interval
+// is kept in 16 bits; it is passed as an unsigned int because va_start on a
+// parameter that undergoes promotion is undefined.
+void event_create(EventAction key, unsigned char type, unsigned int interval, ...);
 void event_destroy(EventAction key);
 double event_getValue(EventAction key);
 void event_setValue(EventAction key, double v);

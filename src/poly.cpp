@@ -17,11 +17,11 @@ static void poly_readVertex(va_list *args, Vector *v)
 
 // Each vertex is given as x, y, z.  Kind 1 reads nine numbers; every other
 // kind draws as a quad and so reads twelve, which keeps p4 always set.
-void poly_create(Poly *poly, unsigned char kind, ...)
+void poly_create(Poly *poly, unsigned int kind, ...)
 {
     va_list args;
     va_start(args, kind);
-    poly->triangle = kind == 1;
+    poly->triangle = (unsigned char)kind == 1;  // a kind is a byte
     poly_readVertex(&args, &poly->p1);
     poly_readVertex(&args, &poly->p2);
     poly_readVertex(&args, &poly->p3);

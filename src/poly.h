@@ -11,7 +11,7 @@ struct Poly {
 };
 
 // kind 1: nine doubles (x, y, z per vertex); any other kind: twelve.
-void poly_create(Poly *poly, unsigned char kind, ...);
+void poly_create(Poly *poly, unsigned int kind, ...);  // int: va_start needs an unpromoted type
 void poly_normalize(Poly *poly);
 void poly_draw(const Poly *poly);
 int poly_checkVector(const Poly *poly, const Vector *point, const Vector *move);
