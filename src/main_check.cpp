@@ -128,7 +128,7 @@ CheckPicture check_picture(const std::string &path)
     try {
         check_captured([&] { image_decodePcx(bytes.data(), bytes.size(), &settings, &texels); });
     } catch (const CheckRefused &refused) {
-        p.verdict = "refused: " + check_message(refused.code);
+        p.verdict = "stops the viewer with \"" + check_message(refused.code) + "\"";
         return p;
     }
     p.what = check_format("%u x %u, %s", texels.width, texels.height,
@@ -301,8 +301,8 @@ int check_world(const char *defPath)
                                  " is not an 8-bit run-length PCX framed by fives");
     } else {
         haveMap = true;
-        printf("Map: %s, %u x %u cells, %u layers (%u blocks across)\n", mapName.c_str(),
-               grid.width, grid.depth, grid.height, grid.across);
+        printf("Map: %s, %u x %u cells, %u layers (%u block%s across)\n", mapName.c_str(),
+               grid.width, grid.depth, grid.height, grid.across, grid.across == 1 ? "" : "s");
     }
 
     printf("System pictures:\n");
@@ -355,7 +355,7 @@ int check_world(const char *defPath)
         printf("Background: %s\n", i >= 0 ? tile_tex[i].name : "?");
     } else {
         printf("Background: none\n");
-        state.notes.push_back("no background is declared; the stand-by picture is drawn behind the world");
+        state.notes.push_back("no background is set; the stand-by picture is drawn behind the world");
     }
 
     std::vector<std::string> names = check_cubeNames(console);

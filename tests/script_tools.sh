@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# script_tools.sh -- the installed programs and the demo world as a user meets them: tavo --check, tavo-map --help, cmake --install
+set -euo pipefail
+
+: "${TAVO_BIN:?TAVO_BIN names the built tavo}"
+: "${TAVO_BINARY_DIR:?TAVO_BINARY_DIR names the build folder}"
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/tavo-tools-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+fail() {
+    echo "FAIL: $*"
+    exit 1
+}
+
+# --check needs no display and prints the report alone.
+status=0
+env -u DISPLAY "$TAVO_BIN" --check "$TAVO_BINARY_DIR/demo/DEF/demo.def" >"$work/report.txt" || status=$?
+[ "$status" = 0 ] || { cat "$work/report.txt"; fail "--check on the demo world exited with $status"; }
+grep -qx 'The world is sound.' "$work/report.txt" || fail "--check does not call the demo world sound"
+! grep -q 'ERROR' "$work/report.txt" || fail "--check on the demo world reports an ERROR"
+! grep -q '^CUBE:' "$work/report.txt" || fail "--check prints the loader's console lines"
+
+# A relative path from inside the world's folder finds the same root.
+status=0
+(cd "$TAVO_BINARY_DIR/demo/DEF" && env -u DISPLAY "$TAVO_BIN" --check demo.def >"$work/relative.txt") || status=$?
+[ "$status" = 0 ] || fail "--check demo.def from DEF/ exited with $status"
+
+# One missing picture makes it unsound.
+cp -r "$TAVO_BINARY_DIR/demo" "$work/demo"
+rm "$work/demo/PCX/demo/glass.pcx"
+status=0
+env -u DISPLAY "$TAVO_BIN" --check "$work/demo/DEF/demo.def" >"$work/broken.txt" || status=$?
+[ "$status" = 1 ] || fail "--check on a world without its glass picture exited with $status"
+grep -q 'Problem: texture "glass": picture PCX/demo/glass.pcx missing.' "$work/broken.txt" ||
+    fail "--check does not name the missing picture"
+
+# The install: both programs and the desktop entry.
+cmake --install "$TAVO_BINARY_DIR" --prefix "$work/prefix" >/dev/null || fail "cmake --install failed"
+for f in bin/tavo bin/tavo-map share/applications/tavo.desktop; do
+    [ -e "$work/prefix/$f" ] || fail "$f is not installed"
+done
+grep -qx 'Exec=tavo %f' "$work/prefix/share/applications/tavo.desktop" || fail "the desktop entry does not run tavo"
+"$work/prefix/bin/tavo-map" --help | grep -q '^usage: tavo-map encode' || fail "tavo-map --help prints no usage"
+echo "PASS"
