@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <string>
 #include <GL/freeglut.h>
 #include <GL/glu.h>
 
@@ -148,6 +149,10 @@ int main_saveCamera(void)
     int n = snprintf(tempStr, sizeof tempStr, "%sSYS/CAM/%s", tile_root, tile_file);
     if (n < 0 || (size_t)n >= sizeof tempStr)
         return 0;  // a cut path would name some other file
+    // A world made on a case-blind file system may spell it sys/cam.
+    std::string resolved = tile_resolvePath(tempStr);
+    if (resolved.size() < sizeof tempStr)
+        memcpy(tempStr, resolved.c_str(), resolved.size() + 1);
     return entity_writeFile(&camera, tempStr);
 }
 

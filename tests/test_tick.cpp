@@ -204,6 +204,13 @@ TEST_F(Tick, ASaveThatCannotBeMadeIsSkipped)
         entries++;
     closedir(dir);
     EXPECT_EQ(entries, 2) << "only . and ..";
+
+    // A world made on a case-blind file system keeps its camera in sys/cam.
+    std::string lower = test_tempDir() + "/";
+    test_makeDirs(lower + "sys/cam");
+    snprintf(tile_root, sizeof tile_root, "%s", lower.c_str());
+    EXPECT_EQ(main_saveCamera(), 1);
+    EXPECT_EQ(access((lower + "sys/cam/world.cam").c_str(), F_OK), 0);
 }
 
 TEST_F(Tick, KeysMoveAlongThePoseAxes)
