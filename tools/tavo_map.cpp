@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "error.h"
 #include "pcx_encode.h"
 #include "tile.h"
 
@@ -259,11 +260,23 @@ static MapText map_parse(const std::string &file)
     return text;
 }
 
+// The viewer's decoder ends through error() when a grid will not fit in
+// memory; here that is one more refusal with exit status 1.
+[[noreturn]] static void map_tooLarge(unsigned char)
+{
+    map_fail("the map's grid is too large for the viewer to read");
+}
+
 static void map_encode(const std::string &in, const std::string &out)
 {
     MapText text = map_parse(in);
     std::vector<unsigned char> picture =
         pcx_encodeMap(text.width, text.depth, text.layers, text.cells.data(), text.across);
+    // Whatever the viewer's limits, the picture must be one it reads.
+    error_setHook(map_tooLarge);
+    TileMap check;
+    if (!tile_decodeMap(picture.data(), picture.size(), &check))
+        map_fail(in + ": the viewer would refuse this map picture");
     if (!pcx_writeFile(out, picture))
         map_fail("cannot write " + out);
 }
@@ -275,6 +288,7 @@ static const char map_symbols[] =
 
 static void map_decode(const std::string &in, const std::string &out, const char *headerFile)
 {
+    error_setHook(map_tooLarge);
     std::vector<unsigned char> bytes;
     if (!pcx_readFile(in, bytes))
         map_fail("cannot read " + in);
