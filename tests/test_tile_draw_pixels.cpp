@@ -1,5 +1,4 @@
 // test_tile_draw_pixels.cpp -- frames of a one-cube world rendered into the 640 x 480 window
-#include <dlfcn.h>
 #include <string.h>
 
 #include <algorithm>
@@ -18,25 +17,6 @@ namespace {
 struct Rgb {
     int r, g, b;
 };
-
-// The frame main_render drew, read from the back buffer as it is handed
-// over: after the swap its contents are undefined, and the front buffer of
-// a window under a virtual X server does not read back.
-std::vector<unsigned char> shown(640 * 480 * 3);
-
-}  // namespace
-
-extern "C" void glutSwapBuffers(void)
-{
-    glFinish();
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, 640, 480, GL_RGB, GL_UNSIGNED_BYTE, shown.data());
-    static auto real = reinterpret_cast<void (*)(void)>(dlsym(RTLD_NEXT, "glutSwapBuffers"));
-    real();
-}
-
-namespace {
 
 class TilePixels : public ::testing::Test {
 protected:
@@ -89,11 +69,11 @@ protected:
     // One frame through the display callback; (x, y) from the bottom left.
     static Rgb frame(int x, int y)
     {
-        std::fill(shown.begin(), shown.end(), 7);
+        std::fill(test_shownFrame.begin(), test_shownFrame.end(), 7);
         testing::internal::CaptureStdout();
         main_render();
         testing::internal::GetCapturedStdout();
-        const unsigned char *p = &shown[((size_t)y * 640 + (size_t)x) * 3];
+        const unsigned char *p = &test_shownFrame[((size_t)y * 640 + (size_t)x) * 3];
         return Rgb{p[0], p[1], p[2]};
     }
 };

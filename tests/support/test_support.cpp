@@ -40,6 +40,18 @@ static void test_pinDriver(void)
     dlopen("/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so", RTLD_NOW | RTLD_NODELETE | RTLD_GLOBAL);
 }
 
+std::vector<unsigned char> test_shownFrame(640 * 480 * 3);
+
+extern "C" void glutSwapBuffers(void)
+{
+    glFinish();
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, 640, 480, GL_RGB, GL_UNSIGNED_BYTE, test_shownFrame.data());
+    static auto real = reinterpret_cast<void (*)(void)>(dlsym(RTLD_NEXT, "glutSwapBuffers"));
+    real();
+}
+
 bool test_glContext(void)
 {
     static int state = 0;  // 0 untried, 1 ready, -1 unavailable

@@ -12,6 +12,12 @@
 // is no display.
 bool test_glContext(void);
 
+// The last frame main_render drew, 640 x 480 RGB with the bottom row
+// first, read from the back buffer as glutSwapBuffers hands it over: after
+// the swap its contents are undefined, and the front buffer of a window
+// under a virtual X server does not read back.
+extern std::vector<unsigned char> test_shownFrame;
+
 // Skips the test when no display is available.
 #define REQUIRE_GL() \
     do { if (!test_glContext()) GTEST_SKIP() << "no display (run under xvfb-run)"; } while (0)
