@@ -28,12 +28,10 @@ TEST(Camera, LookFromAPose)
     camera_lookFrom(&e);
     GLdouble m[16];
     glGetDoublev(GL_MODELVIEW_MATRIX, m);
-    // A point 5 ahead along +x lies 5 down the eye's -z.
-    const double p[3] = {6, 2, 3};
-    for (int r = 0; r < 3; r++)
-        EXPECT_NEAR(m[r] * p[0] + m[4 + r] * p[1] + m[8 + r] * p[2] + m[12 + r],
-                    r == 2 ? -5.0 : 0.0, 1e-5) << r;
     glLoadIdentity();
+    // A point 5 ahead along +x lies 5 down the eye's -z.
+    for (int r = 0; r < 3; r++)
+        EXPECT_NEAR(m[r] * 6 + m[4 + r] * 2 + m[8 + r] * 3 + m[12 + r], r == 2 ? -5.0 : 0.0, 1e-5);
 }
 
 TEST(Camera, OverlayIsEnteredOnceAndRestores3D)
@@ -47,26 +45,24 @@ TEST(Camera, OverlayIsEnteredOnceAndRestores3D)
     GLdouble before[2][16], m[2][16];
     glGetDoublev(GL_MODELVIEW_MATRIX, before[0]);
     glGetDoublev(GL_PROJECTION_MATRIX, before[1]);
-    GLint projectionDepth = integer(GL_PROJECTION_STACK_DEPTH);
-    GLint modelviewDepth = integer(GL_MODELVIEW_STACK_DEPTH);
+    const GLint depths[2] = {integer(GL_MODELVIEW_STACK_DEPTH), integer(GL_PROJECTION_STACK_DEPTH)};
 
     camera_2D();
     camera_2D();
-    EXPECT_EQ(integer(GL_PROJECTION_STACK_DEPTH), projectionDepth + 1);
-    EXPECT_EQ(integer(GL_MODELVIEW_STACK_DEPTH), modelviewDepth + 1);
+    EXPECT_EQ(integer(GL_MODELVIEW_STACK_DEPTH), depths[0] + 1);
+    EXPECT_EQ(integer(GL_PROJECTION_STACK_DEPTH), depths[1] + 1);
     EXPECT_EQ(integer(GL_MATRIX_MODE), GL_MODELVIEW);
     EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
     // x 0..1.3333 maps to -1..1, y 0 (top)..1 (bottom) to 1..-1.
     glGetDoublev(GL_PROJECTION_MATRIX, m[1]);
-    EXPECT_NEAR(m[1][0], 2 / 1.3333333, 1e-6);
-    EXPECT_NEAR(m[1][12], -1, 1e-6);
-    EXPECT_NEAR(m[1][5], -2, 1e-6);
-    EXPECT_NEAR(m[1][13], 1, 1e-6);
+    const double overlay[4][2] = {{0, 2 / 1.3333333}, {12, -1}, {5, -2}, {13, 1}};
+    for (const auto &o : overlay)
+        EXPECT_NEAR(m[1][(int)o[0]], o[1], 1e-6) << o[0];
 
     for (int i = 0; i < 2; i++) {  // the second leave does nothing
         camera_3D();
-        EXPECT_EQ(integer(GL_PROJECTION_STACK_DEPTH), projectionDepth);
-        EXPECT_EQ(integer(GL_MODELVIEW_STACK_DEPTH), modelviewDepth);
+        EXPECT_EQ(integer(GL_MODELVIEW_STACK_DEPTH), depths[0]);
+        EXPECT_EQ(integer(GL_PROJECTION_STACK_DEPTH), depths[1]);
         EXPECT_EQ(integer(GL_MATRIX_MODE), GL_MODELVIEW);
         glGetDoublev(GL_MODELVIEW_MATRIX, m[0]);
         glGetDoublev(GL_PROJECTION_MATRIX, m[1]);

@@ -31,6 +31,10 @@ std::string test_errorPattern(unsigned code);
     EXPECT_EXIT({ test_stdoutToStderr(); statement; }, ::testing::ExitedWithCode(255), \
                 test_errorPattern(code))
 
+// A Vector's three components, each equal up to float rounding.
+#define EXPECT_VECTOR(v, ex, ey, ez) \
+    do { EXPECT_FLOAT_EQ((v).x, ex); EXPECT_FLOAT_EQ((v).y, ey); EXPECT_FLOAT_EQ((v).z, ez); } while (0)
+
 // A fresh empty folder under the system's temporary folder.
 std::string test_tempDir(void);
 void test_writeText(const std::string &path, const std::string &text);
