@@ -185,6 +185,8 @@ int tile_decodeMap(const unsigned char *data, size_t size, TileMap *out)
     out->height = (unsigned short)layers;
     out->across = (unsigned short)across;
     size_t layerSize = (size_t)width * depth;
+    if (layerSize * layers > TILE_GRID_MAX)
+        error(ERROR_MEMORY);
     try {
         out->cells.assign(layerSize * layers, 255);
     } catch (const std::bad_alloc &) {
