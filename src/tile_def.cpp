@@ -196,6 +196,24 @@ static int tile_defNext(TileDefReader *r)
     return tile_defSkipLine(r) ? 1 : -1;
 }
 
+// Walks a block from its "{", handing each entry's key and value to apply;
+// false when the file ended inside the block.
+template <typename Apply>
+static bool tile_defEntries(TileDefReader *r, Apply apply)
+{
+    int status = tile_defOpen(r) ? 2 : -1;
+    while (status > 0) {
+        int key = 0;
+        std::string value;
+        status = tile_defEntry(r, &key, &value);
+        if (status != 1)
+            continue;
+        apply(key, value);
+        status = tile_defNext(r);
+    }
+    return status == 0;
+}
+
 // Texture names to the first entry holding each, built once the texture
 // pass is over, so that many faces over many textures stay cheap.
 typedef std::unordered_map<std::string, int> TileDefNames;
@@ -216,13 +234,7 @@ static bool tile_defTexture(TileDefReader *r, TextureEntry *entry, const char *r
     memcpy(entry->name, name.c_str(), name.size() + 1);  // at most 253 characters
     texture_transparent(0);
     texture_autoTransparent(0);
-    int status = tile_defOpen(r) ? 2 : -1;
-    while (status > 0) {
-        int key = 0;
-        std::string value;
-        status = tile_defEntry(r, &key, &value);
-        if (status != 1)
-            continue;
+    bool closed = tile_defEntries(r, [&](int key, std::string &value) {
         if (key == 2) {
             int n = tile_defValue(value);
             if (tile_contains(value, "Transparent") || (n & 0x2)) {
@@ -253,24 +265,17 @@ static bool tile_defTexture(TileDefReader *r, TextureEntry *entry, const char *r
                 entry->loaded = 1;
             }
         }
-        status = tile_defNext(r);
-    }
+    });
     // Every entry that was read gets a picture, even one cut by the end of
     // the file, so that drawing never meets an empty one.
     if (!entry->loaded && hooks->createColor)
         hooks->createColor(hooks->ctx, &entry->image, 32, 32, 255, 255, 0);
-    return status == 0;
+    return closed;
 }
 
 static void tile_defMorva(TileDefReader *r, const TileDefNames &names, const TileDefHooks *hooks)
 {
-    int status = tile_defOpen(r) ? 2 : -1;
-    while (status > 0) {
-        int key = 0;
-        std::string value;
-        status = tile_defEntry(r, &key, &value);
-        if (status != 1)
-            continue;
+    tile_defEntries(r, [&](int key, const std::string &value) {
         if (key == 2) {
             int i = tile_defFind(names, value);
             if (i >= 0)
@@ -278,21 +283,14 @@ static void tile_defMorva(TileDefReader *r, const TileDefNames &names, const Til
             else if (hooks->unknownTexture)
                 hooks->unknownTexture(hooks->ctx, -1, -1, value.c_str());
         }
-        status = tile_defNext(r);
-    }
+    });
 }
 
 static void tile_defCube(TileDefReader *r, int type, const TileDefNames &names,
                          const TileDefHooks *hooks)
 {
     CubeDef *cube = &tile[type];
-    int status = tile_defOpen(r) ? 2 : -1;
-    while (status > 0) {
-        int key = 0;
-        std::string value;
-        status = tile_defEntry(r, &key, &value);
-        if (status != 1)
-            continue;
+    tile_defEntries(r, [&](int key, const std::string &value) {
         int n = tile_defValue(value);
         if (key == 1) {
             if (tile_contains(value, "NRW_Chkrs"))
@@ -330,8 +328,7 @@ static void tile_defCube(TileDefReader *r, int type, const TileDefNames &names,
             if ((n & 0x30000) == 0x20000)
                 cube->shaded[f] = 1;
         }
-        status = tile_defNext(r);
-    }
+    });
 }
 
 void tile_readDef(const unsigned char *data, size_t size, const char *root,
