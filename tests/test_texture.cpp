@@ -1,6 +1,7 @@
 // test_texture.cpp -- the texture render state, texture_set and billboard mode
 #include "test_support.h"
 
+#include <string.h>
 #include <GL/gl.h>
 
 #include "image.h"
@@ -8,13 +9,9 @@
 
 TEST(TextureState, StartsWhiteOpaqueAndOffThenKeepsWhatIsSet)
 {
-    const struct {
-        void (*set)(bool);
-        bool (*get)(void);
-    } flags[] = {{texture_autoTransparent, texture_getAutoTransparent},
-                 {texture_soften, texture_getSoften},
-                 {texture_smooth, texture_getSmooth},
-                 {texture_transparent, texture_getTransparent}};
+    const struct { void (*set)(bool); bool (*get)(void); } flags[] = {
+        {texture_autoTransparent, texture_getAutoTransparent}, {texture_soften, texture_getSoften},
+        {texture_smooth, texture_getSmooth}, {texture_transparent, texture_getTransparent}};
     for (const auto &f : flags) {
         EXPECT_FALSE(f.get());
         f.set(true);
@@ -24,24 +21,22 @@ TEST(TextureState, StartsWhiteOpaqueAndOffThenKeepsWhatIsSet)
     }
     EXPECT_FALSE(texture_getEnable() || texture_getDoubleSided() || texture_getBillboard());
 
-    unsigned char (*const colour[])(void) = {texture_getRed, texture_getGreen, texture_getBlue,
-                                              texture_getAlpha, texture_getTransparentRed,
-                                              texture_getTransparentGreen, texture_getTransparentBlue};
-    const int start[] = {255, 255, 255, 255, 0, 0, 0};
+    unsigned char (*const get[])(void) = {texture_getRed, texture_getGreen, texture_getBlue,
+                                          texture_getAlpha, texture_getTransparentRed,
+                                          texture_getTransparentGreen, texture_getTransparentBlue};
+    void (*const set[])(unsigned char) = {texture_red, texture_green, texture_blue, texture_alpha,
+                                          texture_transparentRed, texture_transparentGreen,
+                                          texture_transparentBlue};
+    const int start[] = {255, 255, 255, 255, 0, 0, 0}, afterAll[] = {10, 20, 30, 128, 4, 5, 6};
     for (int i = 0; i < 7; i++)
-        EXPECT_EQ(colour[i](), start[i]) << i;
+        EXPECT_EQ(get[i](), start[i]) << i;
     texture_alpha(128);
     texture_color(10, 20, 30);  // leaves the opacity alone
     texture_transparentColor(4, 5, 6);
-    const int afterAll[] = {10, 20, 30, 128, 4, 5, 6};
-    for (int i = 0; i < 7; i++)
-        EXPECT_EQ(colour[i](), afterAll[i]) << i;
-    void (*const setOne[])(unsigned char) = {texture_red, texture_green, texture_blue,
-                                              texture_alpha, texture_transparentRed,
-                                              texture_transparentGreen, texture_transparentBlue};
     for (int i = 0; i < 7; i++) {
-        setOne[i]((unsigned char)(200 + i));
-        EXPECT_EQ(colour[i](), 200 + i) << i;
+        EXPECT_EQ(get[i](), afterAll[i]) << i;
+        set[i]((unsigned char)(200 + i));
+        EXPECT_EQ(get[i](), 200 + i) << i;
     }
 }
 
@@ -75,10 +70,9 @@ TEST(TextureState, SetAppliesTintBindFiltersAndClamp)
     texture_set(&a);
     GLfloat color[4];
     glGetFloatv(GL_CURRENT_COLOR, color);
-    EXPECT_FLOAT_EQ(color[0], 10 / 255.0f);
-    EXPECT_FLOAT_EQ(color[1], 20 / 255.0f);
-    EXPECT_FLOAT_EQ(color[2], 30 / 255.0f);
-    EXPECT_FLOAT_EQ(color[3], 128 / 255.0f);
+    const float tint[4] = {10, 20, 30, 128};
+    for (int i = 0; i < 4; i++)
+        EXPECT_FLOAT_EQ(color[i], tint[i] / 255.0f) << i;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &v);
     EXPECT_EQ((GLuint)v, names[0]);
     EXPECT_EQ(parameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR);
@@ -110,22 +104,14 @@ TEST(TextureState, BillboardPushesOnceAndDropsRotation)
     GLint depth0 = 0, depth = 0;
     glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth0);
 
-    texture_billboard(true);
-    texture_billboard(true);
-    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
-    EXPECT_EQ(depth, depth0 + 1);
-    glGetFloatv(GL_MODELVIEW_MATRIX, m);
-    for (int i = 0; i < 16; i++) {
-        int column = i / 4, row = i % 4;
-        float expected = column < 3 && row < 3 ? (column == row) : before[i];
-        EXPECT_FLOAT_EQ(m[i], expected) << i;
+    for (bool on : {true, false}) {
+        texture_billboard(on);
+        texture_billboard(on);  // twice: no second push or pop
+        glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
+        EXPECT_EQ(depth, depth0 + on);
+        glGetFloatv(GL_MODELVIEW_MATRIX, m);
+        for (int i = 0; i < 16; i++)  // on: the upper 3 x 3 becomes the identity
+            EXPECT_FLOAT_EQ(m[i], on && i % 4 < 3 && i < 12 ? i % 5 == 0 : before[i]) << i;
     }
-
-    texture_billboard(false);
-    texture_billboard(false);
-    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
-    EXPECT_EQ(depth, depth0);
-    glGetFloatv(GL_MODELVIEW_MATRIX, m);
-    EXPECT_EQ(memcmp(m, before, sizeof m), 0);
     glLoadIdentity();
 }

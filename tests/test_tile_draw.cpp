@@ -11,73 +11,49 @@
 
 namespace {
 
-TileBlock block(float ex, float ey, float ez, unsigned w, unsigned h, unsigned d)
-{
-    TileBlock b;
-    tile_block(ex, ey, ez, w, h, d, 2.0f, 7.0f, &b);
-    return b;
-}
-
-#define EXPECT_BLOCK(b, X0, X1, Y0, Y1, Z0, Z1)                     \
-    do {                                                            \
-        EXPECT_EQ((b).x0, X0); EXPECT_EQ((b).x1, X1);               \
-        EXPECT_EQ((b).y0, Y0); EXPECT_EQ((b).y1, Y1);               \
-        EXPECT_EQ((b).z0, Z0); EXPECT_EQ((b).z1, Z1);               \
-    } while (0)
-
-TEST(TileBlock, ColumnsLayersAndRowsAroundTheEye)
-{
-    // The usual view: 21 columns and layers, the 10 rows before the eye's.
-    EXPECT_BLOCK(block(20, 20, 70, 22, 22, 11), 0, 21, 0, 21, 0, 10);
-    EXPECT_BLOCK(block(20, 20, 70, 65535, 65535, 65535), 0, 21, 0, 21, 0, 10);
-
-    // Far along: the block starts 10 cells before the eye and spans 21.
-    EXPECT_BLOCK(block(60, 100, 7 * 30.5f, 100, 100, 100), 20, 41, 40, 61, 9, 30);
-
-    // A 5-wide grid with the eye over column 2: columns 0 to 3.
-    TileBlock b = block(4, 0, 70, 5, 5, 20);
-    EXPECT_EQ(b.x0, 0);
-    EXPECT_EQ(b.x1, 4);
-
-    // An eye before row 1, or behind the world, draws no row.
-    EXPECT_BLOCK(block(20, 20, 6.9f, 22, 22, 11), 0, 21, 0, 21, 0, 0);
-    EXPECT_BLOCK(block(-50, -50, -70, 22, 22, 11), 0, 21, 0, 21, 0, 0);
-}
-
-TEST(TileBlock, TheLastColumnLayerAndRowAreNeverDrawn)
-{
-    // Eye at or beyond the far end of each axis.
-    TileBlock b = block(70, 70, 7000, 30, 30, 30);
-    EXPECT_BLOCK(b, 25, 29, 25, 29, 8, 29);
-    b = block(2 * 29 + 20, 2 * 29 + 20, 7 * 29, 30, 30, 30);
-    EXPECT_BLOCK(b, 29, 29, 29, 29, 8, 29);
-    // A shallow grid clamps every end to its last index.
-    EXPECT_BLOCK(block(0, 0, 1e6f, 3, 4, 5), 0, 2, 0, 3, 0, 4);
-    EXPECT_BLOCK(block(0, 0, 1e6f, 1, 1, 1), 0, 0, 0, 0, 0, 0);
-}
-
-TEST(TileBlock, DamagedPositionsClampIntoTheGrid)
+TEST(TileBlock, TheCellsAroundTheEyeStayInsideTheGrid)
 {
     const float inf = INFINITY, nan = NAN;
-    // Huge and infinite positions sit on the last index and draw nothing
-    // along that axis; rows stop before the last one.
-    EXPECT_BLOCK(block(1e30f, 1e30f, 1e30f, 22, 22, 11), 21, 21, 21, 21, 0, 10);
-    EXPECT_BLOCK(block(inf, inf, inf, 22, 22, 11), 21, 21, 21, 21, 0, 10);
-    EXPECT_BLOCK(block(-inf, -1e30f, -inf, 22, 22, 11), 0, 21, 0, 21, 0, 0);
-    // NaN counts as the low end.
-    EXPECT_BLOCK(block(nan, nan, nan, 22, 22, 11), 0, 21, 0, 21, 0, 0);
-    // Broken cell sizes give NaN or infinite quotients, still clamped.
-    TileBlock b;
-    tile_block(0, 0, 0, 22, 22, 11, 0.0f, 0.0f, &b);
-    EXPECT_BLOCK(b, 0, 21, 0, 21, 0, 0);
-    tile_block(5, 5, 5, 22, 22, 11, 0.0f, 0.0f, &b);
-    EXPECT_BLOCK(b, 21, 21, 21, 21, 0, 10);
-}
-
-TEST(TileBlock, AnEmptyGridDrawsNothing)
-{
-    EXPECT_BLOCK(block(20, 20, 70, 0, 22, 11), 0, 0, 0, 0, 0, 0);
-    EXPECT_BLOCK(block(20, 20, 70, 22, 22, 0), 0, 0, 0, 0, 0, 0);
+    const struct {
+        float ex, ey, ez;
+        unsigned w, h, d;
+        float size, sizeZ;
+        int x0, x1, y0, y1, z0, z1;
+    } cases[] = {
+        // The usual view: 21 columns and layers, the 10 rows before the eye's.
+        {20, 20, 70, 22, 22, 11, 2, 7, 0, 21, 0, 21, 0, 10},
+        {20, 20, 70, 65535, 65535, 65535, 2, 7, 0, 21, 0, 21, 0, 10},
+        {60, 100, 7 * 30.5f, 100, 100, 100, 2, 7, 20, 41, 40, 61, 9, 30},
+        {4, 0, 70, 5, 5, 20, 2, 7, 0, 4, 0, 4, 0, 10},  // over column 2 of 5: columns 0 to 3
+        // An eye before row 1, or behind the world, draws no row.
+        {20, 20, 6.9f, 22, 22, 11, 2, 7, 0, 21, 0, 21, 0, 0},
+        {-50, -50, -70, 22, 22, 11, 2, 7, 0, 21, 0, 21, 0, 0},
+        // The last column, layer and row are never drawn.
+        {70, 70, 7000, 30, 30, 30, 2, 7, 25, 29, 25, 29, 8, 29},
+        {78, 78, 7 * 29, 30, 30, 30, 2, 7, 29, 29, 29, 29, 8, 29},
+        {0, 0, 1e6f, 3, 4, 5, 2, 7, 0, 2, 0, 3, 0, 4},
+        {0, 0, 1e6f, 1, 1, 1, 2, 7, 0, 0, 0, 0, 0, 0},
+        // Damaged positions clamp: huge or infinite ones sit on the last
+        // index, NaN counts as the low end.
+        {1e30f, 1e30f, 1e30f, 22, 22, 11, 2, 7, 21, 21, 21, 21, 0, 10},
+        {inf, inf, inf, 22, 22, 11, 2, 7, 21, 21, 21, 21, 0, 10},
+        {-inf, -1e30f, -inf, 22, 22, 11, 2, 7, 0, 21, 0, 21, 0, 0},
+        {nan, nan, nan, 22, 22, 11, 2, 7, 0, 21, 0, 21, 0, 0},
+        // Broken cell sizes give NaN or infinite quotients, still clamped.
+        {0, 0, 0, 22, 22, 11, 0, 0, 0, 21, 0, 21, 0, 0},
+        {5, 5, 5, 22, 22, 11, 0, 0, 21, 21, 21, 21, 0, 10},
+        // An empty grid draws nothing.
+        {20, 20, 70, 0, 22, 11, 2, 7, 0, 0, 0, 0, 0, 0},
+        {20, 20, 70, 22, 22, 0, 2, 7, 0, 0, 0, 0, 0, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << "eye " << c.ex << "," << c.ey << "," << c.ez << " grid "
+                                        << c.w << "x" << c.h << "x" << c.d);
+        TileBlock b;
+        tile_block(c.ex, c.ey, c.ez, c.w, c.h, c.d, c.size, c.sizeZ, &b);
+        EXPECT_EQ((std::vector<int>{b.x0, b.x1, b.y0, b.y1, b.z0, b.z1}),
+                  (std::vector<int>{c.x0, c.x1, c.y0, c.y1, c.z0, c.z1}));
+    }
 }
 
 // ---------------------------------------------------------------- texturing
@@ -93,16 +69,13 @@ protected:
         glGenTextures(5, names);
         memset(tile, 0, sizeof tile);
         memset(entries, 0, sizeof entries);
-        setImage(&entries[0].image, 32, 32, names[0]);
-        setImage(&entries[1].image, 20, 10, names[1]);
-        entries[1].image.texWidth = 32;
-        entries[1].image.texHeight = 16;
-        setImage(&entries[2].image, 16, 16, names[2]);
-        setImage(&tile_dummy, 4, 4, names[3]);
-        setImage(&tile_matrix, 64, 64, names[4]);
+        entries[0].image = Image{32, 32, 0, 32, 32, names[0]};
+        entries[1].image = Image{20, 10, 0, 32, 16, names[1]};
+        entries[2].image = Image{16, 16, 0, 16, 16, names[2]};
+        tile_dummy = Image{4, 4, 0, 4, 4, names[3]};
+        tile_matrix = Image{64, 64, 0, 64, 64, names[4]};
         tile_tex = entries;
-        tile_optTexture = 1;
-        tile_optSmooth = 1;
+        tile_optTexture = tile_optSmooth = 1;
     }
 
     void TearDown() override
@@ -114,32 +87,24 @@ protected:
         memset(tile, 0, sizeof tile);
     }
 
-    static void setImage(Image *image, unsigned short w, unsigned short h, GLuint name)
+    // Textures the face and checks the binding, shade, opacity and corners.
+    void expectFace(unsigned char type, unsigned char face, unsigned x, unsigned y, unsigned z,
+                    GLuint name, int shade, int alpha, std::vector<float> uv)
     {
-        *image = Image{w, h, 0, w, h, name};
-    }
-
-    static GLuint bound(void)
-    {
-        GLint name = 0;
-        glGetIntegerv(GL_TEXTURE_BINDING_2D, &name);
-        return (GLuint)name;
-    }
-
-    static void expectUV(const float (&want)[8], const char *what)
-    {
-        for (int i = 0; i < 8; i++)
-            EXPECT_FLOAT_EQ(tile_uv[i], want[i]) << what << " at " << i;
+        tile_setTexture(type, face, x, y, z);
+        GLint bound = 0;
+        glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+        EXPECT_EQ((GLuint)bound, name);
+        EXPECT_EQ(texture_getRed(), shade);
+        EXPECT_EQ(texture_getBlue(), shade);
+        EXPECT_EQ(texture_getAlpha(), alpha);
+        EXPECT_EQ(std::vector<float>(tile_uv, tile_uv + 8), uv);
     }
 };
 
 TEST_F(TileTexture, TurnAndMirrorGiveTheEightCornerLayouts)
 {
-    struct Case {
-        unsigned char rotate, flipH, flipV;
-        float uv[8];
-    };
-    static const Case cases[] = {
+    const struct { unsigned char rotate, flipH, flipV; std::vector<float> uv; } cases[] = {
         {0, 0, 0, {0, 0, 0, 1, 1, 1, 1, 0}}, {0, 1, 0, {1, 0, 1, 1, 0, 1, 0, 0}},
         {0, 0, 1, {0, 1, 0, 0, 1, 0, 1, 1}}, {0, 1, 1, {1, 1, 1, 0, 0, 0, 0, 1}},
         {1, 0, 0, {0, 1, 1, 1, 1, 0, 0, 0}}, {1, 1, 0, {1, 1, 0, 1, 0, 0, 1, 0}},
@@ -147,82 +112,51 @@ TEST_F(TileTexture, TurnAndMirrorGiveTheEightCornerLayouts)
     };
     for (unsigned char face = 0; face < 6; face++)
         tile[7].faceTexture[face] = &entries[0];
-    for (const Case &c : cases) {
+    for (const auto &c : cases)
         for (unsigned char face = 0; face < 6; face++) {
+            SCOPED_TRACE(testing::Message() << "rotate " << (int)c.rotate << " flipH " << (int)c.flipH
+                                            << " flipV " << (int)c.flipV << " face " << (int)face);
             // Only this face's own flags count.
             memset(tile[7].orientation, 0, sizeof tile[7].orientation);
             tile[7].orientation[face] = FaceOrientation{c.flipH, c.flipV, c.rotate};
-            tile_setTexture(7, face, 0, 0, 0);
-            std::string what = "rotate " + std::to_string(c.rotate) + " flipH " +
-                               std::to_string(c.flipH) + " flipV " + std::to_string(c.flipV) +
-                               " face " + std::to_string(face);
-            expectUV(c.uv, what.c_str());
-            EXPECT_EQ(bound(), names[0]);
+            expectFace(7, face, 0, 0, 0, names[0], 255, 255, c.uv);
         }
-    }
 }
 
-TEST_F(TileTexture, CoordinatesAddressThePictureInsideItsTexture)
+TEST_F(TileTexture, ScalingShadingOpacityAndSmoothing)
 {
-    tile[3].faceTexture[TILE_TOP] = &entries[1];  // 20 x 10 in 32 x 16
-    tile_setTexture(3, TILE_TOP, 0, 0, 0);
-    expectUV({0, 0, 0, 0.625f, 0.625f, 0.625f, 0.625f, 0}, "plain");
-    // Scaling follows the turn and mirroring.
-    tile[3].orientation[TILE_TOP] = FaceOrientation{1, 0, 1};
-    tile_setTexture(3, TILE_TOP, 0, 0, 0);
-    expectUV({0.625f, 0.625f, 0, 0.625f, 0, 0, 0.625f, 0}, "turned and mirrored");
-    EXPECT_EQ(bound(), names[1]);
-
-    // A record with no texture size keeps its coordinates unscaled.
-    entries[2].image = Image{0, 0, 0, 0, 0, names[2]};
-    tile[3].faceTexture[TILE_LEFT] = &entries[2];
-    tile_setTexture(3, TILE_LEFT, 0, 0, 0);
-    expectUV({0, 0, 0, 1, 1, 1, 1, 0}, "empty record");
-}
-
-TEST_F(TileTexture, ColourOpacityAndSmoothing)
-{
-    CubeDef &def = tile[9];
+    CubeDef &def = tile[3];
+    def.faceTexture[TILE_TOP] = &entries[1];  // 20 x 10 in 32 x 16
     def.faceTexture[TILE_FRONT] = &entries[0];
     def.faceTexture[TILE_BACK] = &entries[2];
     def.shaded[TILE_BACK] = 1;
     entries[2].translucent = 1;
-
-    tile_setTexture(9, TILE_FRONT, 0, 0, 0);
-    EXPECT_EQ(texture_getRed(), 255);
-    EXPECT_EQ(texture_getAlpha(), 255);
+    expectFace(3, TILE_TOP, 0, 0, 0, names[1], 255, 255, {0, 0, 0, 0.625f, 0.625f, 0.625f, 0.625f, 0});
     EXPECT_TRUE(texture_getSmooth());
+    def.orientation[TILE_TOP] = FaceOrientation{1, 0, 1};  // scaling follows turn and mirror
+    expectFace(3, TILE_TOP, 0, 0, 0, names[1], 255, 255, {0.625f, 0.625f, 0, 0.625f, 0, 0, 0.625f, 0});
+    expectFace(3, TILE_BACK, 0, 0, 0, names[2], 127, 127, {0, 0, 0, 1, 1, 1, 1, 0});
 
-    tile_setTexture(9, TILE_BACK, 0, 0, 0);
-    EXPECT_EQ(texture_getRed(), 127);
-    EXPECT_EQ(texture_getGreen(), 127);
-    EXPECT_EQ(texture_getBlue(), 127);
-    EXPECT_EQ(texture_getAlpha(), 127);
-    EXPECT_EQ(bound(), names[2]);
-
-    // Pictures with an alpha channel are never smoothed; the others follow
-    // the option.
+    // Pictures with an alpha channel are never smoothed; the others follow the option.
     entries[0].image.hasAlpha = 1;
-    tile_setTexture(9, TILE_FRONT, 0, 0, 0);
+    tile_setTexture(3, TILE_FRONT, 0, 0, 0);
     EXPECT_FALSE(texture_getSmooth());
     GLint filter = 0;
     glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &filter);
     EXPECT_EQ(filter, GL_NEAREST);
     entries[0].image.hasAlpha = 0;
     tile_optSmooth = 0;
-    tile_setTexture(9, TILE_FRONT, 0, 0, 0);
+    tile_setTexture(3, TILE_FRONT, 0, 0, 0);
     EXPECT_FALSE(texture_getSmooth());
 
-    // A face without a texture shows the stand-by picture, always smoothed,
-    // unscaled, opaque, still shaded.
+    // No texture: the stand-by picture, always smoothed, unscaled, opaque, still shaded.
     def.shaded[TILE_LEFT] = 1;
     def.orientation[TILE_LEFT].flipV = 1;
-    tile_setTexture(9, TILE_LEFT, 0, 0, 0);
-    EXPECT_EQ(bound(), names[3]);
+    expectFace(3, TILE_LEFT, 0, 0, 0, names[3], 127, 255, {0, 1, 0, 0, 1, 0, 1, 1});
     EXPECT_TRUE(texture_getSmooth());
-    EXPECT_EQ(texture_getRed(), 127);
-    EXPECT_EQ(texture_getAlpha(), 255);
-    expectUV({0, 1, 0, 0, 1, 0, 1, 1}, "stand-by");
+    // A record with no texture size keeps its coordinates unscaled.
+    entries[2].image = Image{0, 0, 0, 0, 0, names[2]};
+    expectFace(3, TILE_BACK, 0, 0, 0, names[2], 127, 127, {0, 0, 0, 1, 1, 1, 1, 0});
 }
 
 TEST_F(TileTexture, CheckeredTypesSwapInTheOppositeFaceOnEvenCells)
@@ -234,55 +168,28 @@ TEST_F(TileTexture, CheckeredTypesSwapInTheOppositeFaceOnEvenCells)
     def.shaded[TILE_BOTTOM] = 1;
     entries[1].translucent = 1;
     def.orientation[TILE_TOP].rotate = 1;
-
-    // Odd sum: the face's own picture.
-    tile_setTexture(5, TILE_TOP, 1, 2, 4);
-    EXPECT_EQ(bound(), names[0]);
-    EXPECT_EQ(texture_getRed(), 255);
-    EXPECT_EQ(texture_getAlpha(), 255);
-    expectUV({0, 1, 1, 1, 1, 0, 0, 0}, "own");
-
-    // Even sum: BOTTOM's picture, shading and opacity, scaled to BOTTOM's
-    // picture, turned by TOP's own flag.
-    tile_setTexture(5, TILE_TOP, 1, 2, 3);
-    EXPECT_EQ(bound(), names[1]);
-    EXPECT_EQ(texture_getRed(), 127);
-    EXPECT_EQ(texture_getAlpha(), 127);
-    expectUV({0, 0.625f, 0.625f, 0.625f, 0.625f, 0, 0, 0}, "swapped");
-
+    expectFace(5, TILE_TOP, 1, 2, 4, names[0], 255, 255, {0, 1, 1, 1, 1, 0, 0, 0});  // odd: own
+    // Even: BOTTOM's picture, shading, opacity and scale, turned by TOP's flag.
+    expectFace(5, TILE_TOP, 1, 2, 3, names[1], 127, 127, {0, 0.625f, 0.625f, 0.625f, 0.625f, 0, 0, 0});
     // The parity of a sum that wraps still counts.
-    tile_setTexture(5, TILE_TOP, 0xffffffffu, 1, 0);
-    EXPECT_EQ(bound(), names[1]);
-
+    expectFace(5, TILE_TOP, 0xffffffffu, 1, 0, names[1], 127, 127, {0, 0.625f, 0.625f, 0.625f, 0.625f, 0, 0, 0});
+    expectFace(5, TILE_BOTTOM, 0, 0, 0, names[0], 255, 255, {0, 0, 0, 1, 1, 1, 1, 0});
     // An opposite face without a texture shows the stand-by picture.
-    tile_setTexture(5, TILE_BOTTOM, 0, 0, 0);
-    EXPECT_EQ(bound(), names[0]);
     def.faceTexture[TILE_BOTTOM] = nullptr;
-    tile_setTexture(5, TILE_TOP, 0, 0, 0);
-    EXPECT_EQ(bound(), names[3]);
-    tile_setTexture(5, TILE_TOP, 0, 0, 1);
-    EXPECT_EQ(bound(), names[0]);
+    expectFace(5, TILE_TOP, 0, 0, 0, names[3], 127, 255, {0, 1, 1, 1, 1, 0, 0, 0});
 }
 
 TEST_F(TileTexture, TexturingOffShowsTheMatrixPicture)
 {
-    tile_optTexture = 0;
-    tile_optSmooth = 0;
+    tile_optTexture = tile_optSmooth = 0;
     CubeDef &def = tile[8];
     def.faceTexture[TILE_RIGHT] = &entries[1];  // translucent, 20 x 10
     entries[1].translucent = 1;
     def.shaded[TILE_RIGHT] = 1;
     def.orientation[TILE_RIGHT].flipH = 1;
-    tile_setTexture(8, TILE_RIGHT, 0, 0, 0);
-    EXPECT_EQ(bound(), names[4]);
+    expectFace(8, TILE_RIGHT, 0, 0, 0, names[4], 127, 255, {1, 0, 1, 1, 0, 1, 0, 0});
     EXPECT_TRUE(texture_getSmooth());
-    EXPECT_EQ(texture_getRed(), 127);
-    EXPECT_EQ(texture_getAlpha(), 255);
-    expectUV({1, 0, 1, 1, 0, 1, 0, 0}, "matrix");
-
-    tile_setTexture(8, TILE_TOP, 0, 0, 0);  // no texture at all
-    EXPECT_EQ(bound(), names[4]);
-    EXPECT_EQ(texture_getRed(), 255);
+    expectFace(8, TILE_TOP, 0, 0, 0, names[4], 255, 255, {0, 0, 0, 1, 1, 1, 1, 0});  // no texture
 }
 
 }  // namespace
