@@ -1,6 +1,7 @@
 // test_tile_map.cpp -- decoding the framed map picture into the layered grid
 #include <string.h>
 
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -126,35 +127,25 @@ TEST(TileMap, RefusedPictures)
     TileMap m;
     ASSERT_EQ(decode(good, &m), 1);
 
-    const unsigned char wrongHeader[][2] = {{0, 11}, {1, 3}, {2, 0}, {3, 4}, {65, 3}};
-    for (const auto &change : wrongHeader) {
+    // Wrong maker, version, encoding or depth; a line length of 0 or below
+    // the 4-pixel width; xmin past xmax (the width wraps round).
+    const std::vector<std::pair<int, int>> wrongHeaders[] = {
+        {{0, 11}}, {{1, 3}}, {{2, 0}}, {{3, 4}}, {{65, 3}}, {{66, 0}, {67, 0}}, {{66, 3}}, {{4, 5}}};
+    for (const auto &changes : wrongHeaders) {
         std::vector<unsigned char> f = good;
-        f[change[0]] = change[1];
-        EXPECT_EQ(decode(f, &m), 0) << int(change[0]);
+        for (const auto &c : changes)
+            f[c.first] = (unsigned char)c.second;
+        EXPECT_EQ(decode(f, &m), 0) << changes[0].first;
     }
-    std::vector<unsigned char> f = good;
-    f[66] = 0;  // a line length of 0
-    f[67] = 0;
-    EXPECT_EQ(decode(f, &m), 0);
-    f = good;
-    f[66] = 3;  // shorter than the 4-pixel picture
-    EXPECT_EQ(decode(f, &m), 0);
-    f = good;
-    f[4] = 5;  // xmin past xmax: the width wraps round, far above the line length
-    EXPECT_EQ(decode(f, &m), 0);
     EXPECT_EQ(decode(std::vector<unsigned char>(good.begin(), good.begin() + 127), &m), 0);
     EXPECT_EQ(tile_decodeMap(nullptr, 0, &m), 0);
 
-    // No five along the top, or none down the left.
-    std::vector<unsigned char> px(16, 5);
-    px[1] = 6;
-    EXPECT_EQ(decode(pcx_encode8(4, 4, px.data(), nullptr), &m), 0);
-    px[1] = 5;
-    px[4] = 6;
-    EXPECT_EQ(decode(pcx_encode8(4, 4, px.data(), nullptr), &m), 0);
-    px[4] = 5;
-    px[0] = 0;
-    EXPECT_EQ(decode(pcx_encode8(4, 4, px.data(), nullptr), &m), 1);
+    // No five along the top, none down the left, or only the corner gone.
+    for (int at : {1, 4, 0}) {
+        std::vector<unsigned char> px(16, 5);
+        px[at] = at ? 6 : 0;
+        EXPECT_EQ(decode(pcx_encode8(4, 4, px.data(), nullptr), &m), at == 0) << at;
+    }
 
     // More layers than 16 bits hold: 21845 blocks across, four bands.
     std::vector<unsigned char> wide = header(65535, 12, 65535);
