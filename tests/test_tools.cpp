@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "entity.h"
 #include "pcx_encode.h"
 #include "test_support.h"
 #include "tile.h"
@@ -33,11 +34,25 @@ ToolRun tool(const std::string &name, const std::string &args)
     return r;
 }
 
-std::string readText(const std::string &path)
+std::vector<unsigned char> readBytes(const std::string &path)
 {
     std::vector<unsigned char> bytes;
     EXPECT_TRUE(pcx_readFile(path, bytes)) << path;
+    return bytes;
+}
+
+std::string readText(const std::string &path)
+{
+    std::vector<unsigned char> bytes = readBytes(path);
     return std::string(bytes.begin(), bytes.end());
+}
+
+TileMap readMap(const std::string &path)
+{
+    std::vector<unsigned char> bytes = readBytes(path);
+    TileMap map;
+    EXPECT_TRUE(tile_decodeMap(bytes.data(), bytes.size(), &map)) << path;
+    return map;
 }
 
 class TavoMap : public ::testing::Test {
@@ -62,26 +77,8 @@ protected:
 
 // Three layers of 4 x 3, in one band of three blocks.
 const char *const canonical =
-    "across 3\n"
-    "legend . 255\n"
-    "legend # 254\n"
-    "legend A 5\n"
-    "legend B 0\n"
-    "\n"
-    "layer 0\n"
-    "####\n"
-    "#AB#\n"
-    "####\n"
-    "\n"
-    "layer 1\n"
-    "#..#\n"
-    "....\n"
-    "#..#\n"
-    "\n"
-    "layer 2\n"
-    "....\n"
-    ".A..\n"
-    "....\n";
+    "across 3\nlegend . 255\nlegend # 254\nlegend A 5\nlegend B 0\n\n"
+    "layer 0\n####\n#AB#\n####\n\nlayer 1\n#..#\n....\n#..#\n\nlayer 2\n....\n.A..\n....\n";
 
 TEST_F(TavoMap, TextToPictureToTextIsExact)
 {
@@ -94,10 +91,7 @@ TEST_F(TavoMap, TextToPictureToTextIsExact)
 
     // The picture holds what the viewer reads: 4 x 3 cells, 3 layers, the
     // cells in place (a cell of value 5 beside the frame's fives included).
-    std::vector<unsigned char> bytes;
-    ASSERT_TRUE(pcx_readFile(dir + "/a.pcx", bytes));
-    TileMap map;
-    ASSERT_TRUE(tile_decodeMap(bytes.data(), bytes.size(), &map));
+    TileMap map = readMap(dir + "/a.pcx");
     EXPECT_EQ(map.width, 4);
     EXPECT_EQ(map.depth, 3);
     EXPECT_EQ(map.height, 3);
@@ -112,20 +106,8 @@ TEST_F(TavoMap, AnAuthorsHeaderComesBackWithHeader)
     // Comments, names, spacing and the legend's order are the author's; the
     // layers are in the layout tavo-map writes.  A type the legend lacks
     // (here 7, in the picture only) gets a character of its own.
-    std::string text =
-        "# a courtyard\n"
-        "across 1\n"
-        "legend  s 200   stone wall\n"
-        "legend . 255 air\n"
-        "legend w 201 water (unused yet)\n"
-        "\n"
-        "layer 0\n"
-        "ss\n"
-        "s.\n"
-        "\n"
-        "layer 1\n"
-        "..\n"
-        "..\n";
+    std::string text = "# a courtyard\nacross 1\nlegend  s 200   stone wall\nlegend . 255 air\n"
+                       "legend w 201 water (unused yet)\n\nlayer 0\nss\ns.\n\nlayer 1\n..\n..\n";
     std::string in = write("court.map", text);
     ASSERT_EQ(tool("tavo-map", "encode " + in + " " + dir + "/court.pcx").status, 0);
     ASSERT_EQ(tool("tavo-map", "decode " + dir + "/court.pcx " + dir + "/out.map --header " + in).status, 0);
@@ -153,9 +135,7 @@ TEST_F(TavoMap, PictureToTextToPictureIsExact)
     EXPECT_EQ(text.rfind("across 2\n", 0), 0u) << text;
     EXPECT_NE(text.find("layer 5\n...\n...\n"), std::string::npos) << text;
     ASSERT_EQ(tool("tavo-map", "encode " + dir + "/p.map " + dir + "/q.pcx").status, 0);
-    std::vector<unsigned char> again;
-    ASSERT_TRUE(pcx_readFile(dir + "/q.pcx", again));
-    EXPECT_EQ(again, picture);
+    EXPECT_EQ(readBytes(dir + "/q.pcx"), picture);
 }
 
 TEST_F(TavoMap, AForeignPictureGivesTheSameCellsAndANote)
@@ -172,13 +152,7 @@ TEST_F(TavoMap, AForeignPictureGivesTheSameCellsAndANote)
     ASSERT_EQ(r.status, 0);
     EXPECT_NE(r.errors.find("not written by tavo-map"), std::string::npos) << r.errors;
     ASSERT_EQ(tool("tavo-map", "encode " + dir + "/f.map " + dir + "/g.pcx").status, 0);
-    std::vector<unsigned char> a, b;
-    pcx_readFile(dir + "/f.pcx", a);
-    pcx_readFile(dir + "/g.pcx", b);
-    TileMap ma, mb;
-    ASSERT_TRUE(tile_decodeMap(a.data(), a.size(), &ma));
-    ASSERT_TRUE(tile_decodeMap(b.data(), b.size(), &mb));
-    EXPECT_EQ(ma.cells, mb.cells);
+    EXPECT_EQ(readMap(dir + "/f.pcx").cells, readMap(dir + "/g.pcx").cells);
 }
 
 TEST_F(TavoMap, RefusesTextThatDoesNotMakeAMap)
@@ -230,12 +204,10 @@ TEST(TavoCam, PoseTextToCameraFileAndBack)
     ASSERT_EQ(tool("tavo-cam", dir + "/start.pose " + dir + "/SYS/CAM/w.cam").status, 0);
 
     // Twelve little-endian floats, read back as the viewer reads them.
-    Entity e;
-    memset(&e, 0, sizeof e);
-    std::vector<unsigned char> bytes;
-    ASSERT_TRUE(pcx_readFile(dir + "/SYS/CAM/w.cam", bytes));
+    std::vector<unsigned char> bytes = readBytes(dir + "/SYS/CAM/w.cam");
     ASSERT_EQ(bytes.size(), 48u);
-    memcpy(&e, bytes.data(), 48);
+    Entity e;
+    entity_fromBytes(&e, bytes.data(), bytes.size());
     EXPECT_EQ(e.left.x, -1.0f);
     EXPECT_EQ(e.forward.z, -1.0f);
     EXPECT_EQ(e.position.x, 20.5f);
@@ -245,14 +217,12 @@ TEST(TavoCam, PoseTextToCameraFileAndBack)
     std::string shown = dir + "/shown.pose";
     ASSERT_EQ(tool("tavo-cam", "--show " + dir + "/SYS/CAM/w.cam >" + shown).status, 0);
     ASSERT_EQ(tool("tavo-cam", shown + " " + dir + "/again.cam").status, 0);
-    std::vector<unsigned char> again;
-    ASSERT_TRUE(pcx_readFile(dir + "/again.cam", again));
-    EXPECT_EQ(again, bytes);
+    EXPECT_EQ(readBytes(dir + "/again.cam"), bytes);
 
-    test_writeText(dir + "/short.pose", "1 2 3\n");
-    EXPECT_EQ(tool("tavo-cam", dir + "/short.pose " + dir + "/x.cam").status, 1);
-    test_writeText(dir + "/word.pose", "1 2 3 4 5 6 7 8 9 10 11 twelve\n");
-    EXPECT_EQ(tool("tavo-cam", dir + "/word.pose " + dir + "/x.cam").status, 1);
+    for (const char *bad : {"1 2 3\n", "1 2 3 4 5 6 7 8 9 10 11 twelve\n"}) {
+        test_writeText(dir + "/bad.pose", bad);
+        EXPECT_EQ(tool("tavo-cam", dir + "/bad.pose " + dir + "/x.cam").status, 1) << bad;
+    }
 }
 
 }  // namespace
