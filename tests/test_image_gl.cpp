@@ -1,5 +1,7 @@
 // test_image_gl.cpp -- images uploaded as OpenGL textures and drawn in the overlay
+#include <math.h>
 #include <stdio.h>
+#include <string.h>
 
 #include <string>
 #include <vector>
@@ -15,25 +17,23 @@
 
 namespace {
 
-GLint texParam(GLenum name)
+// The bound texture's size, format and filters.
+std::vector<GLint> textureState(void)
 {
-    GLint v = 0;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, name, &v);
-    return v;
-}
-
-GLint filterParam(GLenum name)
-{
-    GLint v = 0;
-    glGetTexParameteriv(GL_TEXTURE_2D, name, &v);
+    std::vector<GLint> v(5);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &v[0]);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &v[1]);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &v[2]);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &v[3]);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &v[4]);
     return v;
 }
 
 // The bound texture's texels as RGB or RGBA bytes.
 std::vector<unsigned char> texels(bool rgba)
 {
-    std::vector<unsigned char> out((size_t)texParam(GL_TEXTURE_WIDTH) * texParam(GL_TEXTURE_HEIGHT) *
-                                   (rgba ? 4 : 3));
+    std::vector<GLint> state = textureState();
+    std::vector<unsigned char> out((size_t)state[0] * state[1] * (rgba ? 4 : 3));
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glGetTexImage(GL_TEXTURE_2D, 0, rgba ? GL_RGBA : GL_RGB, GL_UNSIGNED_BYTE, out.data());
     return out;
@@ -47,46 +47,12 @@ bool allTexels(const std::vector<unsigned char> &t, unsigned char r, unsigned ch
     return !t.empty();
 }
 
-// Puts the transparency settings back to their start-up values.
-void resetTransparency(void)
+void transparency(bool on)
 {
-    texture_transparent(false);
-    texture_autoTransparent(false);
-    texture_soften(false);
-    texture_transparentColor(0, 0, 0);
-}
-
-struct FeedbackVertex {
-    float x, y, s, t;
-};
-
-// The vertices image_draw sends, in window coordinates.
-std::vector<FeedbackVertex> drawFeedback(const Image &image, short x, short y, bool flipX, bool flipY)
-{
-    std::vector<GLfloat> buffer(4096);
-    glFeedbackBuffer((GLsizei)buffer.size(), GL_3D_COLOR_TEXTURE, buffer.data());
-    glRenderMode(GL_FEEDBACK);
-    image_draw(&image, x, y, flipX, flipY);
-    GLint n = glRenderMode(GL_RENDER);
-    std::vector<FeedbackVertex> out;
-    const int vertexFloats = 3 + 4 + 4;  // position, RGBA colour, texture coordinate
-    for (GLint i = 0; i < n;) {
-        GLint token = (GLint)buffer[i++];
-        if (token != GL_POLYGON_TOKEN)
-            break;
-        GLint count = (GLint)buffer[i++];
-        for (GLint v = 0; v < count; v++, i += vertexFloats)
-            out.push_back({buffer[i], buffer[i + 1], buffer[i + 7], buffer[i + 8]});
-    }
-    return out;
-}
-
-const FeedbackVertex *vertexAt(const std::vector<FeedbackVertex> &vs, float x, float y)
-{
-    for (const FeedbackVertex &v : vs)
-        if (std::abs(v.x - x) < 0.01f && std::abs(v.y - y) < 0.01f)
-            return &v;
-    return nullptr;
+    texture_transparent(on);
+    texture_autoTransparent(on);
+    if (!on)
+        texture_transparentColor(0, 0, 0);
 }
 
 }  // namespace
@@ -97,30 +63,20 @@ TEST(ImageGl, CreateMakesASolidRgbTexture)
     texture_smooth(true);
     Image image = {};
     image_create(&image, 32, 32, 255, 255, 0);
-    EXPECT_EQ(image.width, 32);
-    EXPECT_EQ(image.height, 32);
-    EXPECT_EQ(image.texWidth, 32);
-    EXPECT_EQ(image.texHeight, 32);
-    EXPECT_EQ(image.hasAlpha, 0);
-    EXPECT_EQ(texParam(GL_TEXTURE_WIDTH), 32);
-    EXPECT_EQ(texParam(GL_TEXTURE_HEIGHT), 32);
-    EXPECT_EQ(texParam(GL_TEXTURE_INTERNAL_FORMAT), GL_RGB);
-    EXPECT_EQ(filterParam(GL_TEXTURE_MIN_FILTER), GL_LINEAR);
-    EXPECT_EQ(filterParam(GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+    EXPECT_EQ((std::vector<int>{image.width, image.height, image.texWidth, image.texHeight, image.hasAlpha}),
+              (std::vector<int>{32, 32, 32, 32, 0}));
+    EXPECT_EQ(textureState(), (std::vector<GLint>{32, 32, GL_RGB, GL_LINEAR, GL_LINEAR}));
     EXPECT_TRUE(allTexels(texels(false), 255, 255, 0));
     image_destroy(&image);
     EXPECT_EQ(glIsTexture(image.textureId), GL_FALSE);
 
-    // Padded sizes, nearest filtering, and hasAlpha left as found.
+    // Padded sizes, padding included in the colour, nearest filtering, hasAlpha left as found.
     texture_smooth(false);
     image.hasAlpha = 1;
     image_create(&image, 33, 3, 0, 0, 255);
-    EXPECT_EQ(image.texWidth, 64);
-    EXPECT_EQ(image.texHeight, 4);
-    EXPECT_EQ(image.hasAlpha, 1);
-    EXPECT_EQ(texParam(GL_TEXTURE_WIDTH), 64);
-    EXPECT_EQ(filterParam(GL_TEXTURE_MIN_FILTER), GL_NEAREST);
-    EXPECT_TRUE(allTexels(texels(false), 0, 0, 255));  // padding included
+    EXPECT_EQ((std::vector<int>{image.texWidth, image.texHeight, image.hasAlpha}), (std::vector<int>{64, 4, 1}));
+    EXPECT_EQ(textureState(), (std::vector<GLint>{64, 4, GL_RGB, GL_NEAREST, GL_NEAREST}));
+    EXPECT_TRUE(allTexels(texels(false), 0, 0, 255));
     image_destroy(&image);
 }
 
@@ -143,61 +99,48 @@ TEST(ImageGlDeathTest, CreateRefusesTooBigTextures)
 TEST(ImageGl, LoadUploadsTheDecodedTexelsAndSetsTheTransparentColour)
 {
     REQUIRE_GL();
-    resetTransparency();
+    transparency(false);
     texture_smooth(false);
     std::vector<unsigned char> pixels(100 * 50);
+    unsigned char palette[768];
     for (size_t i = 0; i < pixels.size(); i++)
         pixels[i] = (unsigned char)(i * 7 % 13);
-    unsigned char palette[768];
     for (int i = 0; i < 768; i++)
         palette[i] = (unsigned char)(i * 5);
     std::string path = test_tempDir() + "/picture.pcx";
     std::vector<unsigned char> file = pcx_encode8(100, 50, pixels.data(), palette);
     ASSERT_TRUE(pcx_writeFile(path, file));
-
     ImageSettings settings = {};
-    GLint maxSize = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
-    settings.maxTextureSize = maxSize;
-    ImageTexels expected;
-    image_decodePcx(file.data(), file.size(), &settings, &expected);
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &settings.maxTextureSize);
 
-    Image image = {};
-    image_load(&image, path.c_str());
-    EXPECT_EQ(image.width, 100);
-    EXPECT_EQ(image.height, 50);
-    EXPECT_EQ(image.texWidth, 128);
-    EXPECT_EQ(image.texHeight, 64);
-    EXPECT_EQ(image.hasAlpha, 0);
-    EXPECT_EQ(texParam(GL_TEXTURE_INTERNAL_FORMAT), GL_RGB);
-    EXPECT_EQ(filterParam(GL_TEXTURE_MAG_FILTER), GL_NEAREST);
-    EXPECT_TRUE(texels(false) == expected.texels);
-    image_destroy(&image);
-
-    // With transparency: RGBA, and the top-left index transparent.
-    texture_transparent(true);
-    texture_autoTransparent(true);
-    settings.transparent = settings.autoTransparent = 1;
-    image_decodePcx(file.data(), file.size(), &settings, &expected);
-    image_load(&image, path.c_str());
-    resetTransparency();
-    EXPECT_EQ(image.hasAlpha, 1);
-    EXPECT_EQ(texParam(GL_TEXTURE_INTERNAL_FORMAT), GL_RGBA);
-    std::vector<unsigned char> got = texels(true);
-    EXPECT_TRUE(got == expected.texels);
-    EXPECT_EQ(got[3], 0);
-    image_destroy(&image);
+    for (bool on : {false, true}) {  // with transparency: RGBA, the top-left index clear
+        SCOPED_TRACE(on ? "transparent" : "opaque");
+        transparency(on);
+        settings.transparent = settings.autoTransparent = on;
+        ImageTexels expected;
+        image_decodePcx(file.data(), file.size(), &settings, &expected);
+        Image image = {};
+        image_load(&image, path.c_str());
+        transparency(false);
+        EXPECT_EQ((std::vector<int>{image.width, image.height, image.texWidth, image.texHeight, image.hasAlpha}),
+                  (std::vector<int>{100, 50, 128, 64, on}));
+        EXPECT_EQ(textureState(), (std::vector<GLint>{128, 64, on ? GL_RGBA : GL_RGB, GL_NEAREST, GL_NEAREST}));
+        std::vector<unsigned char> got = texels(on);
+        EXPECT_TRUE(got == expected.texels);
+        EXPECT_TRUE(!on || got[3] == 0) << "the top-left texel is clear";
+        image_destroy(&image);
+    }
 
     // A true-colour picture's automatic colour becomes the process-wide one.
     const unsigned char rgb[2 * 3] = {9, 8, 7, 1, 2, 3};
     ASSERT_TRUE(pcx_writeFile(path, pcx_encode24(2, 1, rgb)));
-    texture_transparent(true);
-    texture_autoTransparent(true);
+    transparency(true);
+    Image image = {};
     image_load(&image, path.c_str());
-    EXPECT_EQ(texture_getTransparentRed(), 9);
-    EXPECT_EQ(texture_getTransparentGreen(), 8);
-    EXPECT_EQ(texture_getTransparentBlue(), 7);
-    resetTransparency();
+    EXPECT_EQ((std::vector<int>{texture_getTransparentRed(), texture_getTransparentGreen(),
+                                texture_getTransparentBlue()}),
+              (std::vector<int>{9, 8, 7}));
+    transparency(false);
     image_destroy(&image);
 }
 
@@ -210,84 +153,73 @@ TEST(ImageGl, MissingFileGivesTheBlueStandBy)
     image.hasAlpha = 1;
     testing::internal::CaptureStdout();
     image_load(&image, (test_tempDir() + "/missing.pcx").c_str());
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "ERROR: File not found, replacing with dummy file\n");
-    EXPECT_EQ(image.width, 4);
-    EXPECT_EQ(image.texWidth, 4);
-    EXPECT_EQ(image.hasAlpha, 1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "ERROR: File not found, replacing with dummy file\n");
+    EXPECT_EQ((std::vector<int>{image.width, image.texWidth, image.hasAlpha}), (std::vector<int>{4, 4, 1}));
     EXPECT_TRUE(allTexels(texels(false), 0, 0, 255));
     image_destroy(&image);
 }
 
-TEST(ImageGl, DrawMapsThePictureAndItsFlips)
+TEST(ImageGl, DrawMapsThePictureAndItsFlipsOntoTheWindow)
 {
     REQUIRE_GL();
     Image image = {};
-    image_create(&image, 20, 12, 255, 255, 255);
-    ASSERT_EQ(image.texWidth, 32);
-    ASSERT_EQ(image.texHeight, 16);
-    // Only front faces survive: the quad must run counter-clockwise on screen.
+    image_create(&image, 20, 12, 0, 0, 255);  // in 32 x 16: s to 0.625, t to 0.75
+    // The vertices sent, in window coordinates, through feedback mode;
+    // with back faces culled the quad must run counter-clockwise on screen.
     glEnable(GL_CULL_FACE);
     glCullFace(GL_BACK);
     glFrontFace(GL_CCW);
-
-    // At window pixel (10, 20) from the top: GL's window y runs upwards.
-    const float left = 10, right = 30, top = 480 - 20, bottom = 480 - 32;
-    struct Case {
-        bool flipX, flipY;
-        float sLeft, tTop;
-    } cases[] = {
-        {false, false, 0.0f, 0.0f},
-        {true, false, 0.625f, 0.0f},
-        {false, true, 0.0f, 0.75f},
-        {true, true, 0.625f, 0.75f},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(testing::Message() << "flipX " << c.flipX << " flipY " << c.flipY);
-        std::vector<FeedbackVertex> vs = drawFeedback(image, 10, 20, c.flipX, c.flipY);
-        const FeedbackVertex *topLeft = vertexAt(vs, left, top);
-        const FeedbackVertex *bottomRight = vertexAt(vs, right, bottom);
-        ASSERT_TRUE(topLeft && bottomRight);
-        EXPECT_FLOAT_EQ(topLeft->s, c.sLeft);
-        EXPECT_FLOAT_EQ(topLeft->t, c.tTop);
-        EXPECT_FLOAT_EQ(bottomRight->s, 0.625f - c.sLeft);
-        EXPECT_FLOAT_EQ(bottomRight->t, 0.75f - c.tTop);
+    for (int flips = 0; flips < 4; flips++) {
+        bool flipX = flips & 1, flipY = flips & 2;
+        SCOPED_TRACE(testing::Message() << "flipX " << flipX << " flipY " << flipY);
+        std::vector<GLfloat> buffer(4096);
+        glFeedbackBuffer((GLsizei)buffer.size(), GL_3D_COLOR_TEXTURE, buffer.data());
+        glRenderMode(GL_FEEDBACK);
+        image_draw(&image, 10, 20, flipX, flipY);
+        GLint n = glRenderMode(GL_RENDER);
+        // Polygons of x, y, z, RGBA, s, t, r, q per vertex; window y runs
+        // upwards, so window pixel (10, 20) from the top is (10, 460).
+        float s = flipX ? 0.625f : 0.0f, t = flipY ? 0.75f : 0.0f;
+        int found = 0;
+        for (GLint i = 0; i + 1 < n && buffer[i] == GL_POLYGON_TOKEN; i += 2 + 11 * (GLint)buffer[i + 1])
+            for (GLint v = 0; v < (GLint)buffer[i + 1]; v++) {
+                const GLfloat *p = &buffer[i + 2 + 11 * v];
+                bool topLeft = fabsf(p[0] - 10) < 0.01f && fabsf(p[1] - 460) < 0.01f;
+                bool bottomRight = fabsf(p[0] - 30) < 0.01f && fabsf(p[1] - 448) < 0.01f;
+                found |= topLeft | bottomRight << 1;
+                if (topLeft || bottomRight) {
+                    EXPECT_EQ(std::make_pair(p[7], p[8]),
+                              topLeft ? std::make_pair(s, t) : std::make_pair(0.625f - s, 0.75f - t));
+                }
+            }
+        EXPECT_EQ(found, 3);
     }
     glDisable(GL_CULL_FACE);
-    image_destroy(&image);
-}
 
-TEST(ImageGl, DrawPutsTexelsOnScreenAndLeavesThe3DProjection)
-{
-    REQUIRE_GL();
-    Image image = {};
-    image_create(&image, 4, 4, 0, 0, 255);
+    // Drawn from inside the overlay: drawn there and left, the 3D
+    // projection in force afterwards; pixels 10..29 across are blue.
     GLfloat before[16], after[16];
-    glMatrixMode(GL_PROJECTION);
     glGetFloatv(GL_PROJECTION_MATRIX, before);
-    glMatrixMode(GL_MODELVIEW);
-
     glClearColor(1, 1, 1, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glEnable(GL_TEXTURE_2D);
-    camera_2D();  // already in the overlay: drawn there, and left
+    camera_2D();
     image_draw(&image, 10, 20, false, false);
     glDisable(GL_TEXTURE_2D);
-
     EXPECT_EQ(camera_ortho, 0);
     glGetFloatv(GL_PROJECTION_MATRIX, after);
-    for (int i = 0; i < 16; i++)
-        EXPECT_FLOAT_EQ(after[i], before[i]) << i;
+    EXPECT_EQ(memcmp(before, after, sizeof before), 0);
     GLint mode = 0;
     glGetIntegerv(GL_MATRIX_MODE, &mode);
     EXPECT_EQ(mode, GL_MODELVIEW);
-
-    // Window pixels 10..13 across and 20..23 down are blue, their outside white.
-    unsigned char inside[3], outside[3];
+    unsigned char row[22 * 3];
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(11, 480 - 1 - 22, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, inside);
-    glReadPixels(9, 480 - 1 - 22, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, outside);
-    EXPECT_EQ(std::vector<unsigned char>(inside, inside + 3), (std::vector<unsigned char>{0, 0, 255}));
-    EXPECT_EQ(std::vector<unsigned char>(outside, outside + 3), (std::vector<unsigned char>{255, 255, 255}));
+    glReadPixels(9, 480 - 1 - 22, 22, 1, GL_RGB, GL_UNSIGNED_BYTE, row);
+    for (int x = 0; x < 22; x++) {
+        bool inside = x >= 1 && x <= 20;
+        EXPECT_EQ(std::vector<unsigned char>(row + 3 * x, row + 3 * x + 3),
+                  (inside ? std::vector<unsigned char>{0, 0, 255} : std::vector<unsigned char>{255, 255, 255}))
+            << "pixel " << 9 + x;
+    }
     image_destroy(&image);
 }

@@ -14,42 +14,28 @@
 
 namespace {
 
-struct Rgb {
-    int r, g, b;
-};
-
 class TilePixels : public ::testing::Test {
 protected:
-    unsigned char cells[2 * 2 * 3];
-    TextureEntry entry;
+    // A single cube at the origin; the grid's last column, layer and row
+    // are never drawn, so the grid is one larger each way.
+    unsigned char cells[2 * 2 * 3] = {254, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255};
+    TextureEntry entry = {};
 
     void SetUp() override
     {
         REQUIRE_GL();
-        static bool ready = false;
-        if (!ready) {
-            main_renderState();
-            ready = true;
-        }
+        static bool ready = (main_renderState(), true);
+        (void)ready;
         memset(tile, 0, sizeof tile);
-        memset(&entry, 0, sizeof entry);
-        image_create(&tile_dummy, 32, 32, 0, 0, 255);     // the backdrop: blue
-        image_create(&tile_matrix, 32, 32, 0, 255, 0);    // texturing off: green
-        image_create(&entry.image, 32, 32, 254, 0, 0);    // the face: red
-
-        // A single cube at the origin; the grid's last column, layer and
-        // row are never drawn, so the grid is one larger each way.
-        memset(cells, TILE_EMPTY, sizeof cells);
-        cells[0] = 254;
+        image_create(&tile_dummy, 32, 32, 0, 0, 255);   // the backdrop: blue
+        image_create(&tile_matrix, 32, 32, 0, 255, 0);  // texturing off: green
+        image_create(&entry.image, 32, 32, 254, 0, 0);  // the face: red
         tile_map = cells;
-        tile_width = 2;
-        tile_height = 2;
+        tile_width = tile_height = 2;
         tile_depth = 3;
-        CubeDef &def = tile[254];
-        def.faceOn[TILE_FRONT] = 1;
-        def.faceTexture[TILE_FRONT] = &entry;
+        tile[254].faceOn[TILE_FRONT] = 1;
+        tile[254].faceTexture[TILE_FRONT] = &entry;
         tile_optTexture = tile_optSmooth = tile_optAlpha = 1;
-
         // Two cells back from the cube, looking at its FRONT face along -z.
         camera = Entity{{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}, {0, 0, 14}};
     }
@@ -66,49 +52,37 @@ protected:
         image_destroy(&entry.image);
     }
 
-    // One frame through the display callback; (x, y) from the bottom left.
-    static Rgb frame(int x, int y)
+    // Draws one frame through the display callback and checks the colour
+    // at window pixel (x, y), counted from the bottom left.
+    static void expectPixel(int x, int y, int r, int g, int b)
     {
         std::fill(test_shownFrame.begin(), test_shownFrame.end(), 7);
         testing::internal::CaptureStdout();
         main_render();
         testing::internal::GetCapturedStdout();
         const unsigned char *p = &test_shownFrame[((size_t)y * 640 + (size_t)x) * 3];
-        return Rgb{p[0], p[1], p[2]};
+        EXPECT_NEAR(p[0], r, 3) << x << "," << y;
+        EXPECT_NEAR(p[1], g, 3) << x << "," << y;
+        EXPECT_NEAR(p[2], b, 3) << x << "," << y;
     }
 };
 
-#define EXPECT_RGB(got, R, G, B)                   \
-    do {                                           \
-        Rgb got_ = (got);                          \
-        EXPECT_NEAR(got_.r, R, 3);                 \
-        EXPECT_NEAR(got_.g, G, 3);                 \
-        EXPECT_NEAR(got_.b, B, 3);                 \
-    } while (0)
-
 TEST_F(TilePixels, FacesOverTheBackdrop)
 {
-    const int cx = 320, cy = 240;  // the cube's FRONT face
-    EXPECT_RGB(frame(5, 5), 0, 0, 255);
-    EXPECT_RGB(frame(600, 400), 0, 0, 255);
-    EXPECT_RGB(frame(cx, cy), 254, 0, 0);
-
+    expectPixel(5, 5, 0, 0, 255);
+    expectPixel(600, 400, 0, 0, 255);
+    expectPixel(320, 240, 254, 0, 0);  // the cube's FRONT face
     tile[254].shaded[TILE_FRONT] = 1;
-    EXPECT_RGB(frame(cx, cy), 127, 0, 0);
-
-    // Half-opaque red over the blue backdrop.
+    expectPixel(320, 240, 127, 0, 0);
     tile[254].shaded[TILE_FRONT] = 0;
-    entry.translucent = 1;
-    EXPECT_RGB(frame(cx, cy), 127, 0, 128);
-    EXPECT_RGB(frame(5, 5), 0, 0, 255);
-}
+    entry.translucent = 1;  // half-opaque red over the blue backdrop
+    expectPixel(320, 240, 127, 0, 128);
+    expectPixel(5, 5, 0, 0, 255);
 
-TEST_F(TilePixels, TexturingOffShowsTheClearColourAndTheMatrixPicture)
-{
+    // Texturing off: the clear colour and the matrix picture, opaque.
     tile_optTexture = 0;
-    entry.translucent = 1;  // ignored while texturing is off
-    EXPECT_RGB(frame(5, 5), 255, 255, 255);
-    EXPECT_RGB(frame(320, 240), 0, 255, 0);
+    expectPixel(5, 5, 255, 255, 255);
+    expectPixel(320, 240, 0, 255, 0);
 }
 
 TEST_F(TilePixels, AFaceSeenFromBehindIsCulledUnlessDoubleSided)
@@ -118,9 +92,9 @@ TEST_F(TilePixels, AFaceSeenFromBehindIsCulledUnlessDoubleSided)
     def.faceOn[TILE_FRONT] = 0;
     def.faceOn[TILE_BACK] = 1;
     def.faceTexture[TILE_BACK] = &entry;
-    EXPECT_RGB(frame(320, 240), 0, 0, 255);
+    expectPixel(320, 240, 0, 0, 255);
     def.doubleSided[TILE_BACK] = 1;
-    EXPECT_RGB(frame(320, 240), 254, 0, 0);
+    expectPixel(320, 240, 254, 0, 0);
 }
 
 }  // namespace
