@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# script_tools.sh -- the installed programs and the demo world as a user meets them: tavo --check, tavo-map --help, cmake --install
+# script_tools.sh -- the programs as a user meets them: the command line, tavo --check on the demo world, tavo-map --help, cmake --install
 set -euo pipefail
 
 : "${TAVO_BIN:?TAVO_BIN names the built tavo}"
@@ -13,7 +13,17 @@ fail() {
     exit 1
 }
 
-# --check needs no display and prints the report alone.
+# The command line needs no display: --version, and an unknown option or a
+# --check without a world ending with status 2 and the usage on standard error.
+out=$(env -u DISPLAY "$TAVO_BIN" --version) && [ "$out" = "Tavo v3.1" ] || fail "--version printed '$out'"
+for args in --frobnicate --check; do
+    status=0
+    env -u DISPLAY "$TAVO_BIN" $args >"$work/out.txt" 2>"$work/err.txt" || status=$?
+    [ "$status" = 2 ] && [ ! -s "$work/out.txt" ] || fail "tavo $args exited with $status or printed on standard output"
+done
+grep -q '^Usage: tavo' "$work/err.txt" || fail "a bad command line prints no usage on standard error"
+
+# --check prints the report alone.
 status=0
 env -u DISPLAY "$TAVO_BIN" --check "$TAVO_BINARY_DIR/demo/DEF/demo.def" >"$work/report.txt" || status=$?
 [ "$status" = 0 ] || { cat "$work/report.txt"; fail "--check on the demo world exited with $status"; }

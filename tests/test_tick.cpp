@@ -5,6 +5,7 @@
 #include <math.h>
 #include <string.h>
 #include <dirent.h>
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <GL/freeglut.h>
@@ -16,6 +17,15 @@
 #include "main.h"
 #include "pcx_encode.h"
 #include "tile.h"
+
+// Every pointer warp the tick asks for, recorded and then passed on.
+static int tick_warps;
+extern "C" void glutWarpPointer(int x, int y)
+{
+    tick_warps++;
+    static auto real = reinterpret_cast<void (*)(int, int)>(dlsym(RTLD_NEXT, "glutWarpPointer"));
+    real(x, y);
+}
 
 namespace {
 
@@ -249,7 +259,9 @@ TEST_F(Tick, SpaceBarFreezesEverythingButSavesAndTurns)
         press(k);
     mouse_button[0] = 1;
     mouse_x = 320 + 50;
+    tick_warps = 0;
     main_timer(20);
+    EXPECT_EQ(tick_warps, 0) << "the pointer is left where the user puts it";
     EXPECT_TRUE(atStart());
     EXPECT_EQ(event_head, nullptr);
     EXPECT_EQ(tile_optSmooth + tile_optAlpha, 2);
@@ -264,6 +276,7 @@ TEST_F(Tick, SpaceBarFreezesEverythingButSavesAndTurns)
     mouse_button[0] = 0;
     mouse_x = 320;
     main_timer(51);
+    EXPECT_EQ(tick_warps, 1);
     EXPECT_NEAR(upAngle(), 9.0, 1e-3);
     press(KEY_SPACE);
     ticks(52, 61);
