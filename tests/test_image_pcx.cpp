@@ -16,12 +16,7 @@ typedef std::vector<unsigned char> Bytes;
 
 ImageSettings settings(bool transparent = false, bool autoTransparent = false, bool soften = false)
 {
-    ImageSettings s = {};
-    s.transparent = transparent;
-    s.autoTransparent = autoTransparent;
-    s.soften = soften;
-    s.maxTextureSize = 4096;
-    return s;
+    return ImageSettings{transparent, autoTransparent, soften, 0, 0, 0, 4096};
 }
 
 ImageTexels decode(const Bytes &file, const ImageSettings &s = settings())
@@ -74,18 +69,15 @@ std::string dataPath(const std::string &name)
 bool readPpm(const std::string &path, unsigned *width, unsigned *height, Bytes &rgb)
 {
     Bytes bytes;
+    int used = 0;
     if (!pcx_readFile(path, bytes))
         return false;
-    std::string head(bytes.begin(), bytes.begin() + std::min<size_t>(bytes.size(), 64));
-    unsigned maxval = 0;
-    int used = 0;
-    if (sscanf(head.c_str(), "P6 %u %u %u%n", width, height, &maxval, &used) != 3 || maxval != 255)
+    bytes.push_back(0);  // ends the header for sscanf
+    if (sscanf((const char *)bytes.data(), "P6 %u %u 255%n", width, height, &used) != 2)
         return false;
     size_t start = (size_t)used + 1, n = (size_t)*width * *height * 3;
-    if (bytes.size() < start + n)
-        return false;
-    rgb.assign(bytes.begin() + start, bytes.begin() + start + n);
-    return true;
+    rgb.assign(bytes.begin() + std::min(start, bytes.size()), bytes.begin() + std::min(start + n, bytes.size()));
+    return rgb.size() == n;
 }
 
 struct Refused {};

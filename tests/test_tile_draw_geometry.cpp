@@ -95,21 +95,16 @@ const struct { int axis; float at, n[3]; } planes[6] = {
 const unsigned char boxOrder[6] = {TILE_BACK, TILE_FRONT, TILE_TOP, TILE_RIGHT, TILE_BOTTOM, TILE_LEFT};
 const std::vector<float> plainUV = {0, 0, 0, 1, 1, 1, 1, 0};
 
-std::vector<float> uvs(const Prim &p)
+// The corners' texture coordinates (s, t, ...) or positions (x, y, z, ...).
+std::vector<float> corners(const Prim &p, bool positions)
 {
     std::vector<float> out;
     for (const Vertex &v : p.v)
-        out.insert(out.end(), {v.s, v.t});
+        positions ? out.insert(out.end(), {v.x, v.y, v.z}) : out.insert(out.end(), {v.s, v.t});
     return out;
 }
-
-std::vector<float> xyz(const Prim &p)
-{
-    std::vector<float> out;
-    for (const Vertex &v : p.v)
-        out.insert(out.end(), {v.x, v.y, v.z});
-    return out;
-}
+std::vector<float> uvs(const Prim &p) { return corners(p, false); }
+std::vector<float> xyz(const Prim &p) { return corners(p, true); }
 
 // How far the polygon's winding (Newell's normal) points along n: positive
 // when its corners run counter-clockwise seen from that side.
