@@ -33,6 +33,8 @@ static void image_upload(Image *image, const unsigned char *texels, bool rgba)
 {
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glGenTextures(1, &image->textureId);
+    // A name may come back after a delete: what the cache knew of it is old.
+    texture_forgetTexture(image->textureId);
     glBindTexture(GL_TEXTURE_2D, image->textureId);
     GLint filter = texture_getSmooth() ? GL_LINEAR : GL_NEAREST;
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
@@ -160,5 +162,7 @@ void image_draw(const Image *image, short x, short y, bool flipX, bool flipY)
 
 void image_destroy(Image *image)
 {
+    // Deleting the bound texture binds the default one.
+    texture_forgetTexture(image->textureId);
     glDeleteTextures(1, &image->textureId);
 }

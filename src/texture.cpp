@@ -1,6 +1,10 @@
 // texture.cpp -- the process-wide texture render state and texture_set
 #include "texture.h"
 
+#include <string.h>
+
+#include <vector>
+
 #include <GL/gl.h>
 
 #include "image.h"
@@ -106,15 +110,70 @@ void texture_billboard(bool on)
 
 bool texture_getBillboard(void) { return texture_billboarder; }
 
+// What texture_set last left in GL, so that it can skip calls that would
+// change nothing.  Whatever is not known is issued.
+static bool texture_caching = true;
+static bool texture_boundKnown;
+static GLuint texture_bound;
+static bool texture_colorKnown;
+static unsigned char texture_current[4];
+// Per texture name: 0 unknown, else the filter set on it (1 nearest,
+// 2 linear), which texture_set always sets together with the clamp.
+// Names are small counters in practice; larger ones are never cached.
+static std::vector<unsigned char> texture_known;
+static const GLuint TEXTURE_KNOWN_MAX = 1u << 16;
+
+void texture_cache(bool on)
+{
+    texture_caching = on;
+    texture_forget();
+}
+
+bool texture_getCache(void) { return texture_caching; }
+
+void texture_forget(void)
+{
+    texture_boundKnown = false;
+    texture_colorKnown = false;
+    texture_known.clear();
+}
+
+void texture_forgetTexture(unsigned int textureId)
+{
+    texture_boundKnown = false;
+    if (textureId < texture_known.size())
+        texture_known[textureId] = 0;
+}
+
 // A null image binds the default texture rather than reading through null.
 void texture_set(const Image *image)
 {
-    glColor4f(texture_colorR / 255.0f, texture_colorG / 255.0f,
-              texture_colorB / 255.0f, texture_colorA / 255.0f);
-    glBindTexture(GL_TEXTURE_2D, image ? image->textureId : 0);
+    const unsigned char rgba[4] = {texture_colorR, texture_colorG, texture_colorB, texture_colorA};
+    if (!texture_colorKnown || memcmp(rgba, texture_current, sizeof rgba) != 0) {
+        glColor4f(texture_colorR / 255.0f, texture_colorG / 255.0f,
+                  texture_colorB / 255.0f, texture_colorA / 255.0f);
+        memcpy(texture_current, rgba, sizeof rgba);
+        texture_colorKnown = texture_caching;
+    }
+
+    GLuint id = image ? image->textureId : 0;
+    if (!texture_boundKnown || texture_bound != id) {
+        glBindTexture(GL_TEXTURE_2D, id);
+        texture_bound = id;
+        texture_boundKnown = texture_caching;
+    }
+
+    unsigned char want = texture_smoothed ? 2 : 1;
+    if (id < texture_known.size() && texture_known[id] == want)
+        return;
     GLint filter = texture_smoothed ? GL_LINEAR : GL_NEAREST;
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    if (texture_caching && id < TEXTURE_KNOWN_MAX) {
+        if (id >= texture_known.size())
+            texture_known.resize((size_t)id + 1, 0);
+        texture_known[id] = want;
+    }
 }

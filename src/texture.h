@@ -45,7 +45,21 @@ unsigned char texture_getTransparentBlue(void);
 void texture_billboard(bool on);
 bool texture_getBillboard(void);
 
-// Tint, bind, filters and clamp of one image, before it is drawn.
+// Tint, bind, filters and clamp of one image, before it is drawn.  With
+// the cache on (the default) it skips the calls that would leave the GL
+// state as it is: the colour already current, the texture already bound,
+// filters and clamp a texture already has.
 void texture_set(const Image *image);
+
+// The cache switch; either way the cache starts again knowing nothing.
+// Off, texture_set issues every call.
+void texture_cache(bool on);
+bool texture_getCache(void);
+// Code that binds a texture or sets the colour itself tells the cache, so
+// that the next texture_set issues them again.
+void texture_forget(void);
+// A texture made, uploaded into or deleted: its filters and clamp are no
+// longer known, nor is the binding.
+void texture_forgetTexture(unsigned int textureId);
 
 #endif

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds and runs the frame benchmark under a virtual X server.
+#   bench/run.sh [build folder (default: build)] [frames per scene (default: 40)]
+# The demo world scene needs the demo_world target, which is built too.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+frames=${2:-40}
+if [ ! -f "$build/CMakeCache.txt" ]; then
+    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+fi
+cmake --build "$build" -j2 --target tavo_bench demo_world
+exec xvfb-run -a -s "-screen 0 1280x1024x24" "$build/bench/tavo-bench" "$frames"
