@@ -2,9 +2,7 @@
 #include <string.h>
 
 #include <algorithm>
-#include <vector>
 
-#include <GL/freeglut.h>
 #include <gtest/gtest.h>
 
 #include "camera.h"
@@ -14,87 +12,58 @@
 
 namespace {
 
-class TilePixels : public ::testing::Test {
-protected:
+// Draws one frame through the display callback and checks the colour at
+// window pixel (x, y), counted from the bottom left.
+void expectPixel(int x, int y, int r, int g, int b)
+{
+    std::fill(test_shownFrame.begin(), test_shownFrame.end(), 7);
+    testing::internal::CaptureStdout();
+    main_render();
+    testing::internal::GetCapturedStdout();
+    const unsigned char *p = &test_shownFrame[((size_t)y * 640 + (size_t)x) * 3];
+    EXPECT_NEAR(p[0], r, 3) << x << "," << y;
+    EXPECT_NEAR(p[1], g, 3) << x << "," << y;
+    EXPECT_NEAR(p[2], b, 3) << x << "," << y;
+}
+
+TEST(TilePixels, FacesOverTheBackdrop)
+{
+    REQUIRE_GL();
+    main_renderState();
     // A single cube at the origin; the grid's last column, layer and row
     // are never drawn, so the grid is one larger each way.
-    unsigned char cells[2 * 2 * 3] = {254, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255};
+    unsigned char cells[2 * 2 * 3];
+    memset(cells, TILE_EMPTY, sizeof cells);
+    cells[0] = 254;
     TextureEntry entry = {};
+    memset(tile, 0, sizeof tile);
+    image_create(&tile_dummy, 32, 32, 0, 0, 255);   // the backdrop: blue
+    image_create(&tile_matrix, 32, 32, 0, 255, 0);  // texturing off: green
+    image_create(&entry.image, 32, 32, 254, 0, 0);  // the face: red
+    tile_map = cells;
+    tile_width = tile_height = 2;
+    tile_depth = 3;
+    tile[254].faceOn[TILE_FRONT] = 1;
+    tile[254].faceTexture[TILE_FRONT] = &entry;
+    tile_optTexture = tile_optSmooth = tile_optAlpha = 1;
+    // Two cells back from the cube, looking at its FRONT face along -z.
+    camera = Entity{{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}, {0, 0, 14}};
 
-    void SetUp() override
-    {
-        REQUIRE_GL();
-        static bool ready = (main_renderState(), true);
-        (void)ready;
-        memset(tile, 0, sizeof tile);
-        image_create(&tile_dummy, 32, 32, 0, 0, 255);   // the backdrop: blue
-        image_create(&tile_matrix, 32, 32, 0, 255, 0);  // texturing off: green
-        image_create(&entry.image, 32, 32, 254, 0, 0);  // the face: red
-        tile_map = cells;
-        tile_width = tile_height = 2;
-        tile_depth = 3;
-        tile[254].faceOn[TILE_FRONT] = 1;
-        tile[254].faceTexture[TILE_FRONT] = &entry;
-        tile_optTexture = tile_optSmooth = tile_optAlpha = 1;
-        // Two cells back from the cube, looking at its FRONT face along -z.
-        camera = Entity{{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}, {0, 0, 14}};
-    }
-
-    void TearDown() override
-    {
-        tile_map = nullptr;
-        tile_width = tile_height = tile_depth = 0;
-        memset(tile, 0, sizeof tile);
-        if (!test_glContext())
-            return;
-        image_destroy(&tile_dummy);
-        image_destroy(&tile_matrix);
-        image_destroy(&entry.image);
-    }
-
-    // Draws one frame through the display callback and checks the colour
-    // at window pixel (x, y), counted from the bottom left.
-    static void expectPixel(int x, int y, int r, int g, int b)
-    {
-        std::fill(test_shownFrame.begin(), test_shownFrame.end(), 7);
-        testing::internal::CaptureStdout();
-        main_render();
-        testing::internal::GetCapturedStdout();
-        const unsigned char *p = &test_shownFrame[((size_t)y * 640 + (size_t)x) * 3];
-        EXPECT_NEAR(p[0], r, 3) << x << "," << y;
-        EXPECT_NEAR(p[1], g, 3) << x << "," << y;
-        EXPECT_NEAR(p[2], b, 3) << x << "," << y;
-    }
-};
-
-TEST_F(TilePixels, FacesOverTheBackdrop)
-{
     expectPixel(5, 5, 0, 0, 255);
     expectPixel(600, 400, 0, 0, 255);
-    expectPixel(320, 240, 254, 0, 0);  // the cube's FRONT face
+    expectPixel(320, 240, 254, 0, 0);
     tile[254].shaded[TILE_FRONT] = 1;
     expectPixel(320, 240, 127, 0, 0);
     tile[254].shaded[TILE_FRONT] = 0;
     entry.translucent = 1;  // half-opaque red over the blue backdrop
     expectPixel(320, 240, 127, 0, 128);
-    expectPixel(5, 5, 0, 0, 255);
-
     // Texturing off: the clear colour and the matrix picture, opaque.
     tile_optTexture = 0;
     expectPixel(5, 5, 255, 255, 255);
     expectPixel(320, 240, 0, 255, 0);
-}
-
-TEST_F(TilePixels, AFaceSeenFromBehindIsCulledUnlessDoubleSided)
-{
-    // Only the far BACK face, whose outside looks away from the eye.
-    CubeDef &def = tile[254];
-    def.faceOn[TILE_FRONT] = 0;
-    def.faceOn[TILE_BACK] = 1;
-    def.faceTexture[TILE_BACK] = &entry;
-    expectPixel(320, 240, 0, 0, 255);
-    def.doubleSided[TILE_BACK] = 1;
-    expectPixel(320, 240, 254, 0, 0);
+    tile_map = nullptr;
+    for (Image *image : {&tile_dummy, &tile_matrix, &entry.image})
+        image_destroy(image);
 }
 
 }  // namespace
