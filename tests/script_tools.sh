@@ -7,11 +7,7 @@ set -euo pipefail
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tavo-tools-XXXXXX")
 trap 'rm -rf "$work"' EXIT
-
-fail() {
-    echo "FAIL: $*"
-    exit 1
-}
+fail() { echo "FAIL: $*"; exit 1; }
 
 # The command line needs no display: --version, and an unknown option or a
 # --check without a world ending with status 2 and the usage on standard error.
@@ -23,27 +19,12 @@ for args in --frobnicate --check; do
 done
 grep -q '^Usage: tavo' "$work/err.txt" || fail "a bad command line prints no usage on standard error"
 
-# --check prints the report alone.
+# --check, given a path relative to the world's DEF folder, prints its report
+# alone and calls the demo world sound (status 0).
 status=0
-env -u DISPLAY "$TAVO_BIN" --check "$TAVO_BINARY_DIR/demo/DEF/demo.def" >"$work/report.txt" || status=$?
-[ "$status" = 0 ] || { cat "$work/report.txt"; fail "--check on the demo world exited with $status"; }
-grep -qx 'The world is sound.' "$work/report.txt" || fail "--check does not call the demo world sound"
-! grep -q 'ERROR' "$work/report.txt" || fail "--check on the demo world reports an ERROR"
-! grep -q '^CUBE:' "$work/report.txt" || fail "--check prints the loader's console lines"
-
-# A relative path from inside the world's folder finds the same root.
-status=0
-(cd "$TAVO_BINARY_DIR/demo/DEF" && env -u DISPLAY "$TAVO_BIN" --check demo.def >"$work/relative.txt") || status=$?
-[ "$status" = 0 ] || fail "--check demo.def from DEF/ exited with $status"
-
-# One missing picture makes it unsound.
-cp -r "$TAVO_BINARY_DIR/demo" "$work/demo"
-rm "$work/demo/PCX/demo/glass.pcx"
-status=0
-env -u DISPLAY "$TAVO_BIN" --check "$work/demo/DEF/demo.def" >"$work/broken.txt" || status=$?
-[ "$status" = 1 ] || fail "--check on a world without its glass picture exited with $status"
-grep -q 'Problem: texture "glass": picture PCX/demo/glass.pcx missing.' "$work/broken.txt" ||
-    fail "--check does not name the missing picture"
+(cd "$TAVO_BINARY_DIR/demo/DEF" && env -u DISPLAY "$TAVO_BIN" --check demo.def >"$work/report.txt") || status=$?
+[ "$status" = 0 ] && grep -qx 'The world is sound.' "$work/report.txt" || fail "--check demo.def from DEF/ exited with $status"
+! grep -q -e 'ERROR' -e '^CUBE:' "$work/report.txt" || fail "--check printed an ERROR or the loader's console lines"
 
 # The install: both programs and the desktop entry.
 cmake --install "$TAVO_BINARY_DIR" --prefix "$work/prefix" >/dev/null || fail "cmake --install failed"
