@@ -1,7 +1,6 @@
 // test_support.cpp -- shared test helpers: a GL context, fatal-error checks, scratch worlds
 #include "test_support.h"
 
-#include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -55,24 +54,22 @@ extern "C" void glutSwapBuffers(void)
 bool test_glContext(void)
 {
     static int state = 0;  // 0 untried, 1 ready, -1 unavailable
+    const char *display = getenv("DISPLAY");
+    if (state == 0 && (!display || !*display))
+        state = -1;
     if (state == 0) {
-        const char *display = getenv("DISPLAY");
-        if (!display || !*display) {
-            state = -1;
-        } else {
-            int argc = 1;
-            char name[] = "tavo-test";
-            char *argv[] = {name, nullptr};
-            test_pinDriver();
-            glutInit(&argc, argv);
-            glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
-            glutInitWindowPosition(160, 208);
-            glutInitWindowSize(640, 480);
-            glutCreateWindow("Tavo v3.1");
-            glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_CONTINUE_EXECUTION);
-            main_resize(640, 480);
-            state = 1;
-        }
+        int argc = 1;
+        char name[] = "tavo-test";
+        char *argv[] = {name, nullptr};
+        test_pinDriver();
+        glutInit(&argc, argv);
+        glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+        glutInitWindowPosition(160, 208);
+        glutInitWindowSize(640, 480);
+        glutCreateWindow("Tavo v3.1");
+        glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_CONTINUE_EXECUTION);
+        main_resize(640, 480);
+        state = 1;
     }
     return state == 1;
 }
@@ -85,15 +82,10 @@ void test_stdoutToStderr(void)
 
 std::string test_errorPattern(unsigned code)
 {
-    std::string message = error_message(code);
     std::string pattern;
-    for (char c : message) {
-        if (c == '\n')
-            continue;
-        if (strchr("\\^$.|?*+()[]{}", c))
-            pattern += '\\';
-        pattern += c;
-    }
+    for (const char *c = error_message(code); *c; c++)
+        if (*c != '\n')
+            pattern += (strchr("\\^$.|?*+()[]{}", *c) ? "\\" : "") + std::string(1, *c);
     return pattern;
 }
 
@@ -101,11 +93,8 @@ std::string test_tempDir(void)
 {
     const char *base = getenv("TMPDIR");
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/tavo-test-XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    if (!mkdtemp(buf.data()))
-        return "/tmp";
-    return std::string(buf.data());
+    std::vector<char> buf(pattern.c_str(), pattern.c_str() + pattern.size() + 1);
+    return mkdtemp(buf.data()) ? buf.data() : "/tmp";
 }
 
 void test_makeDirs(const std::string &path)
@@ -117,25 +106,15 @@ void test_makeDirs(const std::string &path)
 
 void test_writeText(const std::string &path, const std::string &text)
 {
-    size_t slash = path.rfind('/');
-    if (slash != std::string::npos)
-        test_makeDirs(path.substr(0, slash));
-    std::vector<unsigned char> bytes(text.begin(), text.end());
-    pcx_writeFile(path, bytes);
+    pcx_writeFileDirs(path, std::vector<unsigned char>(text.begin(), text.end()));
 }
 
 void test_writeSolidPcx(const std::string &path, unsigned width, unsigned height,
                         unsigned char r, unsigned char g, unsigned char b)
 {
-    size_t slash = path.rfind('/');
-    if (slash != std::string::npos)
-        test_makeDirs(path.substr(0, slash));
     std::vector<unsigned char> pixels((size_t)width * height, 1);
-    unsigned char palette[768] = {0};
-    palette[3] = r;
-    palette[4] = g;
-    palette[5] = b;
-    pcx_writeFile(path, pcx_encode8(width, height, pixels.data(), palette));
+    unsigned char palette[768] = {0, 0, 0, r, g, b};
+    pcx_writeFileDirs(path, pcx_encode8(width, height, pixels.data(), palette));
 }
 
 std::string test_makeWorld(const std::string &root, const std::string &name,
@@ -143,12 +122,8 @@ std::string test_makeWorld(const std::string &root, const std::string &name,
                            unsigned layers, const std::vector<unsigned char> &cells,
                            unsigned across)
 {
-    test_makeDirs(root + "/DEF");
-    test_makeDirs(root + "/PCX/SYSTEM");
-    test_makeDirs(root + "/SYS/IMG");
     test_makeDirs(root + "/SYS/CAM");
-    pcx_writeFile(root + "/PCX/" + name + ".pcx",
-                  pcx_encodeMap(width, depth, layers, cells.data(), across));
+    pcx_writeFileDirs(root + "/PCX/" + name + ".pcx", pcx_encodeMap(width, depth, layers, cells.data(), across));
     test_writeSolidPcx(root + "/PCX/SYSTEM/BASIC02.PCX", 8, 8, 200, 0, 200);
     test_writeSolidPcx(root + "/SYS/IMG/matrix.pcx", 8, 8, 0, 160, 0);
     std::string def = root + "/DEF/" + name + ".def";
