@@ -88,10 +88,12 @@ TEST_F(Tick, QuarterTurnRunsTenStepsFromThePressAndIgnoresTurnKeysMeanwhile)
     for (int step = 1; step <= 10; step++) {
         main_timer(step);
         EXPECT_NEAR(upAngle(), 9.0 * step, 1e-3) << step;
-        if (step == 4)
+        if (step == 4)  // held through the rest of the turn
             for (unsigned char k : {'q', 'e'})
-                press(k), input_releaseKey(k, 0, 0);
+                press(k);
     }
+    input_releaseKey('q', 0, 0);
+    input_releaseKey('e', 0, 0);
     EXPECT_NEAR(camera.left.y, 1.0f, 1e-5);
     main_timer(11);
     EXPECT_NEAR(upAngle(), 90.0, 1e-3);
