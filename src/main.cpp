@@ -294,6 +294,15 @@ int main_options(int argc, char **argv)
     return -1;
 }
 
+void main_openWindow(int *argc, char **argv)
+{
+    glutInit(argc, argv);
+    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+    glutInitWindowPosition(160, 208);
+    glutInitWindowSize(640, 480);
+    glutCreateWindow("Tavo v3.1");
+}
+
 int main_run(int argc, char **argv)
 {
     // Before glutInit, so that these work without a display.
@@ -301,11 +310,7 @@ int main_run(int argc, char **argv)
     if (status >= 0)
         return status;
 
-    glutInit(&argc, argv);
-    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowPosition(160, 208);
-    glutInitWindowSize(640, 480);
-    glutCreateWindow("Tavo v3.1");
+    main_openWindow(&argc, argv);
     // The window manager's close button ends the run as Escape does.
     glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_EXIT);
     if (argc > 1)

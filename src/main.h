@@ -5,6 +5,8 @@
 #include <stdio.h>
 
 int main_run(int argc, char **argv);  // the program; main() only calls this
+// glutInit (which takes its options out of argv) and the one window.
+void main_openWindow(int *argc, char **argv);
 void main_init(void);
 // Light 1 and the fixed render state, set once after main_init.
 void main_renderState(void);
