@@ -72,12 +72,13 @@ static std::string tile_defWord(TileDefReader *r)
     return word;
 }
 
-// Up to and including the line feed; false at the end of the file.
-static bool tile_defSkipLine(TileDefReader *r)
+// Up to and including the next `stop` (a line feed ends a line, "{" opens
+// a block); false at the end of the file.
+static bool tile_defSkipPast(TileDefReader *r, int stop)
 {
     int c;
     while ((c = tile_defGet(r)) != EOF)
-        if (c == '\n')
+        if (c == stop)
             return true;
     return false;
 }
@@ -167,33 +168,16 @@ static int tile_defEntry(TileDefReader *r, int *key, std::string *value)
     }
     number[n] = '\0';
     if (n == 0 || tile_defNumber(number, key) != n || tile_defPeek(r) != ',')
-        return tile_defSkipLine(r) ? 2 : -1;
+        return tile_defSkipPast(r, '\n') ? 2 : -1;
     r->pos++;
     while (tile_isBlank(tile_defPeek(r)))
         r->pos++;
     if (tile_isSpace(tile_defPeek(r)) || tile_defPeek(r) == EOF)
-        return tile_defSkipLine(r) ? 2 : -1;
+        return tile_defSkipPast(r, '\n') ? 2 : -1;
     *value = tile_defWord(r);
     if ((*value)[0] == '"')
         *value = value->size() < 2 ? std::string() : value->substr(1, value->size() - 2);
     return 1;
-}
-
-// Skips to the block's "{"; false at the end of the file.
-static bool tile_defOpen(TileDefReader *r)
-{
-    int c;
-    while ((c = tile_defGet(r)) != EOF)
-        if (c == '{')
-            return true;
-    return false;
-}
-
-// After an applied entry the rest of its line is ignored; -1 at the end of
-// the file, 1 otherwise.
-static int tile_defNext(TileDefReader *r)
-{
-    return tile_defSkipLine(r) ? 1 : -1;
 }
 
 // Walks a block from its "{", handing each entry's key and value to apply;
@@ -201,7 +185,7 @@ static int tile_defNext(TileDefReader *r)
 template <typename Apply>
 static bool tile_defEntries(TileDefReader *r, Apply apply)
 {
-    int status = tile_defOpen(r) ? 2 : -1;
+    int status = tile_defSkipPast(r, '{') ? 2 : -1;
     while (status > 0) {
         int key = 0;
         std::string value;
@@ -209,7 +193,8 @@ static bool tile_defEntries(TileDefReader *r, Apply apply)
         if (status != 1)
             continue;
         apply(key, value);
-        status = tile_defNext(r);
+        // The rest of an applied entry's line is ignored.
+        status = tile_defSkipPast(r, '\n') ? 1 : -1;
     }
     return status == 0;
 }
