@@ -16,8 +16,6 @@
 
 namespace {
 
-const char *const check_faceNames[6] = {"BACK", "TOP", "RIGHT", "BOTTOM", "LEFT", "FRONT"};
-
 // What became of one picture file.
 struct CheckPicture {
     std::string path;     // as the world composes it
@@ -182,7 +180,7 @@ void check_unknownTexture(void *ctx, int type, int face, const char *name)
     else
         state->unknown.push_back(check_format("type %d, face %s names texture \"%s\", which no "
                                               "texture block declares",
-                                              type, face >= 0 && face < 6 ? check_faceNames[face] : "?", name));
+                                              type, face >= 0 && face < 6 ? tile_faceNames[face] : "?", name));
 }
 
 std::string check_relative(const std::string &path, const std::string &root)
@@ -208,7 +206,7 @@ void check_cube(int type, const std::string &name)
     std::string faces;
     for (int f = 0; f < 6; f++)
         if (c.faceOn[f])
-            faces += std::string(faces.empty() ? "" : " ") + check_faceNames[f];
+            faces += std::string(faces.empty() ? "" : " ") + tile_faceNames[f];
     std::string traits;
     if (c.shape >= 1 && c.shape <= 12)
         traits += check_format(", shape %d", c.shape);

@@ -1,9 +1,8 @@
 // tile.cpp -- the tile world's model: the grid, the tables, the pictures and the options
 #include "tile.h"
 
-#include <string.h>
-
 const unsigned char tile_opposites[6] = {5, 3, 4, 1, 2, 0};
+const char *const tile_faceNames[6] = {"BACK", "TOP", "RIGHT", "BOTTOM", "LEFT", "FRONT"};
 unsigned short tile_width, tile_depth, tile_height;
 unsigned char *tile_map;
 float tile_size = 2.0f;

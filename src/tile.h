@@ -43,6 +43,7 @@ struct CubeDef {
 
 // The model, filled once by tile_load
 extern const unsigned char tile_opposites[6];
+extern const char *const tile_faceNames[6];  // the definition file's face words, by index
 extern unsigned short tile_width;   // cells along x
 extern unsigned short tile_depth;   // cells along z
 extern unsigned short tile_height;  // layers, cells along y

@@ -209,8 +209,6 @@ static int tile_defFind(const TileDefNames &names, const std::string &value)
     return found == names.end() ? -1 : found->second;
 }
 
-static const char *const tile_faceWords[6] = {"BACK", "TOP", "RIGHT", "BOTTOM", "LEFT", "FRONT"};
-
 // A whole texture block into entry; false when the file ended inside it.
 static bool tile_defTexture(TileDefReader *r, TextureEntry *entry, const char *root,
                             const TileDefHooks *hooks)
@@ -295,11 +293,11 @@ static void tile_defCube(TileDefReader *r, int type, const TileDefNames &names,
             cube->shape = (unsigned char)(n & 0xFF);
         } else if (key == 20) {
             for (int f = 0; f < 6; f++)
-                if (tile_contains(value, tile_faceWords[f]) || (n & (1 << f)))
+                if (tile_contains(value, tile_faceNames[f]) || (n & (1 << f)))
                     cube->doubleSided[f] = 1;
         } else if (key == 21) {
             for (int f = 0; f < 6; f++)
-                if (tile_contains(value, tile_faceWords[f]))
+                if (tile_contains(value, tile_faceNames[f]))
                     cube->faceOn[f] = 0;
         } else if (key >= 29 && key <= 34) {
             int f = key - 29;
