@@ -67,6 +67,19 @@ static void image_readAll(FILE *f, std::vector<unsigned char> &bytes)
         error(ERROR_FILE);
 }
 
+ImageSettings image_settings(int maxTextureSize)
+{
+    ImageSettings settings;
+    settings.transparent = texture_getTransparent();
+    settings.autoTransparent = texture_getAutoTransparent();
+    settings.soften = texture_getSoften();
+    settings.transparentR = texture_getTransparentRed();
+    settings.transparentG = texture_getTransparentGreen();
+    settings.transparentB = texture_getTransparentBlue();
+    settings.maxTextureSize = maxTextureSize;
+    return settings;
+}
+
 void image_load(Image *image, const char *path)
 {
     std::unique_ptr<FILE, ImageFileCloser> file(fopen(path, "rb"));
@@ -81,15 +94,7 @@ void image_load(Image *image, const char *path)
     image_readAll(file.get(), bytes);
     file.reset();
 
-    ImageSettings settings;
-    settings.transparent = texture_getTransparent();
-    settings.autoTransparent = texture_getAutoTransparent();
-    settings.soften = texture_getSoften();
-    settings.transparentR = texture_getTransparentRed();
-    settings.transparentG = texture_getTransparentGreen();
-    settings.transparentB = texture_getTransparentBlue();
-    settings.maxTextureSize = image_maxTextureSize();
-
+    ImageSettings settings = image_settings(image_maxTextureSize());
     ImageTexels decoded;
     image_decodePcx(bytes.data(), bytes.size(), &settings, &decoded);
     // A true-colour picture's own transparent colour stays for later pictures.

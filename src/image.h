@@ -44,6 +44,10 @@ struct ImageSettings {
     int maxTextureSize;             // GL_MAX_TEXTURE_SIZE
 };
 
+// The settings the texture state holds now, with the largest texture side
+// given (the driver's, or a stand-in where there is no window).
+ImageSettings image_settings(int maxTextureSize);
+
 // A decoded picture: texWidth x texHeight texels, rows from the top, RGB or
 // (hasAlpha) RGBA.  The picture is the top-left width x height texels; the
 // texels to its right and below copy the nearest picture texel, so linear

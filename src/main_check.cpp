@@ -115,13 +115,7 @@ CheckPicture check_picture(const std::string &path)
         p.verdict = "missing";
         return p;
     }
-    ImageSettings settings = {};
-    settings.transparent = texture_getTransparent();
-    settings.autoTransparent = texture_getAutoTransparent();
-    settings.transparentR = texture_getTransparentRed();
-    settings.transparentG = texture_getTransparentGreen();
-    settings.transparentB = texture_getTransparentBlue();
-    settings.maxTextureSize = 32768;  // the driver's own limit is not known here
+    ImageSettings settings = image_settings(32768);  // the driver's own limit is not known here
     ImageTexels texels;
     try {
         check_captured([&] { image_decodePcx(bytes.data(), bytes.size(), &settings, &texels); });
