@@ -323,11 +323,7 @@ int main(int argc, char **argv)
     const char *only = argc > 2 ? argv[2] : nullptr;
     const int warmUp = frames < 30 ? 1 : 5;
 
-    glutInit(&argc, argv);
-    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowPosition(160, 208);
-    glutInitWindowSize(640, 480);
-    glutCreateWindow("Tavo v3.1");
+    main_openWindow(&argc, argv);
     glutDisplayFunc(bench_nothing);  // frames are drawn by hand, not on exposure
     for (int i = 0; i < 10; i++)
         glutMainLoopEvent();
