@@ -1,6 +1,5 @@
 // tavo_cam.cpp -- tavo-cam: a camera pose as text, to and from the 48-byte camera file
 #include <math.h>
-#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -8,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "entity.h"
 #include "pcx_encode.h"
 
 static const char *cam_usage =
@@ -19,6 +19,13 @@ static const char *cam_usage =
     "file holds them as twelve little-endian 32-bit floats in that order.\n";
 
 static const char *cam_fields[4] = {"left", "up", "forward", "position"};
+
+// The pose's vectors in file order.
+static Vector *cam_vectors(Entity *e, int field)
+{
+    Vector *v[4] = {&e->left, &e->up, &e->forward, &e->position};
+    return v[field];
+}
 
 static int cam_write(const char *in, const char *out)
 {
@@ -54,13 +61,13 @@ static int cam_write(const char *in, const char *out)
         fprintf(stderr, "tavo-cam: %s: a pose is 12 numbers, found %zu\n", in, values.size());
         return 1;
     }
-    std::vector<unsigned char> bytes;
-    for (float v : values) {
-        uint32_t bits;
-        memcpy(&bits, &v, 4);
-        for (int b = 0; b < 4; b++)
-            bytes.push_back((unsigned char)(bits >> (8 * b)));
-    }
+    Entity pose;
+    for (int field = 0; field < 4; field++)
+        vector_set(cam_vectors(&pose, field), values[field * 3], values[field * 3 + 1],
+                   values[field * 3 + 2]);
+    // The viewer's own writer of the bytes, so the two never disagree.
+    std::vector<unsigned char> bytes(ENTITY_FILE_SIZE);
+    entity_toBytes(&pose, bytes.data());
     if (!pcx_writeFileDirs(out, bytes)) {
         fprintf(stderr, "tavo-cam: cannot write %s\n", out);
         return 1;
@@ -75,21 +82,18 @@ static int cam_show(const char *path)
         fprintf(stderr, "tavo-cam: cannot read %s\n", path);
         return 1;
     }
-    if (bytes.size() != 48) {
+    if (bytes.size() != ENTITY_FILE_SIZE) {
         fprintf(stderr, "tavo-cam: %s: a camera file is 48 bytes, this one has %zu\n", path,
                 bytes.size());
         return 1;
     }
+    Entity pose;
+    entity_set(&pose, 0, 0, 0);
+    entity_fromBytes(&pose, bytes.data(), bytes.size());
     for (int field = 0; field < 4; field++) {
-        for (int k = 0; k < 3; k++) {
-            uint32_t bits = 0;
-            for (int b = 0; b < 4; b++)
-                bits |= (uint32_t)bytes[(field * 3 + k) * 4 + b] << (8 * b);
-            float v;
-            memcpy(&v, &bits, 4);
-            printf("%s%.9g", k ? " " : "", v);
-        }
-        printf("  # %s\n", cam_fields[field]);
+        const Vector *v = cam_vectors(&pose, field);
+        printf("%.9g %.9g %.9g  # %s\n", (double)v->x, (double)v->y, (double)v->z,
+               cam_fields[field]);
     }
     return 0;
 }
