@@ -2,6 +2,7 @@
 #include "main.h"
 
 #include <stdarg.h>
+#include <stdint.h>
 #include <stdio.h>
 #include <string.h>
 #include <unistd.h>
@@ -128,12 +129,18 @@ CheckPicture check_picture(const std::string &path)
     return p;
 }
 
+// The entry whose picture image is, -1 for none.  Found from the address,
+// not by a search: the reader asks once per entry, and a file of a million
+// texture blocks must not take a million squared steps.
 int check_entryOf(const Image *image)
 {
-    for (int i = 0; i < tile_texCount; i++)
-        if (&tile_tex[i].image == image)
-            return i;
-    return -1;
+    if (!tile_tex)
+        return -1;
+    uintptr_t at = (uintptr_t)image, first = (uintptr_t)&tile_tex[0].image;
+    if (at < first)
+        return -1;
+    size_t i = (at - first) / sizeof(TextureEntry);
+    return i < (size_t)tile_texCount && &tile_tex[i].image == image ? (int)i : -1;
 }
 
 // The record of the texture entry that holds image; the reader makes its
