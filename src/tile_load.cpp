@@ -378,7 +378,6 @@ static void tile_loadSystemPicture(Image *image, const char *name)
 
 void tile_load(void)
 {
-    memset(tile, 0, sizeof tile);
     std::string def = tile_absolute(tile_choose());
 
     char root[TILE_PATH], map[TILE_PATH], file[TILE_PATH];
