@@ -69,12 +69,4 @@ struct ImageTexels {
 void image_decodePcx(const unsigned char *data, size_t size, const ImageSettings *in,
                      ImageTexels *out);
 
-// Decodes one run-length scan line of planes x bytesPerLine bytes starting
-// at data[*pos], advancing *pos.  Of each plane it keeps the first `keep`
-// bytes (keep <= bytesPerLine) in row[plane * keep + x]; the rest of a line is
-// dropped, and a run never carries over into the next line.  Bytes past
-// the end of data read as 255.
-void image_decodeLine(const unsigned char *data, size_t size, size_t *pos, unsigned planes,
-                      unsigned bytesPerLine, unsigned keep, unsigned char *row);
-
 #endif

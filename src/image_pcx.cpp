@@ -40,8 +40,12 @@ static void pcx_keep(unsigned char *row, unsigned planes, size_t bytesPerLine, s
     }
 }
 
-void image_decodeLine(const unsigned char *data, size_t size, size_t *pos, unsigned planes,
-                      unsigned bytesPerLine, unsigned keep, unsigned char *row)
+// Decodes one run-length scan line of planes x bytesPerLine bytes starting
+// at data[*pos], advancing *pos.  Of each plane it keeps the first `keep`
+// bytes in row[plane * keep + x]; the rest of a line is dropped, and a run
+// never carries over into the next line.
+static void pcx_decodeLine(const unsigned char *data, size_t size, size_t *pos, unsigned planes,
+                           unsigned bytesPerLine, unsigned keep, unsigned char *row)
 {
     size_t length = (size_t)planes * bytesPerLine, done = 0;
     keep = std::min(keep, bytesPerLine);
@@ -173,7 +177,7 @@ void image_decodePcx(const unsigned char *data, size_t size, const ImageSettings
 
     size_t pos = 128;
     for (unsigned y = 0; y < height; y++) {
-        image_decodeLine(data, size, &pos, planes, bytesPerLine, width, row.data());
+        pcx_decodeLine(data, size, &pos, planes, bytesPerLine, width, row.data());
         unsigned char *t = &out->texels[(size_t)y * texWidth * texelBytes];
         for (unsigned x = 0; x < width; x++, t += texelBytes) {
             if (planes == 1) {
