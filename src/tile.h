@@ -107,11 +107,15 @@ struct TileMap {
 // header of a few bytes can claim a grid of gigabytes; one above this is
 // taken as out of memory.
 #define TILE_GRID_MAX (64u << 20)
+// The map picture's own pixels: runs let a file of a few megabytes spell
+// gigabytes of them, so a picture above this many is out of memory too.
+#define TILE_PICTURE_MAX (256u << 20)
 
 // Decodes the framed 8-bit map picture; 0 when the picture is refused
 // (not an 8-bit one-plane run-length PCX, a frame measuring 0, a line
 // length of 0 or below the width, more layers than 16 bits hold).
-// error(1) when memory runs out or the grid would exceed TILE_GRID_MAX.
+// error(1) when memory runs out, the picture would exceed TILE_PICTURE_MAX
+// pixels or the grid TILE_GRID_MAX cells.
 int tile_decodeMap(const unsigned char *data, size_t size, TileMap *out);
 // Installs a grid in tile_width, tile_depth, tile_height and tile_map.
 void tile_setMap(const TileMap *map);

@@ -143,6 +143,8 @@ int tile_decodeMap(const unsigned char *data, size_t size, TileMap *out)
     size_t rows = 0, pos = 128;
     try {
         while (rows < h && pos < size) {
+            if ((rows + 1) * w > TILE_PICTURE_MAX)
+                error(ERROR_MEMORY);
             pixels.resize((rows + 1) * w, 255);
             unsigned char *line = &pixels[rows * w];
             rows++;

@@ -51,3 +51,23 @@ TEST(FuzzRegressions, MapGridDeclaredBeyondTheCapIsOutOfMemory)
         EXPECT_ERROR_EXIT(tile_decodeMap(big.data(), big.size(), &map), ERROR_MEMORY) << bands;
     }
 }
+
+// Runs of 63 let 8 MB of file spell 256 Mi pixels; more than that is out
+// of memory rather than gigabytes taken from a small file.
+TEST(FuzzRegressions, MapPictureBeyondTheCapIsOutOfMemory)
+{
+    const unsigned w = 65535, h = 65535;
+    unsigned char pixel = 5;
+    std::vector<unsigned char> file = pcx_encode8(1, 1, &pixel, nullptr, 2);
+    file.resize(128);  // the header alone, then sized up by hand
+    file[8] = file[66] = w & 0xFF;
+    file[9] = file[67] = w >> 8;
+    file[8] = (w - 1) & 0xFF;
+    file[10] = (h - 1) & 0xFF;
+    file[11] = (h - 1) >> 8;
+    size_t runs = (TILE_PICTURE_MAX / w + 1) * ((w + 62) / 63);
+    for (size_t i = 0; i < runs; i++)
+        file.insert(file.end(), {0xFF, 5});
+    TileMap map;
+    EXPECT_ERROR_EXIT(tile_decodeMap(file.data(), file.size(), &map), ERROR_MEMORY);
+}
