@@ -7,7 +7,10 @@ cd "$(dirname "$0")/.."
 build=${1:-build}
 frames=${2:-40}
 if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVO_BENCH=ON
+else
+    # A folder configured without the benchmark gets it switched on.
+    cmake -S . -B "$build" -DTAVO_BENCH=ON >/dev/null
 fi
 cmake --build "$build" -j2 --target tavo_bench demo_world
 exec xvfb-run -a -s "-screen 0 1280x1024x24" "$build/bench/tavo-bench" "$frames"
