@@ -1,4 +1,4 @@
-// test_state_cache.cpp -- frames drawn with the texture state cache match those drawn without it, pixel for pixel
+// test_state_cache.cpp -- the texture render state, billboard mode, and its cache: frames match with it on and off
 #include <math.h>
 
 #include <string>
@@ -15,16 +15,50 @@
 
 namespace {
 
-using Frame = std::vector<unsigned char>;
-
-// The keys '1', '2' and '3' as the tick applies them, from the bits of o.
-void options(int o)
+TEST(TextureState, ColourSettersKeepToTheirOwnChannels)
 {
-    tile_optSmooth = o & 1;
-    tile_optAlpha = (o >> 1) & 1;
-    tile_optTexture = (o >> 2) & 1;
-    (tile_optAlpha ? glEnable : glDisable)(GL_BLEND);
-    (tile_optAlpha ? glEnable : glDisable)(GL_ALPHA_TEST);
+    texture_alpha(128);
+    texture_color(10, 20, 30);  // leaves the opacity alone
+    texture_transparentColor(4, 5, 6);
+    EXPECT_EQ((std::vector<int>{texture_getRed(), texture_getGreen(), texture_getBlue(), texture_getAlpha(),
+                                texture_getTransparentRed(), texture_getTransparentGreen(),
+                                texture_getTransparentBlue()}),
+              (std::vector<int>{10, 20, 30, 128, 4, 5, 6}));
+}
+
+TEST(TextureState, EnableAndDoubleSidedSwitchGL)
+{
+    REQUIRE_GL();
+    for (bool on : {true, false}) {
+        texture_enable(on);
+        texture_doubleSided(on);
+        EXPECT_EQ((std::vector<bool>{glIsEnabled(GL_TEXTURE_2D) == GL_TRUE, glIsEnabled(GL_CULL_FACE) == GL_FALSE}),
+                  std::vector<bool>(2, on));
+    }
+}
+
+TEST(TextureState, BillboardPushesOnceAndDropsRotation)
+{
+    REQUIRE_GL();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glTranslatef(1, 2, 3);
+    glRotatef(30, 0, 1, 0);
+    glScalef(2, 2, 2);
+    GLfloat before[16], m[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, before);
+    GLint depth0 = 0, depth = 0;
+    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth0);
+    for (bool on : {true, false}) {
+        texture_billboard(on);
+        texture_billboard(on);  // twice: no second push or pop
+        glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
+        EXPECT_EQ(depth, depth0 + on);
+        glGetFloatv(GL_MODELVIEW_MATRIX, m);
+        for (int i = 0; i < 16; i++)  // on: the upper 3 x 3 becomes the identity
+            EXPECT_FLOAT_EQ(m[i], on && i % 4 < 3 && i < 12 ? i % 5 == 0 : before[i]) << i;
+    }
+    glLoadIdentity();
 }
 
 // The demo world holds every kind of face: pictures with and without
@@ -44,13 +78,15 @@ TEST(StateCache, TheDemoWorldDrawsTheSameFramesWithAndWithoutTheCache)
     entity_rotateX(&views[1], -20);
     // Uncached first; then cached in one run, so what it knows carries over
     // each frame and toggle.
-    std::vector<Frame> frames[2];
+    std::vector<std::vector<unsigned char>> frames[2];
     for (bool cache : {false, true}) {
         texture_cache(cache);
         for (const Entity &view : views)
-            for (int o = 0; o < 8; o++) {
+            for (int o = 0; o < 8; o++) {  // the keys '1', '2' and '3' as the tick applies them
                 camera = view;
-                options(o);
+                tile_optSmooth = o & 1, tile_optAlpha = o >> 1 & 1, tile_optTexture = o >> 2 & 1;
+                for (GLenum cap : {GL_BLEND, GL_ALPHA_TEST})
+                    (tile_optAlpha ? glEnable : glDisable)(cap);
                 main_render();
                 frames[cache].push_back(test_shownFrame);
             }
