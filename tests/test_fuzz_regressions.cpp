@@ -1,7 +1,5 @@
 // test_fuzz_regressions.cpp -- inputs the fuzz targets found harmful, each kept with its sound outcome
-#include <vector>
-
-#include <gtest/gtest.h>
+#include <algorithm>
 
 #include "error.h"
 #include "pcx_encode.h"
@@ -10,44 +8,38 @@
 
 namespace {
 
-// A map picture 65535 pixels wide whose top-left frame measures a block of
-// 65532 x 1 cells, declared bands blocks high, of which only the first two
-// pixel rows are in the file: the rest read as empty cells.
-std::vector<unsigned char> tallMap(unsigned bands)
+typedef std::vector<unsigned char> Bytes;
+
+void put16(Bytes &file, size_t at, unsigned v) { file[at] = v & 0xFF; file[at + 1] = (v >> 8) & 0xFF; }
+
+// A map picture 65535 pixels wide whose frame measures a block of 65532 x 1
+// cells, declared `bands` blocks high; only its first two pixel rows are in
+// the file, so the rest read as empty cells.
+Bytes tallMap(unsigned bands)
 {
-    const unsigned w = 65535;
-    std::vector<unsigned char> pixels(2 * (size_t)w, 0);
-    for (unsigned x = 1; x <= 65532; x++)
-        pixels[x] = 5;
-    pixels[w] = 5;  // the left edge of the frame: one row of cells
-    std::vector<unsigned char> file = pcx_encode8(w, 2, pixels.data(), nullptr, w);
-    unsigned ymax = 3 * bands - 1;
-    file[10] = ymax & 0xFF;
-    file[11] = (ymax >> 8) & 0xFF;
+    Bytes pixels(2 * 65535, 0);
+    std::fill(pixels.begin() + 1, pixels.begin() + 65533, 5);
+    pixels[65535] = 5;  // the frame's left edge: one row of cells
+    Bytes file = pcx_encode8(65535, 2, pixels.data(), nullptr, 65535);
+    put16(file, 10, 3 * bands - 1);
     return file;
 }
 
-}  // namespace
-
-// A file of 4 KB could make the decoder allocate a 1.4 GB grid (and
-// the viewer copy it): grids above TILE_GRID_MAX cells are out of memory.
+// A file of 4 KB could make the decoder allocate a 1.4 GB grid (and the
+// viewer copy it): grids above TILE_GRID_MAX cells are out of memory.
 TEST(FuzzRegressions, MapGridDeclaredBeyondTheCapIsOutOfMemory)
 {
-    static_assert(65532u * 1024 <= TILE_GRID_MAX && 65532u * 1025 > TILE_GRID_MAX,
-                  "the cases below straddle the cap");
-    std::vector<unsigned char> file = tallMap(1024);
+    static_assert(65532u * 1024 <= TILE_GRID_MAX && 65532u * 1025 > TILE_GRID_MAX, "the cases straddle the cap");
+    Bytes file = tallMap(1024);
     ASSERT_LT(file.size(), 8192u);
     TileMap map;
     ASSERT_EQ(tile_decodeMap(file.data(), file.size(), &map), 1);
-    EXPECT_EQ(map.width, 65532);
-    EXPECT_EQ(map.depth, 1);
-    EXPECT_EQ(map.height, 1024);
+    EXPECT_EQ((std::vector<int>{map.width, map.depth, map.height}), (std::vector<int>{65532, 1, 1024}));
     ASSERT_EQ(map.cells.size(), 65532u * 1024);
-    EXPECT_EQ(map.cells[0], 0);  // the second pixel row's cells are in the file
+    EXPECT_EQ(map.cells[0], 0);        // the second pixel row's cells are in the file
     EXPECT_EQ(map.cells[65532], 255);  // the next band's are not
-
     for (unsigned bands : {1025u, 21845u}) {
-        std::vector<unsigned char> big = tallMap(bands);
+        Bytes big = tallMap(bands);
         EXPECT_ERROR_EXIT(tile_decodeMap(big.data(), big.size(), &map), ERROR_MEMORY) << bands;
     }
 }
@@ -56,18 +48,13 @@ TEST(FuzzRegressions, MapGridDeclaredBeyondTheCapIsOutOfMemory)
 // of memory rather than gigabytes taken from a small file.
 TEST(FuzzRegressions, MapPictureBeyondTheCapIsOutOfMemory)
 {
-    const unsigned w = 65535, h = 65535;
-    unsigned char pixel = 5;
-    std::vector<unsigned char> file = pcx_encode8(1, 1, &pixel, nullptr, 2);
-    file.resize(128);  // the header alone, then sized up by hand
-    file[8] = file[66] = w & 0xFF;
-    file[9] = file[67] = w >> 8;
-    file[8] = (w - 1) & 0xFF;
-    file[10] = (h - 1) & 0xFF;
-    file[11] = (h - 1) >> 8;
-    size_t runs = (TILE_PICTURE_MAX / w + 1) * ((w + 62) / 63);
-    for (size_t i = 0; i < runs; i++)
+    Bytes file = pcx_encode8(1, 1, Bytes{5}.data(), nullptr);
+    file.resize(128);  // the header alone, sized up to 65535 x 65535 by hand
+    put16(file, 8, 65534), put16(file, 10, 65534), put16(file, 66, 65535);
+    for (size_t runs = (TILE_PICTURE_MAX / 65535 + 1) * ((65535 + 62) / 63); runs; runs--)
         file.insert(file.end(), {0xFF, 5});
     TileMap map;
     EXPECT_ERROR_EXIT(tile_decodeMap(file.data(), file.size(), &map), ERROR_MEMORY);
 }
+
+}  // namespace

@@ -1,6 +1,4 @@
 // test_tile_map.cpp -- decoding the framed map picture into the layered grid
-#include <vector>
-
 #include <gtest/gtest.h>
 
 #include "pcx_encode.h"
@@ -10,23 +8,13 @@ namespace {
 
 typedef std::vector<unsigned char> Bytes;
 
-Bytes countingCells(size_t n)
-{
-    Bytes cells(n);
-    for (size_t i = 0; i < n; i++)
-        cells[i] = (unsigned char)(i % 200 + 10);
-    return cells;
-}
-
 // A bare header claiming w x h pixels and lines of bpl bytes, then data.
 Bytes withHeader(unsigned w, unsigned h, unsigned bpl, const Bytes &data)
 {
     Bytes out = pcx_encode8(1, 1, data.data(), nullptr, 1);
     out.resize(128);
     auto put16 = [&out](int at, unsigned v) { out[at] = v & 0xFF; out[at + 1] = (v >> 8) & 0xFF; };
-    put16(8, w - 1);
-    put16(10, h - 1);
-    put16(66, bpl);
+    put16(8, w - 1), put16(10, h - 1), put16(66, bpl);
     out.insert(out.end(), data.begin(), data.end());
     return out;
 }
@@ -35,7 +23,9 @@ int decode(const Bytes &file, TileMap *map) { return tile_decodeMap(file.data(),
 
 TEST(TileMap, TwelveByElevenPaddedAndTruncated)
 {
-    Bytes cells = countingCells(4 * 3 * 4), pixels;
+    Bytes cells(4 * 3 * 4), pixels;
+    for (size_t i = 0; i < cells.size(); i++)
+        cells[i] = (unsigned char)(i + 10);
     unsigned pw, ph;
     pcx_encodeMap(4, 3, 4, cells.data(), 2, &pixels, &pw, &ph);
     ASSERT_EQ((std::vector<unsigned>{pw, ph}), (std::vector<unsigned>{12, 10}));
@@ -69,16 +59,13 @@ TEST(TileMap, RefusedPictures)
     Bytes good = pcx_encodeMap(2, 2, 1, Bytes(4, 1).data(), 1);
     TileMap m;
     ASSERT_EQ(decode(good, &m), 1);
-    for (unsigned char bpl : {0, 3}) {  // a line length of 0 or below the 4-pixel width
-        Bytes f = good;
-        f[66] = bpl;
-        EXPECT_EQ(decode(f, &m), 0) << bpl;
-    }
-    for (int at : {1, 4}) {  // no five along the top, or none down the left
-        Bytes px(16, 5);
-        px[at] = 6;
-        EXPECT_EQ(decode(pcx_encode8(4, 4, px.data(), nullptr), &m), 0) << at;
-    }
+    // A line length of 0 or below the 4-pixel width; no five along the top, or none down the left.
+    Bytes zeroLine = good, shortLine = good, noTop(16, 5), noLeft(16, 5);
+    zeroLine[66] = 0, shortLine[66] = 3, noTop[1] = 6, noLeft[4] = 6;
+    const Bytes refused[] = {zeroLine, shortLine, pcx_encode8(4, 4, noTop.data(), nullptr),
+                             pcx_encode8(4, 4, noLeft.data(), nullptr)};
+    for (size_t i = 0; i < 4; i++)
+        EXPECT_EQ(decode(refused[i], &m), 0) << i;
     // More layers than 16 bits hold: 21845 blocks across, four bands; with one band less it fits.
     Bytes rows = {0, 5, 0};
     for (unsigned left = 65532; left; left -= left > 63 ? 63 : left)
