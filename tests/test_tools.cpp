@@ -1,8 +1,10 @@
-// test_tools.cpp -- tavo-map and tavo-cam run as an author runs them: round trips and refusals
+// test_tools.cpp -- the tools run as an author runs them: round trips, refusals, and the demo world they lay out
 #include <stdlib.h>
+#include <string.h>
 #include <sys/wait.h>
 
 #include "entity.h"
+#include "main.h"
 #include "pcx_encode.h"
 #include "test_support.h"
 #include "tile.h"
@@ -28,26 +30,18 @@ Bytes readBytes(const std::string &path)
     EXPECT_TRUE(pcx_readFile(path, bytes)) << path;
     return bytes;
 }
+std::string readText(const std::string &path) { Bytes b = readBytes(path); return std::string(b.begin(), b.end()); }
 
-class TavoMap : public ::testing::Test {
-protected:
-    std::string dir = test_tempDir();
-    std::string readText(const std::string &name)
-    {
-        Bytes bytes = readBytes(dir + "/" + name);
-        return std::string(bytes.begin(), bytes.end());
-    }
-};
-
-TEST_F(TavoMap, TextToPictureToTextAndPictureToTextToPictureAreExact)
+TEST(TavoMap, TextToPictureToTextAndPictureToTextToPictureAreExact)
 {
+    std::string dir = test_tempDir();
     // Three layers of 4 x 3 in one band; a cell of value 5 stands beside the frame's fives.
     const std::string text = "across 3\nlegend . 255\nlegend # 254\nlegend A 5\nlegend B 0\n\n"
                              "layer 0\n####\n#AB#\n####\n\nlayer 1\n#..#\n....\n#..#\n\nlayer 2\n....\n.A..\n....\n";
     test_writeText(dir + "/a.map", text);
     ASSERT_EQ(tool("tavo-map", "encode " + dir + "/a.map " + dir + "/a.pcx"), 0);
     ASSERT_EQ(tool("tavo-map", "decode " + dir + "/a.pcx " + dir + "/b.map"), 0);
-    EXPECT_EQ(readText("b.map"), text);
+    EXPECT_EQ(readText(dir + "/b.map"), text);
     Bytes bytes = readBytes(dir + "/a.pcx");
     TileMap map;
     ASSERT_TRUE(tile_decodeMap(bytes.data(), bytes.size(), &map));
@@ -62,14 +56,14 @@ TEST_F(TavoMap, TextToPictureToTextAndPictureToTextToPictureAreExact)
     Bytes picture = pcx_encodeMap(3, 2, 5, cells.data(), 2);
     pcx_writeFile(dir + "/p.pcx", picture);
     ASSERT_EQ(tool("tavo-map", "decode " + dir + "/p.pcx " + dir + "/p.map"), 0);
-    EXPECT_NE(readText("p.map").find("layer 5\n...\n...\n"), std::string::npos);
+    EXPECT_NE(readText(dir + "/p.map").find("layer 5\n...\n...\n"), std::string::npos);
     ASSERT_EQ(tool("tavo-map", "encode " + dir + "/p.map " + dir + "/q.pcx"), 0);
     EXPECT_EQ(readBytes(dir + "/q.pcx"), picture);
 }
 
-TEST_F(TavoMap, RefusesTextThatDoesNotMakeAMapAndPicturesThatAreNotMaps)
+TEST(TavoMap, RefusesTextThatDoesNotMakeAMapAndPicturesThatAreNotMaps)
 {
-    const std::string legend = "legend . 255\nlegend # 254\n", row(30000, '.');
+    const std::string dir = test_tempDir(), legend = "legend . 255\nlegend # 254\n", row(30000, '.');
     const struct { std::string text, error; } cases[] = {
         {legend + "layer 0\n...\n..\n", "a row of 2 cells, the first row has 3"},
         {legend + "layer 0\n..\n..\nlayer 1\n..\n", "layer 1 has 1 rows, layer 0 has 2"},
@@ -81,15 +75,13 @@ TEST_F(TavoMap, RefusesTextThatDoesNotMakeAMapAndPicturesThatAreNotMaps)
          "the map picture would be 90006 x 3 pixels"},
         {legend + "layer 0\n" + std::string(65533, '.') + "\n", "too large for a map picture"},
     };
+    std::string errors;
     for (const auto &c : cases) {
         test_writeText(dir + "/bad.map", c.text);
-        std::string errors;
         EXPECT_EQ(tool("tavo-map", "encode " + dir + "/bad.map " + dir + "/bad.pcx", &errors), 1) << c.error;
         EXPECT_NE(errors.find(c.error), std::string::npos) << errors;
     }
-    unsigned char rgb[12] = {0};
-    pcx_writeFile(dir + "/true.pcx", pcx_encode24(2, 2, rgb));
-    std::string errors;
+    pcx_writeFile(dir + "/true.pcx", pcx_encode24(2, 2, Bytes(12).data()));
     EXPECT_EQ(tool("tavo-map", "decode " + dir + "/true.pcx " + dir + "/x.map", &errors), 1);
     EXPECT_NE(errors.find("not a map picture"), std::string::npos) << errors;
 }
@@ -111,6 +103,41 @@ TEST(TavoCam, PoseTextToCameraFileAndBack)
     EXPECT_EQ(readBytes(dir + "/again.cam"), bytes);
     test_writeText(dir + "/bad.pose", "1 2 3 4 5 6 7 8 9 10 11 twelve\n");
     EXPECT_EQ(tool("tavo-cam", dir + "/bad.pose " + dir + "/x.cam"), 1);
+}
+
+// The demo world laid out afresh as data/CMakeLists.txt does, so that the
+// start view is the tracked one, not wherever a user flew to.
+TEST(DemoWorld, LoadsCleanlyAndItsStartViewShowsTheWorld)
+{
+    REQUIRE_GL();
+    std::string root = test_tempDir(), data = TAVO_SOURCE_DIR "/data/demo/";
+    ASSERT_EQ(tool("tavo-texgen", root), 0);
+    ASSERT_EQ(tool("tavo-map", "encode " + data + "demo.map " + root + "/PCX/demo.pcx"), 0);
+    ASSERT_EQ(tool("tavo-cam", data + "start.pose " + root + "/SYS/CAM/demo.cam"), 0);
+    ASSERT_TRUE(pcx_writeFileDirs(root + "/DEF/demo.def", readBytes(data + "demo.def")));
+    static std::string argument;
+    tile_argument = (argument = root + "/DEF/demo.def").c_str();
+    testing::internal::CaptureStdout();
+    main_init();
+    std::string console = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(console.find("ERROR"), std::string::npos) << console;
+    EXPECT_NE(console.find("CUBE:gold_pedestal"), std::string::npos) << console;
+
+    main_renderState();
+    main_resize(640, 480);
+    testing::internal::CaptureStdout();
+    main_render();
+    Bytes world = test_shownFrame;
+    // The same view with every cell emptied is the background alone; most of
+    // the window shows the world, not the sky behind it.
+    memset(tile_map, TILE_EMPTY, (size_t)tile_width * tile_depth * tile_height);
+    main_render();
+    testing::internal::GetCapturedStdout();
+    size_t differing = 0;
+    for (size_t i = 0; i < world.size(); i += 3)
+        differing += abs(world[i] - test_shownFrame[i]) + abs(world[i + 1] - test_shownFrame[i + 1]) +
+                     abs(world[i + 2] - test_shownFrame[i + 2]) > 12;
+    EXPECT_GT(differing, (size_t)640 * 480 / 3);
 }
 
 }  // namespace
