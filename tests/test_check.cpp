@@ -5,10 +5,7 @@
 
 namespace {
 
-struct Report {
-    int status;
-    std::string text;
-};
+struct Report { int status; std::string text; };
 
 Report check(const std::string &def)
 {

@@ -83,15 +83,13 @@ TEST(TileLoad, RelativePathInALowerCaseWorldAndItsCameraFile)
     EXPECT_EQ((std::vector<int>{tile_width, tile_depth, tile_height}), (std::vector<int>{4, 3, 4}));
     EXPECT_EQ(tile_dummy.width + tile_matrix.width + tile_tex[0].image.width, 8 + 8 + 6);
     // A whole camera file replaces the default pose; a short one its leading fields.
-    const float defaultPose[12] = {-1, 0, 0, 0, 1, 0, 0, 0, -1, 0, 0, 0};
     Entity pose = {{0.5f, 0.25f, 3}, {4, 5, 6}, {7, 8, 9}, {10, 11, 12}};
     unsigned char bytes[ENTITY_FILE_SIZE];
     entity_toBytes(&pose, bytes);
     for (size_t size : {0, 48, 8}) {
         pcx_writeFile(root + "/sys/CAM/hall.cam", std::vector<unsigned char>(bytes, bytes + size));
         load(def);
-        float want[12];
-        memcpy(want, defaultPose, sizeof want);
+        float want[12] = {-1, 0, 0, 0, 1, 0, 0, 0, -1, 0, 0, 0};
         memcpy(want, &pose, size);
         EXPECT_EQ(memcmp(&tile_temp, want, sizeof want), 0) << size;
     }
