@@ -62,6 +62,9 @@ extern char tile_file[TILE_PATH];
 extern Entity tile_temp;
 extern char tempStr[TILE_PATH];
 extern unsigned char tile_optTexture, tile_optSmooth, tile_optAlpha;
+// Bumped by everything that loads or edits the grid, the cube table or the
+// pictures, so that whatever was built from them knows to build again.
+extern unsigned int tile_generation;
 
 // The definition file named on the command line, or null for the chooser.
 extern const char *tile_argument;

@@ -411,5 +411,6 @@ void tile_load(void)
         error(ERROR_FILE);
     TileDefHooks hooks = {nullptr, tile_loadPicture, tile_createColor, nullptr};
     tile_readDef(bytes.data(), bytes.size(), tile_root, &hooks);
+    tile_generation++;
     fflush(stdout);
 }
