@@ -1,4 +1,4 @@
-// frame_bench.cpp -- milliseconds per frame of a dense block and the demo world, beside a vertex-array reference
+// frame_bench.cpp -- milliseconds per frame of a dense block, a lattice, the demo world and a flight, cached and direct, beside vertex-array references
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -90,16 +90,19 @@ static double bench_now(void)
 // ------------------------------------------------------------------ worlds
 
 // What the drawing pass reads, so that worlds can take turns frame by frame.
+// Each world keeps its own face cache, swapped in while it is drawn.
 struct BenchWorld {
     CubeDef defs[256];
     unsigned char *map;
     unsigned short width, height, depth;
     Image *bg;
     Entity eye;
+    TileFaces faces;
 };
 
-static void bench_use(const BenchWorld &w)
+static void bench_use(BenchWorld &w)
 {
+    std::swap(tile_faces, w.faces);
     memcpy(tile, w.defs, sizeof tile);
     tile_map = w.map;
     tile_width = w.width;
@@ -113,14 +116,18 @@ static void bench_use(const BenchWorld &w)
 // replaces), so they are kept as the frame left them.
 static void bench_keep(BenchWorld &w)
 {
+    std::swap(tile_faces, w.faces);
     memcpy(w.defs, tile, sizeof tile);
     w.eye = camera;
 }
 
 // The dense block: every cell of a 22 x 22 x 22 grid (21 x 21 x 21 drawn)
-// solid, all six faces on, four textures alternating cell by cell (or,
-// byRow, row by row: 21 cells in a row share one).
+// solid, all six faces on, four textures alternating cell by cell.  The
+// lattice keeps only the cells whose x + y + z is even, so no face hides
+// another.  The flight's grid is the dense one stretched along x, for an
+// eye that moves a cell every frame.
 static const unsigned BENCH_SIDE = 22;
+static const unsigned BENCH_FLIGHT = 50;  // cells flown before starting over
 static const unsigned BENCH_TEXTURES = 4;
 static TextureEntry bench_denseTextures[BENCH_TEXTURES];
 
@@ -136,9 +143,17 @@ static void bench_makeTextures(void)
     }
 }
 
-static void bench_makeDense(BenchWorld &w, std::vector<unsigned char> &cells, bool byRow)
+enum BenchLayout { BENCH_DENSE, BENCH_LATTICE, BENCH_WIDE };
+
+static bool bench_filled(BenchLayout layout, unsigned x, unsigned y, unsigned z)
 {
-    memset(&w, 0, sizeof w);
+    return layout != BENCH_LATTICE || (x + y + z) % 2 == 0;
+}
+
+static void bench_makeBlock(BenchWorld &w, std::vector<unsigned char> &cells, BenchLayout layout)
+{
+    unsigned width = layout == BENCH_WIDE ? BENCH_SIDE + BENCH_FLIGHT : BENCH_SIDE;
+    memset(w.defs, 0, sizeof w.defs);
     for (unsigned t = 0; t < BENCH_TEXTURES; t++) {
         CubeDef &def = w.defs[1 + t];
         for (int f = 0; f < 6; f++) {
@@ -146,14 +161,16 @@ static void bench_makeDense(BenchWorld &w, std::vector<unsigned char> &cells, bo
             def.faceTexture[f] = &bench_denseTextures[t];
         }
     }
-    cells.assign((size_t)BENCH_SIDE * BENCH_SIDE * BENCH_SIDE, 0);
+    cells.assign((size_t)width * BENCH_SIDE * BENCH_SIDE, 0);
     for (unsigned y = 0; y < BENCH_SIDE; y++)
         for (unsigned z = 0; z < BENCH_SIDE; z++)
-            for (unsigned x = 0; x < BENCH_SIDE; x++)
-                cells[((size_t)y * BENCH_SIDE + z) * BENCH_SIDE + x] =
-                    (unsigned char)(1 + ((byRow ? 0 : x) + y + z) % BENCH_TEXTURES);
+            for (unsigned x = 0; x < width; x++)
+                cells[((size_t)y * BENCH_SIDE + z) * width + x] =
+                    bench_filled(layout, x, y, z) ? (unsigned char)(1 + (x + y + z) % BENCH_TEXTURES)
+                                                  : (unsigned char)TILE_EMPTY;
     w.map = cells.data();
-    w.width = w.height = w.depth = BENCH_SIDE;
+    w.width = (unsigned short)width;
+    w.height = w.depth = BENCH_SIDE;
     w.bg = nullptr;
     // Columns and layers 0..20 are drawn from an eye at 20; an eye past the
     // grid's end draws rows 0..20.  Their near faces (z = 143.5) stand 52
@@ -163,13 +180,13 @@ static void bench_makeDense(BenchWorld &w, std::vector<unsigned char> &cells, bo
 
 // ------------------------------------------------------------- reference
 
-// The dense block's faces as one vertex array per texture.
+// A block's faces, all of them, as one vertex array per texture.
 struct BenchReference {
     std::vector<float> xyz, uv;
     int first[BENCH_TEXTURES], count[BENCH_TEXTURES];
 };
 
-static void bench_makeReference(BenchReference &r)
+static void bench_makeReference(BenchReference &r, BenchLayout layout)
 {
     const unsigned n = BENCH_SIDE - 1;
     const float half[3] = {tile_size / 2, tile_size / 2, tile_sizeZ / 2};
@@ -180,7 +197,7 @@ static void bench_makeReference(BenchReference &r)
         for (unsigned z = 0; z < n; z++)
             for (unsigned y = 0; y < n; y++)
                 for (unsigned x = 0; x < n; x++) {
-                    if ((x + y + z) % BENCH_TEXTURES != t)
+                    if ((x + y + z) % BENCH_TEXTURES != t || !bench_filled(layout, x, y, z))
                         continue;
                     const float centre[3] = {x * tile_size, y * tile_size, z * tile_sizeZ};
                     // Face on axis a, sign s; axes u, v follow a cyclically,
@@ -243,33 +260,39 @@ static void bench_drawReference(const BenchReference &r)
 
 struct BenchScene {
     const char *name;
-    BenchWorld *world;  // null: the reference
-    bool cache;
+    BenchWorld *world;            // null: a reference
+    const BenchReference *reference;
+    bool direct;                  // the walk straight to OpenGL, not the face cache
+    bool fly;                     // the eye moves one cell along x every frame
     std::vector<double> ms;
     long faces;
+    unsigned frame;
 };
-
-static BenchReference bench_reference;
 
 static void bench_frame(BenchScene &s)
 {
-    if (s.world)
+    if (s.world) {
         bench_use(*s.world);
-    texture_cache(s.cache);
+        if (s.fly)
+            camera.position.x = tile_size * (float)(10 + s.frame++ % BENCH_FLIGHT);
+    }
+    tile_direct = s.direct;
     bench_primitives = 0;
     double t0 = bench_now();
     if (s.world)
         main_render();
     else
-        bench_drawReference(bench_reference);
+        bench_drawReference(*s.reference);
     glFinish();
     s.ms.push_back(bench_now() - t0);
-    if (s.world) {
-        bench_keep(*s.world);
-        s.faces = bench_primitives - (tile_optTexture ? 1 : 0);  // less the backdrop
+    if (!s.world) {
+        s.faces = 0;
+        for (int count : s.reference->count)
+            s.faces += count / 4;
     } else {
-        s.faces = bench_reference.count[0] / 4 + bench_reference.count[1] / 4 +
-                  bench_reference.count[2] / 4 + bench_reference.count[3] / 4;
+        s.faces = s.direct ? bench_primitives - (tile_optTexture ? 1 : 0)  // less the backdrop
+                           : tile_faces.faces;
+        bench_keep(*s.world);
     }
 }
 
@@ -329,8 +352,9 @@ int main(int argc, char **argv)
         glutMainLoopEvent();
     main_resize(640, 480);
 
-    static BenchWorld demo, dense, denseRows;
-    static std::vector<unsigned char> denseCells, rowCells;
+    static BenchWorld demo, dense, lattice, flight;
+    static std::vector<unsigned char> denseCells, latticeCells, flightCells;
+    static BenchReference denseReference, latticeReference;
     std::string demoDef = TAVO_BINARY_DIR "/demo/DEF/demo.def";
     struct stat st;
     bool haveDemo = stat(demoDef.c_str(), &st) == 0;
@@ -356,19 +380,24 @@ int main(int argc, char **argv)
     }
     main_renderState();
     bench_makeTextures();
-    bench_makeDense(dense, denseCells, false);
-    bench_makeDense(denseRows, rowCells, true);
-    bench_makeReference(bench_reference);
+    bench_makeBlock(dense, denseCells, BENCH_DENSE);
+    bench_makeBlock(lattice, latticeCells, BENCH_LATTICE);
+    bench_makeBlock(flight, flightCells, BENCH_WIDE);
+    bench_makeReference(denseReference, BENCH_DENSE);
+    bench_makeReference(latticeReference, BENCH_LATTICE);
 
+    enum { DENSE, DENSE_DIRECT, REFERENCE, LATTICE, LATTICE_REFERENCE, FLIGHT, DEMO, DEMO_DIRECT };
     std::vector<BenchScene> scenes = {
-        {"dense block, cache on", &dense, true, {}, 0},
-        {"reference (vertex arrays)", nullptr, true, {}, 0},
-        {"dense block, cache off", &dense, false, {}, 0},
-        {"dense, a texture per row", &denseRows, true, {}, 0},
+        {"dense block, cached", &dense, nullptr, false, false, {}, 0, 0},
+        {"dense block, direct", &dense, nullptr, true, false, {}, 0, 0},
+        {"dense reference", nullptr, &denseReference, false, false, {}, 0, 0},
+        {"lattice, cached", &lattice, nullptr, false, false, {}, 0, 0},
+        {"lattice reference", nullptr, &latticeReference, false, false, {}, 0, 0},
+        {"flight, a cell a frame", &flight, nullptr, false, true, {}, 0, 0},
     };
     if (haveDemo) {
-        scenes.push_back({"demo world, cache on", &demo, true, {}, 0});
-        scenes.push_back({"demo world, cache off", &demo, false, {}, 0});
+        scenes.push_back({"demo start view, cached", &demo, nullptr, false, false, {}, 0, 0});
+        scenes.push_back({"demo start view, direct", &demo, nullptr, true, false, {}, 0, 0});
     }
 
     // Do the reference's faces cover the frame as the viewer's do?
@@ -378,7 +407,7 @@ int main(int argc, char **argv)
     main_render();
     bench_keep(dense);
     bench_capture = &referenced;
-    bench_drawReference(bench_reference);
+    bench_drawReference(denseReference);
     size_t differ = 0;
     for (size_t i = 0; i + 2 < viewed.size(); i += 3)
         differ += memcmp(&viewed[i], &referenced[i], 3) != 0;
@@ -397,26 +426,34 @@ int main(int argc, char **argv)
 
     printf("tavo-bench: %d frames per scene after %d warm-up frames, 640 x 480, %s\n", frames,
            warmUp, (const char *)glGetString(GL_RENDERER));
-    printf("%-28s %7s %9s %8s %8s %8s %8s   (ms per frame)\n", "scene", "faces", "median",
+    printf("%-26s %7s %9s %8s %8s %8s %8s   (ms per frame)\n", "scene", "faces", "median",
            "min", "q1", "q3", "max");
     for (const BenchScene &s : scenes) {
         if (s.ms.empty())
             continue;
         std::vector<double> v = s.ms;
         std::sort(v.begin(), v.end());
-        printf("%-28s %7ld %9.2f %8.2f %8.2f %8.2f %8.2f\n", s.name, s.faces, bench_rank(v, 0.5),
+        printf("%-26s %7ld %9.2f %8.2f %8.2f %8.2f %8.2f\n", s.name, s.faces, bench_rank(v, 0.5),
                v.front(), bench_rank(v, 0.25), bench_rank(v, 0.75), v.back());
     }
-    double reference = bench_median(scenes[1]);
-    printf("dense/reference: %.2f with the cache, %.2f without (target: 1.25 or less)\n",
-           bench_median(scenes[0]) / reference, bench_median(scenes[2]) / reference);
-    printf("dense with a texture per row/reference: %.2f\n", bench_median(scenes[3]) / reference);
+    auto ratio = [&](int a, int b) { return bench_median(scenes[a]) / bench_median(scenes[b]); };
+    printf("dense cached/reference: %.2f (target: 0.25 or less); direct/reference: %.2f\n",
+           ratio(DENSE, REFERENCE), ratio(DENSE_DIRECT, REFERENCE));
+    printf("lattice cached/its reference: %.2f (target: 0.8 or less)\n",
+           ratio(LATTICE, LATTICE_REFERENCE));
+    const std::vector<double> &flown = scenes[FLIGHT].ms;
+    double worst = flown.empty() ? 0.0 : *std::max_element(flown.begin(), flown.end());
+    printf("flight worst frame/dense cached median: %.2f (target: 2 or less)\n",
+           worst / bench_median(scenes[DENSE]));
     if (haveDemo)
-        printf("demo world from its start view: %.2f ms a frame with the cache (target: under 20)\n",
-               bench_median(scenes[4]));
+        printf("demo start view cached/direct: %.2f (target: 0.35 or less)\n",
+               ratio(DEMO, DEMO_DIRECT));
     else
         printf("demo world: skipped, %s is missing (build the demo_world target)\n",
                demoDef.c_str());
+    printf("face cache: %.2f MB for the dense block, %.2f MB for the lattice (target: under 8)\n",
+           (double)tile_facesBytes(&dense.faces) / 1048576.0,
+           (double)tile_facesBytes(&lattice.faces) / 1048576.0);
     printf("reference frame against the viewer's: %zu of %d pixels differ\n", differ, 640 * 480);
     return 0;
 }

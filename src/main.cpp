@@ -39,13 +39,16 @@ enum {
 #define MAIN_SAVE_EVERY 50
 
 static const char main_usageText[] =
-    "Usage: tavo [GLUT options] [WORLD.def]\n"
+    "Usage: tavo [--direct] [GLUT options] [WORLD.def]\n"
     "       tavo --check WORLD.def\n"
     "       tavo --help | --version\n"
     "\n"
     "Flies a camera through a world of cube tiles. With no world named, asks\n"
     "for one. --check loads the world without a window and reports what is\n"
     "wrong with it (exit status 0 when sound, 1 when not).\n"
+    "--direct sends every face to OpenGL one by one each frame instead of\n"
+    "drawing the faces kept since the camera last crossed a cell: slower, for\n"
+    "comparing pictures, and glass and water hide what the walk reaches later.\n"
     "\n"
     "Keys:\n"
     "  Escape                            quit\n"
@@ -282,6 +285,10 @@ int main_options(int argc, char **argv)
             main_usage(stdout);
             return 0;
         }
+        if (strcmp(arg, "--direct") == 0) {
+            tile_direct = 1;
+            continue;
+        }
         if (strcmp(arg, "--version") == 0) {
             puts("Tavo v3.1");
             return 0;
@@ -309,6 +316,13 @@ int main_run(int argc, char **argv)
     int status = main_options(argc, argv);
     if (status >= 0)
         return status;
+
+    // --direct is the viewer's own: neither GLUT nor the world name sees it.
+    int kept = 1;
+    for (int i = 1; i < argc; i++)
+        if (strcmp(argv[i], "--direct") != 0)
+            argv[kept++] = argv[i];
+    argc = kept;
 
     main_openWindow(&argc, argv);
     // The window manager's close button ends the run as Escape does.

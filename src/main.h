@@ -18,7 +18,8 @@ void camera_right(void);
 
 // The usage text, key table included.
 void main_usage(FILE *out);
-// --help, --version and --check, read before GLUT sees the command line:
+// --help, --version and --check, read before GLUT sees the command line
+// (--direct is noted in tile_direct and passed over):
 // the exit status when one of them (or an unknown --option, status 2)
 // settles the run, -1 to go on and open the window.
 int main_options(int argc, char **argv);

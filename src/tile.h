@@ -159,4 +159,42 @@ struct TileBlock {
 void tile_block(float ex, float ey, float ez, unsigned width, unsigned height, unsigned depth,
                 float size, float sizeZ, TileBlock *out);
 
+// ---- the face cache (tile_draw.cpp) ----
+// The drawn block's faces as the walk leaves them, already moved to their
+// cells, filed into runs of one render state each: opaque runs grouped by
+// state, then the translucent faces (opacity below 255) in walk order, so
+// that what lies behind glass and water shows through it.
+struct TileRun {
+    const Image *image;
+    unsigned char smooth, r, g, b, a, cull;  // cull: double-sided, culling off
+    unsigned mode;                           // GL_QUADS or GL_TRIANGLES
+    std::vector<float> vertices;             // x, y, z, s, t of each corner
+};
+struct TileFaces {
+    bool built;
+    // What the faces were built from; any change builds them again.
+    TileBlock block;
+    unsigned char optSmooth, optAlpha, optTexture;
+    unsigned generation;
+    std::vector<TileRun> runs;
+    long faces;
+    // The state the walk leaves behind: culling of the last face visited,
+    // smoothing and colour of the last face drawn.
+    unsigned char endCull, endSmooth, endR, endG, endB, endA;
+};
+extern TileFaces tile_faces;  // the viewer's cache, used by tile_draw
+extern unsigned char tile_direct;  // 1: every frame walks the block straight to OpenGL
+
+// Walks block b through tile_plot into out.  A box face is left out when
+// the cell across it lies inside b and both cells are solid (box shape 0,
+// not crossed, all six faces on, every face's picture opaque without an
+// alpha channel); faces on the block's boundary stay.
+void tile_record(const TileBlock *b, TileFaces *out);
+// Builds out again when it no longer matches b, the options or the world.
+void tile_refresh(const TileBlock *b, TileFaces *out);
+// Draws the runs with client arrays, then leaves the walk's end state.
+void tile_drawFaces(const TileFaces *faces);
+// Bytes the cache holds.
+size_t tile_facesBytes(const TileFaces *faces);
+
 #endif

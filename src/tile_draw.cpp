@@ -1,12 +1,50 @@
-// tile_draw.cpp -- drawing the world: face texturing, cube shapes and the per-frame pass
+// tile_draw.cpp -- drawing the world: face texturing, cube shapes, the face cache and the per-frame pass
 #include "tile.h"
 
 #include <stddef.h>
 #include <stdio.h>
+#include <string.h>
+
+#include <utility>
 #include <GL/gl.h>
 
 #include "camera.h"
 #include "texture.h"
+
+TileFaces tile_faces;
+unsigned char tile_direct;
+
+// ---------------------------------------------------------------- recording
+
+// While the face cache is built the walk's faces go to the recorder instead
+// of OpenGL: the culling and picture the walk picks are noted, not sent.
+static TileFaces *tile_rec;
+static bool tile_recCull;
+static const Image *tile_recImage;
+static float tile_recOffset[3];  // the cell's place, added on the CPU
+static unsigned tile_hidden;     // bit f: box face f is left out
+
+static void tile_cull(bool doubleSided)
+{
+    if (tile_rec)
+        tile_recCull = doubleSided;
+    else
+        texture_doubleSided(doubleSided);
+}
+
+static void tile_bind(const Image *image)
+{
+    if (tile_rec)
+        tile_recImage = image;
+    else
+        texture_set(image);
+}
+
+static void tile_normal(float x, float y, float z)
+{
+    if (!tile_rec)
+        glNormal3f(x, y, z);
+}
 
 // ---------------------------------------------------------------- texturing
 
@@ -50,10 +88,10 @@ void tile_setTexture(unsigned char type, unsigned char face, unsigned int x, uns
     const TextureEntry *entry = def->faceTexture[f];
     if (!tile_optTexture) {
         texture_smooth(1);
-        texture_set(&tile_matrix);
+        tile_bind(&tile_matrix);
     } else if (!entry) {
         texture_smooth(1);
-        texture_set(&tile_dummy);
+        tile_bind(&tile_dummy);
     } else {
         const Image *image = &entry->image;
         // Alpha pictures stay sharp: filtering would blur their cut-outs.
@@ -65,7 +103,7 @@ void tile_setTexture(unsigned char type, unsigned char face, unsigned int x, uns
             tile_uv[i + 1] *= rt;
         }
         texture_alpha(entry->translucent ? 127 : 255);
-        texture_set(image);
+        tile_bind(image);
     }
 }
 
@@ -164,8 +202,14 @@ static const unsigned char tile_boxOrder[6] = {
     TILE_BACK, TILE_FRONT, TILE_TOP, TILE_RIGHT, TILE_BOTTOM, TILE_LEFT,
 };
 
+static void tile_recordFace(GLenum mode, const TileVertex *v, int count, float h, float d);
+
 static void tile_emit(GLenum mode, const TileVertex *v, int count, float h, float d)
 {
+    if (tile_rec) {
+        tile_recordFace(mode, v, count, h, d);
+        return;
+    }
     glBegin(mode);
     for (int i = 0; i < count; i++) {
         const float *uv = &tile_uv[2 * v[i].corner];
@@ -181,21 +225,21 @@ static void tile_wedge(unsigned char type, CubeDef *def, unsigned shape, unsigne
     const TileWedge *w = &tile_wedges[shape - 1];
     unsigned char k = (unsigned char)shape;  // the slope replaces face k
 
-    texture_doubleSided(def->doubleSided[k]);
+    tile_cull(def->doubleSided[k]);
     def->faceOn[k] = 0;
     tile_setTexture(type, k, x, y, z);
     tile_emit(GL_QUADS, w->slope, 4, h, d);
 
-    texture_doubleSided(def->doubleSided[TILE_FRONT]);
+    tile_cull(def->doubleSided[TILE_FRONT]);
     if (def->faceTexture[TILE_FRONT]) {
         tile_setTexture(type, TILE_FRONT, x, y, z);
         if (shape != 4)
-            glNormal3f(0.0f, 0.0f, 1.0f);
+            tile_normal(0.0f, 0.0f, 1.0f);
         tile_emit(GL_TRIANGLES, w->front, 3, h, d);
         def->faceOn[TILE_FRONT] = 0;
     }
 
-    texture_doubleSided(def->doubleSided[TILE_BACK]);
+    tile_cull(def->doubleSided[TILE_BACK]);
     if (def->faceTexture[TILE_BACK]) {
         tile_setTexture(type, TILE_BACK, x, y, z);
         tile_emit(GL_TRIANGLES, w->back, 3, h, d);
@@ -214,24 +258,194 @@ void tile_plot(unsigned char type, unsigned int x, unsigned int y, unsigned int 
         tile_wedge(type, def, shape, x, y, z, h, d);
     } else if (shape >= 5 && shape <= 12) {
         unsigned char f = tile_slantFace[shape - 5];
-        texture_doubleSided(def->doubleSided[f]);
+        tile_cull(def->doubleSided[f]);
         tile_setTexture(type, f, x, y, z);
         tile_emit(GL_QUADS, tile_slants[shape - 5], 4, h, d);
     }
 
     for (unsigned char f : tile_boxOrder) {
-        texture_doubleSided(def->doubleSided[f]);
-        if (!def->faceOn[f])
+        tile_cull(def->doubleSided[f]);
+        if (!def->faceOn[f] || (tile_hidden >> f & 1u))
             continue;
         tile_setTexture(type, f, x, y, z);
         if (def->crossed && f != TILE_TOP && f != TILE_BOTTOM) {
             tile_emit(GL_QUADS, tile_crossedFaces[f], 4, h, d);
         } else {
             const TileBoxFace *b = &tile_boxFaces[f];
-            glNormal3f(b->nx, b->ny, b->nz);
+            tile_normal(b->nx, b->ny, b->nz);
             tile_emit(GL_QUADS, b->v, 4, h, d);
         }
     }
+}
+
+// --------------------------------------------------------------- the cache
+
+// The render state a face is recorded with.
+static TileRun tile_recState(GLenum mode)
+{
+    return TileRun{tile_recImage, texture_smoothed, texture_colorR, texture_colorG, texture_colorB,
+                   texture_colorA, (unsigned char)tile_recCull, (unsigned)mode, {}};
+}
+
+static bool tile_sameState(const TileRun &a, const TileRun &b)
+{
+    return a.image == b.image && a.smooth == b.smooth && a.r == b.r && a.g == b.g && a.b == b.b &&
+           a.a == b.a && a.cull == b.cull && a.mode == b.mode;
+}
+
+// Opaque faces join the run of their state wherever it is; a translucent
+// face joins only the run it follows, so translucent faces keep the walk's
+// order.  The first opaque run searched is the last one used.
+static int tile_opaqueRuns;  // opaque runs so far, at the front of runs
+static int tile_lastOpaque;
+
+static void tile_recordFace(GLenum mode, const TileVertex *v, int count, float h, float d)
+{
+    TileFaces *c = tile_rec;
+    TileRun state = tile_recState(mode);
+    int run = -1;
+    if (state.a < 255) {
+        if (c->runs.size() > (size_t)tile_opaqueRuns && tile_sameState(c->runs.back(), state))
+            run = (int)c->runs.size() - 1;
+    } else if (tile_lastOpaque >= 0 && tile_sameState(c->runs[tile_lastOpaque], state)) {
+        run = tile_lastOpaque;
+    } else {
+        for (int i = 0; i < tile_opaqueRuns && run < 0; i++)
+            if (tile_sameState(c->runs[i], state))
+                run = i;
+    }
+    if (run < 0) {
+        // A new opaque run goes before the translucent ones.
+        run = state.a < 255 ? (int)c->runs.size() : tile_opaqueRuns++;
+        c->runs.insert(c->runs.begin() + run, std::move(state));
+    }
+    if (c->runs[run].a == 255)
+        tile_lastOpaque = run;
+    std::vector<float> &out = c->runs[run].vertices;
+    for (int i = 0; i < count; i++) {
+        const float *uv = &tile_uv[2 * v[i].corner];
+        out.insert(out.end(), {tile_recOffset[0] + v[i].x * h, tile_recOffset[1] + v[i].y * h,
+                               tile_recOffset[2] + v[i].z * d, uv[0], uv[1]});
+    }
+    c->faces++;
+}
+
+// Solid types hide the faces they share with each other: a box whose six
+// faces are all on and all opaque pictures without an alpha channel (the
+// checker swap only trades these pictures among themselves).
+static bool tile_solid(const CubeDef *def)
+{
+    if (def->shape != 0 || def->crossed)
+        return false;
+    for (int f = 0; f < 6; f++) {
+        const TextureEntry *e = def->faceTexture[f];
+        if (!def->faceOn[f] || !e || e->translucent || e->image.hasAlpha)
+            return false;
+    }
+    return true;
+}
+
+// The neighbour across each box face, by face index.
+static const signed char tile_across[6][3] = {
+    {0, 0, -1}, {0, 1, 0}, {1, 0, 0}, {0, -1, 0}, {-1, 0, 0}, {0, 0, 1},
+};
+
+void tile_record(const TileBlock *b, TileFaces *out)
+{
+    out->built = true;
+    out->block = *b;
+    out->optSmooth = tile_optSmooth;
+    out->optAlpha = tile_optAlpha;
+    out->optTexture = tile_optTexture;
+    out->generation = tile_generation;
+    out->runs.clear();
+    out->faces = 0;
+    out->endCull = texture_double;
+    tile_rec = out;
+    tile_opaqueRuns = 0;
+    tile_lastOpaque = -1;
+    tile_recCull = texture_double;
+
+    bool solid[256];
+    for (int t = 0; t < 256; t++)
+        solid[t] = t != TILE_EMPTY && tile_solid(&tile[t]);
+    size_t width = tile_width, depth = tile_depth;
+    auto cell = [&](int x, int y, int z) {
+        return tile_map[((size_t)y * depth + (size_t)z) * width + (size_t)x];
+    };
+    // The last cell: a face hidden there still leaves the state it would
+    // have drawn with behind, as the direct walk does.
+    int last[4] = {-1, 0, 0, 0};
+    unsigned lastHidden = 0;
+    for (int z = b->z0; z < b->z1 && tile_map; z++)
+        for (int y = b->y0; y < b->y1; y++)
+            for (int x = b->x0; x < b->x1; x++) {
+                unsigned char v = cell(x, y, z);
+                if (v == TILE_EMPTY)
+                    continue;
+                tile_hidden = 0;
+                for (int f = 0; f < 6 && solid[v]; f++) {
+                    int n[3] = {x + tile_across[f][0], y + tile_across[f][1], z + tile_across[f][2]};
+                    if (n[0] >= b->x0 && n[0] < b->x1 && n[1] >= b->y0 && n[1] < b->y1 &&
+                        n[2] >= b->z0 && n[2] < b->z1 && solid[cell(n[0], n[1], n[2])])
+                        tile_hidden |= 1u << f;
+                }
+                tile_recOffset[0] = (float)x * tile_size;
+                tile_recOffset[1] = (float)y * tile_size;
+                tile_recOffset[2] = (float)z * tile_sizeZ;
+                tile_plot(v, (unsigned)x, (unsigned)y, (unsigned)z);
+                last[0] = v, last[1] = x, last[2] = y, last[3] = z;
+                lastHidden = tile_hidden;
+            }
+    tile_hidden = 0;
+    // A solid cell draws LEFT last.
+    if (last[0] >= 0 && (lastHidden >> TILE_LEFT & 1u))
+        tile_setTexture((unsigned char)last[0], TILE_LEFT, (unsigned)last[1], (unsigned)last[2],
+                        (unsigned)last[3]);
+    tile_rec = nullptr;
+
+    out->endCull = tile_recCull;
+    out->endSmooth = texture_smoothed;
+    out->endR = texture_colorR, out->endG = texture_colorG, out->endB = texture_colorB;
+    out->endA = texture_colorA;
+}
+
+void tile_refresh(const TileBlock *b, TileFaces *out)
+{
+    if (!out->built || memcmp(&out->block, b, sizeof *b) != 0 ||
+        out->optSmooth != tile_optSmooth || out->optAlpha != tile_optAlpha ||
+        out->optTexture != tile_optTexture || out->generation != tile_generation)
+        tile_record(b, out);
+}
+
+void tile_drawFaces(const TileFaces *faces)
+{
+    int cull = -1;  // culling goes straight to GL, so only changes are sent
+    for (const TileRun &r : faces->runs) {
+        texture_smooth(r.smooth);
+        texture_color(r.r, r.g, r.b);
+        texture_alpha(r.a);
+        if (r.cull != cull)
+            texture_doubleSided(r.cull);
+        cull = r.cull;
+        texture_set(r.image);
+        const float *v = r.vertices.data();
+        glVertexPointer(3, GL_FLOAT, 5 * sizeof(float), v);
+        glTexCoordPointer(2, GL_FLOAT, 5 * sizeof(float), v + 3);
+        glDrawArrays((GLenum)r.mode, 0, (GLsizei)(r.vertices.size() / 5));
+    }
+    texture_doubleSided(faces->endCull);
+    texture_smooth(faces->endSmooth);
+    texture_color(faces->endR, faces->endG, faces->endB);
+    texture_alpha(faces->endA);
+}
+
+size_t tile_facesBytes(const TileFaces *faces)
+{
+    size_t n = faces->runs.capacity() * sizeof(TileRun);
+    for (const TileRun &r : faces->runs)
+        n += r.vertices.capacity() * sizeof(float);
+    return n;
 }
 
 // -------------------------------------------------------------- the pass
@@ -301,6 +515,11 @@ void tile_draw(float ex, float ey, float ez)
     printf("%d->%d\n", b.z0, b.z1);
     if (!tile_map)
         return;
+    if (!tile_direct) {
+        tile_refresh(&b, &tile_faces);
+        tile_drawFaces(&tile_faces);
+        return;
+    }
 
     size_t width = tile_width, depth = tile_depth;
     for (int z = b.z0; z < b.z1; z++) {
