@@ -1,7 +1,4 @@
-// test_tile_draw.cpp -- the drawn block, face texturing, the primitives of each cube shape, and frames
-// The drawing code's immediate-mode calls are defined here: each is noted
-// with the render state in force and forwarded to the real OpenGL context.
-#include <dlfcn.h>
+// test_tile_draw.cpp -- the drawn block, face texturing, the recorded faces of each cube shape, hidden faces, and frames
 #include <math.h>
 #include <string.h>
 
@@ -40,21 +37,33 @@ TEST(TileBlock, TheCellsAroundTheEyeStayInsideTheGrid)
     }
 }
 
-// What a primitive's glBegin found in force, and its corners.
+// A recorded face, the state it is drawn in, and its corners.
 struct Prim {
     GLenum mode;
     bool culling;
     GLuint texture;
-    float normal[3], moved[3];   // the current normal; the modelview's translation
     std::vector<float> uv, xyz;  // s, t and x, y, z of each corner
 };
 
-float rec_s, rec_t;  // every primitive drawn is recorded
-std::vector<Prim> rec_prims;
-
-template <typename F>
-F *realGl(F *, const char *name) { return reinterpret_cast<F *>(dlsym(RTLD_NEXT, name)); }
-#define REAL(fn) (([]() { static auto p = realGl(&fn, #fn); return p; })())
+// The faces the recorder files for block b of tile_map, run by run.
+std::vector<Prim> record(const TileBlock &b)
+{
+    TileFaces faces{};
+    tile_record(&b, &faces);
+    std::vector<Prim> prims;
+    for (const TileRun &r : faces.runs) {
+        const size_t corner = 5, face = (r.mode == GL_TRIANGLES ? 3 : 4) * corner;
+        for (size_t i = 0; i < r.vertices.size(); i += face) {
+            Prim p{r.mode, !r.cull, r.image->textureId, {}, {}};
+            for (const float *v = &r.vertices[i]; v < &r.vertices[i] + face; v += corner) {
+                p.xyz.insert(p.xyz.end(), v, v + 3);
+                p.uv.insert(p.uv.end(), v + 3, v + 5);
+            }
+            prims.push_back(p);
+        }
+    }
+    return prims;
+}
 
 const float h = 1.0f, d = 3.5f;
 
@@ -97,6 +106,7 @@ protected:
         tile_dummy = Image{4, 4, 0, 4, 4, names[6]};
         tile_matrix = Image{4, 4, 0, 4, 4, names[7]};
         tile_optTexture = tile_optSmooth = 1;
+        tile_generation++;  // the cube table was rewritten
     }
 
     // Textures the face and checks the binding, shade, opacity and corners.
@@ -123,14 +133,21 @@ protected:
         return def;
     }
 
+    // The faces of one cell of the type at the origin (pictures per face
+    // differ, so each face has a run of its own, in the walk's order).
     static std::vector<Prim> plot(unsigned char type)
     {
-        rec_prims.clear();
-        tile_plot(type, 0, 0, 0);
-        return rec_prims;
+        unsigned char cells[8];
+        memset(cells, TILE_EMPTY, sizeof cells);
+        cells[0] = type;
+        tile_map = cells;
+        tile_width = tile_height = tile_depth = 2;
+        std::vector<Prim> prims = record(TileBlock{0, 1, 0, 1, 0, 1});
+        tile_map = nullptr;
+        return prims;
     }
 
-    // A full square on the face's plane, wound outwards, with its normal.
+    // A full square on the face's plane, wound outwards.
     void expectBoxFace(const Prim &p, unsigned char face, GLuint texture = 0)
     {
         SCOPED_TRACE(testing::Message() << "face " << (int)face);
@@ -141,8 +158,6 @@ protected:
             EXPECT_FLOAT_EQ(p.xyz[3 * i + planes[face].axis], planes[face].at);
         EXPECT_EQ(p.uv, plainUV);
         EXPECT_GT(facing(p, planes[face].n), 0.0f) << "wound inwards";
-        EXPECT_EQ(std::vector<float>(p.normal, p.normal + 3),
-                  std::vector<float>(planes[face].n, planes[face].n + 3));
     }
 };
 
@@ -194,7 +209,6 @@ TEST_F(TileDraw, ABoxSendsSixSquaresInItsOrderCullingByFace)
         SCOPED_TRACE(testing::Message() << "shape " << (int)shape);
         CubeDef &def = allFaces(1, shape);
         def.doubleSided[TILE_TOP] = def.doubleSided[TILE_LEFT] = def.doubleSided[TILE_FRONT] = 0;
-        glEnable(GL_CULL_FACE);
         std::vector<Prim> prims = plot(1);
         ASSERT_EQ(prims.size(), 6u);
         for (int i = 0; i < 6; i++) {
@@ -292,7 +306,6 @@ TEST_F(TileDraw, SlantedQuadsWearTheirFixedFacesState)
         // Culling, picture and turn come from the chosen face, though it is off.
         def.doubleSided[own] = 1;
         def.orientation[own].rotate = 1;
-        glEnable(GL_CULL_FACE);
         std::vector<Prim> prims = plot(1);
         ASSERT_EQ(prims.size(), 1u);
         EXPECT_FALSE(prims[0].culling);
@@ -309,19 +322,55 @@ TEST_F(TileDraw, APassDrawsTheBlockBeforeTheEyeAndPrintsItsRows)
     tile_map = cells.data();
     tile_width = 24, tile_height = 23, tile_depth = 12;
     tile_optTexture = 0;  // no backdrop
-    glLoadIdentity();
     for (float ez : {6.9f, -70.0f, 70.0f}) {  // an eye before row 1 draws no cube
-        rec_prims.clear();
         testing::internal::CaptureStdout();
         tile_draw(20, 20, ez);
         EXPECT_EQ(testing::internal::GetCapturedStdout(), ez > 7 ? "0->10\n" : "0->0\n") << ez;
-        EXPECT_EQ(rec_prims.empty(), ez < 7) << ez;
+        EXPECT_EQ(tile_faces.faces == 0, ez < 7) << ez;
     }
-    // Columns and layers 0 to 20, rows 0 to 9, six faces a cell, the first BACK corner at (+h, +h, -d).
-    ASSERT_EQ(rec_prims.size(), 21u * 21u * 10u * 6u);
-    for (size_t p : {(size_t)0, rec_prims.size() - 6})  // the last cell drawn: column and layer 20, row 9
-        for (int c = 0; c < 3; c++)
-            EXPECT_EQ(rec_prims[p].moved[c] + rec_prims[p].xyz[c], p ? (c < 2 ? 41 : 63 - d) : (c < 2 ? 1 : -d)) << p;
+    // Columns and layers 0 to 20, rows 0 to 9, all solid: only the faces on
+    // the block's boundary stay, the first BACK corner at (+h, +h, -d).
+    EXPECT_EQ(tile_faces.faces, 2 * (21 * 21 + 21 * 10 + 21 * 10));
+    EXPECT_EQ(std::vector<float>(&tile_faces.runs[0].vertices[0], &tile_faces.runs[0].vertices[3]),
+              (std::vector<float>{1, 1, -d}));
+    tile_map = nullptr;
+}
+
+TEST_F(TileDraw, SolidNeighboursLoseTheFacesTheyShareInsideTheBlock)
+{
+    // Cell A at column 0 is solid; cell B at column 1 is made as each case
+    // says.  Counted: squares on the plane x = h, A's RIGHT and B's LEFT.
+    using Make = void (*)(CubeDef &, TextureEntry *);
+    const struct { const char *what; Make make; int x1, shared; } cases[] = {
+        {"solid", [](CubeDef &, TextureEntry *) {}, 2, 0},
+        {"solid beyond the block", [](CubeDef &, TextureEntry *) {}, 1, 1},
+        {"cut out", [](CubeDef &, TextureEntry *e) { e[TILE_TOP].image.hasAlpha = 1; }, 2, 2},
+        {"translucent", [](CubeDef &, TextureEntry *e) { e[TILE_BACK].translucent = 1; }, 2, 2},
+        {"crossed", [](CubeDef &def, TextureEntry *) { def.crossed = 1; }, 2, 1},  // B's LEFT is a half plane
+        {"wedge", [](CubeDef &def, TextureEntry *) { def.shape = 3; }, 2, 2},
+        {"slant", [](CubeDef &def, TextureEntry *) { def.shape = 9; }, 2, 2},
+        {"lacks a face", [](CubeDef &def, TextureEntry *) { def.faceOn[TILE_FRONT] = 0; }, 2, 2},
+        {"lacks a picture", [](CubeDef &def, TextureEntry *) { def.faceTexture[TILE_BOTTOM] = nullptr; }, 2, 2},
+    };
+    unsigned char cells[3 * 2 * 2];
+    memset(cells, TILE_EMPTY, sizeof cells);
+    cells[0] = 1, cells[1] = 2;
+    tile_map = cells;
+    tile_width = 3, tile_height = tile_depth = 2;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        TextureEntry own[6] = {};  // B's pictures, as plain as A's
+        allFaces(1, 0);
+        CubeDef &b = allFaces(2, 0);
+        for (int f = 0; f < 6; f++)
+            b.faceTexture[f] = &(own[f] = entries[f]);
+        c.make(b, own);
+        int shared = 0;
+        for (const Prim &p : record(TileBlock{0, c.x1, 0, 1, 0, 1}))
+            shared += p.xyz.size() == 12 && p.xyz[0] == h && p.xyz[3] == h && p.xyz[6] == h && p.xyz[9] == h;
+        EXPECT_EQ(shared, c.shared);
+    }
+    tile_map = nullptr;
 }
 
 // Draws one frame through the display callback and checks the colour at
@@ -361,43 +410,45 @@ TEST_F(TileDraw, FramesShowTheFaceOverTheBackdrop)
     expectPixel(5, 5, 0, 0, 255);
     expectPixel(600, 400, 0, 0, 255);
     expectPixel(320, 240, 254, 0, 0);
+    // Each change below shows in the next frame: the faces are built again
+    // for a new world (as loading one counts it), an option, a new block.
     tile[254].shaded[TILE_FRONT] = 1;
+    tile_generation++;
     expectPixel(320, 240, 127, 0, 0);
     tile[254].shaded[TILE_FRONT] = 0;
     entries[0].translucent = 1;  // half-opaque red over the blue backdrop
+    tile_generation++;
     expectPixel(320, 240, 127, 0, 128);
     // Texturing off: the clear colour and the matrix picture, opaque.
     tile_optTexture = 0;
     expectPixel(5, 5, 255, 255, 255);
     expectPixel(320, 240, 0, 255, 0);
+    camera.position.z = 6.9f;  // into the cube's row, which is not drawn
+    expectPixel(320, 240, 255, 255, 255);
+
+    // Glass (green, translucent) before an opaque face (red) that the walk
+    // reaches later: seen obliquely along +x, the red shows through it; the
+    // direct walk's glass hides it, leaving the backdrop behind the glass.
+    unsigned char row[3 * 2 * 2];
+    memset(row, TILE_EMPTY, sizeof row);
+    row[0] = 253, row[1] = 254;
+    tile_map = row;
+    tile_width = 3, tile_depth = 2;
+    image_create(&entries[1].image, 32, 32, 0, 254, 0);
+    tile[253].faceOn[TILE_LEFT] = tile[254].faceOn[TILE_LEFT] = 1;
+    tile[253].faceTexture[TILE_LEFT] = &entries[1];
+    tile[254].faceTexture[TILE_LEFT] = &entries[0];
+    entries[0].translucent = 0, entries[1].translucent = 1;
+    tile_optTexture = 1;
+    tile_generation++;
+    camera = Entity{{-0.6f, 0, -0.8f}, {0, 1, 0}, {0.8f, 0, -0.6f}, {-9, 0, 7.5f}};
+    expectPixel(320, 240, 127, 127, 0);
+    tile_direct = 1;
+    expectPixel(320, 240, 0, 127, 128);
+    tile_direct = 0;
     tile_map = nullptr;
-    for (Image *image : {&tile_dummy, &tile_matrix, &entries[0].image})
+    for (Image *image : {&tile_dummy, &tile_matrix, &entries[0].image, &entries[1].image})
         image_destroy(image);
 }
 
 }  // namespace
-
-extern "C" {
-
-void glBegin(GLenum mode)
-{
-    GLint name = 0;
-    GLfloat m[16];
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &name);
-    glGetFloatv(GL_MODELVIEW_MATRIX, m);
-    rec_prims.push_back(Prim{mode, glIsEnabled(GL_CULL_FACE) == GL_TRUE, (GLuint)name, {}, {m[12], m[13], m[14]}, {}, {}});
-    glGetFloatv(GL_CURRENT_NORMAL, rec_prims.back().normal);
-    REAL(glBegin)(mode);
-}
-
-void glTexCoord2f(GLfloat s, GLfloat t) { rec_s = s, rec_t = t; REAL(glTexCoord2f)(s, t); }
-void glVertex3f(GLfloat x, GLfloat y, GLfloat z)
-{
-    if (!rec_prims.empty()) {
-        rec_prims.back().uv.insert(rec_prims.back().uv.end(), {rec_s, rec_t});
-        rec_prims.back().xyz.insert(rec_prims.back().xyz.end(), {x, y, z});
-    }
-    REAL(glVertex3f)(x, y, z);
-}
-
-}  // extern "C"

@@ -34,7 +34,9 @@ std::string load(const std::string &def)  // returns the console
     static std::string argument;
     tile_argument = (argument = def).c_str();
     testing::internal::CaptureStdout();
+    unsigned generation = tile_generation;
     tile_load();
+    EXPECT_EQ(tile_generation, generation + 1);  // what was built from the last world is built again
     fflush(stdout);
     return testing::internal::GetCapturedStdout();
 }
