@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
 #include <utility>
 #include <GL/gl.h>
 
@@ -408,6 +409,14 @@ void tile_record(const TileBlock *b, TileFaces *out)
     out->endSmooth = texture_smoothed;
     out->endR = texture_colorR, out->endG = texture_colorG, out->endB = texture_colorB;
     out->endA = texture_colorA;
+    // Opaque faces last walked (the rows nearest the eye) go first, so that
+    // the faces behind them fail the depth test before they are textured.
+    for (int i = 0; i < tile_opaqueRuns; i++) {
+        std::vector<float> &v = out->runs[i].vertices;
+        const size_t face = (out->runs[i].mode == GL_TRIANGLES ? 3 : 4) * 5;
+        for (size_t a = 0, b = v.size() - face; a < b; a += face, b -= face)
+            std::swap_ranges(v.begin() + (long)a, v.begin() + (long)(a + face), v.begin() + (long)b);
+    }
 }
 
 void tile_refresh(const TileBlock *b, TileFaces *out)

@@ -329,10 +329,11 @@ TEST_F(TileDraw, APassDrawsTheBlockBeforeTheEyeAndPrintsItsRows)
         EXPECT_EQ(tile_faces.faces == 0, ez < 7) << ez;
     }
     // Columns and layers 0 to 20, rows 0 to 9, all solid: only the faces on
-    // the block's boundary stay, the first BACK corner at (+h, +h, -d).
+    // the block's boundary stay.  Opaque faces go nearest first, so the first
+    // cell's BACK square, its first corner at (+h, +h, -d), comes last.
     EXPECT_EQ(tile_faces.faces, 2 * (21 * 21 + 21 * 10 + 21 * 10));
-    EXPECT_EQ(std::vector<float>(&tile_faces.runs[0].vertices[0], &tile_faces.runs[0].vertices[3]),
-              (std::vector<float>{1, 1, -d}));
+    const std::vector<float> &back = tile_faces.runs[0].vertices;
+    EXPECT_EQ(std::vector<float>(back.end() - 20, back.end() - 17), (std::vector<float>{1, 1, -d}));
     tile_map = nullptr;
 }
 
