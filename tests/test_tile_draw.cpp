@@ -45,26 +45,6 @@ struct Prim {
     std::vector<float> uv, xyz;  // s, t and x, y, z of each corner
 };
 
-// The faces the recorder files for block b of tile_map, run by run.
-std::vector<Prim> record(const TileBlock &b)
-{
-    TileFaces faces{};
-    tile_record(&b, &faces);
-    std::vector<Prim> prims;
-    for (const TileRun &r : faces.runs) {
-        const size_t corner = 5, face = (r.mode == GL_TRIANGLES ? 3 : 4) * corner;
-        for (size_t i = 0; i < r.vertices.size(); i += face) {
-            Prim p{r.mode, !r.cull, r.image->textureId, {}, {}};
-            for (const float *v = &r.vertices[i]; v < &r.vertices[i] + face; v += corner) {
-                p.xyz.insert(p.xyz.end(), v, v + 3);
-                p.uv.insert(p.uv.end(), v + 3, v + 5);
-            }
-            prims.push_back(p);
-        }
-    }
-    return prims;
-}
-
 const float h = 1.0f, d = 3.5f;
 
 // The plane each box face lies on (axis, position) and its outward normal.
@@ -133,16 +113,20 @@ protected:
         return def;
     }
 
-    // The faces of one cell of the type at the origin (pictures per face
-    // differ, so each face has a run of its own, in the walk's order).
+    // One cell's recorded faces: each face's own picture makes it a run of its own.
     static std::vector<Prim> plot(unsigned char type)
     {
-        unsigned char cells[8];
-        memset(cells, TILE_EMPTY, sizeof cells);
+        std::vector<unsigned char> cells(8, TILE_EMPTY);
         cells[0] = type;
-        tile_map = cells;
-        tile_width = tile_height = tile_depth = 2;
-        std::vector<Prim> prims = record(TileBlock{0, 1, 0, 1, 0, 1});
+        tile_map = cells.data(), tile_width = tile_height = tile_depth = 2;
+        const TileBlock b{0, 1, 0, 1, 0, 1};
+        tile_record(&b, &tile_faces);
+        std::vector<Prim> prims;
+        for (const TileRun &r : tile_faces.runs) {
+            prims.push_back(Prim{r.mode, !r.cull, r.image->textureId, {}, {}});
+            for (size_t i = 0; i < r.vertices.size(); i++)  // x, y, z, s, t of each corner
+                (i % 5 < 3 ? prims.back().xyz : prims.back().uv).push_back(r.vertices[i]);
+        }
         tile_map = nullptr;
         return prims;
     }
@@ -222,6 +206,9 @@ TEST_F(TileDraw, ABoxSendsSixSquaresInItsOrderCullingByFace)
 TEST_F(TileDraw, WedgesReplaceTheirFaceAndCapTheEnds)
 {
     const float keep[4][2] = {{-h, -h}, {-h, h}, {h, h}, {h, -h}};  // the corner each shape keeps
+    // The corners of the full FRONT and BACK squares each cap keeps, in their order.
+    const int caps[4][2][3] = {{{0, 1, 2}, {1, 2, 3}}, {{0, 1, 3}, {0, 2, 3}},
+                               {{0, 2, 3}, {0, 1, 3}}, {{1, 2, 3}, {0, 1, 2}}};
     allFaces(2, 0);
     const std::vector<Prim> squares = plot(2);
     for (unsigned char shape = 1; shape <= 4; shape++) {
@@ -235,21 +222,14 @@ TEST_F(TileDraw, WedgesReplaceTheirFaceAndCapTheEnds)
         EXPECT_EQ(prims[0].uv, plainUV);
         EXPECT_GT(facing(prims[0], away), 0.0f);
         for (unsigned char face : {TILE_FRONT, TILE_BACK}) {
-            // Each cap covers the kept corner and shows its triangle of the full square's picture.
             const Prim &cap = prims[face == TILE_FRONT ? 1 : 2], &square = squares[face == TILE_FRONT];
-            EXPECT_EQ(cap.mode, (GLenum)GL_TRIANGLES);
-            EXPECT_EQ(cap.texture, names[face]);
-            EXPECT_GT(facing(cap, planes[face].n), 0.0f);
-            ASSERT_EQ(cap.xyz.size(), 9u);
-            bool corner = false;
-            for (size_t i = 0, j; i < 3; i++) {
-                const float *v = &cap.xyz[3 * i];
-                for (j = 0; j < 4 && !std::equal(v, v + 3, &square.xyz[3 * j]); j++) {}
-                ASSERT_LT(j, 4u);
-                EXPECT_EQ(cap.uv[2 * i] * 2 + cap.uv[2 * i + 1], square.uv[2 * j] * 2 + square.uv[2 * j + 1]);
-                corner |= v[0] == k[0] && v[1] == k[1];
+            Prim want{GL_TRIANGLES, cap.culling, names[face], {}, {}};
+            for (int c : caps[shape - 1][face == TILE_BACK]) {
+                want.xyz.insert(want.xyz.end(), &square.xyz[3 * c], &square.xyz[3 * c + 3]);
+                want.uv.insert(want.uv.end(), &square.uv[2 * c], &square.uv[2 * c + 2]);
             }
-            EXPECT_TRUE(corner);
+            EXPECT_TRUE(cap.mode == want.mode && cap.texture == want.texture && cap.xyz == want.xyz &&
+                        cap.uv == want.uv) << (int)face;
         }
         int n = 3;
         for (unsigned char f : boxOrder)
@@ -315,7 +295,7 @@ TEST_F(TileDraw, SlantedQuadsWearTheirFixedFacesState)
     }
 }
 
-TEST_F(TileDraw, APassDrawsTheBlockBeforeTheEyeAndPrintsItsRows)
+TEST_F(TileDraw, APassPrintsItsRowsAndLeavesOutOnlyFacesSolidCellsShare)
 {
     allFaces(4, 0);
     std::vector<unsigned char> cells(24 * 23 * 12, 4);
@@ -328,48 +308,29 @@ TEST_F(TileDraw, APassDrawsTheBlockBeforeTheEyeAndPrintsItsRows)
         EXPECT_EQ(testing::internal::GetCapturedStdout(), ez > 7 ? "0->10\n" : "0->0\n") << ez;
         EXPECT_EQ(tile_faces.faces == 0, ez < 7) << ez;
     }
-    // Columns and layers 0 to 20, rows 0 to 9, all solid: only the faces on
-    // the block's boundary stay.  Opaque faces go nearest first, so the first
-    // cell's BACK square, its first corner at (+h, +h, -d), comes last.
-    EXPECT_EQ(tile_faces.faces, 2 * (21 * 21 + 21 * 10 + 21 * 10));
-    const std::vector<float> &back = tile_faces.runs[0].vertices;
-    EXPECT_EQ(std::vector<float>(back.end() - 20, back.end() - 17), (std::vector<float>{1, 1, -d}));
-    tile_map = nullptr;
-}
-
-TEST_F(TileDraw, SolidNeighboursLoseTheFacesTheyShareInsideTheBlock)
-{
-    // Cell A at column 0 is solid; cell B at column 1 is made as each case
-    // says.  Counted: squares on the plane x = h, A's RIGHT and B's LEFT.
-    using Make = void (*)(CubeDef &, TextureEntry *);
-    const struct { const char *what; Make make; int x1, shared; } cases[] = {
-        {"solid", [](CubeDef &, TextureEntry *) {}, 2, 0},
-        {"solid beyond the block", [](CubeDef &, TextureEntry *) {}, 1, 1},
-        {"cut out", [](CubeDef &, TextureEntry *e) { e[TILE_TOP].image.hasAlpha = 1; }, 2, 2},
-        {"translucent", [](CubeDef &, TextureEntry *e) { e[TILE_BACK].translucent = 1; }, 2, 2},
-        {"crossed", [](CubeDef &def, TextureEntry *) { def.crossed = 1; }, 2, 1},  // B's LEFT is a half plane
-        {"wedge", [](CubeDef &def, TextureEntry *) { def.shape = 3; }, 2, 2},
-        {"slant", [](CubeDef &def, TextureEntry *) { def.shape = 9; }, 2, 2},
-        {"lacks a face", [](CubeDef &def, TextureEntry *) { def.faceOn[TILE_FRONT] = 0; }, 2, 2},
-        {"lacks a picture", [](CubeDef &def, TextureEntry *) { def.faceTexture[TILE_BOTTOM] = nullptr; }, 2, 2},
+    const long boundary = 2 * (21 * 21 + 21 * 10 + 21 * 10);  // all solid: the 21 x 21 x 10 block's outside
+    EXPECT_EQ(tile_faces.faces, boundary);
+    // One cell inside made as each case says, with its own pictures: unless
+    // it is solid too, its six neighbours keep the faces they share with it.
+    const struct { const char *what; void (*make)(CubeDef &, TextureEntry *); int own; } cases[] = {
+        {"solid", [](CubeDef &, TextureEntry *) {}, -6},
+        {"cut out", [](CubeDef &, TextureEntry *e) { e[TILE_TOP].image.hasAlpha = 1; }, 6},
+        {"translucent", [](CubeDef &, TextureEntry *e) { e[TILE_BACK].translucent = 1; }, 6},
+        {"crossed", [](CubeDef &def, TextureEntry *) { def.crossed = 1; }, 6},
+        {"wedge", [](CubeDef &def, TextureEntry *) { def.shape = 3; }, 6},
+        {"slant", [](CubeDef &def, TextureEntry *) { def.shape = 9; }, 7},
+        {"lacks a face", [](CubeDef &def, TextureEntry *) { def.faceOn[TILE_FRONT] = 0; }, 5},
     };
-    unsigned char cells[3 * 2 * 2];
-    memset(cells, TILE_EMPTY, sizeof cells);
-    cells[0] = 1, cells[1] = 2;
-    tile_map = cells;
-    tile_width = 3, tile_height = tile_depth = 2;
+    cells[(5 * 12 + 5) * 24 + 5] = 5;
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.what);
-        TextureEntry own[6] = {};  // B's pictures, as plain as A's
-        allFaces(1, 0);
-        CubeDef &b = allFaces(2, 0);
+        TextureEntry own[6];
+        CubeDef &def = allFaces(5, 0);
         for (int f = 0; f < 6; f++)
-            b.faceTexture[f] = &(own[f] = entries[f]);
-        c.make(b, own);
-        int shared = 0;
-        for (const Prim &p : record(TileBlock{0, c.x1, 0, 1, 0, 1}))
-            shared += p.xyz.size() == 12 && p.xyz[0] == h && p.xyz[3] == h && p.xyz[6] == h && p.xyz[9] == h;
-        EXPECT_EQ(shared, c.shared);
+            def.faceTexture[f] = &(own[f] = entries[f]);
+        c.make(def, own);
+        const TileBlock b{0, 21, 0, 21, 0, 10};
+        tile_record(&b, &tile_faces);
+        EXPECT_EQ(tile_faces.faces, boundary + 6 + c.own) << c.what;
     }
     tile_map = nullptr;
 }
@@ -393,30 +354,23 @@ TEST_F(TileDraw, FramesShowTheFaceOverTheBackdrop)
     main_renderState();
     // A single cube at the origin; the grid's last column, layer and row
     // are never drawn, so the grid is one larger each way.
-    unsigned char cells[2 * 2 * 3];
-    memset(cells, TILE_EMPTY, sizeof cells);
+    std::vector<unsigned char> cells(3 * 2 * 3, TILE_EMPTY);
     cells[0] = 254;
     image_create(&tile_dummy, 32, 32, 0, 0, 255);       // the backdrop: blue
     image_create(&tile_matrix, 32, 32, 0, 255, 0);      // texturing off: green
     image_create(&entries[0].image, 32, 32, 254, 0, 0);  // the face: red
-    tile_map = cells;
-    tile_width = tile_height = 2;
-    tile_depth = 3;
+    image_create(&entries[1].image, 32, 32, 0, 254, 0);  // glass: green
+    tile_map = cells.data();
+    tile_width = 3, tile_height = 2, tile_depth = 3;
     tile[254].faceOn[TILE_FRONT] = 1;
     tile[254].faceTexture[TILE_FRONT] = &entries[0];
     tile_optAlpha = 1;
     // Two cells back from the cube, looking at its FRONT face along -z.
     camera = Entity{{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}, {0, 0, 14}};
 
-    expectPixel(5, 5, 0, 0, 255);
-    expectPixel(600, 400, 0, 0, 255);
     expectPixel(320, 240, 254, 0, 0);
     // Each change below shows in the next frame: the faces are built again
     // for a new world (as loading one counts it), an option, a new block.
-    tile[254].shaded[TILE_FRONT] = 1;
-    tile_generation++;
-    expectPixel(320, 240, 127, 0, 0);
-    tile[254].shaded[TILE_FRONT] = 0;
     entries[0].translucent = 1;  // half-opaque red over the blue backdrop
     tile_generation++;
     expectPixel(320, 240, 127, 0, 128);
@@ -427,18 +381,12 @@ TEST_F(TileDraw, FramesShowTheFaceOverTheBackdrop)
     camera.position.z = 6.9f;  // into the cube's row, which is not drawn
     expectPixel(320, 240, 255, 255, 255);
 
-    // Glass (green, translucent) before an opaque face (red) that the walk
-    // reaches later: seen obliquely along +x, the red shows through it; the
-    // direct walk's glass hides it, leaving the backdrop behind the glass.
-    unsigned char row[3 * 2 * 2];
-    memset(row, TILE_EMPTY, sizeof row);
-    row[0] = 253, row[1] = 254;
-    tile_map = row;
-    tile_width = 3, tile_depth = 2;
-    image_create(&entries[1].image, 32, 32, 0, 254, 0);
-    tile[253].faceOn[TILE_LEFT] = tile[254].faceOn[TILE_LEFT] = 1;
-    tile[253].faceTexture[TILE_LEFT] = &entries[1];
-    tile[254].faceTexture[TILE_LEFT] = &entries[0];
+    // Glass on the cube's LEFT side before an opaque face the walk reaches
+    // later, seen along +x: the red shows through, unless the walk is direct.
+    cells[1] = 253;
+    tile[254].faceOn[TILE_LEFT] = tile[253].faceOn[TILE_LEFT] = 1;
+    tile[254].faceTexture[TILE_LEFT] = &entries[1];
+    tile[253].faceTexture[TILE_LEFT] = &entries[0];
     entries[0].translucent = 0, entries[1].translucent = 1;
     tile_optTexture = 1;
     tile_generation++;
