@@ -361,7 +361,6 @@ void tile_record(const TileBlock *b, TileFaces *out)
     out->generation = tile_generation;
     out->runs.clear();
     out->faces = 0;
-    out->endCull = texture_double;
     tile_rec = out;
     tile_opaqueRuns = 0;
     tile_lastOpaque = -1;
@@ -374,8 +373,8 @@ void tile_record(const TileBlock *b, TileFaces *out)
     auto cell = [&](int x, int y, int z) {
         return tile_map[((size_t)y * depth + (size_t)z) * width + (size_t)x];
     };
-    // The last cell: a face hidden there still leaves the state it would
-    // have drawn with behind, as the direct walk does.
+    // The last cell visited: should its last face be hidden, that face's
+    // state is still left behind below, as the direct walk leaves it.
     int last[4] = {-1, 0, 0, 0};
     unsigned lastHidden = 0;
     for (int z = b->z0; z < b->z1 && tile_map; z++)
