@@ -41,11 +41,14 @@ enum {
 static const char main_usageText[] =
     "Usage: tavo [GLUT options] [WORLD.def]\n"
     "       tavo --check WORLD.def\n"
+    "       tavo --shot OUT.png [--size WIDTHxHEIGHT] WORLD.def\n"
     "       tavo --help | --version\n"
     "\n"
     "Flies a camera through a world of cube tiles. With no world named, asks\n"
     "for one. --check loads the world without a window and reports what is\n"
-    "wrong with it (exit status 0 when sound, 1 when not).\n"
+    "wrong with it (exit status 0 when sound, 1 when not). --shot draws one\n"
+    "frame of the world from its saved view (640x480 unless --size says) into\n"
+    "the PNG picture OUT.png and prints its path.\n"
     "\n"
     "Keys:\n"
     "  Escape                            quit\n"
@@ -59,6 +62,7 @@ static const char main_usageText[] =
     "  1                                 smoothing on/off\n"
     "  2                                 blending and alpha test on/off\n"
     "  3                                 texturing on/off\n"
+    "  F12 / p                           save a picture of the view in the world's SYS/SHOT folder\n"
     "\n"
     "The camera pose is saved every second to the world's camera file, so the\n"
     "next run starts where you left off.\n";
@@ -87,7 +91,7 @@ void main_resize(int width, int height)
     glMatrixMode(GL_MODELVIEW);
 }
 
-void main_render(void)
+void main_drawFrame(void)
 {
     // 255 clamps to 1.0: white, alpha 0
     glClearColor(255.0f, 255.0f, 255.0f, 0.0f);
@@ -95,6 +99,12 @@ void main_render(void)
     glLoadIdentity();
     camera_lookFrom(&camera);
     tile_draw(camera.position.x, camera.position.y, camera.position.z);
+}
+
+void main_render(void)
+{
+    main_drawFrame();
+    main_shotFrame();  // before the swap, after which the back buffer is undefined
     glutSwapBuffers();
 }
 
@@ -229,6 +239,7 @@ void main_timer(int tick)
     // The space bar's press is left for later ticks to see.
     if (!input_check(MAIN_KEY_SPACE))
         main_control(tick);
+    main_shotKeys();  // a picture may be taken with the camera frozen too
 
     // Never mid-turn, so the file only ever holds a squared-up pose.
     if (tick % MAIN_SAVE_EVERY == 0 && !main_turning())
@@ -288,18 +299,20 @@ int main_options(int argc, char **argv)
         }
         if (strcmp(arg, "--check") == 0 && i + 2 == argc)
             return main_check(argv[i + 1]);
+        if (strcmp(arg, "--shot") == 0 || strcmp(arg, "--size") == 0)
+            return main_shot(argc, argv);
         main_usage(stderr);
         return 2;
     }
     return -1;
 }
 
-void main_openWindow(int *argc, char **argv)
+void main_openWindow(int *argc, char **argv, int width, int height)
 {
     glutInit(argc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
     glutInitWindowPosition(160, 208);
-    glutInitWindowSize(640, 480);
+    glutInitWindowSize(width, height);
     glutCreateWindow("Tavo v3.1");
 }
 
