@@ -9,10 +9,11 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/tavo-tools-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
-# The command line needs no display: --version, and an unknown option or a
-# --check without a world ending with status 2 and the usage on standard error.
+# The command line needs no display: --version, and an unknown option, a
+# --check without a world or a --shot of no size ending with status 2 and
+# the usage on standard error.
 out=$(env -u DISPLAY "$TAVO_BIN" --version) && [ "$out" = "Tavo v3.1" ] || fail "--version printed '$out'"
-for args in --frobnicate --check; do
+for args in --frobnicate --check "--shot a.png --size 0x9 w.def"; do
     status=0
     env -u DISPLAY "$TAVO_BIN" $args >"$work/out.txt" 2>"$work/err.txt" || status=$?
     [ "$status" = 2 ] && [ ! -s "$work/out.txt" ] && grep -q '^Usage: tavo' "$work/err.txt" ||
