@@ -38,14 +38,26 @@ enum {
 #define MAIN_TURN_STEPS 10.0
 #define MAIN_SAVE_EVERY 50
 
+// The world an option chose (--demo), opened instead of the last argument.
+static std::string main_world;
+
 static const char main_usageText[] =
     "Usage: tavo [GLUT options] [WORLD.def]\n"
-    "       tavo --check WORLD.def\n"
-    "       tavo --help | --version\n"
+    "  or:  tavo [GLUT options] --demo\n"
+    "  or:  tavo --check WORLD.def\n"
+    "  or:  tavo --help | --version\n"
     "\n"
     "Flies a camera through a world of cube tiles. With no world named, asks\n"
-    "for one. --check loads the world without a window and reports what is\n"
-    "wrong with it (exit status 0 when sound, 1 when not).\n"
+    "for one.\n"
+    "\n"
+    "Options:\n"
+    "  --demo             open the demo world; an installed one is first copied\n"
+    "                     to ~/.local/share/tavo/demo (under $XDG_DATA_HOME when\n"
+    "                     set), and later runs open that copy\n"
+    "  --check WORLD.def  load the world without a window and report what is\n"
+    "                     wrong with it (exit status 0 when sound, 1 when not)\n"
+    "  --help             print this text\n"
+    "  --version          print the version\n"
     "\n"
     "Keys:\n"
     "  Escape                            quit\n"
@@ -286,6 +298,10 @@ int main_options(int argc, char **argv)
             puts("Tavo v3.1");
             return 0;
         }
+        if (strcmp(arg, "--demo") == 0) {
+            main_world = main_demoWorld();
+            continue;
+        }
         if (strcmp(arg, "--check") == 0 && i + 2 == argc)
             return main_check(argv[i + 1]);
         main_usage(stderr);
@@ -313,7 +329,9 @@ int main_run(int argc, char **argv)
     main_openWindow(&argc, argv);
     // The window manager's close button ends the run as Escape does.
     glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_EXIT);
-    if (argc > 1)
+    if (!main_world.empty())
+        tile_argument = main_world.c_str();
+    else if (argc > 1)
         tile_argument = argv[argc - 1];
     main_init();
 
