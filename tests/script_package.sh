@@ -10,8 +10,7 @@ trap '[ -n "$tavo" ] && kill "$tavo" 2>/dev/null; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
 cmake --build "$TAVO_BINARY_DIR" --target package >"$work/cpack.log" 2>&1 || { cat "$work/cpack.log"; fail "no package"; }
-debs=("$TAVO_BINARY_DIR"/tavo_*_*.deb)
-[ ${#debs[@]} = 1 ] || fail "not one package: ${debs[*]}"
+debs=("$TAVO_BINARY_DIR"/tavo_*_*.deb) && [ ${#debs[@]} = 1 ] || fail "not one package: ${debs[*]}"
 dpkg-deb -c "${debs[0]}" | awk '{ print substr($6, 2) }' >"$work/files"
 for f in /usr/bin/tavo /usr/bin/tavo-map /usr/bin/tavo-cam /usr/share/man/man1/tavo.1.gz \
     /usr/share/man/man1/tavo-map.1.gz /usr/share/man/man1/tavo-cam.1.gz /usr/share/applications/tavo.desktop \
@@ -53,8 +52,7 @@ run_demo() {
         ((SECONDS < deadline)) || fail "tavo --demo saved no camera"
         sleep 0.05
     done
-    kill "$tavo" && wait "$tavo" || true
-    tavo=
+    kill "$tavo"; wait "$tavo" || tavo=
 }
 run_demo
 cmp -s "$cam" "$share/tavo/demo/SYS/CAM/demo.cam" || fail "the first run did not start from the installed view"
@@ -67,8 +65,7 @@ cmp -s "$cam" "$work/expected.cam" || fail "the second run did not keep the save
 
 # Without a terminal, a fatal error is also shown by zenity, with the same text.
 mkdir "$work/fake" && printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s"\n' "$work/zenity.txt" >"$work/fake/zenity"
-chmod +x "$work/fake/zenity"
-status=0
+chmod +x "$work/fake/zenity" && status=0
 PATH="$work/fake:$PATH" "$bin/tavo" "$work/none.def" >"$work/out.txt" 2>&1 || status=$?
 line="ERROR: A file handling error has occured"
 [ $status = 255 ] && grep -qx "$line" "$work/out.txt" || fail "tavo ended with $status: $(cat "$work/out.txt")"
