@@ -26,7 +26,7 @@ dpkg -x "${debs[0]}" "$root"
 "$bin/tavo" --check "$share/tavo/demo/DEF/demo.def" | grep -qx 'The world is sound.' || fail "the installed demo is not sound"
 desktop-file-validate "$share/applications/tavo.desktop" || fail "desktop-file-validate"
 grep -qx 'Terminal=false' "$share/applications/tavo.desktop" || fail "the menu entry opens a terminal"
-appstreamcli validate --no-net "$share/metainfo/org.example.tavo.metainfo.xml" >/dev/null || fail "appstreamcli validate"
+appstreamcli validate-tree --no-net "$root" >/dev/null || fail "appstreamcli validate-tree"
 
 # Each manual page renders without a warning and names every option --help prints.
 for p in tavo tavo-map tavo-cam; do
