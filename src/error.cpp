@@ -22,7 +22,7 @@ void error_pause(void)
 {
     // Only a person at a terminal can answer; a pipe or a file would block
     // a script forever or be read to its end.
-    if (!isatty(STDIN_FILENO))
+    if (error_hook || !isatty(STDIN_FILENO))
         return;
     fputs("Press Enter to continue . . .", stdout);
     fflush(stdout);
@@ -31,9 +31,11 @@ void error_pause(void)
         ;
 }
 
-void error_setHook(ErrorHook hook)
+ErrorHook error_setHook(ErrorHook hook)
 {
+    ErrorHook old = error_hook;
     error_hook = hook;
+    return old;
 }
 
 void error(unsigned int code)
