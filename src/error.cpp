@@ -21,7 +21,8 @@ const char *error_message(unsigned int code)
 void error_pause(void)
 {
     // Only a person at a terminal can answer; a pipe or a file would block
-    // a script forever or be read to its end.
+    // a script forever or be read to its end.  A caller with a hook goes on
+    // by itself: a viewer reading its world again must not stop for Enter.
     if (error_hook || !isatty(STDIN_FILENO))
         return;
     fputs("Press Enter to continue . . .", stdout);

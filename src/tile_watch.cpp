@@ -26,14 +26,14 @@ struct TileWatched {
 };
 
 bool tile_watching;
-int tile_watchFd = -1;
-bool tile_watchStale;       // a watched folder went away: watch anew
-unsigned int tile_watchSeen;  // the world generation watched
+int tile_watchFd = -1;                 // inotify, -1 without
 std::vector<TileWatched> tile_watched;
-std::vector<int> tile_watchFolders;  // the folders' watches
-bool tile_watchPending;     // a change not yet quiet long enough
-double tile_watchLast;      // when the last change was seen
-double tile_watchNext;      // when times are looked at next
+std::vector<int> tile_watchFolders;    // the folders' watches
+unsigned int tile_watchSeen;           // the world generation watched
+bool tile_watchStale;                  // a watched folder went away: watch anew
+bool tile_watchPending;                // a change not yet quiet long enough
+double tile_watchLast;                 // when the last change was seen
+double tile_watchNext;                 // when times are looked at next
 
 double tile_now(void)
 {
@@ -82,18 +82,16 @@ void tile_watchAdd(const std::string &folder, const std::string &name)
     tile_watched.push_back(w);
 }
 
-// Each file under its own name in its folder (folders resolved, so the
+// Each file under its own name in its folder (the folder resolved, so the
 // name is the one events carry) and, for a link, the file it leads to.
 void tile_watchArm(void)
 {
     tile_watched.clear();
-    for (const std::string &path : tile_files) {
-        for (const std::string &p : {path, tile_real(path)}) {
+    for (const std::string &path : tile_files)
+        for (const std::string &p : {tile_absolute(path), tile_real(path)}) {
             size_t slash = p.rfind('/');
-            std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : p.substr(0, slash);
-            tile_watchAdd(tile_real(folder), p.substr(slash + 1));
+            tile_watchAdd(slash == 0 ? "/" : p.substr(0, slash), p.substr(slash + 1));
         }
-    }
     std::vector<int> folders;
     if (tile_watchFd >= 0)
         for (TileWatched &w : tile_watched) {
