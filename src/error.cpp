@@ -30,8 +30,9 @@ const char *error_message(unsigned int code)
 void error_pause(void)
 {
     // Only a person at a terminal can answer; a pipe or a file would block
-    // a script forever or be read to its end.
-    if (!isatty(STDIN_FILENO))
+    // a script forever or be read to its end.  A caller with a hook goes on
+    // by itself: a viewer reading its world again must not stop for Enter.
+    if (error_hook || !isatty(STDIN_FILENO))
         return;
     fputs("Press Enter to continue . . .", stdout);
     fflush(stdout);
@@ -68,9 +69,11 @@ void error_dialog(const char *text)
         ;
 }
 
-void error_setHook(ErrorHook hook)
+ErrorHook error_setHook(ErrorHook hook)
 {
+    ErrorHook old = error_hook;
     error_hook = hook;
+    return old;
 }
 
 void error(unsigned int code)

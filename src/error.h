@@ -25,9 +25,12 @@ void error_pause(void);
 void error_dialog(const char *text);
 
 // A hook run by error() after the message instead of the pause and exit.
-// Fuzzing builds install one that throws, so that a refused input ends that
-// input only.  The hook must not return; if it does, the process still ends.
+// Callers that outlive a refused input (fuzzing, the world check, a
+// reload) install one that throws, so that the input alone ends.  The
+// hook must not return; if it does, the process still ends.  While one is
+// installed error_pause waits for nobody either: the caller has taken over
+// failures.  Returns the hook it replaces.
 typedef void (*ErrorHook)(unsigned char code);
-void error_setHook(ErrorHook hook);
+ErrorHook error_setHook(ErrorHook hook);
 
 #endif

@@ -32,6 +32,7 @@ enum {
     MAIN_ARROW_UP = 294,
     MAIN_ARROW_RIGHT = 295,
     MAIN_ARROW_DOWN = 296,
+    MAIN_KEY_RELOAD = GLUT_KEY_F5 + 367,  // F5 as its special-key code
 };
 
 #define MAIN_TURN_TYPE (EVENT_STEP | EVENT_U8)
@@ -71,6 +72,11 @@ static const char main_usageText[] =
     "  1                                 smoothing on/off\n"
     "  2                                 blending and alpha test on/off\n"
     "  3                                 texturing on/off\n"
+    "  F5                                read the world again\n"
+    "\n"
+    "While the viewer runs it reads the world again whenever one of its files\n"
+    "is saved, and F5 does so by hand; a world that no longer reads is\n"
+    "reported and the last good one stays on screen.\n"
     "\n"
     "The camera pose is saved every second to the world's camera file, so the\n"
     "next run starts where you left off.\n";
@@ -80,6 +86,7 @@ void main_init(void)
     input_unlockAll();
     texture_smooth(1);
     tile_load();
+    tile_watchStart(true);
     camera = tile_temp;
     tile_optSmooth = 1;
     tile_optAlpha = 1;
@@ -241,6 +248,12 @@ void main_timer(int tick)
     // The space bar's press is left for later ticks to see.
     if (!input_check(MAIN_KEY_SPACE))
         main_control(tick);
+
+    // A saved world file or F5: the world is read again between two frames.
+    int reload = tile_watchPoll();
+    reload |= main_optionPressed(MAIN_KEY_RELOAD);
+    if (reload)
+        tile_reload();
 
     // Never mid-turn, so the file only ever holds a squared-up pose.
     if (tick % MAIN_SAVE_EVERY == 0 && !main_turning())
