@@ -4,6 +4,8 @@
 
 #include <stdio.h>
 
+#include <string>
+
 int main_run(int argc, char **argv);  // the program; main() only calls this
 // glutInit (which takes its options out of argv) and the one window.
 void main_openWindow(int *argc, char **argv, int width = 640, int height = 480);
@@ -20,9 +22,9 @@ void camera_right(void);
 
 // The usage text, key table included.
 void main_usage(FILE *out);
-// --help, --version, --check and --shot, read before GLUT sees the command line:
-// the exit status when one of them (or an unknown --option, status 2)
-// settles the run, -1 to go on and open the window.
+// --help, --version, --check, --demo and --shot, read before GLUT sees the
+// command line: the exit status when one of them (or an unknown --option,
+// status 2) settles the run, -1 to go on and open the window.
 int main_options(int argc, char **argv);
 // Writes camera to tile_root + "SYS/CAM/" + tile_file; 0 (and no file
 // touched) when there is no world, the path would not fit tempStr or the
@@ -34,6 +36,13 @@ int main_nextTick(int tick);
 // tavo --check WORLD.def: loads the world without a window and reports
 // what an author needs to know; returns the exit status (0 sound, 1 not).
 int main_check(const char *defPath);
+
+// tavo --demo: the definition file of the demo world to open.  In a build
+// folder that is the build's own demo; else the installed one, copied
+// first (once) to $XDG_DATA_HOME/tavo/demo, by default
+// ~/.local/share/tavo/demo, where the camera can be saved.  Ends the
+// process through error() when there is no demo or no copy can be made.
+std::string main_demoWorld(void);
 
 // The shot keys (F12, 'p'), read by the tick: a press asks for a picture
 // of the next frame; holding the key asks once.

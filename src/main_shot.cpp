@@ -227,6 +227,7 @@ int main_shot(int argc, char **argv)
     main_openWindow(&one, args, width, height);
     tile_argument = world;
     main_init();  // a world that cannot be loaded ends the run here, as the viewer's does
+    tile_watchStop();  // one frame: no edits to wait for
     main_renderState();
     main_resize(width, height);
     main_drawFrame();
