@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs the Debian packages tavo needs to build, run and test, when missing.
+# Installs the Debian packages tavo needs to build, run, test and package, when missing.
 set -euo pipefail
 packages=(build-essential cmake g++ pkg-config freeglut3-dev libglu1-mesa-dev
-          libgl1-mesa-dri libgtest-dev xvfb xauth xdotool "$@")
+          libgl1-mesa-dri libgtest-dev libpng-dev xvfb xauth xdotool
+          help2man gzip file dpkg-dev desktop-file-utils appstream man-db "$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

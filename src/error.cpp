@@ -1,9 +1,18 @@
-// error.cpp -- the one fatal error path: message, pause, exit(-1)
+// error.cpp -- the one fatal error path: message, dialog, pause, exit(-1)
 #include "error.h"
 
+#include <errno.h>
+#include <fcntl.h>
+#include <spawn.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <string>
+
+extern char **environ;
 
 static ErrorHook error_hook;
 
@@ -21,8 +30,9 @@ const char *error_message(unsigned int code)
 void error_pause(void)
 {
     // Only a person at a terminal can answer; a pipe or a file would block
-    // a script forever or be read to its end.
-    if (!isatty(STDIN_FILENO))
+    // a script forever or be read to its end.  A caller with a hook goes on
+    // by itself: a viewer reading its world again must not stop for Enter.
+    if (error_hook || !isatty(STDIN_FILENO))
         return;
     fputs("Press Enter to continue . . .", stdout);
     fflush(stdout);
@@ -31,9 +41,39 @@ void error_pause(void)
         ;
 }
 
-void error_setHook(ErrorHook hook)
+void error_dialog(const char *text)
 {
+    // Started from a menu there is no console to read the line on, and
+    // nobody to answer the pause.  A missing zenity only fails the spawn.
+    const char *display = getenv("DISPLAY");
+    if (isatty(STDOUT_FILENO) || !display || !*display)
+        return;
+    size_t n = strlen(text);
+    while (n && text[n - 1] == '\n')
+        n--;
+    std::string shown(text, n);
+    char *argv[] = {(char *)"zenity", (char *)"--error", (char *)"--no-markup",
+                    (char *)"--title=Tavo", (char *)"--text", &shown[0], nullptr};
+    // Its toolkit's chatter would only bury the message on the console.
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&quiet, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid;
+    int failed = posix_spawnp(&pid, "zenity", &quiet, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&quiet);
+    if (failed)
+        return;
+    int status;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR)
+        ;
+}
+
+ErrorHook error_setHook(ErrorHook hook)
+{
+    ErrorHook old = error_hook;
     error_hook = hook;
+    return old;
 }
 
 void error(unsigned int code)
@@ -42,6 +82,7 @@ void error(unsigned int code)
     fflush(stdout);  // the message must be on the console before the pause
     if (error_hook)
         error_hook((unsigned char)code);
+    error_dialog(error_message(code));
     error_pause();
     exit(-1);
 }

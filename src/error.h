@@ -7,8 +7,8 @@
 #define ERROR_SIZE   2  // an image is too large for a texture
 #define ERROR_STACK  3  // the value stack ran over or under
 
-// Prints the fixed line for code (taken modulo 256), pauses, ends the
-// process with status -1.  Never returns.
+// Prints the fixed line for code (taken modulo 256), shows it in a dialog
+// (see error_dialog), pauses, ends the process with status -1.  Never returns.
 [[noreturn]] void error(unsigned int code);
 
 // The fixed message line of a code, line break included.
@@ -18,10 +18,19 @@ const char *error_message(unsigned int code);
 // scripts and tests never block.
 void error_pause(void);
 
+// Shows text (a trailing line break dropped) in a zenity error dialog and
+// waits for it to close, when standard output is no terminal and a display
+// is set: the case of a program started from the desktop's menu.  Does
+// nothing when zenity is not installed.
+void error_dialog(const char *text);
+
 // A hook run by error() after the message instead of the pause and exit.
-// Fuzzing builds install one that throws, so that a refused input ends that
-// input only.  The hook must not return; if it does, the process still ends.
+// Callers that outlive a refused input (fuzzing, the world check, a
+// reload) install one that throws, so that the input alone ends.  The
+// hook must not return; if it does, the process still ends.  While one is
+// installed error_pause waits for nobody either: the caller has taken over
+// failures.  Returns the hook it replaces.
 typedef void (*ErrorHook)(unsigned char code);
-void error_setHook(ErrorHook hook);
+ErrorHook error_setHook(ErrorHook hook);
 
 #endif

@@ -1,9 +1,10 @@
-// image.h -- pictures held as OpenGL textures: PCX loading, solid colours, drawing
+// image.h -- pictures held as OpenGL textures: PCX loading, solid colours, drawing; PNG files written
 #ifndef TAVO_IMAGE_H
 #define TAVO_IMAGE_H
 
 #include <stddef.h>
 
+#include <string>
 #include <vector>
 
 struct Image {
@@ -68,5 +69,20 @@ struct ImageTexels {
 // with code 1.  Never reads outside data: bytes past its end read as 255.
 void image_decodePcx(const unsigned char *data, size_t size, const ImageSettings *in,
                      ImageTexels *out);
+
+// --- PNG pictures ------------------------------------------------------------
+
+#define IMAGE_PNG_MAX 16384  // widest and tallest picture written
+
+// Encodes width x height 8-bit RGB pixels, rows from the top, as a PNG
+// file's bytes.  False (out emptied) for a size of 0 or above
+// IMAGE_PNG_MAX, or when memory runs out.
+bool image_encodePng(const unsigned char *rgb, unsigned width, unsigned height,
+                     std::vector<unsigned char> &out);
+// Writes bytes to a temporary file in path's folder and moves it into
+// place: over an existing file when replace is set, otherwise only onto a
+// free name, so that nothing is ever overwritten.  0, or the errno value
+// of the failure (EEXIST: the name is taken); no temporary file is left.
+int image_writeFile(const std::string &path, const std::vector<unsigned char> &bytes, bool replace);
 
 #endif

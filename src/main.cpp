@@ -32,23 +32,40 @@ enum {
     MAIN_ARROW_UP = 294,
     MAIN_ARROW_RIGHT = 295,
     MAIN_ARROW_DOWN = 296,
+    MAIN_KEY_RELOAD = GLUT_KEY_F5 + 367,  // F5 as its special-key code
 };
 
 #define MAIN_TURN_TYPE (EVENT_STEP | EVENT_U8)
 #define MAIN_TURN_STEPS 10.0
 #define MAIN_SAVE_EVERY 50
 
+// The world an option chose (--demo), opened instead of the last argument.
+static std::string main_world;
+
 static const char main_usageText[] =
     "Usage: tavo [--direct] [GLUT options] [WORLD.def]\n"
-    "       tavo --check WORLD.def\n"
-    "       tavo --help | --version\n"
+    "  or:  tavo [--direct] [GLUT options] --demo\n"
+    "  or:  tavo --check WORLD.def\n"
+    "  or:  tavo --shot OUT.png [--size WIDTHxHEIGHT] WORLD.def\n"
+    "  or:  tavo --help | --version\n"
     "\n"
     "Flies a camera through a world of cube tiles. With no world named, asks\n"
-    "for one. --check loads the world without a window and reports what is\n"
-    "wrong with it (exit status 0 when sound, 1 when not).\n"
-    "--direct sends every face to OpenGL one by one each frame instead of\n"
-    "drawing the faces kept since the camera last crossed a cell: slower, for\n"
-    "comparing pictures, and glass and water hide what the walk reaches later.\n"
+    "for one.\n"
+    "\n"
+    "Options:\n"
+    "  --demo             open the demo world; an installed one is first copied\n"
+    "                     to ~/.local/share/tavo/demo (under $XDG_DATA_HOME when\n"
+    "                     set), and later runs open that copy\n"
+    "  --check WORLD.def  load the world without a window and report what is\n"
+    "                     wrong with it (exit status 0 when sound, 1 when not)\n"
+    "  --shot OUT.png     draw one frame of the world from its saved view into\n"
+    "                     the PNG picture OUT.png and print its path\n"
+    "  --size WxH         the size of that picture (default 640x480)\n"
+    "  --direct           send every face to OpenGL one by one each frame, as a\n"
+    "                     check on the faces kept between frames (slower; glass\n"
+    "                     and water then hide what is drawn after them)\n"
+    "  --help             print this text\n"
+    "  --version          print the version\n"
     "\n"
     "Keys:\n"
     "  Escape                            quit\n"
@@ -62,6 +79,12 @@ static const char main_usageText[] =
     "  1                                 smoothing on/off\n"
     "  2                                 blending and alpha test on/off\n"
     "  3                                 texturing on/off\n"
+    "  F5                                read the world again\n"
+    "  F12 / p                           save a picture of the view in the world's SYS/SHOT folder\n"
+    "\n"
+    "While the viewer runs it reads the world again whenever one of its files\n"
+    "is saved, and F5 does so by hand; a world that no longer reads is\n"
+    "reported and the last good one stays on screen.\n"
     "\n"
     "The camera pose is saved every second to the world's camera file, so the\n"
     "next run starts where you left off.\n";
@@ -71,6 +94,7 @@ void main_init(void)
     input_unlockAll();
     texture_smooth(1);
     tile_load();
+    tile_watchStart(true);
     camera = tile_temp;
     tile_optSmooth = 1;
     tile_optAlpha = 1;
@@ -90,7 +114,7 @@ void main_resize(int width, int height)
     glMatrixMode(GL_MODELVIEW);
 }
 
-void main_render(void)
+void main_drawFrame(void)
 {
     // 255 clamps to 1.0: white, alpha 0
     glClearColor(255.0f, 255.0f, 255.0f, 0.0f);
@@ -98,6 +122,12 @@ void main_render(void)
     glLoadIdentity();
     camera_lookFrom(&camera);
     tile_draw(camera.position.x, camera.position.y, camera.position.z);
+}
+
+void main_render(void)
+{
+    main_drawFrame();
+    main_shotFrame();  // before the swap, after which the back buffer is undefined
     glutSwapBuffers();
 }
 
@@ -232,6 +262,13 @@ void main_timer(int tick)
     // The space bar's press is left for later ticks to see.
     if (!input_check(MAIN_KEY_SPACE))
         main_control(tick);
+    main_shotKeys();  // a picture may be taken with the camera frozen too
+
+    // A saved world file or F5: the world is read again between two frames.
+    int reload = tile_watchPoll();
+    reload |= main_optionPressed(MAIN_KEY_RELOAD);
+    if (reload)
+        tile_reload();
 
     // Never mid-turn, so the file only ever holds a squared-up pose.
     if (tick % MAIN_SAVE_EVERY == 0 && !main_turning())
@@ -285,49 +322,56 @@ int main_options(int argc, char **argv)
             main_usage(stdout);
             return 0;
         }
-        if (strcmp(arg, "--direct") == 0) {
-            tile_direct = 1;
-            continue;
-        }
         if (strcmp(arg, "--version") == 0) {
             puts("Tavo v3.1");
             return 0;
         }
+        if (strcmp(arg, "--demo") == 0) {
+            main_world = main_demoWorld();
+            continue;
+        }
         if (strcmp(arg, "--check") == 0 && i + 2 == argc)
             return main_check(argv[i + 1]);
+        if (strcmp(arg, "--shot") == 0 || strcmp(arg, "--size") == 0)
+            return main_shot(argc, argv);
         main_usage(stderr);
         return 2;
     }
     return -1;
 }
 
-void main_openWindow(int *argc, char **argv)
+void main_openWindow(int *argc, char **argv, int width, int height)
 {
     glutInit(argc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
     glutInitWindowPosition(160, 208);
-    glutInitWindowSize(640, 480);
+    glutInitWindowSize(width, height);
     glutCreateWindow("Tavo v3.1");
 }
 
 int main_run(int argc, char **argv)
 {
+    // --direct is noted here, and no other reader of the command line sees it.
+    int kept = 1;
+    for (int i = 1; i < argc; i++) {
+        if (strcmp(argv[i], "--direct") == 0)
+            tile_direct = 1;
+        else
+            argv[kept++] = argv[i];
+    }
+    argc = kept;
+
     // Before glutInit, so that these work without a display.
     int status = main_options(argc, argv);
     if (status >= 0)
         return status;
 
-    // --direct is the viewer's own: neither GLUT nor the world name sees it.
-    int kept = 1;
-    for (int i = 1; i < argc; i++)
-        if (strcmp(argv[i], "--direct") != 0)
-            argv[kept++] = argv[i];
-    argc = kept;
-
     main_openWindow(&argc, argv);
     // The window manager's close button ends the run as Escape does.
     glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_EXIT);
-    if (argc > 1)
+    if (!main_world.empty())
+        tile_argument = main_world.c_str();
+    else if (argc > 1)
         tile_argument = argv[argc - 1];
     main_init();
 

@@ -70,6 +70,10 @@ extern unsigned int tile_generation;
 extern const char *tile_argument;
 
 void tile_load(void);
+// tile_load without the choice: the world of the definition file def (an
+// absolute path); the camera file is read into tile_temp only when
+// readCamera is set.
+void tile_loadFrom(const std::string &def, bool readCamera);
 int tile_getWidth(void);
 int tile_getHeight(void);
 int tile_getDepth(void);
@@ -196,5 +200,32 @@ void tile_refresh(const TileBlock *b, TileFaces *out);
 void tile_drawFaces(const TileFaces *faces);
 // Bytes the cache holds.
 size_t tile_facesBytes(const TileFaces *faces);
+
+// ---------------------------------------------------------------- reloading
+
+// The files the world was read from: the definition file first (as
+// tile_loadFrom was given it), then the map picture, the system pictures
+// and the texture pictures, each as looked up on disk.  Filled by loading.
+extern std::vector<std::string> tile_files;
+
+// Reads the world of tile_files[0] again into fresh tables and, once all
+// of it is read, puts it in place of the old one, whose textures and
+// tables are given back; the camera file is not read.  Anything that would
+// end the program at start-up prints its line and "The last good world
+// stays on screen" instead, and the old world stays untouched.  Returns 1
+// when the world was replaced, 0 when the old one stays.
+int tile_reload(void);
+
+// Watches tile_files for changes: through inotify on their folders (an
+// editor may save by renaming a new file over the old) when inotify is
+// set and the system has it, otherwise by the files' modification times,
+// checked once a second.  Calling it again watches the files anew.
+void tile_watchStart(bool inotify);
+// Called every tick: 1 once a change has been followed by a quarter of a
+// second without another, so a save made of several writes counts once.
+int tile_watchPoll(void);
+// 1 while inotify is what watches.
+int tile_watchNotified(void);
+void tile_watchStop(void);
 
 #endif

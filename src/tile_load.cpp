@@ -360,14 +360,34 @@ std::string tile_absolute(const std::string &path)
 
 // ---------------------------------------------------------------- loading
 
+// An entry's picture can be made twice (a picture after a colour, or two
+// pictures in one block): the texture made first is given back, or every
+// reload would leave it behind.
+static void tile_freshImage(Image *image)
+{
+    if (image->textureId) {
+        image_destroy(image);
+        image->textureId = 0;
+    }
+}
+
+// The file as found on disk, noted for whoever watches the world.
+static std::string tile_noteFile(const std::string &path)
+{
+    tile_files.push_back(tile_resolvePath(path));
+    return tile_files.back();
+}
+
 static void tile_loadPicture(void *, Image *image, const char *path)
 {
-    image_load(image, tile_resolvePath(path).c_str());
+    tile_freshImage(image);
+    image_load(image, tile_noteFile(path).c_str());
 }
 
 static void tile_createColor(void *, Image *image, unsigned short w, unsigned short h,
                              unsigned char r, unsigned char g, unsigned char b)
 {
+    tile_freshImage(image);
     image_create(image, w, h, r, g, b);
 }
 
@@ -375,13 +395,12 @@ static void tile_loadSystemPicture(Image *image, const char *name)
 {
     std::string path = std::string(tile_root) + name;
     printf("TEXTURE:%s\n", path.c_str());
-    image_load(image, tile_resolvePath(path).c_str());
+    image_load(image, tile_noteFile(path).c_str());
 }
 
-void tile_load(void)
+void tile_loadFrom(const std::string &def, bool readCamera)
 {
-    std::string def = tile_absolute(tile_choose());
-
+    tile_files.assign(1, def);
     char root[TILE_PATH], map[TILE_PATH], file[TILE_PATH];
     if (!tile_derivePaths(def.c_str(), root, map, file)) {
         printf("ERROR: Path too long: %s\n", def.c_str());
@@ -391,15 +410,17 @@ void tile_load(void)
     tile_loadSystemPicture(&tile_dummy, "PCX/SYSTEM/BASIC02.PCX");
     tile_loadSystemPicture(&tile_matrix, "SYS/IMG/matrix.pcx");
 
-    entity_set(&tile_temp, 0, 0, 0);
-    tile_temp.left.x = -1.0f;
-    tile_temp.forward.z = -1.0f;
     memcpy(tile_file, file, sizeof file);
-    // A missing camera file keeps the default pose.
-    entity_readFile(&tile_temp, tile_resolvePath(std::string(tile_root) + "SYS/CAM/" + tile_file).c_str());
+    if (readCamera) {
+        entity_set(&tile_temp, 0, 0, 0);
+        tile_temp.left.x = -1.0f;
+        tile_temp.forward.z = -1.0f;
+        // A missing camera file keeps the default pose.
+        entity_readFile(&tile_temp, tile_resolvePath(std::string(tile_root) + "SYS/CAM/" + tile_file).c_str());
+    }
 
     std::vector<unsigned char> bytes;
-    if (!tile_readFile(tile_resolvePath(map).c_str(), bytes))
+    if (!tile_readFile(tile_noteFile(map).c_str(), bytes))
         error(ERROR_FILE);
     TileMap grid;
     if (!tile_decodeMap(bytes.data(), bytes.size(), &grid))
@@ -413,4 +434,9 @@ void tile_load(void)
     tile_readDef(bytes.data(), bytes.size(), tile_root, &hooks);
     tile_generation++;
     fflush(stdout);
+}
+
+void tile_load(void)
+{
+    tile_loadFrom(tile_absolute(tile_choose()), true);
 }

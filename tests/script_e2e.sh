@@ -105,6 +105,9 @@ inode=$(stat -c %i "$cam")
 start_tavo run2
 wait_until "the first save of the second run" eval '[ "$(stat -c %i "$cam" 2>/dev/null)" != "$inode" ]'
 cmp -s "$cam" "$work/expected.cam" || fail "the second run did not resume: $(shown)"
+# A save of the definition file is read again by the running viewer.
+printf '\n' >>"$world/DEF/e2e.def"
+wait_until "the world to be read again" grep -q '^World reloaded: ' "$work/run2.log"
 xdo keydown Escape
 expect_exit_0
 echo "PASS"

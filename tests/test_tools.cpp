@@ -1,9 +1,15 @@
 // test_tools.cpp -- the tools run as an author runs them: round trips, refusals, and the demo world they lay out
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <GL/freeglut.h>
+#include <png.h>
 
 #include "entity.h"
+#include "input.h"
 #include "main.h"
 #include "pcx_encode.h"
 #include "test_support.h"
@@ -31,6 +37,22 @@ Bytes readBytes(const std::string &path)
     return bytes;
 }
 std::string readText(const std::string &path) { Bytes b = readBytes(path); return std::string(b.begin(), b.end()); }
+
+// A PNG file decoded by libpng, rows from the top; empty unless it is 640 x 480 8-bit RGB.
+Bytes readPng(const std::string &path)
+{
+    png_image image = {};
+    image.version = PNG_IMAGE_VERSION;
+    Bytes rgb;
+    if (png_image_begin_read_from_file(&image, path.c_str()) && image.format == PNG_FORMAT_RGB &&
+        image.width == 640 && image.height == 480) {
+        rgb.resize(PNG_IMAGE_SIZE(image));
+        if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr))
+            rgb.clear();
+    }
+    png_image_free(&image);
+    return rgb;
+}
 
 TEST(TavoMap, TextToPictureToTextAndPictureToTextToPictureAreExact)
 {
@@ -127,11 +149,58 @@ TEST(DemoWorld, LoadsCleanlyAndItsStartViewShowsTheWorld)
     main_resize(640, 480);
     testing::internal::CaptureStdout();
     main_render();
-    Bytes world = test_shownFrame;
+    Bytes world = test_shownFrame, shown(world.size());
+    for (size_t y = 0; y < 480; y++)  // the frame read back starts at the bottom row
+        memcpy(&shown[y * 640 * 3], &world[(479 - y) * 640 * 3], 640 * 3);
+
+    // The shot keys save the frame shown, once while held, as numbered files
+    // in SYS/SHOT; with SYS/SHOT a file, in the current folder.
+    std::string blocked = test_tempDir(), cwd = test_tempDir(), shots = root + "/SYS/SHOT/demo-000";
+    test_writeText(blocked + "/SYS/SHOT", "not a folder");
+    const struct { bool f12; std::string root, file; } presses[] = {
+        {false, root + "/", shots + "1.png"}, {true, root + "/", shots + "2.png"}, {false, blocked + "/", "demo-0001.png"}};
+    std::vector<std::string> wrong;  // shots missing or not the frame shown
+    bool moved = chdir(cwd.c_str()) == 0;
+    for (const auto &p : presses) {
+        snprintf(tile_root, sizeof tile_root, "%s", p.root.c_str());
+        p.f12 ? input_pressSKey(GLUT_KEY_F12, 0, 0) : input_pressKey('p', 0, 0);
+        for (int held = 0; held < 2; held++) {
+            main_shotKeys();
+            main_render();
+        }
+        input_releaseKey('p', 0, 0);
+        input_releaseSKey(GLUT_KEY_F12, 0, 0);
+        main_shotKeys();
+        main_shotWait();
+        if (readPng(p.file) != shown)
+            wrong.push_back(p.file);
+    }
+    console = testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(moved);
+    EXPECT_EQ(wrong, std::vector<std::string>());
+    EXPECT_NE(console.find("SHOT:" + shots + "2.png\n"), std::string::npos) << console;
+    struct stat st;
+    EXPECT_NE(stat((shots + "3.png").c_str(), &st), 0);
+    EXPECT_NE(stat((blocked + "/demo-0001.png").c_str(), &st), 0);
+
+    // --shot draws the same frame in a process of its own and leaves the
+    // camera file alone; a world that fails to load ends it with the load's
+    // status and no picture.
+    ASSERT_EQ(stat((root + "/SYS/CAM/demo.cam").c_str(), &st), 0);
+    ino_t camera = st.st_ino;
+    setenv("ASAN_OPTIONS", "detect_leaks=0", 1);  // the GL driver's leaks are not tavo's
+    EXPECT_EQ(tool("../tavo", "--shot " + root + "/shot.png " + root + "/DEF/demo.def >/dev/null"), 0);
+    EXPECT_TRUE(readPng(root + "/shot.png") == shown);
+    EXPECT_TRUE(stat((root + "/SYS/CAM/demo.cam").c_str(), &st) == 0 && st.st_ino == camera);
+    test_writeText(root + "/DEF/nomap.def", "");
+    EXPECT_EQ(tool("../tavo", "--shot " + root + "/no.png " + root + "/DEF/nomap.def >/dev/null"), 255);
+    EXPECT_NE(stat((root + "/no.png").c_str(), &st), 0);
+
     // The same view with every cell emptied is the background alone; most of
     // the window shows the world, not the sky behind it.
     memset(tile_map, TILE_EMPTY, (size_t)tile_width * tile_depth * tile_height);
     tile_generation++;
+    testing::internal::CaptureStdout();
     main_render();
     testing::internal::GetCapturedStdout();
     size_t differing = 0;

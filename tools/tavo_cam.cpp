@@ -11,8 +11,17 @@
 #include "pcx_encode.h"
 
 static const char *cam_usage =
-    "usage: tavo-cam POSE.txt OUT.cam     write a camera file from a pose\n"
-    "       tavo-cam --show FILE.cam      print a camera file as a pose\n"
+    "Usage: tavo-cam POSE.txt OUT.cam\n"
+    "  or:  tavo-cam --show FILE.cam\n"
+    "  or:  tavo-cam --help | --version\n"
+    "\n"
+    "Writes a camera file from a pose written as text, or prints a camera\n"
+    "file as such a pose.\n"
+    "\n"
+    "Options:\n"
+    "  --show FILE.cam  print the pose a camera file holds\n"
+    "  --help           print this text\n"
+    "  --version        print the version\n"
     "\n"
     "A pose is twelve numbers, three to a line: left, up, forward and\n"
     "position (x y z each).  Text after # on a line is a comment.  The camera\n"
@@ -102,6 +111,10 @@ int main(int argc, char **argv)
 {
     if (argc == 2 && !strcmp(argv[1], "--help")) {
         fputs(cam_usage, stdout);
+        return 0;
+    }
+    if (argc == 2 && !strcmp(argv[1], "--version")) {
+        puts("tavo-cam (Tavo) " TAVO_VERSION);
         return 0;
     }
     if (argc == 3 && !strcmp(argv[1], "--show"))

@@ -11,29 +11,35 @@
 #include "tile.h"
 
 static const char *map_usage =
-    "usage: tavo-map encode MAP.txt MAP.pcx\n"
-    "       tavo-map decode MAP.pcx MAP.txt [--header FROM.txt]\n"
+    "Usage: tavo-map encode MAP.txt MAP.pcx\n"
+    "  or:  tavo-map decode MAP.pcx MAP.txt [--header FROM.txt]\n"
+    "  or:  tavo-map --help | --version\n"
     "\n"
     "Turns a world's layers written as text into the framed 8-bit map picture\n"
     "(PCX/<name>.pcx of a world) and a map picture back into text.\n"
+    "\n"
+    "Options:\n"
+    "  --header FROM.txt  decode writes the legend from FROM.txt (its lines\n"
+    "                     before the first layer are copied unchanged), else\n"
+    "                     one of its own\n"
+    "  -h, --help         print this text\n"
+    "  --version          print the version\n"
     "\n"
     "The text, line by line:\n"
     "  # a comment                     (before the first layer only)\n"
     "  across 3                        blocks side by side in the picture\n"
     "  legend . 255 empty              character, tile type 0-255, a name\n"
-    "  legend # 254 stone wall\n"
+    "  legend # 254 stone wall         as many legend lines as needed\n"
     "  layer 0                         layer 0 is the bottom one\n"
     "  ..##..                          one character per cell, one row a line:\n"
     "  ..#...                          columns are x (left to right), rows are z\n"
     "  layer 1                         (top to bottom, the first row is z 0)\n"
-    "  ...\n"
+    "  ...                             and so on up to the top layer\n"
     "Every layer has the same number of rows and every row the same length.\n"
     "The layer count must be a whole number of bands of `across` blocks;\n"
     "without an across line all layers lie in one band.\n"
     "Blank lines are ignored.  Tile type 255 is an empty cell.\n"
     "\n"
-    "decode writes the legend from --header FROM.txt when given (its lines\n"
-    "before the first layer are copied unchanged), else one of its own.\n"
     "A text in the layout decode writes comes back byte for byte from\n"
     "encode then decode, and a picture tavo-map wrote comes back byte for\n"
     "byte from decode then encode.\n";
@@ -383,6 +389,10 @@ int main(int argc, char **argv)
 {
     if (argc >= 2 && (!strcmp(argv[1], "--help") || !strcmp(argv[1], "-h"))) {
         fputs(map_usage, stdout);
+        return 0;
+    }
+    if (argc == 2 && !strcmp(argv[1], "--version")) {
+        puts("tavo-map (Tavo) " TAVO_VERSION);
         return 0;
     }
     if (argc == 4 && !strcmp(argv[1], "encode")) {

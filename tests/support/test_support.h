@@ -24,7 +24,8 @@ extern std::vector<unsigned char> test_shownFrame;
 
 // error() ends the process with status 255 after printing its line on
 // standard output; death tests only see standard error, so the child's
-// standard output is sent there.
+// standard output is sent there (and the display forgotten, so that no
+// error dialog waits for a click).
 void test_stdoutToStderr(void);
 std::string test_errorPattern(unsigned code);
 #define EXPECT_ERROR_EXIT(statement, code)                                           \

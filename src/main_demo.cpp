@@ -1,0 +1,156 @@
+// main_demo.cpp -- tavo --demo: the demo world beside the program, copied once into the user's data folder
+#include "main.h"
+
+#include <dirent.h>
+#include <errno.h>
+#include <ftw.h>
+#include <limits.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "error.h"
+#include "tile.h"
+
+// The installed demo world, from the folder that holds the program.
+#ifndef TAVO_DEMO_FROM_BIN
+#define TAVO_DEMO_FROM_BIN "../share/tavo/demo"
+#endif
+
+static const char main_demoDef[] = "/DEF/demo.def";
+
+static bool main_isFolder(const std::string &path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The folder of the running program, "" when the system will not say.
+static std::string main_programFolder(void)
+{
+    char buf[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0)
+        return "";
+    std::string exe(buf, (size_t)n);
+    return exe.substr(0, exe.rfind('/'));
+}
+
+static std::string main_userDataFolder(void)
+{
+    const char *data = getenv("XDG_DATA_HOME");
+    if (data && data[0] == '/')  // a relative one is to be ignored
+        return data;
+    const char *home = getenv("HOME");
+    return home && *home ? std::string(home) + "/.local/share" : "";
+}
+
+// mkdir -p; true when path is a folder afterwards.
+static bool main_makeFolders(const std::string &path)
+{
+    for (size_t i = 1; i <= path.size(); i++)
+        if (i == path.size() || path[i] == '/')
+            mkdir(path.substr(0, i).c_str(), 0755);
+    return main_isFolder(path);
+}
+
+// Copies folders and regular files; links and anything else are left out,
+// so the copy never reaches outside the demo.  0 with errno set on failure.
+static int main_copyFolder(const std::string &from, const std::string &to)
+{
+    if (mkdir(to.c_str(), 0755) != 0 && errno != EEXIST)
+        return 0;
+    std::vector<std::string> names;
+    if (DIR *dir = opendir(from.c_str())) {
+        while (struct dirent *e = readdir(dir))
+            if (strcmp(e->d_name, ".") && strcmp(e->d_name, ".."))
+                names.push_back(e->d_name);
+        closedir(dir);
+    } else {
+        return 0;
+    }
+    for (const std::string &name : names) {
+        std::string in = from + "/" + name, out = to + "/" + name;
+        struct stat st;
+        if (lstat(in.c_str(), &st) != 0)
+            return 0;
+        if (S_ISDIR(st.st_mode)) {
+            if (!main_copyFolder(in, out))
+                return 0;
+            continue;
+        }
+        if (!S_ISREG(st.st_mode))
+            continue;
+        std::vector<unsigned char> bytes;
+        if (!tile_readFile(in.c_str(), bytes))
+            return 0;
+        FILE *f = fopen(out.c_str(), "wb");
+        if (!f)
+            return 0;
+        bool written = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+        if (fclose(f) != 0 || !written) {
+            if (!errno)
+                errno = EIO;
+            return 0;
+        }
+    }
+    return 1;
+}
+
+static int main_removeEntry(const char *path, const struct stat *, int, struct FTW *)
+{
+    remove(path);
+    return 0;
+}
+
+[[noreturn]] static void main_demoFailed(const std::string &what, const std::string &path, int err)
+{
+    fprintf(stderr, "tavo: %s %s: %s\n", what.c_str(), path.c_str(), strerror(err));
+    error(ERROR_FILE);
+}
+
+std::string main_demoWorld(void)
+{
+    std::string bin = main_programFolder();
+    // A build folder opens its own demo in place, as scripts/demo.sh does.
+    if (!bin.empty() && access((bin + "/CMakeCache.txt").c_str(), F_OK) == 0 &&
+        main_isFolder(bin + "/demo"))
+        return bin + "/demo" + main_demoDef;
+    std::string installed = bin + "/" TAVO_DEMO_FROM_BIN;
+    if (bin.empty() || !main_isFolder(installed))
+        main_demoFailed("no demo world installed at", installed, ENOENT);
+
+    std::string data = main_userDataFolder();
+    if (data.empty())
+        main_demoFailed("no folder for the demo world:", "XDG_DATA_HOME and HOME", ENOENT);
+    std::string copy = data + "/tavo/demo";
+    if (main_isFolder(copy))
+        return copy + main_demoDef;  // copied before: the saved camera with it
+    if (!main_makeFolders(data + "/tavo"))
+        main_demoFailed("cannot make", data + "/tavo", errno);
+
+    // The copy is made under a temporary name and renamed when complete, so
+    // a copy cut short is never taken for the demo world.
+    std::string pattern = data + "/tavo/.demo-XXXXXX";
+    std::vector<char> temp(pattern.begin(), pattern.end());
+    temp.push_back('\0');
+    if (!mkdtemp(temp.data()))
+        main_demoFailed("cannot make a folder in", data + "/tavo", errno);
+    errno = 0;
+    int copied = main_copyFolder(installed, temp.data());
+    int err = errno;
+    if (copied && rename(temp.data(), copy.c_str()) == 0)
+        return copy + main_demoDef;
+    if (copied)
+        err = errno;
+    nftw(temp.data(), main_removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+    // Another tavo may have finished the same copy first.
+    if (copied && main_isFolder(copy))
+        return copy + main_demoDef;
+    main_demoFailed("cannot copy the demo world to", copy, err ? err : EIO);
+}

@@ -1,0 +1,246 @@
+// main_shot.cpp -- pictures of the view: the shot keys' numbered PNG files and tavo --shot
+#include "main.h"
+
+#include <errno.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include <GL/freeglut.h>
+
+#include "image.h"
+#include "input.h"
+#include "tile.h"
+
+enum {
+    MAIN_KEY_SHOT = 'p',
+    MAIN_KEY_SHOT_F12 = 379,  // GLUT_KEY_F12 + 367
+};
+
+#define MAIN_SHOT_NUMBERS 99999  // <name>-0001.png up to this
+#define MAIN_SHOT_QUEUE 8        // shots being written at once, at most
+#define MAIN_SHOT_SIDE 8192      // the largest --size side
+
+// A frame read back, on its way to a file.
+struct MainShot {
+    std::vector<unsigned char> rgb;  // rows from the top
+    int width = 0, height = 0;
+    std::string root;  // the world's root folder, "" for none
+    std::string name;  // the world's name, which begins each file's name
+};
+
+static unsigned char main_shotWanted;  // a shot key went down since the last frame
+static std::mutex main_shotMutex;
+static std::condition_variable main_shotIdle;
+static int main_shotPending;
+
+// The frame drawn in the back buffer, as the swap will show it.
+static void main_readFrame(MainShot *shot)
+{
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    shot->width = viewport[2] > 0 ? viewport[2] : 0;
+    shot->height = viewport[3] > 0 ? viewport[3] : 0;
+    size_t row = (size_t)shot->width * 3;
+    std::vector<unsigned char> bottomUp(row * shot->height);
+    shot->rgb.resize(bottomUp.size());
+    glFinish();
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(viewport[0], viewport[1], shot->width, shot->height, GL_RGB, GL_UNSIGNED_BYTE,
+                 bottomUp.data());
+    // OpenGL hands the bottom row first; pictures start at the top.
+    for (int y = 0; y < shot->height; y++)
+        memcpy(&shot->rgb[(size_t)y * row], &bottomUp[(size_t)(shot->height - 1 - y) * row], row);
+}
+
+// The first free name folder + name-NNNN.png takes the picture; a name
+// another writer takes meanwhile is passed over, never overwritten.
+static int main_shotNumbered(const std::string &folder, const std::string &name,
+                             const std::vector<unsigned char> &png, std::string *path)
+{
+    for (unsigned n = 1; n <= MAIN_SHOT_NUMBERS; n++) {
+        char number[16];
+        snprintf(number, sizeof number, "-%04u.png", n);
+        *path = folder + name + number;
+        struct stat st;
+        if (lstat(path->c_str(), &st) == 0)
+            continue;
+        int err = image_writeFile(*path, png, false);
+        if (err != EEXIST)
+            return err;
+    }
+    return EEXIST;
+}
+
+// Into the world's SYS/SHOT folder (made when missing), else the current one.
+static void main_shotSave(const MainShot &shot)
+{
+    std::vector<unsigned char> png;
+    if (!image_encodePng(shot.rgb.data(), (unsigned)shot.width, (unsigned)shot.height, png)) {
+        fprintf(stderr, "Cannot save a picture of the view: it cannot be encoded\n");
+        return;
+    }
+    std::string path;
+    int err = -1;
+    if (!shot.root.empty()) {
+        // A world made on a case-blind file system may spell it sys/shot.
+        std::string folder = tile_resolvePath(shot.root + "SYS/SHOT");
+        mkdir(folder.substr(0, folder.rfind('/')).c_str(), 0777);
+        mkdir(folder.c_str(), 0777);
+        err = main_shotNumbered(folder + "/", shot.name, png, &path);
+    }
+    if (err)
+        err = main_shotNumbered("", shot.name, png, &path);
+    if (err)
+        fprintf(stderr, "Cannot save %s: %s\n", path.c_str(), strerror(err));
+    else
+        printf("SHOT:%s\n", path.c_str());
+    fflush(stdout);
+}
+
+void main_shotWait(void)
+{
+    std::unique_lock<std::mutex> lock(main_shotMutex);
+    main_shotIdle.wait(lock, [] { return main_shotPending == 0; });
+}
+
+static void main_shotDone(void)
+{
+    std::lock_guard<std::mutex> lock(main_shotMutex);
+    main_shotPending--;
+    main_shotIdle.notify_all();
+}
+
+// Encoding and writing run on a thread of their own, so the flight does
+// not wait for the disk; the process waits for them before it ends.
+static void main_shotStart(std::unique_ptr<MainShot> shot)
+{
+    static bool waitsAtExit = atexit(main_shotWait) == 0;
+    (void)waitsAtExit;
+    {
+        std::unique_lock<std::mutex> lock(main_shotMutex);
+        main_shotIdle.wait(lock, [] { return main_shotPending < MAIN_SHOT_QUEUE; });
+        main_shotPending++;
+    }
+    MainShot *job = shot.release();
+    try {
+        std::thread([job] {
+            main_shotSave(*job);
+            delete job;
+            main_shotDone();
+        }).detach();
+    } catch (const std::system_error &) {
+        main_shotSave(*job);  // no thread to be had: write it now
+        delete job;
+        main_shotDone();
+    }
+}
+
+void main_shotKeys(void)
+{
+    static const unsigned short keys[] = {MAIN_KEY_SHOT, MAIN_KEY_SHOT_F12};
+    for (unsigned short key : keys) {
+        // Locked from the press until the release, so that holding the key
+        // (and its repeats) saves once.
+        if (input_check(key)) {
+            input_lock(key);
+            main_shotWanted = 1;
+        } else if (!input_button[key]) {
+            input_unlock(key);
+        }
+    }
+}
+
+void main_shotFrame(void)
+{
+    if (!main_shotWanted)
+        return;
+    main_shotWanted = 0;
+    std::unique_ptr<MainShot> shot(new MainShot);
+    main_readFrame(shot.get());
+    std::string file = tile_file;  // <name>.cam
+    if (file.size() > 4) {
+        shot->root = tile_root;
+        shot->name = file.substr(0, file.size() - 4);
+    } else {
+        shot->name = "tavo";
+    }
+    main_shotStart(std::move(shot));
+}
+
+// "WIDTHxHEIGHT", each side 1 to MAIN_SHOT_SIDE.
+static bool main_shotSize(const char *text, int *width, int *height)
+{
+    int side[2] = {0, 0};
+    for (int i = 0; i < 2; i++) {
+        if (*text < '0' || *text > '9')
+            return false;
+        while (*text >= '0' && *text <= '9') {
+            side[i] = side[i] * 10 + (*text++ - '0');
+            if (side[i] > MAIN_SHOT_SIDE)
+                return false;
+        }
+        if (*text++ != (i == 0 ? 'x' : '\0'))
+            return false;
+    }
+    if (side[0] == 0 || side[1] == 0)
+        return false;
+    *width = side[0];
+    *height = side[1];
+    return true;
+}
+
+int main_shot(int argc, char **argv)
+{
+    const char *out = nullptr, *world = nullptr;
+    int width = 640, height = 480;
+    for (int i = 1; i < argc; i++) {
+        const char *arg = argv[i];
+        if (strcmp(arg, "--shot") == 0 && i + 1 < argc && !out)
+            out = argv[++i];
+        else if (strcmp(arg, "--size") == 0 && i + 1 < argc && main_shotSize(argv[i + 1], &width, &height))
+            i++;
+        else if (arg[0] != '-' && !world)
+            world = arg;
+        else {
+            out = nullptr;
+            break;
+        }
+    }
+    if (!out || !world || !*out) {
+        main_usage(stderr);
+        return 2;
+    }
+
+    int one = 1;
+    char *args[] = {argv[0], nullptr};
+    main_openWindow(&one, args, width, height);
+    tile_argument = world;
+    main_init();  // a world that cannot be loaded ends the run here, as the viewer's does
+    tile_watchStop();  // one frame: no edits to wait for
+    main_renderState();
+    main_resize(width, height);
+    main_drawFrame();
+    MainShot shot;
+    main_readFrame(&shot);
+    std::vector<unsigned char> png;
+    int err = image_encodePng(shot.rgb.data(), (unsigned)shot.width, (unsigned)shot.height, png)
+                  ? image_writeFile(out, png, true)
+                  : ENOMEM;
+    if (err) {
+        fprintf(stderr, "Cannot write %s: %s\n", out, strerror(err));
+        return 1;
+    }
+    printf("%s\n", out);
+    return 0;
+}

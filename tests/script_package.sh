@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# script_package.sh -- the Debian package as a user installs it: its files, the manual pages, the menu entry, tavo --demo, the error dialog
+set -euo pipefail
+: "${TAVO_BINARY_DIR:?TAVO_BINARY_DIR names the build folder}"
+[ -n "${DISPLAY:-}" ] || exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0"
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"  # the GL driver's leaks
+work=$(mktemp -d "${TMPDIR:-/tmp}/tavo-package-XXXXXX")
+tavo=
+trap '[ -n "$tavo" ] && kill "$tavo" 2>/dev/null; rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+cmake --build "$TAVO_BINARY_DIR" --target package >"$work/cpack.log" 2>&1 || { cat "$work/cpack.log"; fail "no package"; }
+debs=("$TAVO_BINARY_DIR"/tavo_*_*.deb) && [ ${#debs[@]} = 1 ] || fail "not one package: ${debs[*]}"
+dpkg-deb -c "${debs[0]}" | awk '{ print substr($6, 2) }' >"$work/files"
+for f in /usr/bin/tavo /usr/bin/tavo-map /usr/bin/tavo-cam /usr/share/man/man1/tavo.1.gz \
+    /usr/share/man/man1/tavo-map.1.gz /usr/share/man/man1/tavo-cam.1.gz /usr/share/applications/tavo.desktop \
+    /usr/share/icons/hicolor/scalable/apps/tavo.svg /usr/share/metainfo/org.example.tavo.metainfo.xml \
+    /usr/share/tavo/demo/DEF/demo.def /usr/share/tavo/demo/PCX/demo.pcx /usr/share/tavo/demo/SYS/CAM/demo.cam; do
+    grep -qx "$f" "$work/files" || fail "the package lacks $f"
+done
+depends=$(dpkg-deb -f "${debs[0]}" Depends)
+for lib in libglut libglu libgl1 libpng; do [[ $depends == *$lib* ]] || fail "no $lib in Depends: $depends"; done
+
+root="$work/root" bin="$work/root/usr/bin" share="$work/root/usr/share"
+dpkg -x "${debs[0]}" "$root"
+"$bin/tavo" --check "$share/tavo/demo/DEF/demo.def" | grep -qx 'The world is sound.' || fail "the installed demo is not sound"
+desktop-file-validate "$share/applications/tavo.desktop" || fail "desktop-file-validate"
+grep -qx 'Terminal=false' "$share/applications/tavo.desktop" || fail "the menu entry opens a terminal"
+appstreamcli validate-tree --no-net "$root" >/dev/null || fail "appstreamcli validate-tree"
+
+# Each manual page renders without a warning and names every option --help prints.
+for p in tavo tavo-map tavo-cam; do
+    MANWIDTH=200 man --warnings -E ascii -l "$share/man/man1/$p.1.gz" >"$work/page" 2>"$work/warnings"
+    [ ! -s "$work/warnings" ] || fail "$p(1) warns: $(cat "$work/warnings")"
+    for opt in $("$bin/$p" --help | grep -oE -- '(^| |\[)--?[a-z][a-z-]*' | tr -d ' [' | sort -u); do
+        grep -qe "$opt" "$work/page" || fail "$p(1) does not name $opt"
+    done
+done
+
+# tavo --demo copies the installed demo once.  A run has opened it when its
+# window shows and the camera file is a new one (the copy, or a save
+# renamed into place).
+copy="$work/data/tavo/demo" cam="$work/data/tavo/demo/SYS/CAM/demo.cam"
+run_demo() {
+    local before deadline=$((SECONDS + 30))
+    before=$(stat -c %i "$cam" 2>/dev/null || echo none)
+    XDG_DATA_HOME="$work/data" "$bin/tavo" --demo >"$work/demo.log" 2>&1 &
+    tavo=$!
+    until [ "$(stat -c %i "$cam" 2>/dev/null || echo none)" != "$before" ] &&
+        xdotool search --onlyvisible --name '^Tavo v3\.1$' >/dev/null 2>&1; do
+        kill -0 "$tavo" 2>/dev/null || { cat "$work/demo.log"; fail "tavo --demo ended"; }
+        ((SECONDS < deadline)) || fail "tavo --demo saved no camera"
+        sleep 0.05
+    done
+    kill "$tavo"; wait "$tavo" || tavo=
+}
+run_demo
+cmp -s "$cam" "$share/tavo/demo/SYS/CAM/demo.cam" || fail "the first run did not start from the installed view"
+[ -z "$(ls -A "$work/data/tavo" | grep -vx demo)" ] || fail "the copy left something behind: $(ls -A "$work/data/tavo")"
+printf '0 1 0\n-1 0 0\n0 0 -1\n3 4 5\n' >"$work/pose.txt"
+"$bin/tavo-cam" "$work/pose.txt" "$cam" && cp "$cam" "$work/expected.cam" && touch "$copy/kept"
+run_demo
+[ -f "$copy/kept" ] || fail "the second run copied the demo again"
+cmp -s "$cam" "$work/expected.cam" || fail "the second run did not keep the saved camera"
+
+# Without a terminal, a fatal error is also shown by zenity, with the same text.
+mkdir "$work/fake" && printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s"\n' "$work/zenity.txt" >"$work/fake/zenity"
+chmod +x "$work/fake/zenity" && status=0
+PATH="$work/fake:$PATH" "$bin/tavo" "$work/none.def" >"$work/out.txt" 2>&1 || status=$?
+line="ERROR: A file handling error has occured"
+[ $status = 255 ] && grep -qx "$line" "$work/out.txt" || fail "tavo ended with $status: $(cat "$work/out.txt")"
+grep -qx -e --error "$work/zenity.txt" && grep -qx "$line" "$work/zenity.txt" || fail "no dialog: $(cat "$work/zenity.txt" 2>/dev/null)"
+echo "PASS"

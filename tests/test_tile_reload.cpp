@@ -1,0 +1,122 @@
+// test_tile_reload.cpp -- a world read again while on screen: saved edits, broken edits, F5 and many reloads
+#include "test_support.h"
+
+#include <string.h>
+#include <unistd.h>
+
+#include <GL/freeglut.h>
+
+#include "camera.h"
+#include "input.h"
+#include "main.h"
+#include "pcx_encode.h"
+#include "tile.h"
+
+namespace {
+
+// One cube whose FRONT the camera faces; "green" is a colour replaced by a picture.
+const std::string world = "NEW_TEXTURE \"red\" {\nColour 17,Color(250,0,0)\n}\n"
+                          "NEW_TEXTURE \"green\" {\nColour 17,Color(0,0,250)\nPicture 8,green\n}\n"
+                          "NEW_CUBE \"box\" {\nFront 8,red\n}\n";
+const Entity pose = {{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}, {0, 0, 14}};
+const std::vector<unsigned char> red = {250, 0, 0}, green = {0, 250, 0};
+
+// The colour at the middle of the window, where the cube's FRONT shows.
+std::vector<unsigned char> centre(void)
+{
+    testing::internal::CaptureStdout();
+    main_render();
+    testing::internal::GetCapturedStdout();
+    return std::vector<unsigned char>(&test_shownFrame[(240 * 640 + 320) * 3], &test_shownFrame[(240 * 640 + 320) * 3 + 3]);
+}
+
+// Ticks as the viewer does until the world is read again, at most three
+// seconds; with F5 pressed, one tick.  Returns the console.
+std::string ticks(bool f5)
+{
+    unsigned before = tile_generation;
+    input_pressKey(' ', 0, 0);  // held, so the ticks leave the shared pointer alone
+    if (f5)
+        input_pressSKey(GLUT_KEY_F5, 0, 0);
+    testing::internal::CaptureStdout();
+    for (int i = 0; i < (f5 ? 1 : 150) && tile_generation == before; i++, usleep(20000))
+        main_timer(1);
+    input_releaseKey(' ', 0, 0);
+    return testing::internal::GetCapturedStdout();
+}
+
+// Opens the world in root as start-up does; its .def path.
+std::string openWorld(const std::string &root)
+{
+    std::vector<unsigned char> cells(2 * 3 * 2, TILE_EMPTY);
+    cells[0] = 254;
+    static std::string def;
+    tile_argument = (def = test_makeWorld(root, "box", world, 2, 3, 2, cells)).c_str();
+    test_writeSolidPcx(root + "/PCX/green.pcx", 8, 8, 0, 250, 0);
+    testing::internal::CaptureStdout();
+    main_init();
+    testing::internal::GetCapturedStdout();
+    main_renderState();
+    camera = pose;
+    return def;
+}
+
+// Saved by renaming a new file over the old, within about a second
+// whether inotify or the files' times tell of it.
+TEST(Reload, ASavedEditShowsWithTheCameraAndOptionsKept)
+{
+    REQUIRE_GL();
+    const std::string root = test_tempDir(), def = openWorld(root);
+    EXPECT_EQ(centre(), red);
+    tile_optSmooth = 0;
+    for (bool inotify : {true, false}) {
+        tile_watchStart(inotify);
+        EXPECT_EQ(tile_watchNotified(), inotify);
+        std::string text = world;
+        test_writeText(def + "~", text.replace(text.find("Front 8,red"), 11, inotify ? "Front 8,green" : "Front 8,red"));
+        ASSERT_EQ(rename((def + "~").c_str(), def.c_str()), 0);
+        std::string out = ticks(false);
+        EXPECT_NE(out.find("matrix.pcx\nTEXTURE:" + root + "/PCX/green.pcx\nCUBE:box\nWorld reloaded: " + def + "\n"),
+                  std::string::npos) << out;
+        EXPECT_EQ(centre(), inotify ? green : red) << inotify;
+        EXPECT_EQ(memcmp(&camera, &pose, sizeof pose) + tile_optSmooth, 0);
+    }
+    tile_watchStop();
+}
+
+// What would end the program at start-up leaves the last good world, with
+// its frame, tables and textures; F5 after a good save reads again.  Then
+// a hundred reloads leave as many textures as there were.
+TEST(Reload, BrokenEditsKeepTheLastGoodWorldAndReloadsLeakNoTexture)
+{
+    REQUIRE_GL();
+    const std::string root = test_tempDir(), def = openWorld(root);
+    tile_watchStop();  // F5 alone, so each edit is read once
+    auto liveTextures = [] { int n = 0; for (GLuint id = 1; id < 1u << 14; id++) n += glIsTexture(id); return n; };
+    const std::string map = root + "/PCX/box.pcx", picture = root + "/PCX/green.pcx";
+    const std::string tooLong = world.substr(0, world.find("Picture")) + "Picture 8," + std::string(300, 'x') + "\n}\n";
+    const struct { std::string path, text; } edits[] = {{map, "not a picture"}, {picture, "not a picture"}, {def, tooLong}, {map, ""}};
+    const int textures = liveTextures();
+    for (const auto &e : edits) {
+        SCOPED_TRACE(e.path + " " + e.text.substr(0, 20));
+        std::vector<unsigned char> good;
+        ASSERT_TRUE(pcx_readFile(e.path, good));
+        const std::vector<const void *> kept = {tile_map, tile_tex, (void *)(size_t)tile_generation};
+        e.text.empty() ? (void)unlink(e.path.c_str()) : test_writeText(e.path, e.text);
+        std::string out = ticks(true);
+        EXPECT_TRUE(testing::internal::RE::PartialMatch(out, test_errorPattern(0) + "\nThe last good world stays on screen\n$")) << out;
+        EXPECT_EQ(centre(), red);
+        EXPECT_EQ((std::vector<const void *>{tile_map, tile_tex, (void *)(size_t)tile_generation}), kept);
+        EXPECT_EQ(liveTextures(), textures);
+        ASSERT_TRUE(pcx_writeFile(e.path, good));
+        EXPECT_NE(ticks(true).find("World reloaded: "), std::string::npos);
+    }
+    testing::internal::CaptureStdout();
+    for (int i = 0; i < 100; i++)
+        tile_reload();
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(liveTextures(), textures);
+    EXPECT_EQ(centre(), red);
+}
+
+}  // namespace
