@@ -16,29 +16,18 @@ static void clearInput()
     input_unlockAll();
 }
 
-TEST(Input, LocksAndResets)
+// The tick's tests show a key held while locked read down once unlocked, and
+// a reset consuming a press; here what the tick never does.
+TEST(Input, LockAllAndReleasesWhileLocked)
 {
     clearInput();
-    input_lockAll();
     input_pressKey('q', 0, 0);
     input_pressSKey(GLUT_KEY_LEFT, 0, 0);
+    input_lockAll();
     EXPECT_EQ(input_check('q') + input_check(293), 0);
-    // A key held while locked reads down the moment it is unlocked.
-    input_unlock('q');
-    EXPECT_EQ(std::make_pair(input_check('q'), input_check(293)), std::make_pair(1, 0));
+    input_releaseKey('q', 0, 0);  // still recorded
     input_unlockAll();
-    EXPECT_EQ(input_check(293), 1);
-    // Locking neither consumes the press nor stops releases being recorded.
-    input_lock('q');
-    input_releaseKey('q', 0, 0);
-    input_unlock('q');
-    EXPECT_EQ(input_check('q'), 0);
-    // A reset consumes the press until the next one (or a key repeat).
-    input_pressKey(' ', 0, 0);
-    input_reset(' ');
-    EXPECT_EQ(input_check(' '), 0);
-    input_pressKey(' ', 0, 0);
-    EXPECT_EQ(input_check(' '), 1);
+    EXPECT_EQ(std::make_pair(input_check('q'), input_check(293)), std::make_pair(0, 1));
 }
 
 TEST(Input, SpecialKeysHaveTheirOwnCodesAndThoseBeyondAreDropped)
