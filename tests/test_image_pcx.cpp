@@ -116,7 +116,8 @@ TEST(ImagePcx, TransparencySoftening)
     EXPECT_EQ((Bytes{t.tookColor, t.colorR, t.colorG, t.colorB}), (Bytes{1, 9, 8, 7}));
 
     // Softened: a 3 x 3 block of index 1 in a 5 x 5 picture of index 0
-    // (black, transparent); a lone texel has no neighbours and stays opaque.
+    // (black, transparent); at the edge fewer neighbours count, and a lone
+    // texel has none and stays opaque.
     Bytes block(25, 0);
     for (int i : {6, 7, 8, 11, 12, 13, 16, 17, 18})
         block[i] = 1;
@@ -124,6 +125,7 @@ TEST(ImagePcx, TransparencySoftening)
     const Bytes alpha[3] = {{0, 0, 0, 0, 0}, {0, 95, 159, 95, 0}, {0, 159, 255, 159, 0}};
     for (unsigned y = 0; y < 5; y++)
         EXPECT_EQ(channel(t, y, 5, 3), alpha[y < 3 ? y : 4 - y]) << y;
+    EXPECT_EQ(channel(decode(pcx_encode8(3, 1, &block[6], nullptr), true, false, true), 0, 3, 3), (Bytes{255, 255, 255}));
     EXPECT_EQ(channel(decode(pcx_encode8(1, 1, &block[6], nullptr), true, false, true), 0, 1, 3), (Bytes{255}));
 }
 

@@ -8,20 +8,25 @@
 namespace {
 
 // What the reader asked of the hooks: "load PATH" or "color R G B", with
-// " +t" when the transparency state was on as the picture was built.
+// " +t" when the transparency state was on as the picture was built, and for which image.
 typedef std::vector<std::string> Calls;
 Calls calls;
-void record(const std::string &call) { calls.push_back(call + (texture_getTransparent() ? " +t" : "")); }
+std::vector<const Image *> images;
+void record(const std::string &call, const Image *image)
+{
+    calls.push_back(call + (texture_getTransparent() ? " +t" : ""));
+    images.push_back(image);
+}
 
 // Reads text as a definition file under the root "/w/"; returns the console.
 std::string readDef(const std::string &text)
 {
-    TileDefHooks hooks = {nullptr, [](void *, Image *, const char *path) { record(std::string("load ") + path); },
-        [](void *, Image *, unsigned short w, unsigned short h, unsigned char r, unsigned char g, unsigned char b) {
+    TileDefHooks hooks = {nullptr, [](void *, Image *im, const char *path) { record(std::string("load ") + path, im); },
+        [](void *, Image *im, unsigned short w, unsigned short h, unsigned char r, unsigned char g, unsigned char b) {
             record("color " + std::to_string(r) + " " + std::to_string(g) + " " + std::to_string(b) +
-                   (w + h == 64 ? "" : " not 32 x 32"));
+                   (w + h == 64 ? "" : " not 32 x 32"), im);
         }, nullptr};
-    calls.clear();
+    calls.clear(), images.clear();
     testing::internal::CaptureStdout();
     tile_readDef(reinterpret_cast<const unsigned char *>(text.data()), text.size(), "/w/", &hooks);
     fflush(stdout);
@@ -58,6 +63,7 @@ TEST(TileDef, WorkedExampleWithLfAndCrLf)
         EXPECT_EQ((std::vector<int>{glass->loaded, glass->translucent, sky->loaded, sky->translucent, plain->loaded}),
                   (std::vector<int>{1, 1, 1, 0, 0}));
         EXPECT_EQ(calls, (Calls{"load /w/PCX/walls/glass.pcx +t", "color 40 90 200", "color 255 255 0"}));
+        EXPECT_EQ(images, (std::vector<const Image *>{&glass->image, &sky->image, &plain->image}));
         EXPECT_EQ(tile_bg, &sky->image);
         const CubeDef &window = tile[254], &bush = tile[253];
         EXPECT_EQ(faces(window), "od--r- ------ ------ ------ ------ od---s");
