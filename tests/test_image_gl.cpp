@@ -37,14 +37,13 @@ std::vector<unsigned char> texels(bool rgba)
     return out;
 }
 
-// Every texel of the bound texture blue, as a solid picture or the stand-by one shows.
-bool allBlue(void)
+// The bound texture filled with one colour, as a solid picture or the stand-by one.
+bool allOf(unsigned char r, unsigned char g, unsigned char b)
 {
-    std::vector<unsigned char> t = texels(false);
+    std::vector<unsigned char> t = texels(false), want;
     for (size_t i = 0; i < t.size(); i += 3)
-        if (t[i] != 0 || t[i + 1] != 0 || t[i + 2] != 255)
-            return false;
-    return !t.empty();
+        want.insert(want.end(), {r, g, b});
+    return !t.empty() && t == want;
 }
 
 }  // namespace
@@ -94,7 +93,7 @@ TEST(ImageGl, LoadUploadsTheDecodedTexelsOrTheStandBy)
     image_load(&image, (test_tempDir() + "/missing.pcx").c_str());
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "ERROR: File not found, replacing with dummy file\n");
     EXPECT_EQ((Ints{image.width, image.texWidth}), (Ints{4, 4}));
-    EXPECT_TRUE(allBlue());
+    EXPECT_TRUE(allOf(0, 0, 255));
     image_destroy(&image);
 }
 
@@ -105,7 +104,7 @@ TEST(ImageGl, CreateAndDrawMapThePictureAndItsFlipsOntoTheWindow)
     Image image = {};
     image_create(&image, 20, 12, 0, 0, 255);  // in 32 x 16: s to 0.625, t to 0.75
     EXPECT_EQ(textureState(), (Ints{32, 16, GL_RGB, GL_LINEAR, GL_LINEAR}));
-    EXPECT_TRUE(allBlue());  // the padding too
+    EXPECT_TRUE(allOf(0, 0, 255));  // the padding too
     // The corners sent, in window coordinates, through feedback mode; with
     // back faces culled the quad must run counter-clockwise on screen.
     glEnable(GL_CULL_FACE);
