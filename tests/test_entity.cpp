@@ -1,4 +1,4 @@
-// test_entity.cpp -- pose turns and moves, and the 48-byte camera file
+// test_entity.cpp -- pose turns, and the 48-byte camera file
 #include "test_support.h"
 
 #include <math.h>
@@ -13,19 +13,12 @@
 static const Entity start = {{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}, {0, 0, 0}};
 static bool sameBits(const Entity &a, const Entity &b) { return memcmp(&a, &b, sizeof a) == 0; }
 
-TEST(Entity, MovesAndTurnsAlongItsOwnAxes)
+TEST(Entity, TurnsKeepToTheirOwnPairs)
 {
-    Entity e;
-    entity_set(&e, 1, 2, 3);
-    entity_move(&e, 2);
-    entity_elevate(&e, -1.5f);
-    entity_strafe(&e, 4);
-    EXPECT_VECTOR(e.position, 5, 0.5f, 5);
-
     // X turns the (z, y) pairs of up and forward, Y the (x, z) pairs of forward
     // and left, Z the (x, y) pairs of up and left; nothing else moves.
     Entity x = start, y = start, z = start;
-    entity_rotateX(&x, 90); entity_rotateY(&y, 90); entity_rotateZ(&z, 90);
+    entity_rotateX(&x, 90), entity_rotateY(&y, 90), entity_rotateZ(&z, 90);
     EXPECT_NEAR(x.up.z + x.forward.y, 2, 1e-5);
     EXPECT_NEAR(y.left.z - y.forward.x, 2, 1e-5);
     EXPECT_NEAR(z.up.x + z.left.y, 2, 1e-5);
@@ -33,10 +26,9 @@ TEST(Entity, MovesAndTurnsAlongItsOwnAxes)
     EXPECT_TRUE(sameBits({start.left, y.up, start.forward, y.position}, start));
     EXPECT_TRUE(sameBits({start.left, start.up, z.forward, z.position}, start));
     // A turn re-makes its pair with length 1.
-    e = start;
-    vector_set(&e.up, 0.6f, 0.6f, 0.25f);
-    entity_rotateZ(&e, 0);
-    EXPECT_VECTOR(e.up, (float)sqrt(0.5), (float)sqrt(0.5), 0.25f);
+    vector_set(&z.up, 0.6f, 0.6f, 0.25f);
+    entity_rotateZ(&z, 0);
+    EXPECT_VECTOR(z.up, (float)sqrt(0.5), (float)sqrt(0.5), 0.25f);
 }
 
 TEST(CameraFile, RoundTripShortAndLongFiles)
@@ -45,14 +37,12 @@ TEST(CameraFile, RoundTripShortAndLongFiles)
     // Signed zero, a denormal, a NaN with a payload, infinity, the largest float.
     const unsigned bits[12] = {0x3f800000, 0x80000000, 0x00000001, 0x7fc12345, 0xbf3504f3, 0x12345678,
                                0xc479c000, 0x7f7fffff, 0xff800000, 0x41200000, 0xc2c80000, 0x3eaaaaab};
-    Entity odd, e;
+    Entity odd, e = start;
     memcpy(&odd, bits, sizeof odd);
     // Bit for bit and little-endian, written over an older file leaving no temporary beside it.
-    for (const Entity &pose : {start, odd}) {
-        ASSERT_EQ(entity_writeFile(&pose, path.c_str()), 1);
-        ASSERT_EQ(entity_readFile(&e, path.c_str()), 1);
-        EXPECT_TRUE(sameBits(e, pose));
-    }
+    ASSERT_EQ(entity_writeFile(&start, path.c_str()) + entity_writeFile(&odd, path.c_str()), 2);
+    ASSERT_EQ(entity_readFile(&e, path.c_str()), 1);
+    EXPECT_TRUE(sameBits(e, odd));
     std::vector<unsigned char> full;
     ASSERT_TRUE(pcx_readFile(path, full) && full.size() == 48);
     EXPECT_EQ(memcmp(full.data(), "\0\0\x80\x3f", 4), 0);
@@ -62,10 +52,10 @@ TEST(CameraFile, RoundTripShortAndLongFiles)
     EXPECT_EQ(entity_readFile(&e, (dir + "/none.cam").c_str()), 0);
     EXPECT_TRUE(sameBits(e, odd));
 
-    // 0, 8 and 6 bytes: six replace half of left.y, the rest keeps its bytes; of 100, 48 are read.
+    // 6 bytes replace half of left.y, the rest keeps its bytes; of 100, 48 are read.
     unsigned char startBytes[48], got[48];
     entity_toBytes(&start, startBytes);
-    for (size_t size : {0, 8, 6, 100}) {
+    for (size_t size : {6, 100}) {
         std::vector<unsigned char> bytes = full;
         bytes.resize(size, 0xEE);
         pcx_writeFile(path, bytes);

@@ -14,10 +14,12 @@
 
 namespace {
 
+typedef std::vector<GLint> Ints;
+
 // The bound texture's size, format and filters.
-std::vector<GLint> textureState(void)
+Ints textureState(void)
 {
-    std::vector<GLint> v(5);
+    Ints v(5);
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &v[0]);
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &v[1]);
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &v[2]);
@@ -29,19 +31,19 @@ std::vector<GLint> textureState(void)
 // The bound texture's texels as RGB or RGBA bytes.
 std::vector<unsigned char> texels(bool rgba)
 {
-    std::vector<GLint> state = textureState();
+    Ints state = textureState();
     std::vector<unsigned char> out((size_t)state[0] * state[1] * (rgba ? 4 : 3));
     glGetTexImage(GL_TEXTURE_2D, 0, rgba ? GL_RGBA : GL_RGB, GL_UNSIGNED_BYTE, out.data());
     return out;
 }
 
-// Every texel blue, as a solid picture or the stand-by one shows.
-bool allBlue(const std::vector<unsigned char> &t)
+// The bound texture filled with one colour, as a solid picture or the stand-by one.
+bool allOf(unsigned char r, unsigned char g, unsigned char b)
 {
+    std::vector<unsigned char> t = texels(false), want;
     for (size_t i = 0; i < t.size(); i += 3)
-        if (t[i] != 0 || t[i + 1] != 0 || t[i + 2] != 255)
-            return false;
-    return !t.empty();
+        want.insert(want.end(), {r, g, b});
+    return !t.empty() && t == want;
 }
 
 }  // namespace
@@ -65,29 +67,24 @@ TEST(ImageGl, LoadUploadsTheDecodedTexelsOrTheStandBy)
     const std::string path = test_tempDir() + "/picture.pcx";
     const std::vector<unsigned char> file = pcx_encode8(100, 50, pixels.data(), palette.data());
     ASSERT_TRUE(pcx_writeFile(path, file));
-    ImageSettings settings = {};
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &settings.maxTextureSize);
+    Image image = {};
     for (bool on : {false, true}) {  // with transparency: RGBA, the top-left index clear
-        texture_transparent(on);
-        texture_autoTransparent(on);
-        settings.transparent = settings.autoTransparent = on;
+        texture_transparent(on), texture_autoTransparent(on);
+        ImageSettings settings = image_settings(4096);
         ImageTexels expected;
         image_decodePcx(file.data(), file.size(), &settings, &expected);
-        Image image = {};
         image_load(&image, path.c_str());
-        EXPECT_EQ((std::vector<int>{image.width, image.height, image.texWidth, image.texHeight, image.hasAlpha}),
-                  (std::vector<int>{100, 50, 128, 64, on})) << on;
-        EXPECT_EQ(textureState(), (std::vector<GLint>{128, 64, on ? GL_RGBA : GL_RGB, GL_NEAREST, GL_NEAREST})) << on;
+        EXPECT_EQ((Ints{image.width, image.height, image.hasAlpha}), (Ints{100, 50, on})) << on;
+        EXPECT_EQ(textureState(), (Ints{128, 64, on ? GL_RGBA : GL_RGB, GL_NEAREST, GL_NEAREST})) << on;
         EXPECT_TRUE(texels(on) == expected.texels) << on;
         image_destroy(&image);
     }
     // A true-colour picture's automatic colour becomes the process-wide one.
     const unsigned char rgb[2 * 3] = {9, 8, 7, 1, 2, 3};
     ASSERT_TRUE(pcx_writeFile(path, pcx_encode24(2, 1, rgb)));
-    Image image = {};
     image_load(&image, path.c_str());
-    EXPECT_EQ((std::vector<int>{texture_getTransparentRed(), texture_getTransparentGreen(), texture_getTransparentBlue()}),
-              (std::vector<int>{9, 8, 7}));
+    EXPECT_EQ((Ints{texture_getTransparentRed(), texture_getTransparentGreen(), texture_getTransparentBlue()}),
+              (Ints{9, 8, 7}));
     texture_transparent(false), texture_autoTransparent(false);
     image_destroy(&image);
     // A missing file: its line, then the blue stand-by picture.
@@ -95,8 +92,8 @@ TEST(ImageGl, LoadUploadsTheDecodedTexelsOrTheStandBy)
     testing::internal::CaptureStdout();
     image_load(&image, (test_tempDir() + "/missing.pcx").c_str());
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "ERROR: File not found, replacing with dummy file\n");
-    EXPECT_EQ((std::vector<int>{image.width, image.texWidth}), (std::vector<int>{4, 4}));
-    EXPECT_TRUE(allBlue(texels(false)));
+    EXPECT_EQ((Ints{image.width, image.texWidth}), (Ints{4, 4}));
+    EXPECT_TRUE(allOf(0, 0, 255));
     image_destroy(&image);
 }
 
@@ -106,8 +103,8 @@ TEST(ImageGl, CreateAndDrawMapThePictureAndItsFlipsOntoTheWindow)
     texture_smooth(true);
     Image image = {};
     image_create(&image, 20, 12, 0, 0, 255);  // in 32 x 16: s to 0.625, t to 0.75
-    EXPECT_EQ(textureState(), (std::vector<GLint>{32, 16, GL_RGB, GL_LINEAR, GL_LINEAR}));
-    EXPECT_TRUE(allBlue(texels(false)));  // the padding too
+    EXPECT_EQ(textureState(), (Ints{32, 16, GL_RGB, GL_LINEAR, GL_LINEAR}));
+    EXPECT_TRUE(allOf(0, 0, 255));  // the padding too
     // The corners sent, in window coordinates, through feedback mode; with
     // back faces culled the quad must run counter-clockwise on screen.
     glEnable(GL_CULL_FACE);
@@ -116,11 +113,11 @@ TEST(ImageGl, CreateAndDrawMapThePictureAndItsFlipsOntoTheWindow)
         glFeedbackBuffer((GLsizei)buffer.size(), GL_3D_COLOR_TEXTURE, buffer.data());
         glRenderMode(GL_FEEDBACK);
         image_draw(&image, 10, 20, flips & 1, flips & 2);
-        const GLint n = glRenderMode(GL_RENDER);
-        // Polygons of x, y, z, RGBA, s, t, r, q per corner; window pixel (10, 20) is (10, 460) from the bottom.
+        // Polygons: a token, the corner count, then x, y, z, RGBA, s, t, r, q per corner;
+        // window pixel (10, 20) is (10, 460) from the bottom.
         std::vector<std::vector<float>> corners;  // x, y, s, t
-        for (GLint i = 0; i + 1 < n && buffer[i] == GL_POLYGON_TOKEN; i += 2 + 11 * (GLint)buffer[i + 1])
-            for (const GLfloat *p = buffer.data() + i + 2; p < buffer.data() + i + 2 + 11 * (GLint)buffer[i + 1]; p += 11)
+        for (const GLfloat *p = buffer.data(), *end = p + glRenderMode(GL_RENDER); p < end && *p == GL_POLYGON_TOKEN;)
+            for (int n = (int)p[1], i = (p += 2, 0); i < n; i++, p += 11)
                 corners.push_back({roundf(p[0] * 100) / 100, roundf(p[1] * 100) / 100, p[7], p[8]});
         const float s = flips & 1 ? 0.625f : 0.0f, t = flips & 2 ? 0.75f : 0.0f;
         auto has = [&](std::vector<float> c) { return std::count(corners.begin(), corners.end(), c) > 0; };

@@ -12,16 +12,13 @@ namespace {
 
 typedef std::vector<unsigned char> Bytes;
 
-ImageSettings settings(bool transparent = false, bool autoTransparent = false, bool soften = false)
+// Transparent, automatic, softened; a 4096 texture limit unless given.
+ImageTexels decode(const Bytes &file, bool t = false, bool a = false, bool s = false, int limit = 4096)
 {
-    return ImageSettings{transparent, autoTransparent, soften, 0, 0, 0, 4096};
-}
-
-ImageTexels decode(const Bytes &file, const ImageSettings &s = settings())
-{
-    ImageTexels t;
-    image_decodePcx(file.data(), file.size(), &s, &t);
-    return t;
+    const ImageSettings settings = {t, a, s, 0, 0, 0, limit};
+    ImageTexels out;
+    image_decodePcx(file.data(), file.size(), &settings, &out);
+    return out;
 }
 
 // The shared writer's header followed by hand-made pixel data.
@@ -35,20 +32,14 @@ Bytes rawPcx(unsigned width, unsigned height, unsigned bytesPerLine, const Bytes
 
 void setWord(Bytes &file, size_t at, unsigned v) { file[at] = v & 0xFF; file[at + 1] = (v >> 8) & 0xFF; }
 
-// Texel (x, y)'s colour, or the alpha values of row y's first n texels.
-Bytes rgbAt(const ImageTexels &t, unsigned x, unsigned y)
-{
-    const unsigned char *p = &t.texels[((size_t)y * t.texWidth + x) * (t.hasAlpha ? 4 : 3)];
-    return Bytes(p, p + 3);
-}
-Bytes alphaRow(const ImageTexels &t, unsigned y, unsigned n)
+// Of row y's first n texels: channel c (3 is alpha) of each.
+Bytes channel(const ImageTexels &t, unsigned y, unsigned n, unsigned c = 0)
 {
     Bytes out;
     for (unsigned x = 0; x < n; x++)
-        out.push_back(t.texels[((size_t)y * t.texWidth + x) * 4 + 3]);
+        out.push_back(t.texels[((size_t)y * t.texWidth + x) * (t.hasAlpha ? 4 : 3) + c]);
     return out;
 }
-Bytes grey(unsigned char v) { return {v, v, v}; }
 
 }  // namespace
 
@@ -66,17 +57,15 @@ TEST(ImagePcxDeathTest, HeaderAndSizeRefusals)
         [](Bytes &f) { setWord(f, 66, 3); },                           // a line shorter than the picture
         [](Bytes &f) { f.resize(4); },
     };
-    for (size_t i = 0; i < sizeof damage / sizeof damage[0]; i++) {
+    for (const auto &d : damage) {
         Bytes f = good;
-        damage[i](f);
-        EXPECT_ERROR_EXIT(decode(f), ERROR_FILE) << "damage " << i;
+        d(f);
+        EXPECT_ERROR_EXIT(decode(f), ERROR_FILE) << &d - damage;
     }
     // The padded size against the driver's limit: 64 fits a limit of 64, 65 pads to 128.
-    ImageSettings s = settings();
-    s.maxTextureSize = 64;
-    EXPECT_EQ(decode(pcx_encode8(64, 1, pixels.data(), nullptr), s).texWidth, 64);
-    EXPECT_ERROR_EXIT(decode(pcx_encode8(65, 1, pixels.data(), nullptr), s), ERROR_SIZE);
-    EXPECT_ERROR_EXIT(decode(pcx_encode8(1, 65, pixels.data(), nullptr), s), ERROR_SIZE);
+    EXPECT_EQ(decode(pcx_encode8(64, 1, pixels.data(), nullptr), 0, 0, 0, 64).texWidth, 64);
+    EXPECT_ERROR_EXIT(decode(pcx_encode8(65, 1, pixels.data(), nullptr), 0, 0, 0, 64), ERROR_SIZE);
+    EXPECT_ERROR_EXIT(decode(pcx_encode8(1, 65, pixels.data(), nullptr), 0, 0, 0, 64), ERROR_SIZE);
 }
 
 TEST(ImagePcx, RunLengthDecodingAndPaddedLines)
@@ -88,26 +77,22 @@ TEST(ImagePcx, RunLengthDecodingAndPaddedLines)
         0xFF, 0x07,  // 63 7s, cut to the 8 of the line
         0x05,        // then the file ends: the rest reads 255
     }));
-    const unsigned char row0[8] = {3, 3, 3, 3, 3, 1, 2, 4};
-    ASSERT_EQ(t.texHeight, 4);
-    for (unsigned x = 0; x < 8; x++) {
-        EXPECT_EQ(rgbAt(t, x, 0), grey(row0[x])) << x;
-        EXPECT_EQ(rgbAt(t, x, 1), grey(7)) << x;
-        EXPECT_EQ(rgbAt(t, x, 2), grey(x == 0 ? 5 : 255)) << x;
-        EXPECT_EQ(rgbAt(t, x, 3), rgbAt(t, x, 2)) << x;  // the padded row copies the last
-    }
+    ASSERT_EQ(t.texHeight, 4);  // the padded row copies the last
+    const Bytes rows[4] = {{3, 3, 3, 3, 3, 1, 2, 4}, Bytes(8, 7), {5, 255, 255, 255, 255, 255, 255, 255},
+                           {5, 255, 255, 255, 255, 255, 255, 255}};
+    for (unsigned y = 0; y < 4; y++)
+        for (unsigned c = 0; c < 3; c++)
+            EXPECT_EQ(channel(t, y, 8, c), rows[y]) << y;
     // 5 wide, 64 bytes a line: of a run over the picture's edge and of the
     // padding, bytes or runs, nothing shows or lands past the line buffer, and
     // the next line starts at byte 64; texels right of the picture copy its last column.
     t = decode(rawPcx(5, 2, 64, {10, 11, 12, 0xC3, 13, 90, 91, 0xF8, 92, 20, 21, 22, 23, 24, 0xFF, 93}));
-    const unsigned char rows[2][5] = {{10, 11, 12, 13, 13}, {20, 21, 22, 23, 24}};
     ASSERT_EQ(t.texWidth, 8);
-    for (unsigned y = 0; y < 2; y++)
-        for (unsigned x = 0; x < 8; x++)
-            EXPECT_EQ(rgbAt(t, x, y), grey(rows[y][x < 5 ? x : 4])) << x << "," << y;
+    EXPECT_EQ(channel(t, 0, 8), (Bytes{10, 11, 12, 13, 13, 13, 13, 13}));
+    EXPECT_EQ(channel(t, 1, 8, 2), (Bytes{20, 21, 22, 23, 24, 24, 24, 24}));
 }
 
-TEST(ImagePcx, TransparencyByIndexOrColour)
+TEST(ImagePcx, TransparencySoftening)
 {
     unsigned char palette[768] = {};  // entries 0 and 7 both black
     for (int i = 1; i < 256; i++)
@@ -115,43 +100,38 @@ TEST(ImagePcx, TransparencyByIndexOrColour)
             palette[3 * i] = (unsigned char)i, palette[3 * i + 2] = 200;
     const unsigned char pixels[4] = {7, 0, 3, 7};
     Bytes f = pcx_encode8(4, 1, pixels, palette);
-    EXPECT_EQ(rgbAt(decode(f), 2, 0), (Bytes{3, 0, 200}));
+    EXPECT_EQ(channel(decode(f), 0, 4, 2), (Bytes{0, 0, 200, 0}));
     // Black is transparent: only its lowest index, 0.  Automatic: the
     // top-left pixel's index, 7, and not 0 of the same colour.
-    EXPECT_EQ(alphaRow(decode(f, settings(true)), 0, 4), (Bytes{255, 0, 255, 255}));
-    EXPECT_EQ(alphaRow(decode(f, settings(true, true)), 0, 4), (Bytes{0, 255, 255, 0}));
+    EXPECT_EQ(channel(decode(f, true), 0, 4, 3), (Bytes{255, 0, 255, 255}));
+    EXPECT_EQ(channel(decode(f, true, true), 0, 4, 3), (Bytes{0, 255, 255, 0}));
     f[f.size() - 769] = 11;  // without the marker 12 the palette block is not one: greys
-    EXPECT_EQ(rgbAt(decode(f), 2, 0), grey(3));
+    EXPECT_EQ(channel(decode(f), 0, 4, 2), (Bytes{7, 0, 3, 7}));
     // Three planes: black, or the top-left pixel's colour, which is reported back.
     const unsigned char rgb[4 * 3] = {9, 8, 7, 1, 2, 3, 9, 8, 7, 0, 0, 0};
     f = pcx_encode24(4, 1, rgb);
-    EXPECT_EQ(alphaRow(decode(f, settings(true)), 0, 4), (Bytes{255, 255, 255, 0}));
-    ImageTexels t = decode(f, settings(true, true));
-    EXPECT_EQ(alphaRow(t, 0, 4), (Bytes{0, 255, 0, 255}));
+    EXPECT_EQ(channel(decode(f, true), 0, 4, 3), (Bytes{255, 255, 255, 0}));
+    ImageTexels t = decode(f, true, true);
+    EXPECT_EQ(channel(t, 0, 4, 3), (Bytes{0, 255, 0, 255}));
     EXPECT_EQ((Bytes{t.tookColor, t.colorR, t.colorG, t.colorB}), (Bytes{1, 9, 8, 7}));
-}
 
-TEST(ImagePcx, Softening)
-{
-    // A 3 x 3 block of index 1 in a 5 x 5 picture of index 0 (black, transparent).
-    Bytes pixels(25, 0);
-    for (int y = 1; y <= 3; y++)
-        for (int x = 1; x <= 3; x++)
-            pixels[y * 5 + x] = 1;
-    ImageTexels t = decode(pcx_encode8(5, 5, pixels.data(), nullptr), settings(true, false, true));
-    const Bytes rows[5] = {{0, 0, 0, 0, 0}, {0, 95, 159, 95, 0}, {0, 159, 255, 159, 0},
-                           {0, 95, 159, 95, 0}, {0, 0, 0, 0, 0}};
+    // Softened: a 3 x 3 block of index 1 in a 5 x 5 picture of index 0
+    // (black, transparent); at the edge fewer neighbours count, and a lone
+    // texel has none and stays opaque.
+    Bytes block(25, 0);
+    for (int i : {6, 7, 8, 11, 12, 13, 16, 17, 18})
+        block[i] = 1;
+    t = decode(pcx_encode8(5, 5, block.data(), nullptr), true, false, true);
+    const Bytes alpha[3] = {{0, 0, 0, 0, 0}, {0, 95, 159, 95, 0}, {0, 159, 255, 159, 0}};
     for (unsigned y = 0; y < 5; y++)
-        EXPECT_EQ(alphaRow(t, y, 5), rows[y]) << y;
-    // A lone texel has no neighbours to soften by and stays opaque.
-    t = decode(pcx_encode8(1, 1, &pixels[6], nullptr), settings(true, false, true));
-    EXPECT_EQ(alphaRow(t, 0, 1), (Bytes{255}));
+        EXPECT_EQ(channel(t, y, 5, 3), alpha[y < 3 ? y : 4 - y]) << y;
+    EXPECT_EQ(channel(decode(pcx_encode8(3, 1, &block[6], nullptr), true, false, true), 0, 3, 3), (Bytes{255, 255, 255}));
+    EXPECT_EQ(channel(decode(pcx_encode8(1, 1, &block[6], nullptr), true, false, true), 0, 1, 3), (Bytes{255}));
 }
 
 TEST(ImagePcx, MatchesAnotherProgramsDecoding)
 {
     for (const std::string name : {"rose8", "rose24", "odd8", "odd24"}) {
-        SCOPED_TRACE(name);
         const std::string path = std::string(TAVO_SOURCE_DIR) + "/tests/data/pcx/" + name;
         Bytes file, ppm, got;
         int width = 0, height = 0, header = 0;
@@ -160,10 +140,10 @@ TEST(ImagePcx, MatchesAnotherProgramsDecoding)
         // A binary PPM with maxval 255: width, height, one white-space byte, the RGB triples.
         ASSERT_EQ(sscanf((const char *)ppm.data(), "P6 %d %d 255%n", &width, &height, &header), 2);
         ImageTexels t = decode(file);
-        ASSERT_EQ((std::vector<int>{t.width, t.height}), (std::vector<int>{width, height}));
+        ASSERT_EQ((std::vector<int>{t.width, t.height}), (std::vector<int>{width, height})) << name;
         for (int y = 0; y < height; y++)
             got.insert(got.end(), t.texels.begin() + (size_t)y * t.texWidth * 3,
                        t.texels.begin() + ((size_t)y * t.texWidth + width) * 3);
-        EXPECT_TRUE(got == Bytes(ppm.begin() + header + 1, ppm.end() - 1));
+        EXPECT_TRUE(got == Bytes(ppm.begin() + header + 1, ppm.end() - 1)) << name;
     }
 }

@@ -3,6 +3,8 @@
 
 #include <string.h>
 #include <unistd.h>
+
+#include <chrono>
 #include <GL/freeglut.h>
 
 #include "input.h"
@@ -14,35 +16,25 @@ static void clearInput()
     input_unlockAll();
 }
 
-TEST(Input, LocksAndResets)
+// The tick's tests show a key held while locked read down once unlocked, and
+// a reset consuming a press; here what the tick never does.
+TEST(Input, LockAllAndReleasesWhileLocked)
 {
     clearInput();
-    input_lockAll();
     input_pressKey('q', 0, 0);
     input_pressSKey(GLUT_KEY_LEFT, 0, 0);
-    EXPECT_EQ(std::make_pair(input_check('q'), input_check(293)), std::make_pair(0, 0));
-    // A key held while locked reads down the moment it is unlocked.
-    input_unlock('q');
-    EXPECT_EQ(std::make_pair(input_check('q'), input_check(293)), std::make_pair(1, 0));
+    input_lockAll();
+    EXPECT_EQ(input_check('q') + input_check(293), 0);
+    input_releaseKey('q', 0, 0);  // still recorded
     input_unlockAll();
-    EXPECT_EQ(input_check(293), 1);
-    // Locking neither consumes the press nor stops releases being recorded.
-    input_lock('q');
-    input_releaseKey('q', 0, 0);
-    input_unlock('q');
-    EXPECT_EQ(input_check('q'), 0);
-    // A reset consumes the press until the next one (or a key repeat).
-    input_pressKey(' ', 0, 0);
-    input_reset(' ');
-    EXPECT_EQ(input_check(' '), 0);
-    input_pressKey(' ', 0, 0);
-    EXPECT_EQ(input_check(' '), 1);
+    EXPECT_EQ(std::make_pair(input_check('q'), input_check(293)), std::make_pair(0, 1));
 }
 
 TEST(Input, SpecialKeysHaveTheirOwnCodesAndThoseBeyondAreDropped)
 {
     clearInput();
-    const int codes[][2] = {{GLUT_KEY_LEFT, 293}, {GLUT_KEY_F1, 368}, {318, 511}, {319, -1}, {-367, -1}};
+    const int codes[][2] = {{GLUT_KEY_LEFT, 293}, {GLUT_KEY_F1, 368}, {GLUT_KEY_F12, 379}, {13, 206},
+                            {318, 511}, {319, -1}, {-367, -1}};
     for (const auto &c : codes)
         EXPECT_EQ(input_specialCode(c[0]), c[1]) << c[0];
     input_pressSKey(GLUT_KEY_F1, 0, 0);
@@ -73,9 +65,17 @@ TEST(Mouse, WarpReachesThePointerPosition)
     REQUIRE_GL();
     glutDisplayFunc([] {});  // the event pump insists on one
     glutPassiveMotionFunc(mouse_move);
-    mouse_origin(333, 222);
-    // The X server reports the warp as pointer motion in its own time: pump, up to a generous bound.
-    for (int i = 0; i < 5000 && (mouse_getX() != 333 || mouse_getY() != 222); i++) {
+    // The X server reports the warp as motion in its own time, and only to the
+    // window on top: other test programs open theirs at the same place.  So
+    // until a generous deadline, raise the window and warp again now and then
+    // (away first: a warp to where the pointer already is reports nothing).
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    for (int i = 0; (mouse_getX() != 333 || mouse_getY() != 222) && std::chrono::steady_clock::now() < deadline; i++) {
+        if (i % 200 == 0) {
+            glutPopWindow();
+            mouse_origin(300, 200);
+            mouse_origin(333, 222);
+        }
         glutMainLoopEvent();
         usleep(1000);
     }

@@ -124,6 +124,13 @@ TEST(StateCache, EachSetLeavesWhatIssuingEverythingWould)
                                       GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE}))
             << "step " << &s - steps;
     }
+    // Making a picture binds it: the picture set before it must then be bound again.
+    texture_set(&images[1]);
+    image_create(&images[0], 4, 4, 9, 9, 9);
+    texture_set(&images[1]);
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    EXPECT_EQ(bound, (GLint)images[1].textureId);
     for (Image &image : images)
         image_destroy(&image);
 }

@@ -7,15 +7,13 @@
 
 #include <gtest/gtest.h>
 
-// Opens (once per process) a 640 x 480 GLUT window titled "Tavo v3.1" and
-// makes its context current, with main_resize applied.  False when there
-// is no display.
+// Opens (once per process) the 640 x 480 window, its context current and
+// main_resize applied.  False when there is no display.
 bool test_glContext(void);
 
-// The last frame main_render drew, 640 x 480 RGB with the bottom row
-// first, read from the back buffer as glutSwapBuffers hands it over: after
-// the swap its contents are undefined, and the front buffer of a window
-// under a virtual X server does not read back.
+// The last frame main_render drew, 640 x 480 RGB with the bottom row first,
+// read from the back buffer before the swap leaves it undefined (the front
+// buffer under a virtual X server does not read back).
 extern std::vector<unsigned char> test_shownFrame;
 
 // Skips the test when no display is available.
