@@ -1,4 +1,4 @@
-// frame_bench.cpp -- milliseconds per frame of a dense block, a lattice, the demo world and a flight, cached and direct, beside vertex-array references
+// frame_bench.cpp -- ms per frame of the face cache and the direct walk beside vertex-array references
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <stdio.h>
