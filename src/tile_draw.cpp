@@ -416,6 +416,10 @@ void tile_record(const TileBlock *b, TileFaces *out)
         for (size_t a = 0, b = v.size() - face; a < b; a += face, b -= face)
             std::swap_ranges(v.begin() + (long)a, v.begin() + (long)(a + face), v.begin() + (long)b);
     }
+    // Growing by doubling may have reserved up to twice what is kept; the
+    // fullest block (seven faces a cell) then stays near 5 MB.
+    for (TileRun &r : out->runs)
+        r.vertices.shrink_to_fit();
 }
 
 void tile_refresh(const TileBlock *b, TileFaces *out)
