@@ -1,11 +1,13 @@
 // error.cpp -- the one fatal error path: message, pause, exit(-1)
 #include "error.h"
 
+#include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <unistd.h>
 
 static ErrorHook error_hook;
+static const char *error_file;
 
 const char *error_message(unsigned int code)
 {
@@ -31,6 +33,21 @@ void error_pause(void)
         ;
 }
 
+void error_report(const char *path, const char *reason)
+{
+    fflush(stdout);
+    if (!path)
+        path = error_file ? error_file : "(no file)";
+    fprintf(stderr, "%s: %s: %s\n", program_invocation_short_name, path, reason);
+}
+
+const char *error_setFile(const char *path)
+{
+    const char *before = error_file;
+    error_file = path;
+    return before;
+}
+
 void error_setHook(ErrorHook hook)
 {
     error_hook = hook;
@@ -40,6 +57,11 @@ void error(unsigned int code)
 {
     fputs(error_message(code), stdout);
     fflush(stdout);  // the message must be on the console before the pause
+    if (error_file) {
+        static const char *const reasons[] = {"not in the format expected", "out of memory",
+                                              "too large for a texture"};
+        error_report(error_file, (code & 0xFF) < 3 ? reasons[code & 0xFF] : "unusable");
+    }
     if (error_hook)
         error_hook((unsigned char)code);
     error_pause();

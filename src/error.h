@@ -18,6 +18,16 @@ const char *error_message(unsigned int code);
 // scripts and tests never block.
 void error_pause(void);
 
+// "tavo: PATH: REASON" on standard error (the program's own name first),
+// after whatever standard output holds, so a console shows them in order.
+// A null path names the file of error_setFile.
+void error_report(const char *path, const char *reason);
+
+// The file being read, or null: error() then names it on standard error,
+// with what the code means, after its message.  Returns the one before,
+// for putting back.
+const char *error_setFile(const char *path);
+
 // A hook run by error() after the message instead of the pause and exit.
 // Fuzzing builds install one that throws, so that a refused input ends that
 // input only.  The hook must not return; if it does, the process still ends.

@@ -16,9 +16,13 @@ struct Image {
 // Smallest power of two >= v in 16 bits; 0 stays 0, above 32768 wraps to 0.
 unsigned short image_powerOfTwo(unsigned short v);
 
-// Reads a PCX file into image and uploads it.  A missing file gives a
-// message and a 4 x 4 blue stand-by picture; a malformed one ends the
-// process through error().
+// No texture picture comes near this many bytes; a larger file is refused.
+#define IMAGE_MAX_FILE ((size_t)1 << 30)
+
+// Reads a PCX file into image and uploads it.  A file that is missing or
+// cannot be read (not a regular file, no permission) gives the message,
+// its reason on standard error and a 4 x 4 blue stand-by picture; a
+// malformed one ends the process through error(), naming the file.
 void image_load(Image *image, const char *path);
 // A texture whose every texel is (r, g, b); hasAlpha is left as it is.
 void image_create(Image *image, unsigned short width, unsigned short height,
@@ -60,6 +64,7 @@ struct ImageTexels {
     // pixel reports it here, for the process-wide setting.
     unsigned char tookColor;
     unsigned char colorR, colorG, colorB;
+    unsigned short missingRows;  // rows the file ended before finishing (they read as 255)
 };
 
 // Decodes a whole PCX file held in data[0..size).  Refusals end the

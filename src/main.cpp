@@ -1,11 +1,14 @@
 // main.cpp -- start-up, the command line, the window, the fixed render state, the frame and the tick
 #include "main.h"
 
+#include <errno.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <string>
+#include <unistd.h>
 #include <GL/freeglut.h>
 #include <GL/glu.h>
 
@@ -294,27 +297,79 @@ int main_options(int argc, char **argv)
     return -1;
 }
 
-void main_openWindow(int *argc, char **argv)
+// Options the window run keeps after glutInit, with the words each takes;
+// the others end the run in main_options.
+static const struct {
+    const char *name;
+    int operands;
+} main_runOptions[] = {
+    {nullptr, 0},
+};
+
+int main_takeWorld(int argc, char **argv)
 {
-    glutInit(argc, argv);
+    for (int i = 1; i < argc; i++) {
+        const char *arg = argv[i];
+        if (arg[0] == '-') {
+            int k = 0;
+            while (main_runOptions[k].name && strcmp(main_runOptions[k].name, arg) != 0)
+                k++;
+            if (!main_runOptions[k].name)
+                return 0;
+            i += main_runOptions[k].operands;
+        } else if (tile_argument) {
+            return 0;  // a second world
+        } else {
+            tile_argument = arg;
+        }
+    }
+    return 1;
+}
+
+// Standard input, output and error closed at start would be the first
+// descriptors opened, the display's socket among them: the chooser would
+// then read from it, and the console lines write to it.
+static void main_openStandardFiles(void)
+{
+    for (int fd = 0; fd <= 2; fd++)
+        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+            int opened = open("/dev/null", O_RDWR);
+            if (opened >= 0 && opened != fd)
+                close(opened);  // cannot happen: the lowest free one is fd
+        }
+}
+
+static void main_createWindow(void)
+{
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
     glutInitWindowPosition(160, 208);
     glutInitWindowSize(640, 480);
     glutCreateWindow("Tavo v3.1");
 }
 
+void main_openWindow(int *argc, char **argv)
+{
+    glutInit(argc, argv);
+    main_createWindow();
+}
+
 int main_run(int argc, char **argv)
 {
+    main_openStandardFiles();
     // Before glutInit, so that these work without a display.
     int status = main_options(argc, argv);
     if (status >= 0)
         return status;
 
-    main_openWindow(&argc, argv);
+    // Only what glutInit leaves is ours: the world, and nothing unknown.
+    glutInit(&argc, argv);
+    if (!main_takeWorld(argc, argv)) {
+        main_usage(stderr);
+        return 2;
+    }
+    main_createWindow();
     // The window manager's close button ends the run as Escape does.
     glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_EXIT);
-    if (argc > 1)
-        tile_argument = argv[argc - 1];
     main_init();
 
     glutDisplayFunc(main_render);
