@@ -53,17 +53,21 @@ void error_setHook(ErrorHook hook)
     error_hook = hook;
 }
 
-void error(unsigned int code)
+void error_about(unsigned int code, const char *path, const char *reason)
 {
     fputs(error_message(code), stdout);
     fflush(stdout);  // the message must be on the console before the pause
-    if (error_file) {
-        static const char *const reasons[] = {"not in the format expected", "out of memory",
-                                              "too large for a texture"};
-        error_report(error_file, (code & 0xFF) < 3 ? reasons[code & 0xFF] : "unusable");
-    }
+    if (path)
+        error_report(path, reason);
     if (error_hook)
         error_hook((unsigned char)code);
     error_pause();
     exit(-1);
+}
+
+void error(unsigned int code)
+{
+    static const char *const reasons[] = {"not in the format expected", "out of memory",
+                                          "too large for a texture"};
+    error_about(code, error_file, (code & 0xFF) < 3 ? reasons[code & 0xFF] : "unusable");
 }

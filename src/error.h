@@ -18,6 +18,10 @@ const char *error_message(unsigned int code);
 // scripts and tests never block.
 void error_pause(void);
 
+// error(code), with "tavo: PATH: REASON" on standard error after the
+// message.  Never returns.
+[[noreturn]] void error_about(unsigned int code, const char *path, const char *reason);
+
 // "tavo: PATH: REASON" on standard error (the program's own name first),
 // after whatever standard output holds, so a console shows them in order.
 // A null path names the file of error_setFile.

@@ -56,10 +56,8 @@ void image_load(Image *image, const char *path)
     int result = file_read(path, IMAGE_MAX_FILE, bytes);
     if (result == ENOMEM)
         error(ERROR_MEMORY);
-    if (result == FILE_TOO_LARGE) {
-        error_report(path, file_reason(result));
-        error(ERROR_FILE);
-    }
+    if (result == FILE_TOO_LARGE)
+        error_about(ERROR_FILE, path, file_reason(result));
     if (result) {
         // Whatever stands in the way (nothing, a folder, a FIFO, a device,
         // no permission), the picture is missing: the stand-by one shows.

@@ -67,7 +67,7 @@ static bool pcx_decodeLine(const unsigned char *data, size_t size, size_t *pos, 
         pcx_keep(row, planes, bytesPerLine, keep, done, done + count, value);
         done += count;
     }
-    return true;
+    return *pos <= size;  // a run's value byte past the end read as 255
 }
 
 // Alpha of a texel becomes 255 x (opaque neighbours) / (neighbours inside

@@ -195,11 +195,11 @@ void check_camera(CheckState &state, const std::string &root, const char *file)
     for (int i = 0; i < 4; i++) {
         const Vector &v = *axes[i];
         if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z))
-            state.problems.push_back(check_format("the camera file %s holds a %s vector that is "
-                                                  "not a finite number", name.c_str(), names[i]));
+            state.problems.push_back(check_format("the camera file %s: its %s vector is not a "
+                                                  "finite number", name.c_str(), names[i]));
         else if (i < 3 && v.x == 0 && v.y == 0 && v.z == 0)
-            state.problems.push_back(check_format("the camera file %s holds a %s vector of "
-                                                  "length 0", name.c_str(), names[i]));
+            state.problems.push_back(check_format("the camera file %s: its %s vector has length 0",
+                                                  name.c_str(), names[i]));
     }
 }
 

@@ -283,8 +283,7 @@ static std::string tile_choose(void)
     if (tile_argument) {
         if (int result = tile_fileState(tile_argument)) {
             printf("ERROR: Cannot open world file %s\n", tile_argument);
-            error_report(tile_argument, file_reason(result));
-            error(ERROR_FILE);
+            error_about(ERROR_FILE, tile_argument, file_reason(result));
         }
         return tile_argument;
     }
@@ -372,10 +371,8 @@ static void tile_loadSystemPicture(Image *image, const char *name)
 // A world file the load cannot go on without: error(0), naming it.
 static void tile_readWorldFile(const std::string &path, std::vector<unsigned char> &bytes)
 {
-    if (int result = file_read(path.c_str(), FILE_WORLD_MAX, bytes)) {
-        error_report(path.c_str(), file_reason(result));
-        error(result == ENOMEM ? ERROR_MEMORY : ERROR_FILE);
-    }
+    if (int result = file_read(path.c_str(), FILE_WORLD_MAX, bytes))
+        error_about(result == ENOMEM ? ERROR_MEMORY : ERROR_FILE, path.c_str(), file_reason(result));
 }
 
 // The start pose from the camera file.  One that is there but cannot be

@@ -1,7 +1,11 @@
 // test_tools.cpp -- the tools run as an author runs them: round trips, refusals, and the demo world they lay out
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "entity.h"
 #include "main.h"
@@ -14,10 +18,11 @@ namespace {
 typedef std::vector<unsigned char> Bytes;
 
 // Runs a built tool; returns its exit status and puts its standard error in errors.
-int tool(const std::string &name, const std::string &args, std::string *errors = nullptr)
+int tool(const std::string &name, const std::string &args, std::string *errors = nullptr,
+         const std::string &before = "")
 {
     static const std::string errFile = test_tempDir() + "/stderr.txt";
-    int raw = system((std::string(TAVO_BINARY_DIR) + "/tools/" + name + " " + args + " 2>" + errFile).c_str());
+    int raw = system((before + std::string(TAVO_BINARY_DIR) + "/tools/" + name + " " + args + " 2>" + errFile).c_str());
     Bytes bytes;
     if (errors && pcx_readFile(errFile, bytes))
         errors->assign(bytes.begin(), bytes.end());
@@ -103,6 +108,35 @@ TEST(TavoCam, PoseTextToCameraFileAndBack)
     EXPECT_EQ(readBytes(dir + "/again.cam"), bytes);
     test_writeText(dir + "/bad.pose", "1 2 3 4 5 6 7 8 9 10 11 twelve\n");
     EXPECT_EQ(tool("tavo-cam", dir + "/bad.pose " + dir + "/x.cam"), 1);
+}
+
+// Outputs are written whole and renamed into place: a write that fails
+// (a file size limit) leaves the old file, a link is replaced, not
+// followed, and an output that is the input is refused.
+TEST(Tools, OutputsAreWrittenWholeOrNotAtAll)
+{
+    std::string dir = test_tempDir(), errors, text = "legend . 255\nlegend # 254\nlayer 0\n";
+    for (int z = 0; z < 60; z++)
+        for (int x = 0; x <= 60; x++)
+            text += x == 60 ? '\n' : ".#"[(x * x + z * 7) % 3 == 0];
+    test_writeText(dir + "/a.map", text);
+    test_writeText(dir + "/old.pcx", "old");
+    test_writeText(dir + "/target", "target");
+    ASSERT_EQ(symlink((dir + "/target").c_str(), (dir + "/link.pcx").c_str()), 0);
+    ASSERT_EQ(symlink((dir + "/a.map").c_str(), (dir + "/same.map").c_str()), 0);
+    EXPECT_EQ(tool("tavo-map", "encode " + dir + "/a.map " + dir + "/old.pcx", &errors, "ulimit -f 2; trap '' XFSZ; "), 1);
+    EXPECT_NE(errors.find("old.pcx: File too large"), std::string::npos) << errors;
+    EXPECT_EQ(tool("tavo-map", "encode " + dir + "/a.map " + dir + "/link.pcx"), 0);
+    const char *sameFile[][2] = {{"tavo-map", "encode a.map same.map"}, {"tavo-map", "decode link.pcx link.pcx"},
+                                 {"tavo-cam", "a.map same.map"}};
+    for (const auto &c : sameFile) {
+        EXPECT_EQ(tool(c[0], c[1], &errors, "cd " + dir + " && "), 1) << c[1];
+        EXPECT_NE(errors.find("the output is the input"), std::string::npos) << errors;
+    }
+    EXPECT_EQ(readText(dir + "/old.pcx") + readText(dir + "/target") + readText(dir + "/a.map"), "oldtarget" + text);
+    struct stat st;
+    EXPECT_TRUE(lstat((dir + "/link.pcx").c_str(), &st) == 0 && S_ISREG(st.st_mode));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 5) << "no temporary file left";
 }
 
 // The demo world laid out afresh as data/CMakeLists.txt does, so that the

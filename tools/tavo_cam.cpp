@@ -38,6 +38,10 @@ static bool cam_read(const char *path, std::vector<unsigned char> &bytes)
 
 static int cam_write(const char *in, const char *out)
 {
+    if (file_same(in, out)) {
+        fprintf(stderr, "tavo-cam: %s: the output is the input\n", out);
+        return 1;
+    }
     std::vector<unsigned char> text;
     if (!cam_read(in, text))
         return 1;
@@ -76,10 +80,6 @@ static int cam_write(const char *in, const char *out)
     std::vector<unsigned char> bytes(ENTITY_FILE_SIZE);
     entity_toBytes(&pose, bytes.data());
     int result;
-    if (file_same(in, out)) {
-        fprintf(stderr, "tavo-cam: %s: the output is the input\n", out);
-        return 1;
-    }
     if (!pcx_writeFileDirs(out, bytes, &result)) {
         fprintf(stderr, "tavo-cam: %s: %s\n", out, file_reason(result));
         return 1;
