@@ -177,6 +177,7 @@ void check_camera(CheckState &state, const std::string &root, const char *file)
     std::string name = std::string("SYS/CAM/") + file;
     std::string path = tile_resolvePath(root + name);
     Entity pose;
+    tile_defaultPose(&pose);  // a short file overlays it, as in the viewer
     int result = entity_readFile(&pose, path.c_str());
     if (result == ENOENT) {
         printf("Camera: %s none, the default pose\n", name.c_str());

@@ -90,6 +90,9 @@ int tile_derivePaths(const char *defPath, char root[TILE_PATH], char map[TILE_PA
 // spelling are kept as written.
 std::string tile_resolvePath(const std::string &path);
 
+// At the origin looking along -z: the start pose without a camera file.
+void tile_defaultPose(Entity *pose);
+
 // The chosen .def path made absolute: its folders resolved, its own name
 // kept, so that relative and dotted paths give the right root.
 std::string tile_absolute(const std::string &path);

@@ -368,6 +368,13 @@ static void tile_loadSystemPicture(Image *image, const char *name)
     image_load(image, tile_resolvePath(path).c_str());
 }
 
+void tile_defaultPose(Entity *pose)
+{
+    entity_set(pose, 0, 0, 0);
+    pose->left.x = -1.0f;
+    pose->forward.z = -1.0f;
+}
+
 // A world file the load cannot go on without: error(0), naming it.
 static void tile_readWorldFile(const std::string &path, std::vector<unsigned char> &bytes)
 {
@@ -402,9 +409,7 @@ void tile_load(void)
     tile_loadSystemPicture(&tile_dummy, "PCX/SYSTEM/BASIC02.PCX");
     tile_loadSystemPicture(&tile_matrix, "SYS/IMG/matrix.pcx");
 
-    entity_set(&tile_temp, 0, 0, 0);
-    tile_temp.left.x = -1.0f;
-    tile_temp.forward.z = -1.0f;
+    tile_defaultPose(&tile_temp);
     memcpy(tile_file, file, sizeof file);
     tile_readCamera();
 
