@@ -332,11 +332,8 @@ int main_takeWorld(int argc, char **argv)
 static void main_openStandardFiles(void)
 {
     for (int fd = 0; fd <= 2; fd++)
-        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
-            int opened = open("/dev/null", O_RDWR);
-            if (opened >= 0 && opened != fd)
-                close(opened);  // cannot happen: the lowest free one is fd
-        }
+        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF)
+            open("/dev/null", O_RDWR);  // takes the lowest free descriptor: this one
 }
 
 static void main_createWindow(void)
