@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <new>
+#include <string>
 
 // Reads up to max bytes of a regular file; a file longer than max is too
 // large unless the head alone is wanted.

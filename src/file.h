@@ -4,7 +4,6 @@
 
 #include <stddef.h>
 
-#include <string>
 #include <vector>
 
 // Results: 0 for success, else an errno value or one of these.
