@@ -5,8 +5,9 @@
 #include <stdint.h>
 #include <stdio.h>
 #include <string.h>
-#include <string>
-#include <unistd.h>
+#include <vector>
+
+#include "file.h"
 
 void entity_set(Entity *e, float x, float y, float z)
 {
@@ -117,30 +118,16 @@ void entity_fromBytes(Entity *e, const unsigned char *bytes, size_t size)
 
 int entity_readFile(Entity *e, const char *path)
 {
-    FILE *file = fopen(path, "rb");
-    if (!file)
-        return 0;
-    unsigned char bytes[ENTITY_FILE_SIZE];
-    size_t got = fread(bytes, 1, sizeof bytes, file);
-    fclose(file);
-    entity_fromBytes(e, bytes, got);
-    return 1;
+    std::vector<unsigned char> bytes;
+    int result = file_readHead(path, ENTITY_FILE_SIZE, bytes);
+    if (result == 0)
+        entity_fromBytes(e, bytes.data(), bytes.size());
+    return result;
 }
 
 int entity_writeFile(const Entity *e, const char *path)
 {
     unsigned char bytes[ENTITY_FILE_SIZE];
     entity_toBytes(e, bytes);
-    std::string temp = std::string(path) + "." + std::to_string((long)getpid()) + ".tmp";
-    FILE *file = fopen(temp.c_str(), "wb");
-    if (!file)
-        return 0;
-    bool written = fwrite(bytes, 1, sizeof bytes, file) == sizeof bytes;
-    if (fclose(file) != 0)
-        written = false;
-    if (!written || rename(temp.c_str(), path) != 0) {
-        remove(temp.c_str());
-        return 0;
-    }
-    return 1;
+    return file_write(path, bytes, sizeof bytes) == 0;
 }

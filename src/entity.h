@@ -23,10 +23,11 @@ void entity_elevate(Entity *e, float amount);
 void entity_toBytes(const Entity *e, unsigned char out[ENTITY_FILE_SIZE]);
 // Replaces the record from its start with the first min(size, 48) bytes.
 void entity_fromBytes(Entity *e, const unsigned char *bytes, size_t size);
-// Reads a camera file over e; 0 when it cannot be opened (e unchanged).
+// Reads a camera file's first 48 bytes over e: 0, or why it could not
+// (file_read; e unchanged).
 int entity_readFile(Entity *e, const char *path);
-// Writes the 48 bytes to a temporary file beside path and renames it over
-// path, so the file holds the old or the new pose, never a torn one.
+// Writes the 48 bytes through file_write, so the file holds the old or the
+// new pose, never a torn one, and a read-only file is left alone.
 // 0 when it cannot be written.
 int entity_writeFile(const Entity *e, const char *path);
 

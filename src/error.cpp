@@ -15,6 +15,7 @@
 extern char **environ;
 
 static ErrorHook error_hook;
+static const char *error_file;
 
 const char *error_message(unsigned int code)
 {
@@ -39,6 +40,21 @@ void error_pause(void)
     int c;
     while ((c = getchar()) != '\n' && c != EOF)
         ;
+}
+
+void error_report(const char *path, const char *reason)
+{
+    fflush(stdout);
+    if (!path)
+        path = error_file ? error_file : "(no file)";
+    fprintf(stderr, "%s: %s: %s\n", program_invocation_short_name, path, reason);
+}
+
+const char *error_setFile(const char *path)
+{
+    const char *before = error_file;
+    error_file = path;
+    return before;
 }
 
 void error_dialog(const char *text)
@@ -76,13 +92,26 @@ ErrorHook error_setHook(ErrorHook hook)
     return old;
 }
 
-void error(unsigned int code)
+void error_about(unsigned int code, const char *path, const char *reason)
 {
     fputs(error_message(code), stdout);
     fflush(stdout);  // the message must be on the console before the pause
+    if (path)
+        error_report(path, reason);
     if (error_hook)
         error_hook((unsigned char)code);
-    error_dialog(error_message(code));
+    // The dialog says what the console and standard error said.
+    std::string text = error_message(code);
+    if (path)
+        text += std::string(path) + ": " + reason;
+    error_dialog(text.c_str());
     error_pause();
     exit(-1);
+}
+
+void error(unsigned int code)
+{
+    static const char *const reasons[] = {"not in the format expected", "out of memory",
+                                          "too large for a texture"};
+    error_about(code, error_file, (code & 0xFF) < 3 ? reasons[code & 0xFF] : "unusable");
 }

@@ -24,6 +24,20 @@ void error_pause(void);
 // nothing when zenity is not installed.
 void error_dialog(const char *text);
 
+// error(code), with "tavo: PATH: REASON" on standard error after the
+// message.  Never returns.
+[[noreturn]] void error_about(unsigned int code, const char *path, const char *reason);
+
+// "tavo: PATH: REASON" on standard error (the program's own name first),
+// after whatever standard output holds, so a console shows them in order.
+// A null path names the file of error_setFile.
+void error_report(const char *path, const char *reason);
+
+// The file being read, or null: error() then names it on standard error,
+// with what the code means, after its message.  Returns the one before,
+// for putting back.
+const char *error_setFile(const char *path);
+
 // A hook run by error() after the message instead of the pause and exit.
 // Callers that outlive a refused input (fuzzing, the world check, a
 // reload) install one that throws, so that the input alone ends.  The

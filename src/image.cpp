@@ -1,25 +1,18 @@
 // image.cpp -- image records as OpenGL textures: loading, solid colours, upload, drawing
 #include "image.h"
 
+#include <errno.h>
 #include <stdio.h>
 
 #include <exception>
-#include <memory>
 #include <utility>
 
 #include <GL/gl.h>
 
 #include "camera.h"
 #include "error.h"
+#include "file.h"
 #include "texture.h"
-
-// No texture picture comes near this; it keeps a device or a runaway file
-// from eating all memory.
-static const size_t IMAGE_MAX_FILE = (size_t)1 << 30;
-
-struct ImageFileCloser {
-    void operator()(FILE *f) const { fclose(f); }
-};
 
 static int image_maxTextureSize(void)
 {
@@ -44,29 +37,6 @@ static void image_upload(Image *image, const unsigned char *texels, bool rgba)
                  GL_UNSIGNED_BYTE, texels);
 }
 
-// Reads all of an open file; a read failure or an oversized file is a
-// file handling error.
-static void image_readAll(FILE *f, std::vector<unsigned char> &bytes)
-{
-    const size_t chunk = 65536;
-    try {
-        for (;;) {
-            size_t old = bytes.size();
-            bytes.resize(old + chunk);
-            size_t n = fread(bytes.data() + old, 1, chunk, f);
-            bytes.resize(old + n);
-            if (n < chunk)
-                break;
-            if (bytes.size() > IMAGE_MAX_FILE)
-                error(ERROR_FILE);
-        }
-    } catch (const std::bad_alloc &) {
-        error(ERROR_MEMORY);
-    }
-    if (ferror(f))
-        error(ERROR_FILE);
-}
-
 ImageSettings image_settings(int maxTextureSize)
 {
     ImageSettings settings;
@@ -82,21 +52,27 @@ ImageSettings image_settings(int maxTextureSize)
 
 void image_load(Image *image, const char *path)
 {
-    std::unique_ptr<FILE, ImageFileCloser> file(fopen(path, "rb"));
-    if (!file) {
+    std::vector<unsigned char> bytes;
+    int result = file_read(path, IMAGE_MAX_FILE, bytes);
+    if (result == ENOMEM)
+        error(ERROR_MEMORY);
+    if (result == FILE_TOO_LARGE)
+        error_about(ERROR_FILE, path, file_reason(result));
+    if (result) {
+        // Whatever stands in the way (nothing, a folder, a FIFO, a device,
+        // no permission), the picture is missing: the stand-by one shows.
         fputs("ERROR: File not found, replacing with dummy file\n", stdout);
-        fflush(stdout);
+        error_report(path, file_reason(result));
         error_pause();
         image_create(image, 4, 4, 0, 0, 255);
         return;
     }
-    std::vector<unsigned char> bytes;
-    image_readAll(file.get(), bytes);
-    file.reset();
 
     ImageSettings settings = image_settings(image_maxTextureSize());
     ImageTexels decoded;
+    const char *outer = error_setFile(path);
     image_decodePcx(bytes.data(), bytes.size(), &settings, &decoded);
+    error_setFile(outer);
     // A true-colour picture's own transparent colour stays for later pictures.
     if (decoded.tookColor)
         texture_transparentColor(decoded.colorR, decoded.colorG, decoded.colorB);

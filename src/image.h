@@ -17,9 +17,13 @@ struct Image {
 // Smallest power of two >= v in 16 bits; 0 stays 0, above 32768 wraps to 0.
 unsigned short image_powerOfTwo(unsigned short v);
 
-// Reads a PCX file into image and uploads it.  A missing file gives a
-// message and a 4 x 4 blue stand-by picture; a malformed one ends the
-// process through error().
+// No texture picture comes near this many bytes; a larger file is refused.
+#define IMAGE_MAX_FILE ((size_t)1 << 30)
+
+// Reads a PCX file into image and uploads it.  A file that is missing or
+// cannot be read (not a regular file, no permission) gives the message,
+// its reason on standard error and a 4 x 4 blue stand-by picture; a
+// malformed one ends the process through error(), naming the file.
 void image_load(Image *image, const char *path);
 // A texture whose every texel is (r, g, b); hasAlpha is left as it is.
 void image_create(Image *image, unsigned short width, unsigned short height,
@@ -61,6 +65,7 @@ struct ImageTexels {
     // pixel reports it here, for the process-wide setting.
     unsigned char tookColor;
     unsigned char colorR, colorG, colorB;
+    unsigned short missingRows;  // rows the file ended before finishing (they read as 255)
 };
 
 // Decodes a whole PCX file held in data[0..size).  Refusals end the
@@ -79,10 +84,5 @@ void image_decodePcx(const unsigned char *data, size_t size, const ImageSettings
 // IMAGE_PNG_MAX, or when memory runs out.
 bool image_encodePng(const unsigned char *rgb, unsigned width, unsigned height,
                      std::vector<unsigned char> &out);
-// Writes bytes to a temporary file in path's folder and moves it into
-// place: over an existing file when replace is set, otherwise only onto a
-// free name, so that nothing is ever overwritten.  0, or the errno value
-// of the failure (EEXIST: the name is taken); no temporary file is left.
-int image_writeFile(const std::string &path, const std::vector<unsigned char> &bytes, bool replace);
 
 #endif

@@ -43,8 +43,8 @@ static void pcx_keep(unsigned char *row, unsigned planes, size_t bytesPerLine, s
 // Decodes one run-length scan line of planes x bytesPerLine bytes starting
 // at data[*pos], advancing *pos.  Of each plane it keeps the first `keep`
 // bytes in row[plane * keep + x]; the rest of a line is dropped, and a run
-// never carries over into the next line.
-static void pcx_decodeLine(const unsigned char *data, size_t size, size_t *pos, unsigned planes,
+// never carries over into the next line.  False when the file ended first.
+static bool pcx_decodeLine(const unsigned char *data, size_t size, size_t *pos, unsigned planes,
                            unsigned bytesPerLine, unsigned keep, unsigned char *row)
 {
     size_t length = (size_t)planes * bytesPerLine, done = 0;
@@ -53,7 +53,7 @@ static void pcx_decodeLine(const unsigned char *data, size_t size, size_t *pos, 
         if (*pos >= size) {
             // Every byte from here on is 255: runs of 63 copies of 255.
             pcx_keep(row, planes, bytesPerLine, keep, done, length, 255);
-            return;
+            return false;
         }
         unsigned char c = data[(*pos)++];
         size_t count = 1;
@@ -67,6 +67,7 @@ static void pcx_decodeLine(const unsigned char *data, size_t size, size_t *pos, 
         pcx_keep(row, planes, bytesPerLine, keep, done, done + count, value);
         done += count;
     }
+    return *pos <= size;  // a run's value byte past the end read as 255
 }
 
 // Alpha of a texel becomes 255 x (opaque neighbours) / (neighbours inside
@@ -154,6 +155,7 @@ void image_decodePcx(const unsigned char *data, size_t size, const ImageSettings
     out->texHeight = texHeight;
     out->hasAlpha = transparent;
     out->tookColor = 0;
+    out->missingRows = 0;
     out->colorR = out->colorG = out->colorB = 0;
 
     // A palette picture without its palette block shows index i as grey i.
@@ -177,7 +179,8 @@ void image_decodePcx(const unsigned char *data, size_t size, const ImageSettings
 
     size_t pos = 128;
     for (unsigned y = 0; y < height; y++) {
-        pcx_decodeLine(data, size, &pos, planes, bytesPerLine, width, row.data());
+        if (!pcx_decodeLine(data, size, &pos, planes, bytesPerLine, width, row.data()))
+            out->missingRows++;
         unsigned char *t = &out->texels[(size_t)y * texWidth * texelBytes];
         for (unsigned x = 0; x < width; x++, t += texelBytes) {
             if (planes == 1) {

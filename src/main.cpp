@@ -1,11 +1,14 @@
 // main.cpp -- start-up, the command line, the window, the fixed render state, the frame and the tick
 #include "main.h"
 
+#include <errno.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <string>
+#include <unistd.h>
 #include <GL/freeglut.h>
 #include <GL/glu.h>
 
@@ -340,17 +343,63 @@ int main_options(int argc, char **argv)
     return -1;
 }
 
-void main_openWindow(int *argc, char **argv, int width, int height)
+// Options the window run keeps after glutInit, with the words each takes;
+// the others end the run in main_options.
+static const struct {
+    const char *name;
+    int operands;
+} main_runOptions[] = {
+    {"--demo", 0},
+    {nullptr, 0},
+};
+
+int main_takeWorld(int argc, char **argv)
 {
-    glutInit(argc, argv);
+    for (int i = 1; i < argc; i++) {
+        const char *arg = argv[i];
+        if (arg[0] == '-') {
+            int k = 0;
+            while (main_runOptions[k].name && strcmp(main_runOptions[k].name, arg) != 0)
+                k++;
+            if (!main_runOptions[k].name)
+                return 0;
+            i += main_runOptions[k].operands;
+        } else if (tile_argument) {
+            return 0;  // a second world
+        } else {
+            tile_argument = arg;
+        }
+    }
+    return 1;
+}
+
+// Standard input, output and error closed at start would be the first
+// descriptors opened, the display's socket among them: the chooser would
+// then read from it, and the console lines write to it.
+static void main_openStandardFiles(void)
+{
+    for (int fd = 0; fd <= 2; fd++)
+        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF)
+            open("/dev/null", O_RDWR);  // takes the lowest free descriptor: this one
+}
+
+static void main_createWindow(int width, int height)
+{
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
     glutInitWindowPosition(160, 208);
     glutInitWindowSize(width, height);
     glutCreateWindow("Tavo v3.1");
 }
 
+void main_openWindow(int *argc, char **argv, int width, int height)
+{
+    glutInit(argc, argv);
+    main_createWindow(width, height);
+}
+
 int main_run(int argc, char **argv)
 {
+    main_openStandardFiles();
     // --direct is noted here, and no other reader of the command line sees it.
     int kept = 1;
     for (int i = 1; i < argc; i++) {
@@ -366,13 +415,18 @@ int main_run(int argc, char **argv)
     if (status >= 0)
         return status;
 
-    main_openWindow(&argc, argv);
-    // The window manager's close button ends the run as Escape does.
-    glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_EXIT);
+    // Only what glutInit leaves is ours: the world, and nothing unknown;
+    // with --demo the demo is the world, and another one a second world.
+    glutInit(&argc, argv);
     if (!main_world.empty())
         tile_argument = main_world.c_str();
-    else if (argc > 1)
-        tile_argument = argv[argc - 1];
+    if (!main_takeWorld(argc, argv)) {
+        main_usage(stderr);
+        return 2;
+    }
+    main_createWindow(640, 480);
+    // The window manager's close button ends the run as Escape does.
+    glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_EXIT);
     main_init();
 
     glutDisplayFunc(main_render);

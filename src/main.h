@@ -9,6 +9,10 @@
 int main_run(int argc, char **argv);  // the program; main() only calls this
 // glutInit (which takes its options out of argv) and the one window.
 void main_openWindow(int *argc, char **argv, int width = 640, int height = 480);
+// Of what glutInit left in argv, takes the one world file into
+// tile_argument; 0 (a usage error) for an unknown option starting with
+// '-' or a second world.
+int main_takeWorld(int argc, char **argv);
 void main_init(void);
 // Light 1 and the fixed render state, set once after main_init.
 void main_renderState(void);

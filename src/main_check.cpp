@@ -1,16 +1,21 @@
 // main_check.cpp -- tavo --check: loads a world without a window and reports what its author needs to know
 #include "main.h"
 
+#include <errno.h>
 #include <stdarg.h>
 #include <stdint.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
+#include "entity.h"
 #include "error.h"
+#include "file.h"
 #include "image.h"
 #include "texture.h"
 #include "tile.h"
@@ -31,6 +36,7 @@ struct CheckTexture {
 };
 
 struct CheckState {
+    std::string root;
     std::vector<CheckTexture> textures;  // by entry of tile_tex
     std::vector<std::string> unknown;    // faces and backgrounds naming no texture
     std::vector<std::string> problems;
@@ -106,27 +112,96 @@ std::string check_captured(F f)
     return text;
 }
 
+// The largest texture side a world can count on: drivers today allow 8192
+// or more, and the viewer stops at a picture its driver cannot hold.
+const unsigned CHECK_MAX_TEXTURE = 8192;
+
 // Reads and decodes a picture the way the viewer would, without uploading it.
 CheckPicture check_picture(const std::string &path)
 {
     CheckPicture p;
     p.path = path;
     std::vector<unsigned char> bytes;
-    if (!tile_readFile(tile_resolvePath(path).c_str(), bytes)) {
-        p.verdict = "missing";
+    int result = file_read(tile_resolvePath(path).c_str(), IMAGE_MAX_FILE, bytes);
+    if (result) {
+        // The viewer shows the stand-by picture for all of these alike.
+        p.verdict = result == ENOENT ? "missing" : check_format("missing (%s)", file_reason(result));
         return p;
     }
-    ImageSettings settings = image_settings(32768);  // the driver's own limit is not known here
+    ImageSettings settings = image_settings(CHECK_MAX_TEXTURE);
     ImageTexels texels;
     try {
         check_captured([&] { image_decodePcx(bytes.data(), bytes.size(), &settings, &texels); });
     } catch (const CheckRefused &refused) {
-        p.verdict = "stops the viewer with \"" + check_message(refused.code) + "\"";
+        if (refused.code == ERROR_SIZE)
+            p.verdict = check_format("is wider or taller than %u pixels, the largest texture the "
+                                     "viewer can count on", CHECK_MAX_TEXTURE);
+        else
+            p.verdict = "stops the viewer with \"" + check_message(refused.code) + "\"";
         return p;
     }
+    if (texels.missingRows)
+        p.verdict = check_format("ends %u row%s early (shown in palette colour 255)",
+                                 texels.missingRows, texels.missingRows == 1 ? "" : "s");
     p.what = check_format("%u x %u, %s", texels.width, texels.height,
                           bytes.size() > 65 && bytes[65] == 3 ? "24-bit" : "8-bit");
     return p;
+}
+
+// True when the picture at path, below root, would be taken from outside
+// it: by ".." in the texture path or by a link.
+bool check_outside(const std::string &path, const std::string &root)
+{
+    int depth = 0;
+    for (size_t i = root.size(); i < path.size();) {
+        size_t end = path.find('/', i);
+        std::string part = path.substr(i, end == std::string::npos ? std::string::npos : end - i);
+        depth += part == ".." ? -1 : part.empty() || part == "." ? 0 : 1;
+        if (depth < 0)
+            return true;
+        if (end == std::string::npos)
+            break;
+        i = end + 1;
+    }
+    char *real = realpath(tile_resolvePath(path).c_str(), nullptr);
+    char *realRoot = realpath(root.c_str(), nullptr);
+    bool outside = real && realRoot && std::string(real).rfind(std::string(realRoot) + "/", 0) != 0;
+    free(real);
+    free(realRoot);
+    return outside;
+}
+
+// The camera file: what the viewer starts from, and whether it saves there.
+void check_camera(CheckState &state, const std::string &root, const char *file)
+{
+    std::string name = std::string("SYS/CAM/") + file;
+    std::string path = tile_resolvePath(root + name);
+    Entity pose;
+    tile_defaultPose(&pose);  // a short file overlays it, as in the viewer
+    int result = entity_readFile(&pose, path.c_str());
+    if (result == ENOENT) {
+        printf("Camera: %s none, the default pose\n", name.c_str());
+        return;
+    }
+    if (result) {
+        printf("Camera: %s cannot be read (%s)\n", name.c_str(), file_reason(result));
+        state.notes.push_back(check_format("the camera file %s cannot be read (%s); the viewer "
+                                           "starts from the default pose and never saves over it",
+                                           name.c_str(), file_reason(result)));
+        return;
+    }
+    printf("Camera: %s\n", name.c_str());
+    const Vector *axes[4] = {&pose.left, &pose.up, &pose.forward, &pose.position};
+    static const char *const names[4] = {"left", "up", "forward", "position"};
+    for (int i = 0; i < 4; i++) {
+        const Vector &v = *axes[i];
+        if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z))
+            state.problems.push_back(check_format("the camera file %s: its %s vector is not a "
+                                                  "finite number", name.c_str(), names[i]));
+        else if (i < 3 && v.x == 0 && v.y == 0 && v.z == 0)
+            state.problems.push_back(check_format("the camera file %s: its %s vector has length 0",
+                                                  name.c_str(), names[i]));
+    }
 }
 
 // The entry whose picture image is, -1 for none.  Found from the address,
@@ -156,9 +231,19 @@ CheckTexture *check_slot(void *ctx, const Image *image)
     return &state->textures[(size_t)i];
 }
 
+std::string check_relative(const std::string &path, const std::string &root)
+{
+    return path.compare(0, root.size(), root) == 0 ? path.substr(root.size()) : path;
+}
+
 void check_loadPicture(void *ctx, Image *image, const char *path)
 {
     if (CheckTexture *t = check_slot(ctx, image)) {
+        CheckState *state = (CheckState *)ctx;
+        if (check_outside(path, state->root))
+            state->notes.push_back(check_format("texture \"%s\": picture %s lies outside the world's "
+                                                "root folder", tile_tex[check_entryOf(image)].name,
+                                                check_relative(path, state->root).c_str()));
         t->pictures.push_back(check_picture(path));
         if (texture_getTransparent())
             t->cutOut = true;
@@ -182,11 +267,6 @@ void check_unknownTexture(void *ctx, int type, int face, const char *name)
         state->unknown.push_back(check_format("type %d, face %s names texture \"%s\", which no "
                                               "texture block declares",
                                               type, face >= 0 && face < 6 ? tile_faceNames[face] : "?", name));
-}
-
-std::string check_relative(const std::string &path, const std::string &root)
-{
-    return path.compare(0, root.size(), root) == 0 ? path.substr(root.size()) : path;
 }
 
 void check_systemPicture(CheckState &state, const std::string &root, const char *name)
@@ -275,8 +355,8 @@ int check_world(const char *defPath)
     std::string def = tile_absolute(defPath);
     printf("World: %s\n", def.c_str());
     std::vector<unsigned char> defBytes;
-    if (!tile_readFile(tile_resolvePath(def).c_str(), defBytes)) {
-        printf("The definition file cannot be read.\n");
+    if (int result = file_read(tile_resolvePath(def).c_str(), FILE_WORLD_MAX, defBytes)) {
+        printf("The definition file cannot be read (%s).\n", file_reason(result));
         return 1;
     }
     char root[TILE_PATH], mapPath[TILE_PATH], camFile[TILE_PATH];
@@ -285,15 +365,17 @@ int check_world(const char *defPath)
         return 1;
     }
     printf("Root: %s\n", root);
+    state.root = root;
 
     // The grid.
     std::vector<unsigned char> mapBytes;
     TileMap grid;
     bool haveMap = false;
     std::string mapName = check_relative(mapPath, root);
-    if (!tile_readFile(tile_resolvePath(mapPath).c_str(), mapBytes)) {
-        printf("Map: %s missing\n", mapName.c_str());
-        state.problems.push_back("the map picture " + mapName + " is missing");
+    if (int result = file_read(tile_resolvePath(mapPath).c_str(), FILE_WORLD_MAX, mapBytes)) {
+        std::string why = result == ENOENT ? "is missing" : check_format("cannot be read (%s)", file_reason(result));
+        printf("Map: %s %s\n", mapName.c_str(), why.c_str() + (result == ENOENT ? 3 : 0));
+        state.problems.push_back("the map picture " + mapName + " " + why);
     } else if (!tile_decodeMap(mapBytes.data(), mapBytes.size(), &grid)) {
         printf("Map: %s is not a map picture\n", mapName.c_str());
         state.problems.push_back("the map picture " + mapName +
@@ -304,6 +386,7 @@ int check_world(const char *defPath)
                grid.width, grid.depth, grid.height, grid.across, grid.across == 1 ? "" : "s");
     }
 
+    check_camera(state, root, camFile);
     printf("System pictures:\n");
     check_systemPicture(state, root, "PCX/SYSTEM/BASIC02.PCX");
     check_systemPicture(state, root, "SYS/IMG/matrix.pcx");

@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "error.h"
+#include "file.h"
+#include "image.h"
 #include "tile.h"
 
 // The installed demo world, from the folder that holds the program.
@@ -87,15 +89,11 @@ static int main_copyFolder(const std::string &from, const std::string &to)
         if (!S_ISREG(st.st_mode))
             continue;
         std::vector<unsigned char> bytes;
-        if (!tile_readFile(in.c_str(), bytes))
-            return 0;
-        FILE *f = fopen(out.c_str(), "wb");
-        if (!f)
-            return 0;
-        bool written = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-        if (fclose(f) != 0 || !written) {
-            if (!errno)
-                errno = EIO;
+        int result = file_read(in.c_str(), IMAGE_MAX_FILE, bytes);
+        if (!result)
+            result = file_write(out.c_str(), bytes.data(), bytes.size());
+        if (result) {
+            errno = result > 0 ? result : EIO;
             return 0;
         }
     }

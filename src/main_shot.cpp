@@ -17,6 +17,8 @@
 
 #include <GL/freeglut.h>
 
+#include "error.h"
+#include "file.h"
 #include "image.h"
 #include "input.h"
 #include "tile.h"
@@ -75,7 +77,7 @@ static int main_shotNumbered(const std::string &folder, const std::string &name,
         struct stat st;
         if (lstat(path->c_str(), &st) == 0)
             continue;
-        int err = image_writeFile(*path, png, false);
+        int err = file_write(path->c_str(), png.data(), png.size(), false);
         if (err != EEXIST)
             return err;
     }
@@ -102,7 +104,7 @@ static void main_shotSave(const MainShot &shot)
     if (err)
         err = main_shotNumbered("", shot.name, png, &path);
     if (err)
-        fprintf(stderr, "Cannot save %s: %s\n", path.c_str(), strerror(err));
+        error_report(path.c_str(), file_reason(err));
     else
         printf("SHOT:%s\n", path.c_str());
     fflush(stdout);
@@ -235,10 +237,10 @@ int main_shot(int argc, char **argv)
     main_readFrame(&shot);
     std::vector<unsigned char> png;
     int err = image_encodePng(shot.rgb.data(), (unsigned)shot.width, (unsigned)shot.height, png)
-                  ? image_writeFile(out, png, true)
+                  ? file_write(out, png.data(), png.size())
                   : ENOMEM;
     if (err) {
-        fprintf(stderr, "Cannot write %s: %s\n", out, strerror(err));
+        error_report(out, file_reason(err));
         return 1;
     }
     printf("%s\n", out);

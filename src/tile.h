@@ -80,7 +80,6 @@ int tile_getDepth(void);
 
 // ---------------------------------------------------------------- loading
 
-#define TILE_FILE_MAX (256u << 20)  // larger world files are refused
 
 // From the chosen .def path: the root (the folder above the file's folder,
 // with a trailing '/'), the map picture's path and the camera file's name.
@@ -95,13 +94,12 @@ int tile_derivePaths(const char *defPath, char root[TILE_PATH], char map[TILE_PA
 // spelling are kept as written.
 std::string tile_resolvePath(const std::string &path);
 
+// At the origin looking along -z: the start pose without a camera file.
+void tile_defaultPose(Entity *pose);
+
 // The chosen .def path made absolute: its folders resolved, its own name
 // kept, so that relative and dotted paths give the right root.
 std::string tile_absolute(const std::string &path);
-
-// Reads a whole file (at most TILE_FILE_MAX bytes); 0 when it cannot be
-// opened, read, or is larger.
-int tile_readFile(const char *path, std::vector<unsigned char> &out);
 
 // The layered grid of a map picture.
 struct TileMap {
@@ -137,6 +135,12 @@ struct TileDefHooks {
                         unsigned char r, unsigned char g, unsigned char b);
     void (*unknownTexture)(void *ctx, int type, int face, const char *name);
 };
+
+// Texture blocks read; a file declaring more has the rest ignored, with
+// one line on standard error.  No world comes near it: the cube blocks
+// can name at most 254 x 6 textures, and a table of this many colour
+// squares stays within a few tens of megabytes.
+#define TILE_TEXTURE_MAX 8192
 
 // Reads the definition file's bytes into tile_tex, tile_texCount, tile_bg
 // and tile, printing its console lines; texture paths are built on root.

@@ -332,6 +332,12 @@ void tile_readDef(const unsigned char *data, size_t size, const char *root,
     int count = 0;
     while (tile_defScan(&r, "NEW_TEXTURE"))
         count++;
+    if (count > TILE_TEXTURE_MAX) {
+        std::string line = std::to_string(count) + " texture blocks; only the first " +
+                           std::to_string(TILE_TEXTURE_MAX) + " are read";
+        error_report(nullptr, line.c_str());
+        count = TILE_TEXTURE_MAX;
+    }
 
     // Zero-filled, as the entries no block reaches must stay empty.  The
     // table is the global at once: the background and the faces point into it.

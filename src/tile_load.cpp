@@ -2,6 +2,7 @@
 #include "tile.h"
 
 #include <dirent.h>
+#include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -9,9 +10,11 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <map>
 #include <new>
 
 #include "error.h"
+#include "file.h"
 
 // ---------------------------------------------------------------- paths
 
@@ -91,29 +94,6 @@ std::string tile_resolvePath(const std::string &path)
         out += '/';
         i = end + 1;
     }
-}
-
-int tile_readFile(const char *path, std::vector<unsigned char> &out)
-{
-    out.clear();
-    FILE *f = fopen(path, "rb");
-    if (!f)
-        return 0;
-    unsigned char buf[65536];
-    size_t n;
-    bool ok = true;
-    while (ok && (n = fread(buf, 1, sizeof buf, f)) > 0) {
-        if (out.size() + n > TILE_FILE_MAX)
-            ok = false;
-        else
-            out.insert(out.end(), buf, buf + n);
-    }
-    if (ferror(f))
-        ok = false;
-    fclose(f);
-    if (!ok)
-        out.clear();
-    return ok;
 }
 
 // ---------------------------------------------------------------- the map picture
@@ -223,16 +203,11 @@ void tile_setMap(const TileMap *grid)
 
 // ---------------------------------------------------------------- choosing the file
 
-static bool tile_isFile(const char *path)
+// 0 when path is a regular file that can be read, else why not.
+static int tile_fileState(const char *path)
 {
-    struct stat st;
-    if (stat(path, &st) != 0 || !S_ISREG(st.st_mode))
-        return false;
-    FILE *f = fopen(path, "rb");
-    if (!f)
-        return false;
-    fclose(f);
-    return true;
+    std::vector<unsigned char> first;
+    return file_readHead(path, 0, first);
 }
 
 static bool tile_isDefName(const std::string &path)
@@ -306,9 +281,9 @@ static std::string tile_prompt(void)
 static std::string tile_choose(void)
 {
     if (tile_argument) {
-        if (!tile_isFile(tile_argument)) {
+        if (int result = tile_fileState(tile_argument)) {
             printf("ERROR: Cannot open world file %s\n", tile_argument);
-            error(ERROR_FILE);
+            error_about(ERROR_FILE, tile_argument, file_reason(result));
         }
         return tile_argument;
     }
@@ -327,7 +302,7 @@ static std::string tile_choose(void)
         }
         if (path.empty())
             continue;
-        if (tile_isDefName(path) && tile_isFile(path.c_str()))
+        if (tile_isDefName(path) && tile_fileState(path.c_str()) == 0)
             return path;
         printf("Not a world file: %s\n", path.c_str());
     }
@@ -360,15 +335,32 @@ std::string tile_absolute(const std::string &path)
 
 // ---------------------------------------------------------------- loading
 
+// Colour squares of one colour and size share one texture: a definition
+// file of many colour blocks costs table entries, not textures.
+typedef std::map<unsigned long long, Image> TileColors;
+
 // An entry's picture can be made twice (a picture after a colour, or two
 // pictures in one block): the texture made first is given back, or every
-// reload would leave it behind.
-static void tile_freshImage(Image *image)
+// reload would leave it behind; unless it is a colour square another
+// entry still shows.
+static void tile_freshImage(void *ctx, Image *image)
 {
-    if (image->textureId) {
-        image_destroy(image);
-        image->textureId = 0;
-    }
+    unsigned int id = image->textureId;
+    image->textureId = 0;
+    if (!id)
+        return;
+    for (int i = 0; i < tile_texCount; i++)
+        if (tile_tex[i].image.textureId == id)
+            return;
+    TileColors &made = *(TileColors *)ctx;
+    for (auto it = made.begin(); it != made.end(); ++it)
+        if (it->second.textureId == id) {
+            made.erase(it);
+            break;
+        }
+    Image old = *image;
+    old.textureId = id;
+    image_destroy(&old);
 }
 
 // The file as found on disk, noted for whoever watches the world.
@@ -378,17 +370,28 @@ static std::string tile_noteFile(const std::string &path)
     return tile_files.back();
 }
 
-static void tile_loadPicture(void *, Image *image, const char *path)
+static void tile_loadPicture(void *ctx, Image *image, const char *path)
 {
-    tile_freshImage(image);
+    tile_freshImage(ctx, image);
     image_load(image, tile_noteFile(path).c_str());
 }
 
-static void tile_createColor(void *, Image *image, unsigned short w, unsigned short h,
+static void tile_createColor(void *ctx, Image *image, unsigned short w, unsigned short h,
                              unsigned char r, unsigned char g, unsigned char b)
 {
-    tile_freshImage(image);
-    image_create(image, w, h, r, g, b);
+    tile_freshImage(ctx, image);
+    TileColors &made = *(TileColors *)ctx;
+    unsigned long long key = (unsigned long long)w << 40 | (unsigned long long)h << 24 |
+                             (unsigned)r << 16 | (unsigned)g << 8 | b;
+    auto found = made.find(key);
+    if (found == made.end()) {
+        image_create(image, w, h, r, g, b);
+        made[key] = *image;
+        return;
+    }
+    unsigned char hasAlpha = image->hasAlpha;  // image_create leaves it as it is
+    *image = found->second;
+    image->hasAlpha = hasAlpha;
 }
 
 static void tile_loadSystemPicture(Image *image, const char *name)
@@ -396,6 +399,34 @@ static void tile_loadSystemPicture(Image *image, const char *name)
     std::string path = std::string(tile_root) + name;
     printf("TEXTURE:%s\n", path.c_str());
     image_load(image, tile_noteFile(path).c_str());
+}
+
+void tile_defaultPose(Entity *pose)
+{
+    entity_set(pose, 0, 0, 0);
+    pose->left.x = -1.0f;
+    pose->forward.z = -1.0f;
+}
+
+// A world file the load cannot go on without: error(0), naming it.
+static void tile_readWorldFile(const std::string &path, std::vector<unsigned char> &bytes)
+{
+    if (int result = file_read(path.c_str(), FILE_WORLD_MAX, bytes))
+        error_about(result == ENOMEM ? ERROR_MEMORY : ERROR_FILE, path.c_str(), file_reason(result));
+}
+
+// The start pose from the camera file.  One that is there but cannot be
+// read, or could not be saved over, is kept as it is: said once here, and
+// file_write refuses it at every save.
+static void tile_readCamera(void)
+{
+    std::string path = tile_resolvePath(std::string(tile_root) + "SYS/CAM/" + tile_file);
+    int result = entity_readFile(&tile_temp, path.c_str());
+    if (result == 0)
+        result = file_replaceable(path.c_str());
+    if (result && result != ENOENT)
+        error_report(path.c_str(), (std::string(file_reason(result)) +
+                                    "; the camera pose is not saved").c_str());
 }
 
 void tile_loadFrom(const std::string &def, bool readCamera)
@@ -412,26 +443,27 @@ void tile_loadFrom(const std::string &def, bool readCamera)
 
     memcpy(tile_file, file, sizeof file);
     if (readCamera) {
-        entity_set(&tile_temp, 0, 0, 0);
-        tile_temp.left.x = -1.0f;
-        tile_temp.forward.z = -1.0f;
-        // A missing camera file keeps the default pose.
-        entity_readFile(&tile_temp, tile_resolvePath(std::string(tile_root) + "SYS/CAM/" + tile_file).c_str());
+        tile_defaultPose(&tile_temp);
+        tile_readCamera();
     }
 
     std::vector<unsigned char> bytes;
-    if (!tile_readFile(tile_noteFile(map).c_str(), bytes))
-        error(ERROR_FILE);
+    std::string mapPath = tile_noteFile(map);
+    tile_readWorldFile(mapPath, bytes);
     TileMap grid;
+    const char *outer = error_setFile(mapPath.c_str());
     if (!tile_decodeMap(bytes.data(), bytes.size(), &grid))
         error(ERROR_FILE);
     tile_setMap(&grid);
     grid.cells = std::vector<unsigned char>();
 
-    if (!tile_readFile(tile_resolvePath(def).c_str(), bytes))
-        error(ERROR_FILE);
-    TileDefHooks hooks = {nullptr, tile_loadPicture, tile_createColor, nullptr};
+    std::string defPath = tile_resolvePath(def);
+    tile_readWorldFile(defPath, bytes);
+    TileColors colors;
+    TileDefHooks hooks = {&colors, tile_loadPicture, tile_createColor, nullptr};
+    error_setFile(defPath.c_str());
     tile_readDef(bytes.data(), bytes.size(), tile_root, &hooks);
+    error_setFile(outer);
     tile_generation++;
     fflush(stdout);
 }

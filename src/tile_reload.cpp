@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include <exception>
+#include <set>
 #include <utility>
 
 #include "error.h"
@@ -50,8 +51,10 @@ void tile_worldSwap(TileWorld *w)
 // entries it never reached at texture 0, which names none.
 void tile_worldRelease(TileWorld *w)
 {
+    // Colour squares share textures: each is given back once.
+    std::set<unsigned int> released;
     for (int i = 0; i < w->texCount; i++)
-        if (w->tex[i].image.textureId)
+        if (w->tex[i].image.textureId && released.insert(w->tex[i].image.textureId).second)
             image_destroy(&w->tex[i].image);
     for (Image *image : {&w->dummy, &w->matrix})
         if (image->textureId)
@@ -84,6 +87,7 @@ int tile_reload(void)
     TileWorld old = {};
     tile_worldSwap(&old);
     ErrorHook outer = error_setHook(tile_refuse);
+    const char *outerFile = error_setFile(nullptr);  // a refused load leaves its own behind
     bool replaced = false;
     try {
         tile_loadFrom(def, false);
@@ -93,6 +97,7 @@ int tile_reload(void)
         fputs(error_message(ERROR_MEMORY), stdout);  // an allocation the readers did not catch
     }
     error_setHook(outer);
+    error_setFile(outerFile);
     if (!replaced)
         tile_worldSwap(&old);  // the old world back; old now holds what was read of the new one
     tile_worldRelease(&old);

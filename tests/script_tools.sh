@@ -20,6 +20,16 @@ for args in --frobnicate --check "--shot a.png --size 0x9 w.def"; do
         fail "tavo $args exited with $status, printed on standard output or no usage on standard error"
 done
 
+# What glutInit leaves is checked: an unknown option or a second world is a
+# usage error.
+if [ -n "${DISPLAY:-}" ]; then
+    for args in -frobnicate "a.def b.def"; do
+        status=0
+        "$TAVO_BIN" $args >/dev/null 2>"$work/err.txt" || status=$?
+        [ "$status" = 2 ] && grep -q '^Usage: tavo' "$work/err.txt" || fail "tavo $args exited with $status"
+    done
+fi
+
 # --check, given a path relative to the world's DEF folder, prints its report
 # alone and calls the demo world sound (status 0).
 (cd "$TAVO_BINARY_DIR/demo/DEF" && env -u DISPLAY "$TAVO_BIN" --check demo.def >"$work/report.txt") || fail "--check demo.def from DEF/ exited with $?"

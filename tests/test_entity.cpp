@@ -1,6 +1,7 @@
 // test_entity.cpp -- pose turns, and the 48-byte camera file
 #include "test_support.h"
 
+#include <errno.h>
 #include <math.h>
 #include <string.h>
 
@@ -41,7 +42,7 @@ TEST(CameraFile, RoundTripShortAndLongFiles)
     memcpy(&odd, bits, sizeof odd);
     // Bit for bit and little-endian, written over an older file leaving no temporary beside it.
     ASSERT_EQ(entity_writeFile(&start, path.c_str()) + entity_writeFile(&odd, path.c_str()), 2);
-    ASSERT_EQ(entity_readFile(&e, path.c_str()), 1);
+    ASSERT_EQ(entity_readFile(&e, path.c_str()), 0);
     EXPECT_TRUE(sameBits(e, odd));
     std::vector<unsigned char> full;
     ASSERT_TRUE(pcx_readFile(path, full) && full.size() == 48);
@@ -49,7 +50,7 @@ TEST(CameraFile, RoundTripShortAndLongFiles)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
     // Nowhere to write, a folder in the way, no file to read: 0, and the pose kept.
     EXPECT_EQ(entity_writeFile(&odd, (dir + "/no/such.cam").c_str()) + entity_writeFile(&odd, dir.c_str()), 0);
-    EXPECT_EQ(entity_readFile(&e, (dir + "/none.cam").c_str()), 0);
+    EXPECT_EQ(entity_readFile(&e, (dir + "/none.cam").c_str()), ENOENT);
     EXPECT_TRUE(sameBits(e, odd));
 
     // 6 bytes replace half of left.y, the rest keeps its bytes; of 100, 48 are read.
@@ -60,7 +61,7 @@ TEST(CameraFile, RoundTripShortAndLongFiles)
         bytes.resize(size, 0xEE);
         pcx_writeFile(path, bytes);
         e = start;
-        ASSERT_EQ(entity_readFile(&e, path.c_str()), 1);
+        ASSERT_EQ(entity_readFile(&e, path.c_str()), 0);
         entity_toBytes(&e, got);
         size_t kept = size < 48 ? size : 48;
         EXPECT_EQ(memcmp(got, full.data(), kept), 0) << size;

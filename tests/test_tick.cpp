@@ -85,7 +85,7 @@ TEST_F(Tick, TickZeroSavesTheStartPoseAndNoSaveFallsInATurn)
 {
     Entity saved = {};
     main_timer(0);
-    ASSERT_EQ(entity_readFile(&saved, camPath.c_str()), 1);
+    ASSERT_EQ(entity_readFile(&saved, camPath.c_str()), 0);
     EXPECT_TRUE(isStart(saved));
     unlink(camPath.c_str());
     press({'q'});

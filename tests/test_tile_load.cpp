@@ -2,9 +2,15 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <fstream>
+
+#include "camera.h"
 #include "entity.h"
+#include "main.h"
 #include "pcx_encode.h"
 #include "test_support.h"
 #include "tile.h"
@@ -107,8 +113,7 @@ TEST(TileLoadDeathTest, BadWorldFilesTooLongPathsAndTheChooser)
     EXPECT_LOAD_DIES(longDef, "ERROR: Path too long: /.*/DEF/hall\\.def.*" + test_errorPattern(0));
 
     REQUIRE_GL();
-    std::string root, def = makeHall(&root), gone = root + "/DEF/gone.def", map = root + "/PCX/hall.pcx";
-    EXPECT_LOAD_DIES(gone, "ERROR: Cannot open world file .*/DEF/gone\\.def.*" + test_errorPattern(0));
+    std::string root, def = makeHall(&root), map = root + "/PCX/hall.pcx";
     // The console chooser asks again until a .def file is named, and ends at the end of its input.
     std::string answers = test_tempDir() + "/answers";
     test_writeText(answers, "\nnotes.txt\n" + map + "\n" + def + "\n");
@@ -132,9 +137,85 @@ TEST(TileLoadDeathTest, BadWorldFilesTooLongPathsAndTheChooser)
     ASSERT_TRUE(pcx_readFile(map, bad));
     bad[3] = 1;  // one bit per pixel
     ASSERT_TRUE(pcx_writeFile(map, bad));
-    EXPECT_LOAD_DIES(def, firstLines);
-    ASSERT_EQ(unlink(map.c_str()), 0);
-    EXPECT_LOAD_DIES(def, firstLines);
+    EXPECT_LOAD_DIES(def, firstLines + "\n[^\n]*/PCX/hall\\.pcx: not in the format expected");
+}
+
+// At most 256 MB more heap from here on: a reader that kept reading a
+// device would run out of memory and fail its case.
+void boundMemory()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line) && line.compare(0, 7, "VmData:") != 0) {}
+    struct rlimit limit = {(rlim_t)atol(line.c_str() + 7) * 1024 + (256u << 20), RLIM_INFINITY};
+    setrlimit(RLIMIT_DATA, &limit);
+}
+
+// Odd files where the world's files belong, for the viewer and --check: each
+// answered at once (alarm) with the documented outcome and its reason.
+TEST(TileLoadDeathTest, OddFilesInPlaceOfWorldFilesAnswerAtOnce)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    REQUIRE_GL();
+    const struct { const char *place, *viewer, *check; int status; } places[] = {
+        {"PCX/walls/glass.pcx", "ERROR: File not found, replacing with dummy file\n[^\n]*glass\\.pcx: ", "picture PCX/walls/Glass.pcx missing \\(", 0},
+        {"PCX/hall.pcx", "has occured\n[^\n]*hall\\.pcx: ", "Map: PCX/hall.pcx cannot be read \\(", 255},
+        {"DEF/hall.def", "Cannot open world file .*has occured\n[^\n]*hall\\.def: ", "The definition file cannot be read \\(", 255},
+        {"SYS/CAM/hall.cam", "hall\\.cam: ", "Camera: SYS/CAM/hall.cam cannot be read \\(", 0},
+    };
+    const char *kinds[][2] = {{"fifo", "Not a regular file"}, {"folder", "Is a directory"},
+                              {"/dev/zero", "Not a regular file"}, {"mode 000", "Permission denied"}};
+    for (const auto &p : places)
+        for (const auto &k : kinds) {
+            std::string root, def = makeHall(&root), path = root + "/" + p.place, kind = k[0];
+            if (kind == "mode 000" && geteuid() == 0)
+                continue;  // the superuser reads a file of mode 000 all the same
+            pcx_writeFile(root + "/SYS/CAM/hall.cam", std::vector<unsigned char>(48));
+            ASSERT_EQ(kind == "mode 000" ? chmod(path.c_str(), 0) : unlink(path.c_str()) ||
+                      (kind == "fifo" ? mkfifo(path.c_str(), 0644) : kind == "folder" ? mkdir(path.c_str(), 0755)
+                                                                   : symlink("/dev/zero", path.c_str())), 0);
+            EXPECT_EXIT({ alarm(10); boundMemory(); test_stdoutToStderr(); tile_argument = def.c_str();
+                          tile_load(); exit(0); }, testing::ExitedWithCode(p.status), p.viewer + std::string(k[1]))
+                << p.place << " " << kind;
+            EXPECT_EXIT({ alarm(10); boundMemory(); test_stdoutToStderr(); main_check(def.c_str()); exit(0); },
+                        testing::ExitedWithCode(0), p.check + std::string(k[1])) << p.place << " " << kind;
+        }
+}
+
+// A camera file that is there but may not be written is never saved over,
+// whoever runs the viewer; and 200,000 colour textures (9 MB of file) stay
+// well inside 256 MB: one colour shares one texture, and the blocks past
+// TILE_TEXTURE_MAX are dropped with one line.
+TEST(TileLoad, ReadOnlyCameraFilesAndAFloodOfColourTextures)
+{
+    REQUIRE_GL();
+    for (mode_t mode : {0444, 0}) {
+        std::string root, def = makeHall(&root), cam = root + "/SYS/CAM/hall.cam";
+        std::vector<unsigned char> bytes(48, 7), after;
+        pcx_writeFile(cam, bytes);
+        chmod(cam.c_str(), mode);
+        load(def);
+        camera = tile_temp;
+        entity_elevate(&camera, 5.0f);
+        main_timer(50);
+        struct stat st;
+        EXPECT_TRUE(stat(cam.c_str(), &st) == 0 && (st.st_mode & 0777) == mode && chmod(cam.c_str(), 0600) == 0 &&
+                    pcx_readFile(cam, after) && after == bytes) << mode;
+    }
+    std::string text, root, def = makeHall(&root);
+    for (int i = 0; i < 200000; i++)
+        text += "NEW_TEXTURE \"c" + std::to_string(i) + "\"\n{\nColour 17,Color(" + std::to_string(i / 2 % 256) +
+                "," + std::to_string(i / 512 % 256) + "," + std::to_string(i / 131072) + ")\n}\n";
+    test_writeText(def, text);
+    auto rss = [] { std::ifstream f("/proc/self/statm"); size_t size, pages = 0; f >> size >> pages; return pages * 4096; };
+    size_t before = rss();
+    testing::internal::CaptureStderr();
+    load(def);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "test_tile_load: " + def + ": 200000 texture blocks; only the first 8192 are read\n");
+    EXPECT_LT(rss() - before, 256u << 20);
+    EXPECT_EQ((std::vector<int>{tile_texCount, tile_tex[0].image.textureId == tile_tex[1].image.textureId,
+                                tile_tex[1].image.textureId == tile_tex[2].image.textureId}),
+              (std::vector<int>{TILE_TEXTURE_MAX, 1, 0}));
 }
 
 }  // namespace

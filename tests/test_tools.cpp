@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include <GL/freeglut.h>
 #include <png.h>
 
@@ -20,10 +22,11 @@ namespace {
 typedef std::vector<unsigned char> Bytes;
 
 // Runs a built tool; returns its exit status and puts its standard error in errors.
-int tool(const std::string &name, const std::string &args, std::string *errors = nullptr)
+int tool(const std::string &name, const std::string &args, std::string *errors = nullptr,
+         const std::string &before = "")
 {
     static const std::string errFile = test_tempDir() + "/stderr.txt";
-    int raw = system((std::string(TAVO_BINARY_DIR) + "/tools/" + name + " " + args + " 2>" + errFile).c_str());
+    int raw = system((before + std::string(TAVO_BINARY_DIR) + "/tools/" + name + " " + args + " 2>" + errFile).c_str());
     Bytes bytes;
     if (errors && pcx_readFile(errFile, bytes))
         errors->assign(bytes.begin(), bytes.end());
@@ -125,6 +128,36 @@ TEST(TavoCam, PoseTextToCameraFileAndBack)
     EXPECT_EQ(readBytes(dir + "/again.cam"), bytes);
     test_writeText(dir + "/bad.pose", "1 2 3 4 5 6 7 8 9 10 11 twelve\n");
     EXPECT_EQ(tool("tavo-cam", dir + "/bad.pose " + dir + "/x.cam"), 1);
+}
+
+// Outputs are written whole and renamed into place: a write that fails
+// (a file size limit) leaves the old file, a link is replaced, not
+// followed, and an output that is the input is refused.
+TEST(Tools, OutputsAreWrittenWholeOrNotAtAll)
+{
+    std::string dir = test_tempDir(), errors, text = "legend . 255\nlegend # 254\nlayer 0\n";
+    for (int i = 0; i < 60 * 61; i++)
+        text += i % 61 == 60 ? '\n' : ".#"[i * i % 7 < 3];
+    test_writeText(dir + "/a.map", text);
+    test_writeText(dir + "/old.pcx", "old");
+    test_writeText(dir + "/target", "target");
+    ASSERT_EQ(symlink("target", (dir + "/link.pcx").c_str()) + symlink("a.map", (dir + "/same.map").c_str()), 0);
+    const char *runs[][4] = {  // tool, arguments, exit status, what standard error says
+        {"tavo-map", "encode a.map old.pcx", "1", "old.pcx: File too large"},  // under a file size limit
+        {"tavo-map", "encode a.map link.pcx", "0", ""},
+        {"tavo-map", "encode a.map same.map", "1", "the output is the input"},
+        {"tavo-map", "decode link.pcx link.pcx", "1", "the output is the input"},
+        {"tavo-cam", "a.map same.map", "1", "the output is the input"},
+    };
+    for (const auto &r : runs) {
+        std::string limit = std::string("cd ") + dir + " && ulimit -f " + (&r == runs ? "2" : "unlimited") + "; trap '' XFSZ; ";
+        EXPECT_EQ(tool(r[0], r[1], &errors, limit), atoi(r[2])) << r[1];
+        EXPECT_NE(errors.find(r[3]), std::string::npos) << errors;
+    }
+    EXPECT_EQ(readText(dir + "/old.pcx") + readText(dir + "/target") + readText(dir + "/a.map"), "oldtarget" + text);
+    struct stat st;
+    EXPECT_TRUE(lstat((dir + "/link.pcx").c_str(), &st) == 0 && S_ISREG(st.st_mode));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 5) << "no temporary file left";
 }
 
 // The demo world laid out afresh as data/CMakeLists.txt does, so that the

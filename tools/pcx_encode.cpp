@@ -4,6 +4,8 @@
 #include <stdio.h>
 #include <sys/stat.h>
 
+#include "file.h"
+
 static void pcx_header(std::vector<unsigned char> &out, unsigned width, unsigned height,
                        unsigned planes, unsigned bytesPerLine)
 {
@@ -84,36 +86,28 @@ std::vector<unsigned char> pcx_encode24(unsigned width, unsigned height,
     return out;
 }
 
-bool pcx_writeFile(const std::string &path, const std::vector<unsigned char> &bytes)
+bool pcx_writeFile(const std::string &path, const std::vector<unsigned char> &bytes, int *result)
 {
-    FILE *f = fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    bool ok = bytes.empty() || fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return fclose(f) == 0 && ok;
+    int r = file_write(path.c_str(), bytes.data(), bytes.size());
+    if (result)
+        *result = r;
+    return r == 0;
 }
 
-bool pcx_writeFileDirs(const std::string &path, const std::vector<unsigned char> &bytes)
+bool pcx_writeFileDirs(const std::string &path, const std::vector<unsigned char> &bytes, int *result)
 {
     for (size_t i = 1; i < path.size(); i++)
         if (path[i] == '/')
             mkdir(path.substr(0, i).c_str(), 0755);  // existing folders just fail
-    return pcx_writeFile(path, bytes);
+    return pcx_writeFile(path, bytes, result);
 }
 
-bool pcx_readFile(const std::string &path, std::vector<unsigned char> &bytes)
+bool pcx_readFile(const std::string &path, std::vector<unsigned char> &bytes, int *result)
 {
-    FILE *f = fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
-    bytes.clear();
-    unsigned char buf[65536];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
-        bytes.insert(bytes.end(), buf, buf + n);
-    bool ok = !ferror(f);
-    fclose(f);
-    return ok;
+    int r = file_read(path.c_str(), FILE_WORLD_MAX, bytes);
+    if (result)
+        *result = r;
+    return r == 0;
 }
 
 std::vector<unsigned char> pcx_encodeMap(unsigned width, unsigned depth, unsigned layers,

@@ -30,11 +30,16 @@ std::vector<unsigned char> pcx_encodeMap(unsigned width, unsigned depth, unsigne
                                          unsigned *pictureWidth = nullptr,
                                          unsigned *pictureHeight = nullptr);
 
-// Writes bytes to path; false when the file cannot be written.
-bool pcx_writeFile(const std::string &path, const std::vector<unsigned char> &bytes);
+// Writes bytes to path whole, through a temporary file renamed into place
+// (file_write); false when it cannot, with the reason in *result.
+bool pcx_writeFile(const std::string &path, const std::vector<unsigned char> &bytes,
+                   int *result = nullptr);
 // The same, first making the folders of path that do not exist yet.
-bool pcx_writeFileDirs(const std::string &path, const std::vector<unsigned char> &bytes);
-// Reads a whole file; false when it cannot be read.
-bool pcx_readFile(const std::string &path, std::vector<unsigned char> &bytes);
+bool pcx_writeFileDirs(const std::string &path, const std::vector<unsigned char> &bytes,
+                       int *result = nullptr);
+// Reads a whole regular file of at most FILE_WORLD_MAX bytes; false when
+// it cannot, with the reason in *result (file_read).
+bool pcx_readFile(const std::string &path, std::vector<unsigned char> &bytes,
+                  int *result = nullptr);
 
 #endif

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "entity.h"
+#include "file.h"
 #include "pcx_encode.h"
 
 static const char *cam_usage =
@@ -36,13 +37,23 @@ static Vector *cam_vectors(Entity *e, int field)
     return v[field];
 }
 
+static bool cam_read(const char *path, std::vector<unsigned char> &bytes)
+{
+    int result;
+    if (!pcx_readFile(path, bytes, &result))
+        fprintf(stderr, "tavo-cam: %s: %s\n", path, file_reason(result));
+    return result == 0;
+}
+
 static int cam_write(const char *in, const char *out)
 {
-    std::vector<unsigned char> text;
-    if (!pcx_readFile(in, text)) {
-        fprintf(stderr, "tavo-cam: cannot read %s\n", in);
+    if (file_same(in, out)) {
+        fprintf(stderr, "tavo-cam: %s: the output is the input\n", out);
         return 1;
     }
+    std::vector<unsigned char> text;
+    if (!cam_read(in, text))
+        return 1;
     std::string s(text.begin(), text.end());
     std::vector<float> values;
     size_t i = 0;
@@ -77,8 +88,9 @@ static int cam_write(const char *in, const char *out)
     // The viewer's own writer of the bytes, so the two never disagree.
     std::vector<unsigned char> bytes(ENTITY_FILE_SIZE);
     entity_toBytes(&pose, bytes.data());
-    if (!pcx_writeFileDirs(out, bytes)) {
-        fprintf(stderr, "tavo-cam: cannot write %s\n", out);
+    int result;
+    if (!pcx_writeFileDirs(out, bytes, &result)) {
+        fprintf(stderr, "tavo-cam: %s: %s\n", out, file_reason(result));
         return 1;
     }
     return 0;
@@ -87,10 +99,8 @@ static int cam_write(const char *in, const char *out)
 static int cam_show(const char *path)
 {
     std::vector<unsigned char> bytes;
-    if (!pcx_readFile(path, bytes)) {
-        fprintf(stderr, "tavo-cam: cannot read %s\n", path);
+    if (!cam_read(path, bytes))
         return 1;
-    }
     if (bytes.size() != ENTITY_FILE_SIZE) {
         fprintf(stderr, "tavo-cam: %s: a camera file is 48 bytes, this one has %zu\n", path,
                 bytes.size());

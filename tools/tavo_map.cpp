@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "error.h"
+#include "file.h"
 #include "pcx_encode.h"
 #include "tile.h"
 
@@ -73,11 +74,29 @@ static std::string map_where(const std::string &file, size_t line)
     return file + ":" + std::to_string(line) + ": ";
 }
 
+static void map_read(const std::string &path, std::vector<unsigned char> &bytes)
+{
+    int result;
+    if (!pcx_readFile(path, bytes, &result))
+        map_fail(path + ": " + file_reason(result));
+}
+
+// Written whole or not at all; never over a file being read.
+static void map_write(const std::string &out, const std::vector<unsigned char> &bytes,
+                      const std::vector<std::string> &inputs)
+{
+    for (const std::string &in : inputs)
+        if (file_same(in.c_str(), out.c_str()))
+            map_fail(out + ": the output is the input " + in);
+    int result;
+    if (!pcx_writeFile(out, bytes, &result))
+        map_fail(out + ": " + file_reason(result));
+}
+
 static std::vector<std::string> map_lines(const std::string &path)
 {
     std::vector<unsigned char> bytes;
-    if (!pcx_readFile(path, bytes))
-        map_fail("cannot read " + path);
+    map_read(path, bytes);
     std::vector<std::string> lines;
     std::string line;
     for (unsigned char c : bytes) {
@@ -283,8 +302,7 @@ static void map_encode(const std::string &in, const std::string &out)
     TileMap check;
     if (!tile_decodeMap(picture.data(), picture.size(), &check))
         map_fail(in + ": the viewer would refuse this map picture");
-    if (!pcx_writeFile(out, picture))
-        map_fail("cannot write " + out);
+    map_write(out, picture, {in});
 }
 
 // Characters given to types the legend does not name, in this order.
@@ -296,8 +314,7 @@ static void map_decode(const std::string &in, const std::string &out, const char
 {
     error_setHook(map_tooLarge);
     std::vector<unsigned char> bytes;
-    if (!pcx_readFile(in, bytes))
-        map_fail("cannot read " + in);
+    map_read(in, bytes);
     TileMap map;
     if (!tile_decodeMap(bytes.data(), bytes.size(), &map))
         map_fail(in + ": not a map picture (an 8-bit, one-plane, run-length PCX "
@@ -375,8 +392,10 @@ static void map_decode(const std::string &in, const std::string &out, const char
             result += "\n";
         }
     }
-    if (!pcx_writeFile(out, std::vector<unsigned char>(result.begin(), result.end())))
-        map_fail("cannot write " + out);
+    std::vector<std::string> inputs = {in};
+    if (headerFile)
+        inputs.push_back(headerFile);
+    map_write(out, std::vector<unsigned char>(result.begin(), result.end()), inputs);
 
     std::vector<unsigned char> again =
         pcx_encodeMap(text.width, text.depth, text.layers, text.cells.data(), text.across);

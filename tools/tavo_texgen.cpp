@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "file.h"
 #include "pcx_encode.h"
 
 struct Rgb {
@@ -79,8 +80,9 @@ static void texgen_write(const std::string &root, const std::string &name,
                          const std::vector<unsigned char> &bytes)
 {
     std::string path = root + "/" + name;
-    if (!pcx_writeFileDirs(path, bytes)) {
-        fprintf(stderr, "tavo-texgen: cannot write %s\n", path.c_str());
+    int result;
+    if (!pcx_writeFileDirs(path, bytes, &result)) {
+        fprintf(stderr, "tavo-texgen: %s: %s\n", path.c_str(), file_reason(result));
         texgen_ok = false;
     }
 }
