@@ -171,12 +171,17 @@ void tile_block(float ex, float ey, float ez, unsigned width, unsigned height, u
 // The drawn block's faces as the walk leaves them, already moved to their
 // cells, filed into runs of one render state each: opaque runs grouped by
 // state, then the translucent faces (opacity below 255) in walk order, so
-// that what lies behind glass and water shows through it.
+// that what lies behind glass and water shows through it.  The draws take
+// the opaque runs' faces nearest first, band by band, then the translucent
+// runs whole.
 struct TileRun {
     const Image *image;
     unsigned char smooth, r, g, b, a, cull;  // cull: double-sided, culling off
     unsigned mode;                           // GL_QUADS or GL_TRIANGLES
     std::vector<float> vertices;             // x, y, z, s, t of each corner
+};
+struct TileDraw {
+    int run, first, count;  // corners first..first + count - 1 of runs[run]
 };
 struct TileFaces {
     bool built;
@@ -185,6 +190,7 @@ struct TileFaces {
     unsigned char optSmooth, optAlpha, optTexture;
     unsigned generation;
     std::vector<TileRun> runs;
+    std::vector<TileDraw> draws;  // in the order drawn
     long faces;
     // The state the walk leaves behind: culling of the last face visited,
     // smoothing and colour of the last face drawn.

@@ -1,6 +1,7 @@
 // tile_draw.cpp -- drawing the world: face texturing, cube shapes, the face cache and the per-frame pass
 #include "tile.h"
 
+#include <math.h>
 #include <stddef.h>
 #include <stdio.h>
 #include <string.h>
@@ -351,6 +352,66 @@ static const signed char tile_across[6][3] = {
     {0, 0, -1}, {0, 1, 0}, {1, 0, 0}, {0, -1, 0}, {-1, 0, 0}, {0, 0, 1},
 };
 
+static int tile_corners(unsigned mode)
+{
+    return mode == GL_TRIANGLES ? 3 : 4;
+}
+
+// Opaque faces are drawn nearest first, so that the faces behind them fail
+// the depth test before they are textured.  Each opaque run is sorted into
+// bands a row deep by the distance of its faces' centres from the middle
+// of the eye's cell, and the runs take turns band by band: drawn run after
+// run, a later run's near faces would cover what an earlier run's far faces
+// had already textured.  Translucent runs follow whole, in walk order.
+static void tile_order(const TileBlock *b, TileFaces *out)
+{
+    enum { BANDS = 64 };  // beyond the farthest face of a 21-cell block
+    const float eye[3] = {((float)b->x0 + 10.5f) * tile_size, ((float)b->y0 + 10.5f) * tile_size,
+                          ((float)b->z1 + 0.5f) * tile_sizeZ};
+    const float deep = std::max(tile_size, tile_sizeZ);
+    std::vector<unsigned> starts((size_t)tile_opaqueRuns * (BANDS + 1));
+    std::vector<unsigned char> band;
+    std::vector<float> sorted;
+    for (int i = 0; i < tile_opaqueRuns; i++) {
+        std::vector<float> &v = out->runs[i].vertices;
+        const size_t corners = (size_t)tile_corners(out->runs[i].mode), face = corners * 5;
+        unsigned *start = &starts[(size_t)i * (BANDS + 1)];
+        band.clear();
+        for (size_t a = 0; a < v.size(); a += face) {
+            float d = 0.0f;
+            for (size_t j = 0; j < 3; j++) {
+                float c = 0.0f;
+                for (size_t k = 0; k < corners; k++)
+                    c += v[a + k * 5 + j];
+                d += (c / (float)corners - eye[j]) * (c / (float)corners - eye[j]);
+            }
+            d = sqrtf(d) / deep;
+            band.push_back(d < BANDS - 1 ? (unsigned char)d : BANDS - 1);  // NaN: the last band
+            start[band.back() + 1]++;
+        }
+        for (int k = 0; k < BANDS; k++)
+            start[k + 1] += start[k];
+        // A stable counting sort: within a band the walk's order stays.
+        sorted.resize(v.size());
+        std::vector<unsigned> next(start, start + BANDS);
+        for (size_t f = 0; f < band.size(); f++)
+            std::copy_n(v.begin() + (long)(f * face), face,
+                        sorted.begin() + (long)(next[band[f]]++ * face));
+        v.swap(sorted);
+    }
+    out->draws.clear();
+    for (int k = 0; k < BANDS; k++)
+        for (int i = 0; i < tile_opaqueRuns; i++) {
+            const unsigned *start = &starts[(size_t)i * (BANDS + 1)];
+            const int corners = tile_corners(out->runs[i].mode);
+            if (start[k] < start[k + 1])
+                out->draws.push_back(TileDraw{i, (int)start[k] * corners,
+                                              (int)(start[k + 1] - start[k]) * corners});
+        }
+    for (size_t i = (size_t)tile_opaqueRuns; i < out->runs.size(); i++)
+        out->draws.push_back(TileDraw{(int)i, 0, (int)(out->runs[i].vertices.size() / 5)});
+}
+
 void tile_record(const TileBlock *b, TileFaces *out)
 {
     out->built = true;
@@ -408,14 +469,7 @@ void tile_record(const TileBlock *b, TileFaces *out)
     out->endSmooth = texture_smoothed;
     out->endR = texture_colorR, out->endG = texture_colorG, out->endB = texture_colorB;
     out->endA = texture_colorA;
-    // Opaque faces last walked (the rows nearest the eye) go first, so that
-    // the faces behind them fail the depth test before they are textured.
-    for (int i = 0; i < tile_opaqueRuns; i++) {
-        std::vector<float> &v = out->runs[i].vertices;
-        const size_t face = (out->runs[i].mode == GL_TRIANGLES ? 3 : 4) * 5;
-        for (size_t a = 0, b = v.size() - face; a < b; a += face, b -= face)
-            std::swap_ranges(v.begin() + (long)a, v.begin() + (long)(a + face), v.begin() + (long)b);
-    }
+    tile_order(b, out);
     // Growing by doubling may have reserved up to twice what is kept; the
     // fullest block (seven faces a cell) then stays near 5 MB.
     for (TileRun &r : out->runs)
@@ -433,7 +487,8 @@ void tile_refresh(const TileBlock *b, TileFaces *out)
 void tile_drawFaces(const TileFaces *faces)
 {
     int cull = -1;  // culling goes straight to GL, so only changes are sent
-    for (const TileRun &r : faces->runs) {
+    for (const TileDraw &d : faces->draws) {
+        const TileRun &r = faces->runs[(size_t)d.run];
         texture_smooth(r.smooth);
         texture_color(r.r, r.g, r.b);
         texture_alpha(r.a);
@@ -444,7 +499,7 @@ void tile_drawFaces(const TileFaces *faces)
         const float *v = r.vertices.data();
         glVertexPointer(3, GL_FLOAT, 5 * sizeof(float), v);
         glTexCoordPointer(2, GL_FLOAT, 5 * sizeof(float), v + 3);
-        glDrawArrays((GLenum)r.mode, 0, (GLsizei)(r.vertices.size() / 5));
+        glDrawArrays((GLenum)r.mode, d.first, d.count);
     }
     texture_doubleSided(faces->endCull);
     texture_smooth(faces->endSmooth);
@@ -454,7 +509,7 @@ void tile_drawFaces(const TileFaces *faces)
 
 size_t tile_facesBytes(const TileFaces *faces)
 {
-    size_t n = faces->runs.capacity() * sizeof(TileRun);
+    size_t n = faces->runs.capacity() * sizeof(TileRun) + faces->draws.capacity() * sizeof(TileDraw);
     for (const TileRun &r : faces->runs)
         n += r.vertices.capacity() * sizeof(float);
     return n;
