@@ -52,12 +52,8 @@ std::string load(const std::string &def)  // returns the console
     EXPECT_EXIT({ test_stdoutToStderr(); tile_argument = (def).c_str(); tile_load(); }, \
                 testing::ExitedWithCode(255), pattern)
 
-TEST(TileLoadPaths, DeriveAndCaseBlindLookup)
+TEST(TileLoadPaths, CaseBlindLookup)
 {
-    char root[TILE_PATH], map[TILE_PATH], file[TILE_PATH];
-    ASSERT_EQ(tile_derivePaths("/data/defs/hall.def", root, map, file), 1);
-    EXPECT_EQ(std::string(root) + " " + map + " " + file, "/data/ /data/PCX/hall.pcx hall.cam");
-
     std::string dir = test_tempDir();
     test_writeText(dir + "/pcx/walls/glass.pcx", "g");
     test_writeText(dir + "/Both/A.txt", "upper");
