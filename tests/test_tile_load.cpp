@@ -10,6 +10,7 @@
 
 #include "camera.h"
 #include "entity.h"
+#include "input.h"
 #include "main.h"
 #include "pcx_encode.h"
 #include "test_support.h"
@@ -193,6 +194,7 @@ TEST(TileLoad, ReadOnlyCameraFilesAndAFloodOfColourTextures)
         load(def);
         camera = tile_temp;
         entity_elevate(&camera, 5.0f);
+        input_unlockAll();  // no turn under way: tick 50 saves
         main_timer(50);
         struct stat st;
         EXPECT_TRUE(stat(cam.c_str(), &st) == 0 && (st.st_mode & 0777) == mode && chmod(cam.c_str(), 0600) == 0 &&
