@@ -1,5 +1,8 @@
-// test_image_gl.cpp -- images uploaded as OpenGL textures
+// test_image_gl.cpp -- images uploaded as OpenGL textures and drawn in the overlay
+#include <math.h>
 #include <stdio.h>
+
+#include <algorithm>
 
 #include <GL/gl.h>
 
@@ -94,14 +97,32 @@ TEST(ImageGl, LoadUploadsTheDecodedTexelsOrTheStandBy)
     image_destroy(&image);
 }
 
-TEST(ImageGl, CreatePadsThePictureAndDestroyReleasesIt)
+TEST(ImageGl, CreateAndDrawMapThePictureAndItsFlipsOntoTheWindow)
 {
     REQUIRE_GL();
     texture_smooth(true);
     Image image = {};
-    image_create(&image, 20, 12, 0, 0, 255);
+    image_create(&image, 20, 12, 0, 0, 255);  // in 32 x 16: s to 0.625, t to 0.75
     EXPECT_EQ(textureState(), (Ints{32, 16, GL_RGB, GL_LINEAR, GL_LINEAR}));
     EXPECT_TRUE(allOf(0, 0, 255));  // the padding too
+    // The corners sent, in window coordinates, through feedback mode; with
+    // back faces culled the quad must run counter-clockwise on screen.
+    glEnable(GL_CULL_FACE);
+    for (int flips = 0; flips < 4; flips++) {
+        std::vector<GLfloat> buffer(4096);
+        glFeedbackBuffer((GLsizei)buffer.size(), GL_3D_COLOR_TEXTURE, buffer.data());
+        glRenderMode(GL_FEEDBACK);
+        image_draw(&image, 10, 20, flips & 1, flips & 2);
+        // Polygons: a token, the corner count, then x, y, z, RGBA, s, t, r, q per corner;
+        // window pixel (10, 20) is (10, 460) from the bottom.
+        std::vector<std::vector<float>> corners;  // x, y, s, t
+        for (const GLfloat *p = buffer.data(), *end = p + glRenderMode(GL_RENDER); p < end && *p == GL_POLYGON_TOKEN;)
+            for (int n = (int)p[1], i = (p += 2, 0); i < n; i++, p += 11)
+                corners.push_back({roundf(p[0] * 100) / 100, roundf(p[1] * 100) / 100, p[7], p[8]});
+        const float s = flips & 1 ? 0.625f : 0.0f, t = flips & 2 ? 0.75f : 0.0f;
+        auto has = [&](std::vector<float> c) { return std::count(corners.begin(), corners.end(), c) > 0; };
+        EXPECT_TRUE(has({10, 460, s, t}) && has({30, 448, 0.625f - s, 0.75f - t})) << flips;
+    }
     image_destroy(&image);
     EXPECT_EQ(glIsTexture(image.textureId), GL_FALSE);
 }

@@ -1,4 +1,5 @@
-// test_state_cache.cpp -- the texture state cache, and the face cache's frames against the direct walk's
+// test_state_cache.cpp -- billboard mode, the texture state cache, and the face cache's frames against the direct walk's
+#include <math.h>
 #include <stdlib.h>
 
 #include <string>
@@ -14,6 +15,30 @@
 #include "tile.h"
 
 namespace {
+
+TEST(TextureState, BillboardPushesOnceAndDropsRotation)
+{
+    REQUIRE_GL();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glTranslatef(1, 2, 3);
+    glRotatef(30, 0, 1, 0);
+    glScalef(2, 2, 2);
+    GLfloat before[16], m[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, before);
+    GLint depth0 = 0, depth = 0;
+    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth0);
+    for (bool on : {true, false}) {
+        texture_billboard(on);
+        texture_billboard(on);  // twice: no second push or pop
+        glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
+        EXPECT_EQ(depth, depth0 + on);
+        glGetFloatv(GL_MODELVIEW_MATRIX, m);
+        for (int i = 0; i < 16; i++)  // on: the upper 3 x 3 becomes the identity
+            EXPECT_FLOAT_EQ(m[i], on && i % 4 < 3 && i < 12 ? i % 5 == 0 : before[i]) << i;
+    }
+    glLoadIdentity();
+}
 
 // The demo world has every kind of face (glass and water made opaque: the face cache draws
 // them last on purpose).  The direct walk draws the same frames with the state cache on and
