@@ -18,17 +18,6 @@ Report check(const std::string &def)
 
 #define EXPECT_REPORTS(report, line) EXPECT_NE((report).text.find(line), std::string::npos) << (report).text
 
-TEST(Check, TheDemoWorldIsSound)
-{
-    Report r = check(std::string(TAVO_BINARY_DIR) + "/demo/DEF/demo.def");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_REPORTS(r, "Map: PCX/demo.pcx, 22 x 16 cells, 9 layers (3 blocks across)\n");
-    EXPECT_REPORTS(r, "  glass                PCX/demo/glass.pcx (64 x 64, 24-bit, translucent)\n");
-    EXPECT_REPORTS(r, "Background: sky\n");
-    EXPECT_REPORTS(r, "Cube types: 30\n");
-    EXPECT_REPORTS(r, "The world is sound.\n");
-}
-
 TEST(Check, ABrokenWorldHasEachProblemNamed)
 {
     // Three cube types, 254 to 252, over a 3 x 2 grid of 2 layers.

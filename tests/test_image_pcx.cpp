@@ -21,17 +21,6 @@ ImageTexels decode(const Bytes &file, bool t = false, bool a = false, bool s = f
     return out;
 }
 
-// The shared writer's header followed by hand-made pixel data.
-Bytes rawPcx(unsigned width, unsigned height, unsigned bytesPerLine, const Bytes &data)
-{
-    Bytes file = pcx_encode8(width, height, Bytes((size_t)width * height).data(), nullptr, bytesPerLine);
-    file.resize(128);
-    file.insert(file.end(), data.begin(), data.end());
-    return file;
-}
-
-void setWord(Bytes &file, size_t at, unsigned v) { file[at] = v & 0xFF; file[at + 1] = (v >> 8) & 0xFF; }
-
 // Of row y's first n texels: channel c (3 is alpha) of each.
 Bytes channel(const ImageTexels &t, unsigned y, unsigned n, unsigned c = 0)
 {
@@ -51,10 +40,10 @@ TEST(ImagePcxDeathTest, HeaderAndSizeRefusals)
     const std::function<void(Bytes &)> damage[] = {
         [](Bytes &f) { f[1] = 3; },                                    // version 3
         [](Bytes &f) { f[65] = 2; },                                   // two planes
-        [](Bytes &f) { setWord(f, 4, 1), setWord(f, 8, 0); },          // width wraps to 0
-        [](Bytes &f) { setWord(f, 8, 32768), setWord(f, 66, 32770); },  // width 32769
-        [](Bytes &f) { setWord(f, 66, 0); },                           // a line of no bytes
-        [](Bytes &f) { setWord(f, 66, 3); },                           // a line shorter than the picture
+        [](Bytes &f) { test_put16(f, 4, 1), test_put16(f, 8, 0); },          // width wraps to 0
+        [](Bytes &f) { test_put16(f, 8, 32768), test_put16(f, 66, 32770); },  // width 32769
+        [](Bytes &f) { test_put16(f, 66, 0); },                           // a line of no bytes
+        [](Bytes &f) { test_put16(f, 66, 3); },                           // a line shorter than the picture
         [](Bytes &f) { f.resize(4); },
     };
     for (const auto &d : damage) {
@@ -71,7 +60,7 @@ TEST(ImagePcxDeathTest, HeaderAndSizeRefusals)
 TEST(ImagePcx, RunLengthDecodingAndPaddedLines)
 {
     // No palette block, so every index shows as its grey.
-    ImageTexels t = decode(rawPcx(8, 3, 8, {
+    ImageTexels t = decode(test_pcxHeader(8, 3, 8, {
         0xC5, 0x03, 0xC0, 0x09, 0x01, 0x02,  // five 3s, a run of none, 1, 2
         0xC3, 0x04,  // three 4s, cut to one at the line's end
         0xFF, 0x07,  // 63 7s, cut to the 8 of the line
@@ -86,7 +75,7 @@ TEST(ImagePcx, RunLengthDecodingAndPaddedLines)
     // 5 wide, 64 bytes a line: of a run over the picture's edge and of the
     // padding, bytes or runs, nothing shows or lands past the line buffer, and
     // the next line starts at byte 64; texels right of the picture copy its last column.
-    t = decode(rawPcx(5, 2, 64, {10, 11, 12, 0xC3, 13, 90, 91, 0xF8, 92, 20, 21, 22, 23, 24, 0xFF, 93}));
+    t = decode(test_pcxHeader(5, 2, 64, {10, 11, 12, 0xC3, 13, 90, 91, 0xF8, 92, 20, 21, 22, 23, 24, 0xFF, 93}));
     ASSERT_EQ(t.texWidth, 8);
     EXPECT_EQ(channel(t, 0, 8), (Bytes{10, 11, 12, 13, 13, 13, 13, 13}));
     EXPECT_EQ(channel(t, 1, 8, 2), (Bytes{20, 21, 22, 23, 24, 24, 24, 24}));

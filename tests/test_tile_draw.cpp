@@ -354,14 +354,14 @@ TEST_F(TileDraw, FramesShowTheFaceOverTheBackdrop)
     main_renderState();
     // A single cube at the origin; the grid's last column, layer and row
     // are never drawn, so the grid is one larger each way.
-    std::vector<unsigned char> cells(3 * 2 * 3, TILE_EMPTY);
+    std::vector<unsigned char> cells(15 * 2 * 3, TILE_EMPTY);
     cells[0] = 254;
     image_create(&tile_dummy, 32, 32, 0, 0, 255);       // the backdrop: blue
     image_create(&tile_matrix, 32, 32, 0, 255, 0);      // texturing off: green
     image_create(&entries[0].image, 32, 32, 254, 0, 0);  // the face: red
     image_create(&entries[1].image, 32, 32, 0, 254, 0);  // glass: green
     tile_map = cells.data();
-    tile_width = 3, tile_height = 2, tile_depth = 3;
+    tile_width = 15, tile_height = 2, tile_depth = 3;
     tile[254].faceOn[TILE_FRONT] = 1;
     tile[254].faceTexture[TILE_FRONT] = &entries[0];
     tile_optAlpha = 1;
@@ -381,16 +381,18 @@ TEST_F(TileDraw, FramesShowTheFaceOverTheBackdrop)
     camera.position.z = 6.9f;  // into the cube's row, which is not drawn
     expectPixel(320, 240, 255, 255, 255);
 
-    // Glass on the cube's LEFT side before an opaque face the walk reaches
+    // Glass on a cube's LEFT side before an opaque face the walk reaches
     // later, seen along +x: the red shows through, unless the walk is direct.
-    cells[1] = 253;
+    // The glass is also the first face recorded and, past the middle of the
+    // drawn block, the nearer: only drawing it last shows the red.
+    cells[0] = TILE_EMPTY, cells[12] = 253, cells[13] = 254;
     tile[254].faceOn[TILE_LEFT] = tile[253].faceOn[TILE_LEFT] = 1;
-    tile[254].faceTexture[TILE_LEFT] = &entries[1];
-    tile[253].faceTexture[TILE_LEFT] = &entries[0];
+    tile[253].faceTexture[TILE_LEFT] = &entries[1];
+    tile[254].faceTexture[TILE_LEFT] = &entries[0];
     entries[0].translucent = 0, entries[1].translucent = 1;
     tile_optTexture = 1;
     tile_generation++;
-    camera = Entity{{-0.6f, 0, -0.8f}, {0, 1, 0}, {0.8f, 0, -0.6f}, {-9, 0, 7.5f}};
+    camera = Entity{{-0.6f, 0, -0.8f}, {0, 1, 0}, {0.8f, 0, -0.6f}, {15, 0, 7.5f}};
     expectPixel(320, 240, 127, 127, 0);
     tile_direct = 1;
     expectPixel(320, 240, 0, 127, 128);

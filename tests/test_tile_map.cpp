@@ -1,23 +1,11 @@
 // test_tile_map.cpp -- decoding the framed map picture into the layered grid
-#include <gtest/gtest.h>
-
 #include "pcx_encode.h"
+#include "test_support.h"
 #include "tile.h"
 
 namespace {
 
 typedef std::vector<unsigned char> Bytes;
-
-// A bare header claiming w x h pixels and lines of bpl bytes, then data.
-Bytes withHeader(unsigned w, unsigned h, unsigned bpl, const Bytes &data)
-{
-    Bytes out = pcx_encode8(1, 1, data.data(), nullptr, 1);
-    out.resize(128);
-    auto put16 = [&out](int at, unsigned v) { out[at] = v & 0xFF; out[at + 1] = (v >> 8) & 0xFF; };
-    put16(8, w - 1), put16(10, h - 1), put16(66, bpl);
-    out.insert(out.end(), data.begin(), data.end());
-    return out;
-}
 
 int decode(const Bytes &file, TileMap *map) { return tile_decodeMap(file.data(), file.size(), map); }
 
@@ -43,9 +31,9 @@ TEST(TileMap, ThreeAcrossThreeDownPaddedAndTruncated)
 
     // A run crossing a line's end is dropped there, and a run of length 0
     // eats its value; then a file cut between a run byte and its value.
-    ASSERT_EQ(decode(withHeader(3, 4, 3, {0, 5, 0, 5, 0xC5, 9, 5, 3, 0, 0xC0, 0x77, 0xC3, 0}), &map), 1);
+    ASSERT_EQ(decode(test_pcxHeader(3, 4, 3, {0, 5, 0, 5, 0xC5, 9, 5, 3, 0, 0xC0, 0x77, 0xC3, 0}), &map), 1);
     EXPECT_EQ(map.cells, (Bytes{9, 3}));
-    ASSERT_EQ(decode(withHeader(3, 3, 3, {0, 5, 0, 5, 0xC2}), &map), 1);
+    ASSERT_EQ(decode(test_pcxHeader(3, 3, 3, {0, 5, 0, 5, 0xC2}), &map), 1);
     EXPECT_EQ(map.cells, (Bytes{255}));
 }
 
@@ -65,11 +53,11 @@ TEST(TileMap, RefusedPictures)
     for (unsigned left = 65532; left; left -= left > 63 ? 63 : left)
         rows.insert(rows.end(), {(unsigned char)(0xC0 | (left > 63 ? 63 : left)), 0});
     rows.push_back(5);
-    EXPECT_EQ(decode(withHeader(65535, 12, 65535, rows), &m), 0);
-    ASSERT_EQ(decode(withHeader(65535, 9, 65535, rows), &m), 1);
+    EXPECT_EQ(decode(test_pcxHeader(65535, 12, 65535, rows), &m), 0);
+    ASSERT_EQ(decode(test_pcxHeader(65535, 9, 65535, rows), &m), 1);
     EXPECT_EQ(m.height, 65535);
     // A huge picture claimed by a few bytes costs no more than those bytes.
-    EXPECT_EQ(decode(withHeader(65535, 65535, 65535, {0, 5, 0}), &m), 0);
+    EXPECT_EQ(decode(test_pcxHeader(65535, 65535, 65535, {0, 5, 0}), &m), 0);
 }
 
 }  // namespace

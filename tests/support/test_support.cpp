@@ -57,6 +57,22 @@ static void test_glutError(const char *format, va_list args)
     exit(1);
 }
 
+void test_openRetrying(const std::function<void(void)> &open)
+{
+    glutInitErrorFunc(test_glutError);
+    // The virtual X server now and then refuses a client that connects
+    // just as another leaves; try again rather than fail the test.
+    static int tries;
+    if (setjmp(test_retryOpen)) {
+        if (++tries == 50) {
+            fprintf(stderr, "cannot open display %s\n", getenv("DISPLAY"));
+            exit(1);
+        }
+        usleep(20000);
+    }
+    open();
+}
+
 bool test_glContext(void)
 {
     static int state = 0;  // 0 untried, 1 ready, -1 unavailable
@@ -64,25 +80,16 @@ bool test_glContext(void)
     if (state == 0 && (!display || !*display))
         state = -1;
     if (state == 0) {
-        int argc = 1;
-        char name[] = "tavo-test";
-        char *argv[] = {name, nullptr};
         test_pinDriver();
         // llvmpipe's worker threads can be mid-exit when the leak checker
         // stops the world at the end of a test, which crashes the checker.
         setenv("LP_NUM_THREADS", "0", 0);
-        glutInitErrorFunc(test_glutError);
-        // The virtual X server now and then refuses a client that connects
-        // just as another leaves; try again rather than fail the test.
-        static int tries;
-        if (setjmp(test_retryOpen)) {
-            if (++tries == 50) {
-                fprintf(stderr, "cannot open display %s\n", display);
-                exit(1);
-            }
-            usleep(20000);
-        }
-        main_openWindow(&argc, argv);
+        test_openRetrying([] {
+            int argc = 1;
+            char name[] = "tavo-test";
+            char *argv[] = {name, nullptr};
+            main_openWindow(&argc, argv);
+        });
         glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_CONTINUE_EXECUTION);
         main_resize(640, 480);
         state = 1;
@@ -123,6 +130,23 @@ void test_makeDirs(const std::string &path)
 void test_writeText(const std::string &path, const std::string &text)
 {
     pcx_writeFileDirs(path, std::vector<unsigned char>(text.begin(), text.end()));
+}
+
+void test_put16(std::vector<unsigned char> &file, size_t at, unsigned value)
+{
+    file[at] = value & 0xFF;
+    file[at + 1] = (value >> 8) & 0xFF;
+}
+
+std::vector<unsigned char> test_pcxHeader(unsigned width, unsigned height, unsigned bytesPerLine,
+                                          const std::vector<unsigned char> &data)
+{
+    const unsigned char pixel = 0;
+    std::vector<unsigned char> file = pcx_encode8(1, 1, &pixel, nullptr, 1);
+    file.resize(128);
+    test_put16(file, 8, width - 1), test_put16(file, 10, height - 1), test_put16(file, 66, bytesPerLine);
+    file.insert(file.end(), data.begin(), data.end());
+    return file;
 }
 
 void test_writeSolidPcx(const std::string &path, unsigned width, unsigned height,

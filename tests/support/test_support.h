@@ -2,6 +2,7 @@
 #ifndef TAVO_TEST_SUPPORT_H
 #define TAVO_TEST_SUPPORT_H
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,10 @@ bool test_glContext(void);
 // read from the back buffer before the swap leaves it undefined (the front
 // buffer under a virtual X server does not read back).
 extern std::vector<unsigned char> test_shownFrame;
+
+// Runs open (which opens the display), again whenever the virtual X server
+// refuses the connection.
+void test_openRetrying(const std::function<void(void)> &open);
 
 // Skips the test when no display is available.
 #define REQUIRE_GL() \
@@ -46,6 +51,12 @@ std::string test_makeWorld(const std::string &root, const std::string &name,
                            const std::string &defText, unsigned width, unsigned depth,
                            unsigned layers, const std::vector<unsigned char> &cells,
                            unsigned across = 1);
+
+// A bare 8-bit PCX header claiming width x height pixels in lines of
+// bytesPerLine bytes, then data as given: nothing of the claimed size is made.
+std::vector<unsigned char> test_pcxHeader(unsigned width, unsigned height, unsigned bytesPerLine,
+                                          const std::vector<unsigned char> &data);
+void test_put16(std::vector<unsigned char> &file, size_t at, unsigned value);  // little-endian
 
 // A small 8-bit palette picture of one colour per pixel row stripe.
 void test_writeSolidPcx(const std::string &path, unsigned width, unsigned height,
