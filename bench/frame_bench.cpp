@@ -443,8 +443,13 @@ int main(int argc, char **argv)
            ratio(LATTICE, LATTICE_REFERENCE), ratio(LATTICE, REFERENCE));
     const std::vector<double> &flown = scenes[FLIGHT].ms;
     double worst = flown.empty() ? 0.0 : *std::max_element(flown.begin(), flown.end());
-    printf("flight worst frame/dense cached median: %.2f (target: 2 or less)\n",
-           worst / bench_median(scenes[DENSE]));
+    // The dense block never builds its faces again: its own worst frame is
+    // what the machine alone adds to a single frame in this run.
+    const std::vector<double> &still = scenes[DENSE].ms;
+    double stillWorst = still.empty() ? 0.0 : *std::max_element(still.begin(), still.end());
+    printf("flight worst frame/dense cached median: %.2f (target: 2 or less); "
+           "dense cached worst/its median, never rebuilt: %.2f\n",
+           worst / bench_median(scenes[DENSE]), stillWorst / bench_median(scenes[DENSE]));
     if (haveDemo)
         printf("demo start view cached/direct: %.2f (target: 0.35 or less)\n",
                ratio(DEMO, DEMO_DIRECT));
