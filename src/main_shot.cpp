@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 #include <condition_variable>
@@ -212,6 +213,10 @@ int main_shot(int argc, char **argv)
             out = argv[++i];
         else if (strcmp(arg, "--size") == 0 && i + 1 < argc && main_shotSize(argv[i + 1], &width, &height))
             i++;
+        else if (strcmp(arg, "--look") == 0)
+            main_looking = 1;
+        else if (strcmp(arg, "--view") == 0 && i + 1 < argc && main_parseView(argv[i + 1]))
+            i++;
         else if (arg[0] != '-' && !world)
             world = arg;
         else {
@@ -233,6 +238,11 @@ int main_shot(int argc, char **argv)
     main_renderState();
     main_resize(width, height);
     main_drawFrame();
+    // Free look draws what is built: the picture waits for every chunk in view.
+    for (int wait = 0; main_looking && tile_lookStats.pending > 0 && wait < 6000; wait++) {
+        usleep(10000);
+        main_drawFrame();
+    }
     MainShot shot;
     main_readFrame(&shot);
     std::vector<unsigned char> png;
