@@ -79,6 +79,16 @@ void main_lookControl(int tick, int cx, int cy)
         entity_strafe(&camera, -1.0f);
 }
 
+std::string main_viewCheck(const char *text)
+{
+    int kept = main_view, fits = main_parseView(text);
+    main_view = kept;
+    if (fits)
+        return "";
+    return std::string("'") + text + "': the view distance must be " + std::to_string(MAIN_VIEW_LEAST) +
+           " to " + std::to_string(MAIN_VIEW_MOST) + " cells";
+}
+
 int main_parseView(const char *text)
 {
     char *end = nullptr;
