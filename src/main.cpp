@@ -50,6 +50,7 @@ static const char main_usageText[] =
     "  or:  tavo [--direct] [GLUT options] --demo\n"
     "  or:  tavo --check WORLD.def\n"
     "  or:  tavo --shot OUT.png [--size WIDTHxHEIGHT] WORLD.def\n"
+    "  or:  tavo --export OUT.glb|OUT.gltf [--region all|X0,Y0,Z0:X1,Y1,Z1] [--flat] WORLD.def\n"
     "  or:  tavo --help | --version\n"
     "\n"
     "Flies a camera through a world of cube tiles. With no world named, asks\n"
@@ -64,6 +65,12 @@ static const char main_usageText[] =
     "  --shot OUT.png     draw one frame of the world from its saved view into\n"
     "                     the PNG picture OUT.png and print its path\n"
     "  --size WxH         the size of that picture (default 640x480)\n"
+    "  --export OUT.glb   write the world's faces as a glTF 2.0 scene (OUT.gltf:\n"
+    "                     as text, all data inside), for other 3D programs; needs\n"
+    "                     no display\n"
+    "  --region X0,Y0,Z0:X1,Y1,Z1\n"
+    "                     export only these cells (inclusive; default all)\n"
+    "  --flat             export each picture as its average colour\n"
     "  --direct           send every face to OpenGL one by one each frame, as a\n"
     "                     check on the faces kept between frames (slower; glass\n"
     "                     and water then hide what is drawn after them)\n"
@@ -337,6 +344,9 @@ int main_options(int argc, char **argv)
             return main_check(argv[i + 1]);
         if (strcmp(arg, "--shot") == 0 || strcmp(arg, "--size") == 0)
             return main_shot(argc, argv);
+        if (strcmp(arg, "--export") == 0 || strcmp(arg, "--region") == 0 ||
+            strcmp(arg, "--flat") == 0)
+            return main_export(argc, argv);
         main_usage(stderr);
         return 2;
     }

@@ -64,4 +64,11 @@ void main_shotWait(void);
 // line).  A world that cannot be loaded ends the process as the viewer's does.
 int main_shot(int argc, char **argv);
 
+// tavo --export OUT.glb|OUT.gltf [--region all|X0,Y0,Z0:X1,Y1,Z1] [--flat]
+// WORLD.def: the world's faces as a glTF 2.0 scene, made without a window;
+// returns the exit status (2 for a bad command line, 1 when nothing could
+// be written).  A world that cannot be loaded ends the process as the
+// viewer's does.
+int main_export(int argc, char **argv);
+
 #endif

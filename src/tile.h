@@ -72,8 +72,13 @@ extern const char *tile_argument;
 void tile_load(void);
 // tile_load without the choice: the world of the definition file def (an
 // absolute path); the camera file is read into tile_temp only when
-// readCamera is set.
-void tile_loadFrom(const std::string &def, bool readCamera);
+// readCamera is set.  The pictures are uploaded as textures, or, given
+// pictures, made by its loadPicture (with each path as found on disk, the
+// system pictures included) and createColor alone: then no OpenGL call is
+// made.
+struct TileDefHooks;
+void tile_loadFrom(const std::string &def, bool readCamera,
+                   const TileDefHooks *pictures = nullptr);
 int tile_getWidth(void);
 int tile_getHeight(void);
 int tile_getDepth(void);
