@@ -541,6 +541,7 @@ int export_world(const ExportRequest &req)
     // The viewer's load, its lines and its end for a world it cannot open;
     // the pictures decoded but never uploaded.
     texture_smooth(1);
+    export_pictures.clear();
     TileDefHooks hooks = {nullptr, export_loadPicture, export_createColor, nullptr};
     tile_loadFrom(tile_absolute(req.world), true, &hooks);
     tile_optSmooth = 1;
