@@ -16,7 +16,6 @@
 #include <tuple>
 #include <vector>
 
-#include <GL/gl.h>  // the face modes only: nothing here calls OpenGL
 #include <tiny_gltf.h>
 
 #include "error.h"
@@ -190,19 +189,23 @@ void export_meanColor(const ExportPicture &p, float rgb[3])
         rgb[c] = weight > 0 ? (float)(sum[c] / weight / 255.0) : 1.0f;
 }
 
-class ExportBuilder {
+// The export's sink of the face walker: each face joins the primitive of
+// its render state.
+class ExportBuilder : public TileSink {
 public:
     explicit ExportBuilder(bool flat) : flat_(flat) { model.buffers.resize(1); }
 
-    void addRuns(const TileFaces &faces)
+    void face(const TileFace &f) override
     {
-        for (const TileRun &r : faces.runs) {
-            ExportPrimitive &p = primitiveOf(r);
-            const size_t corners = r.mode == GL_TRIANGLES ? 3 : 4;
-            for (size_t a = 0; a + corners * 5 <= r.vertices.size(); a += corners * 5)
-                addFace(p, &r.vertices[a], corners);
+        float corners[4][5];
+        for (int i = 0; i < f.count; i++) {
+            for (int k = 0; k < 3; k++)
+                corners[i][k] = f.origin[k] + f.corner[i][k];
+            corners[i][3] = f.corner[i][3];
+            corners[i][4] = f.corner[i][4];
         }
-        faces_ += faces.faces;
+        addFace(primitiveOf(f.state), corners[0], (size_t)f.count);
+        faces_++;
     }
 
     void finish(const Entity &pose);
@@ -213,18 +216,18 @@ private:
     bool flat_;
     std::map<ExportState, size_t> primitiveOfState_;
     std::vector<ExportPrimitive> primitives_;
-    std::vector<TileRun> states_;  // each primitive's state, without faces
+    std::vector<TileState> states_;  // each primitive's
     std::map<std::pair<const ExportPicture *, int>, int> textures_;
     std::map<const ExportPicture *, int> images_;
 
-    ExportPrimitive &primitiveOf(const TileRun &r)
+    ExportPrimitive &primitiveOf(const TileState &r)
     {
         ExportState key{r.image, r.smooth, r.r, r.g, r.b, r.a, r.cull};
         auto found = primitiveOfState_.find(key);
         if (found != primitiveOfState_.end())
             return primitives_[found->second];
         primitiveOfState_[key] = primitives_.size();
-        states_.push_back(TileRun{r.image, r.smooth, r.r, r.g, r.b, r.a, r.cull, r.mode, {}});
+        states_.push_back(r);
         primitives_.push_back(ExportPrimitive{(int)primitives_.size(), {}, {}, {}, 0, 0});
         return primitives_.back();
     }
@@ -311,11 +314,11 @@ private:
         return textures_[{p, smooth}] = (int)model.textures.size() - 1;
     }
 
-    int material(const TileRun &r);
+    int material(const TileState &r);
     void primitive(ExportPrimitive &p, tinygltf::Mesh &mesh);
 };
 
-int ExportBuilder::material(const TileRun &r)
+int ExportBuilder::material(const TileState &r)
 {
     const ExportPicture *p = export_pictureOf(r.image);
     const bool textured = p && !p->color && !flat_;
@@ -349,7 +352,7 @@ int ExportBuilder::material(const TileRun &r)
 
 void ExportBuilder::primitive(ExportPrimitive &p, tinygltf::Mesh &mesh)
 {
-    const TileRun &r = states_[(size_t)p.material];
+    const TileState &r = states_[(size_t)p.material];
     tinygltf::Primitive out;
     out.material = material(r);
     out.mode = TINYGLTF_MODE_TRIANGLES;
@@ -563,11 +566,10 @@ int export_world(const ExportRequest &req)
 
     // The region as one block: faces between its solid cells are dropped,
     // those on its sides stay, so a part comes out closed.
-    TileFaces faces = {};
-    tile_record(&region, &faces);
     ExportBuilder builder(req.flat);
-    builder.addRuns(faces);
-    faces = TileFaces{};
+    TileWalk walk;
+    tile_walkBegin(&walk, &builder);
+    tile_walkCells(&walk, &region, &region);
     builder.finish(tile_temp);
 
     tinygltf::TinyGLTF gltf;

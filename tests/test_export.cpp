@@ -43,10 +43,15 @@ std::vector<Corner> corners(const tinygltf::Model &m, const tinygltf::Primitive 
 TEST(Export, TheDemoReadsBackAsTheViewerCachesTheWholeGrid)
 {
     std::string dir = test_tempDir();
-    std::string def = TAVO_BINARY_DIR "/demo/DEF/demo.def";
-    for (const char *name : {"/demo.glb", "/demo.gltf"}) {
+    // A floor wide enough for 32-bit indices: 34 320 faces of one material.
+    std::string wide = test_makeWorld(dir + "/wide", "wide", "NEW_TEXTURE \"sand\"\n{\n    Colour 17,Color(200,180,120)\n}\n"
+                                      "NEW_CUBE \"floor\"\n{\n    Back 3,sand\n    Top 4,sand\n    Right 5,sand\n"
+                                      "    Bottom 6,sand\n    Left 7,sand\n    Front 8,sand\n}\n",
+                                      130, 130, 1, std::vector<unsigned char>(130 * 130, 254));
+    for (std::string name : {"/demo.glb", "/demo.gltf", "/wide.glb"}) {
         SCOPED_TRACE(name);
         std::string out = dir + name;
+        std::string def = name[1] == 'd' ? TAVO_BINARY_DIR "/demo/DEF/demo.def" : wide;
         const char *argv[] = {"tavo", "--export", out.c_str(), def.c_str()};
         testing::internal::CaptureStdout();
         ASSERT_EQ(main_export(4, (char **)argv), 0);
@@ -70,7 +75,7 @@ TEST(Export, TheDemoReadsBackAsTheViewerCachesTheWholeGrid)
         tinygltf::TinyGLTF loader;
         tinygltf::Model m;
         std::string err, warn;
-        ASSERT_TRUE(std::string(name).back() == 'b' ? loader.LoadBinaryFromFile(&m, &err, &warn, out)
+        ASSERT_TRUE(name.back() == 'b' ? loader.LoadBinaryFromFile(&m, &err, &warn, out)
                                                      : loader.LoadASCIIFromFile(&m, &err, &warn, out)) << err;
         ASSERT_EQ(m.meshes.size(), 1u);
         std::multiset<long> want, got;
