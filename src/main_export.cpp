@@ -523,19 +523,11 @@ std::string export_size(size_t bytes)
 
 int export_world(const ExportRequest &req)
 {
+    // The command line has checked the region.
     TileBlock region{0, 0, 0, 0, 0, 0};
-    if (req.region && strcmp(req.region, "all") != 0) {
-        if (!export_parseRegion(req.region, &region)) {
-            fprintf(stderr, "tavo: --region %s: expected all or X0,Y0,Z0:X1,Y1,Z1 (cells)\n",
-                    req.region);
-            return 2;
-        }
-        if (region.x1 <= region.x0 || region.y1 <= region.y0 || region.z1 <= region.z0) {
-            fprintf(stderr, "tavo: --region %s: each end must be at or past its start\n",
-                    req.region);
-            return 2;
-        }
-    }
+    bool all = !req.region || strcmp(req.region, "all") == 0;
+    if (!all)
+        export_parseRegion(req.region, &region);
     if (int err = export_folderWritable(req.out)) {
         error_report(req.out, file_reason(err));
         return 1;
@@ -556,7 +548,7 @@ int export_world(const ExportRequest &req)
         error_report(req.out, "is one of the world's own files; it is left as it is");
         return 1;
     }
-    if (!req.region || strcmp(req.region, "all") == 0) {
+    if (all) {
         region = TileBlock{0, tile_width, 0, tile_height, 0, tile_depth};
     } else if (region.x1 > tile_width || region.y1 > tile_height || region.z1 > tile_depth) {
         fprintf(stderr, "tavo: --region %s lies outside the grid of x 0..%d, y 0..%d, z 0..%d\n",
@@ -591,32 +583,33 @@ int export_world(const ExportRequest &req)
 
 }  // namespace
 
-int main_export(int argc, char **argv)
+std::string main_exportNameCheck(const char *out)
+{
+    if (export_endsWith(out, ".glb") || export_endsWith(out, ".gltf"))
+        return "";
+    return "the name must end in .glb (binary) or .gltf (text)";
+}
+
+std::string main_exportRegionCheck(const char *region)
+{
+    TileBlock b;
+    if (strcmp(region, "all") == 0)
+        return "";
+    if (!export_parseRegion(region, &b))
+        return "expected all or X0,Y0,Z0:X1,Y1,Z1 (cells)";
+    if (b.x1 <= b.x0 || b.y1 <= b.y0 || b.z1 <= b.z0)
+        return "each end must be at or past its start";
+    return "";
+}
+
+int main_export(const MainCommand &command)
 {
     ExportRequest req;
-    bool bad = false;
-    for (int i = 1; i < argc && !bad; i++) {
-        const char *arg = argv[i];
-        if (strcmp(arg, "--export") == 0 && i + 1 < argc && !req.out)
-            req.out = argv[++i];
-        else if (strcmp(arg, "--region") == 0 && i + 1 < argc && !req.region)
-            req.region = argv[++i];
-        else if (strcmp(arg, "--flat") == 0)
-            req.flat = true;
-        else if (arg[0] != '-' && !req.world)
-            req.world = arg;
-        else
-            bad = true;
-    }
-    if (bad || !req.out || !req.world || !*req.out) {
-        main_usage(stderr);
-        return 2;
-    }
+    req.out = command.operand("--export");
+    req.region = command.operand("--region");
+    req.flat = command.has("--flat");
+    req.world = command.world;
     req.binary = export_endsWith(req.out, ".glb");
-    if (!req.binary && !export_endsWith(req.out, ".gltf")) {
-        fprintf(stderr, "tavo: %s: the name must end in .glb (binary) or .gltf (text)\n", req.out);
-        return 2;
-    }
     int status = export_world(req);
     fflush(stdout);
     return status;

@@ -54,7 +54,9 @@ TEST(Export, TheDemoReadsBackAsTheViewerCachesTheWholeGrid)
         std::string def = name[1] == 'd' ? TAVO_BINARY_DIR "/demo/DEF/demo.def" : wide;
         const char *argv[] = {"tavo", "--export", out.c_str(), def.c_str()};
         testing::internal::CaptureStdout();
-        ASSERT_EQ(main_export(4, (char **)argv), 0);
+        MainCommand command;
+        ASSERT_EQ(main_parse(4, (char **)argv, &command), "");
+        ASSERT_EQ(main_export(command), 0);
         std::string printed = testing::internal::GetCapturedStdout();
 
         // The viewer's cache of the grid as one block, by render state.
