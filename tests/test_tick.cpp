@@ -67,6 +67,34 @@ protected:
     }
 };
 
+// Each motion input held for one tick, from the start pose (left -x, up +y,
+// forward -z): a key, a special key (arrow) or a mouse button.
+TEST_F(Tick, EachMotionInputMovesOrTurnsTheWayTheKeyTableSays)
+{
+    const struct { const char *name; int key, special, button; Vector moved; double turned; } table[] = {
+        {"w", 'w', -1, -1, {0, 1, 0}, 0}, {"s", 's', -1, -1, {0, -1, 0}, 0},
+        {"a", 'a', -1, -1, {-1, 0, 0}, 0}, {"d", 'd', -1, -1, {1, 0, 0}, 0},
+        {"left arrow", 0, GLUT_KEY_LEFT, -1, {-1, 0, 0}, 0}, {"right arrow", 0, GLUT_KEY_RIGHT, -1, {1, 0, 0}, 0},
+        {"up arrow", 0, GLUT_KEY_UP, -1, {0, 0, -1}, 0}, {"down arrow", 0, GLUT_KEY_DOWN, -1, {0, 0, 1}, 0},
+        {"left button", 0, -1, GLUT_LEFT_BUTTON, {0, 1, 0}, 0}, {"right button", 0, -1, GLUT_RIGHT_BUTTON, {0, -1, 0}, 0},
+        {"q", 'q', -1, -1, {0, 0, 0}, 9}, {"e", 'e', -1, -1, {0, 0, 0}, -9},
+        {"space and w", ' ', -1, -1, {0, 0, 0}, 0},
+    };
+    for (const auto &row : table) {
+        SetUp();
+        SCOPED_TRACE(row.name);
+        if (row.key)
+            press({(unsigned char)row.key, (unsigned char)(row.key == ' ' ? 'w' : row.key)});
+        if (row.special >= 0)
+            input_pressSKey(row.special, 0, 0);
+        if (row.button >= 0)
+            input_mouse(row.button, GLUT_DOWN, 320, 240);
+        main_timer(1);
+        EXPECT_VECTOR(camera.position, row.moved.x, row.moved.y, row.moved.z);
+        EXPECT_NEAR(upAngle(), row.turned, 1e-3);
+    }
+}
+
 TEST_F(Tick, QuarterTurnsRunTenStepsFromThePressAndIgnoreTurnKeysMeanwhile)
 {
     press({'q'});
