@@ -37,7 +37,7 @@ for p in tavo tavo-map tavo-cam; do
     done
 done
 
-# tavo --demo copies the installed demo once.  A run has opened it when its
+# tavo --demo copies the installed demo once, and no link in it is followed.  A run has opened it when its
 # window shows and the camera file is a new one (the copy, or a save
 # renamed into place).
 copy="$work/data/tavo/demo" cam="$work/data/tavo/demo/SYS/CAM/demo.cam"
@@ -54,7 +54,9 @@ run_demo() {
     done
     kill "$tavo"; wait "$tavo" || tavo=
 }
+ln -s ../DEF/demo.def "$share/tavo/demo/PCX/link.def"
 run_demo
+[ ! -e "$copy/PCX/link.def" ] || fail "the demo copy followed a link"
 cmp -s "$cam" "$share/tavo/demo/SYS/CAM/demo.cam" || fail "the first run did not start from the installed view"
 [ -z "$(ls -A "$work/data/tavo" | grep -vx demo)" ] || fail "the copy left something behind: $(ls -A "$work/data/tavo")"
 printf '0 1 0\n-1 0 0\n0 0 -1\n3 4 5\n' >"$work/pose.txt"

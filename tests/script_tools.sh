@@ -11,7 +11,7 @@ fail() { echo "FAIL: $*"; exit 1; }
 
 # The command line needs no display: --version, and an unknown option, a
 # --check without a world or a --shot of no size ending with status 2 and
-# the usage on standard error.
+# the usage on standard error; the largest --size gets past the usage.
 out=$(env -u DISPLAY "$TAVO_BIN" --version) && [ "$out" = "Tavo v3.1" ] || fail "--version printed '$out'"
 for args in --frobnicate --check "--shot a.png --size 0x9 w.def"; do
     status=0
@@ -19,6 +19,7 @@ for args in --frobnicate --check "--shot a.png --size 0x9 w.def"; do
     [ "$status" = 2 ] && [ ! -s "$work/out.txt" ] && grep -q '^Usage: tavo' "$work/err.txt" ||
         fail "tavo $args exited with $status, printed on standard output or no usage on standard error"
 done
+env -u DISPLAY "$TAVO_BIN" --shot a.png --size 8192x8192 w.def 2>&1 | grep -q '^Usage' && fail "--size 8192x8192 was refused"
 
 # What glutInit leaves is checked: an unknown option or a second world is a
 # usage error.

@@ -310,6 +310,21 @@ TEST_F(TileDraw, APassPrintsItsRowsAndLeavesOutOnlyFacesSolidCellsShare)
     }
     const long boundary = 2 * (21 * 21 + 21 * 10 + 21 * 10);  // all solid: the 21 x 21 x 10 block's outside
     EXPECT_EQ(tile_faces.faces, boundary);
+    // Drawn nearest first: no face lies more than a row nearer the middle of
+    // the eye's cell (10, 10, 10) than the face drawn before it.
+    float last = 0;
+    int outOfOrder = 0;
+    for (const ::TileDraw &draw : tile_faces.draws) {
+        const TileRun &r = tile_faces.runs[draw.run];
+        for (int f = draw.first; f < draw.first + draw.count; f += 4) {
+            float c[3] = {-10.5f * tile_size, -10.5f * tile_size, -10.5f * tile_sizeZ};
+            for (int k = 0; k < 12; k++)
+                c[k % 3] += r.vertices[(size_t)(f + k / 3) * 5 + k % 3] / 4;
+            outOfOrder += sqrtf(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]) < last - std::max(tile_size, tile_sizeZ);
+            last = sqrtf(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
+        }
+    }
+    EXPECT_EQ(outOfOrder, 0);
     // One cell inside made as each case says, with its own pictures: unless
     // it is solid too, its six neighbours keep the faces they share with it.
     const struct { const char *what; void (*make)(CubeDef &, TextureEntry *); int own; } cases[] = {
