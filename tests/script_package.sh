@@ -65,11 +65,12 @@ run_demo
 [ -f "$copy/kept" ] || fail "the second run copied the demo again"
 cmp -s "$cam" "$work/expected.cam" || fail "the second run did not keep the saved camera"
 
-# Without a terminal, a fatal error is also shown by zenity, with the same text.
+# Without a terminal, a fatal error is also shown by zenity, with the same text and the file's line.
 mkdir "$work/fake" && printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s"\n' "$work/zenity.txt" >"$work/fake/zenity"
 chmod +x "$work/fake/zenity" && status=0
 PATH="$work/fake:$PATH" "$bin/tavo" "$work/none.def" >"$work/out.txt" 2>&1 || status=$?
 line="ERROR: A file handling error has occured"
 [ $status = 255 ] && grep -qx "$line" "$work/out.txt" || fail "tavo ended with $status: $(cat "$work/out.txt")"
-grep -qx -e --error "$work/zenity.txt" && grep -qx "$line" "$work/zenity.txt" || fail "no dialog: $(cat "$work/zenity.txt" 2>/dev/null)"
+grep -qx -e --error "$work/zenity.txt" && grep -qx "$line" "$work/zenity.txt" &&
+    grep -qx "$work/none.def: No such file or directory" "$work/zenity.txt" || fail "no dialog: $(cat "$work/zenity.txt" 2>/dev/null)"
 echo "PASS"

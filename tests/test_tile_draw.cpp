@@ -310,20 +310,17 @@ TEST_F(TileDraw, APassPrintsItsRowsAndLeavesOutOnlyFacesSolidCellsShare)
     }
     const long boundary = 2 * (21 * 21 + 21 * 10 + 21 * 10);  // all solid: the 21 x 21 x 10 block's outside
     EXPECT_EQ(tile_faces.faces, boundary);
-    // Drawn nearest first: no face lies more than a row nearer the middle of
-    // the eye's cell (10, 10, 10) than the face drawn before it.
-    float last = 0;
+    // Drawn nearest first: no face's centre (halfway between opposite corners)
+    // lies more than a row nearer the eye's cell (10, 10, 10) than any before.
+    float farthest = 0;
     int outOfOrder = 0;
-    for (const ::TileDraw &draw : tile_faces.draws) {
-        const TileRun &r = tile_faces.runs[draw.run];
+    for (const ::TileDraw &draw : tile_faces.draws)
         for (int f = draw.first; f < draw.first + draw.count; f += 4) {
-            float c[3] = {-10.5f * tile_size, -10.5f * tile_size, -10.5f * tile_sizeZ};
-            for (int k = 0; k < 12; k++)
-                c[k % 3] += r.vertices[(size_t)(f + k / 3) * 5 + k % 3] / 4;
-            outOfOrder += sqrtf(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]) < last - std::max(tile_size, tile_sizeZ);
-            last = sqrtf(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
+            const float *v = &tile_faces.runs[draw.run].vertices[(size_t)f * 5], e = 10.5f * tile_size;
+            float at = hypotf(hypotf((v[0] + v[10]) / 2 - e, (v[1] + v[11]) / 2 - e), (v[2] + v[12]) / 2 - 10.5f * tile_sizeZ);
+            outOfOrder += at < farthest - std::max(tile_size, tile_sizeZ);
+            farthest = std::max(farthest, at);
         }
-    }
     EXPECT_EQ(outOfOrder, 0);
     // One cell inside made as each case says, with its own pictures: unless
     // it is solid too, its six neighbours keep the faces they share with it.
