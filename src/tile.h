@@ -93,6 +93,9 @@ int tile_derivePaths(const char *defPath, char root[TILE_PATH], char map[TILE_PA
 // case-insensitive file systems load.  Components found in neither
 // spelling are kept as written.
 std::string tile_resolvePath(const std::string &path);
+// A picture's path resolved the same way; where it names a .pcx file that
+// is not there, the same path ending in .png (any case) when that is.
+std::string tile_resolvePicture(const std::string &path);
 
 // At the origin looking along -z: the start pose without a camera file.
 void tile_defaultPose(Entity *pose);
@@ -117,11 +120,12 @@ struct TileMap {
 #define TILE_PICTURE_MAX (256u << 20)
 
 // Decodes the framed 8-bit map picture; 0 when the picture is refused
-// (not an 8-bit one-plane run-length PCX, a frame measuring 0, a line
-// length of 0 or below the width, more layers than 16 bits hold).
+// (not an 8-bit one-plane run-length PCX nor a palette or grey PNG of at
+// most 8 bits, a frame measuring 0, a line length of 0 or below the width,
+// more layers than 16 bits hold), with the reason in *why when given.
 // error(1) when memory runs out, the picture would exceed TILE_PICTURE_MAX
 // pixels or the grid TILE_GRID_MAX cells.
-int tile_decodeMap(const unsigned char *data, size_t size, TileMap *out);
+int tile_decodeMap(const unsigned char *data, size_t size, TileMap *out, std::string *why = nullptr);
 // Installs a grid in tile_width, tile_depth, tile_height and tile_map.
 void tile_setMap(const TileMap *map);
 
