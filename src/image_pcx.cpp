@@ -242,8 +242,8 @@ bool image_decodePcx(const unsigned char *data, size_t size, const ImageSettings
     // The sizes wrap in 16 bits like the fields they come from.
     unsigned width = (unsigned short)(pcx_word(data, size, 8) - pcx_word(data, size, 4) + 1);
     unsigned height = (unsigned short)(pcx_word(data, size, 10) - pcx_word(data, size, 6) + 1);
-    bool trueColor = bits == 8 && planes >= 3;
-    bool rgba = in->transparent || planes == 4;
+    bool trueColor = bits == 8 && planes >= 3, alphaPlane = bits == 8 && planes == 4;
+    bool rgba = in->transparent || alphaPlane;
     if (!image_sizeTexels(width, height, in, rgba, out, why))
         return false;
     if (!pcx_readable(bits, planes))
@@ -262,7 +262,7 @@ bool image_decodePcx(const unsigned char *data, size_t size, const ImageSettings
     } catch (const std::exception &) {
         return image_refuse(why, ERROR_MEMORY, "out of memory for a line of %u bytes", keep);
     }
-    out->ownAlpha = planes == 4;
+    out->ownAlpha = alphaPlane;
     char kind[48];
     snprintf(kind, sizeof kind, "PCX %u-bit x %u plane%s", bits, planes, planes == 1 ? "" : "s");
     out->kind = kind;
@@ -289,7 +289,7 @@ bool image_decodePcx(const unsigned char *data, size_t size, const ImageSettings
                 t[0] = row[x];
                 t[1] = row[keep + x];
                 t[2] = row[2 * keep + x];
-                image_keyColor(&key, in, out, t, planes == 4 ? row[3 * keep + x] : 255);
+                image_keyColor(&key, in, out, t, alphaPlane ? row[3 * keep + x] : 255);
                 continue;
             }
             unsigned index = pcx_index(row.data(), keep, bits, planes, x);
