@@ -4,6 +4,8 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include <GL/freeglut.h>
 
 #include "camera.h"
@@ -117,6 +119,44 @@ TEST(Reload, BrokenEditsKeepTheLastGoodWorldAndReloadsLeakNoTexture)
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(liveTextures(), textures);
     EXPECT_EQ(centre(), red);
+}
+
+// A PNG of each colour type and depth, dropped in place of a missing
+// .pcx, shows the very frame its PCX twin shows (tests/data/pictures/png:
+// TYPE.TWIN.png holds the pixels of TWIN.pcx); the watch follows the .png.
+TEST(Reload, PngPicturesShowAsTheirPcxTwinsInPlaceOfAMissingPcx)
+{
+    REQUIRE_GL();
+    const std::string data = std::string(TAVO_SOURCE_DIR) + "/tests/data/pictures/", root = test_tempDir();
+    std::vector<unsigned char> cells(2 * 3 * 2, TILE_EMPTY);
+    cells[0] = 254;
+    static std::string def;
+    tile_argument = (def = test_makeWorld(root, "pics", "NEW_TEXTURE \"pic\" {\nPicture 8,pic\n}\nNEW_CUBE \"box\" {\nFront 8,pic\n}\n",
+                                   2, 3, 2, cells)).c_str();
+    const std::string pcx = root + "/PCX/pic.pcx", png = root + "/PCX/Pic.PNG";
+    std::vector<unsigned char> bytes;
+    bool opened = false;
+    auto frameOf = [&](const std::string &from, const std::string &to) {
+        EXPECT_TRUE(pcx_readFile(from, bytes) && pcx_writeFile(to, bytes)) << from;
+        testing::internal::CaptureStdout();
+        int read = opened ? tile_reload() : (main_init(), main_renderState(), camera = pose, 1);
+        opened = true;
+        main_render();
+        std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(read, 1) << out;
+        return test_shownFrame;
+    };
+    for (const std::string name : {"rgb8.k8x3_magick", "rgb16.k8x3_magick", "palette8.k8x3_magick", "palette4.k8x1_magick",
+                                    "palettealpha8.k8x4_magick", "rgba8.k8x4_magick", "rgba16.k8x4_magick",
+                                    "rgba8interlaced.k8x4_magick", "grey8.grey_8x1_magick", "grey16.grey_8x1_magick",
+                                    "greyalpha8.grey_8x4_magick", "greyalpha16.grey_8x4_magick"}) {
+        unlink(png.c_str());
+        const std::vector<unsigned char> twin = frameOf(data + name.substr(name.find('.') + 1) + ".pcx", pcx);
+        unlink(pcx.c_str());
+        EXPECT_TRUE(frameOf(data + "png/" + name + ".png", png) == twin) << name;
+        EXPECT_EQ(std::count(tile_files.begin(), tile_files.end(), png), 1) << name;
+    }
+    tile_watchStop();
 }
 
 }  // namespace

@@ -36,8 +36,11 @@ src.convert('P', palette=Image.ADAPTIVE, colors=40).save('k8x1_pillow.pcx')
 src.save('k8x3_pillow.pcx')
 im('src.ppm', '-colors', '16', '-type', 'palette', 'k8x1_magick.pcx')
 im('src.ppm', '-type', 'truecolor', 'k8x3_magick.pcx')
-im('src.ppm', '(', '+clone', '-fx', 'i<8?0:(j<3?0.5:1)', ')', '-alpha', 'off', '-compose',
-   'copy_opacity', '-composite', 'k8x4_magick.pcx')
+MASK = ['(', '+clone', '-fx', 'i<8?0:(j<3?0.5:1)', ')', '-alpha', 'off', '-compose', 'copy_opacity',
+        '-composite']
+im('src.ppm', *MASK, 'k8x4_magick.pcx')
+im('src.ppm', '-colorspace', 'gray', '-type', 'palette', 'grey_8x1_magick.pcx')
+im('src.ppm', '-colorspace', 'gray', *MASK, '-type', 'truecoloralpha', 'grey_8x4_magick.pcx')
 
 # Variants of the files above, each decoding to its source's pixels.
 def unpacked(data):
@@ -105,5 +108,39 @@ for name in sorted(f for f in os.listdir('.') if f.endswith('.pcx')):
         print('%-22s %s agree' % (name, sorted(got)))
     with open(name[:-4] + '.pam', 'wb') as out:
         out.write(b'P7\nWIDTH %d\nHEIGHT %d\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n' % size + value)
+
+# PNG pictures of every colour type, named TYPE.REFERENCE.png: each holds
+# the pixels of tavo's decoding of the PCX picture REFERENCE.pcx.
+os.makedirs('png', exist_ok=True)
+def png(name, source, *opts):
+    im(source + '.pam', *opts, 'png/%s.%s.png' % (name, source))
+def typed(color, depth, *more):
+    return ['-define', 'png:color-type=%d' % color, '-define', 'png:bit-depth=%d' % depth, *more]
+for name, source, opts in [
+        ('rgb8', 'k8x3_magick', ['-alpha', 'off', *typed(2, 8)]),
+        ('rgb16', 'k8x3_magick', ['-alpha', 'off', *typed(2, 16)]),
+        ('palette8', 'k8x3_magick', ['-alpha', 'off', *typed(3, 8)]),
+        ('palette4', 'k8x1_magick', ['-alpha', 'off', '-define', 'png:bit-depth=4', 'PNG8']),
+        ('rgba8', 'k8x4_magick', typed(6, 8)),
+        ('rgba16', 'k8x4_magick', typed(6, 16)),
+        ('rgba8interlaced', 'k8x4_magick', typed(6, 8, '-interlace', 'PNG')),
+        ('grey8', 'grey_8x1_magick', ['-alpha', 'off', *typed(0, 8)]),
+        ('grey16', 'grey_8x1_magick', ['-alpha', 'off', *typed(0, 16)]),
+        ('greyalpha8', 'grey_8x4_magick', typed(4, 8)),
+        ('greyalpha16', 'grey_8x4_magick', typed(4, 16))]:
+    if opts[-1] == 'PNG8':
+        im(source + '.pam', *opts[:-1], 'PNG8:png/%s.%s.png' % (name, source))
+    else:
+        png(name, source, *opts)
+# A palette with an alpha for each entry (tRNS), which Pillow writes.
+rgba = Image.frombytes('RGBA', (21, 9), open('k8x4_magick.pam', 'rb').read()[-4 * 21 * 9:])
+colors = sorted(set(rgba.getdata()))
+indexed = Image.new('P', rgba.size)
+indexed.putpalette([c for color in colors for c in color[:3]])
+indexed.putdata([colors.index(p) for p in rgba.getdata()])
+indexed.save('png/palettealpha8.k8x4_magick.png', transparency=bytes(c[3] for c in colors))
+for f in sorted(os.listdir('png')):
+    kind = Image.open('png/' + f)
+    print('%-40s %s %s' % (f, kind.mode, kind.info.get('interlace', '')))
 for f in ['src.ppm', 'c2.ppm', 'c4.ppm', 'c8.ppm', 'c16.ppm']:
     os.remove(f)
