@@ -176,6 +176,9 @@ static bool png_run(PngRead *r)
         return false;
     }
     png_set_read_fn(png, r, png_readBytes);
+    // Picture data taken in small bites, so a file cut short tells how
+    // many rows it holds.
+    png_set_compression_buffer_size(png, 256);
     png_read_info(png, info);
     if (!png_prepare(png, info, r)) {
         r->refused = true;

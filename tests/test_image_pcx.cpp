@@ -1,6 +1,7 @@
 // test_image_pcx.cpp -- PCX decoding into texel buffers, without a window
 #include <dirent.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <set>
@@ -178,4 +179,32 @@ TEST(ImagePcx, DecodesEveryKindAsOtherProgramsDo)
         "PCX 8-bit x 3 planes", "PCX 8-bit x 4 planes", "PCX 1-bit x 4 planes, uncompressed",
         "PCX 8-bit x 1 plane, uncompressed", "PCX 8-bit x 4 planes, uncompressed"}));
     EXPECT_EQ(versions, (std::set<int>{0, 1, 2, 3, 4, 5}));
+}
+
+TEST(ImagePng, RefusalsSayWhyAndMapsKeepTheirValues)
+{
+    Bytes rgb(8 * 64 * 3), png;
+    for (size_t i = 0; i < rgb.size(); i++)
+        rgb[i] = (unsigned char)(rand() >> 7);  // noise, which hardly compresses
+    ASSERT_TRUE(image_encodePng(rgb.data(), 8, 64, png));
+    ASSERT_EQ(decode(png).kind, "PNG RGB 8-bit");
+    Bytes cut(png.begin(), png.begin() + (long)png.size() / 2), crc = png;
+    crc[40] ^= 1;  // inside the first IDAT
+    ImageRefusal why;
+    for (const Bytes &f : {cut, crc, Bytes(png.begin(), png.begin() + 20)}) {
+        decode(f, false, false, false, 4096, &why);
+        EXPECT_EQ(why.code, ERROR_FILE);
+        EXPECT_TRUE(testing::internal::RE::FullMatch(why.reason, "PNG (ends after [1-9][0-9]? of 64 rows|is broken: .*CRC error|ends inside its header)")) << why.reason;
+    }
+    // As a map: the grey levels themselves; a colour picture is refused, a huge one out of memory.
+    const std::string dir = std::string(TAVO_SOURCE_DIR) + "/tests/data/pictures/";
+    Bytes grey, twin, values;
+    ASSERT_TRUE(pcx_readFile(dir + "png/grey8.grey_8x1_magick.png", grey) && pcx_readFile(dir + "grey_8x1_magick.pcx", twin));
+    unsigned w = 0, h = 0;
+    ASSERT_TRUE(image_decodePngValues(grey.data(), grey.size(), 1000, values, &w, &h, &why));
+    EXPECT_EQ(channel(decode(twin), 4, 21), Bytes(values.begin() + 4 * 21, values.begin() + 5 * 21));
+    EXPECT_FALSE(image_decodePngValues(grey.data(), grey.size(), 21 * 9 - 1, values, &w, &h, &why));
+    EXPECT_EQ(why.code, ERROR_MEMORY);
+    EXPECT_FALSE(image_decodePngValues(png.data(), png.size(), 1000, values, &w, &h, &why));
+    EXPECT_EQ(why.reason, "PNG RGB 8-bit is not a map picture: a map's pixels are tile types, an 8-bit palette or grey PNG");
 }

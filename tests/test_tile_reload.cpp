@@ -97,7 +97,9 @@ TEST(Reload, BrokenEditsKeepTheLastGoodWorldAndReloadsLeakNoTexture)
     auto liveTextures = [] { int n = 0; for (GLuint id = 1; id < 1u << 14; id++) n += glIsTexture(id); return n; };
     const std::string map = root + "/PCX/box.pcx", picture = root + "/PCX/green.pcx";
     const std::string tooLong = world.substr(0, world.find("Picture")) + "Picture 8," + std::string(300, 'x') + "\n}\n";
-    const struct { std::string path, text; } edits[] = {{map, "not a picture"}, {picture, "not a picture"}, {def, tooLong}, {map, ""}};
+    const std::string brokenPng = std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16);
+    const struct { std::string path, text; } edits[] = {{map, "not a picture"}, {picture, "not a picture"}, {def, tooLong}, {map, ""},
+                                                         {picture, brokenPng}, {map, brokenPng}};
     const int textures = liveTextures();
     for (const auto &e : edits) {
         SCOPED_TRACE(e.path + " " + e.text.substr(0, 20));
