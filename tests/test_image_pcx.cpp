@@ -12,6 +12,7 @@
 #include "image.h"
 #include "pcx_encode.h"
 #include "test_support.h"
+#include "tile.h"
 
 namespace {
 
@@ -207,4 +208,10 @@ TEST(ImagePng, RefusalsSayWhyAndMapsKeepTheirValues)
     EXPECT_EQ(why.code, ERROR_MEMORY);
     EXPECT_FALSE(image_decodePngValues(png.data(), png.size(), 1000, values, &w, &h, &why));
     EXPECT_EQ(why.reason, "PNG RGB 8-bit is not a map picture: a map's pixels are tile types, an 8-bit palette or grey PNG");
+    TileMap fromPcx, fromPng;
+    ASSERT_TRUE(pcx_readFile(std::string(TAVO_SOURCE_DIR) + "/fuzz/corpus/map/two_across.pcx", twin) &&
+                pcx_readFile(std::string(TAVO_SOURCE_DIR) + "/fuzz/corpus/map/two_across.png", grey));
+    ASSERT_TRUE(tile_decodeMap(twin.data(), twin.size(), &fromPcx) && tile_decodeMap(grey.data(), grey.size(), &fromPng));
+    EXPECT_EQ((std::vector<int>{fromPng.width, fromPng.depth, fromPng.height}), (std::vector<int>{fromPcx.width, fromPcx.depth, fromPcx.height}));
+    EXPECT_TRUE(fromPng.cells == fromPcx.cells);
 }
