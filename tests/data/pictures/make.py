@@ -1,146 +1,56 @@
 #!/usr/bin/python3
-# make.py -- remakes the picture corpus: PCX files of every kind written by
-# ImageMagick, netpbm and Pillow (apt-get install imagemagick netpbm
-# python3-pil), and for each NAME.pcx the reference decoding NAME.pam (RGBA)
-# that ImageMagick and Pillow agree on.  Where they differ, or neither reads
-# a file, the reference follows the file's header and the reason is listed
-# in DISAGREE below and in docs/authoring.md.
-import io, os, subprocess
-from PIL import Image
-
+# make.py -- remakes this corpus (needs imagemagick, netpbm, python3-pil): PCX pictures of every kind from
+# other programs, each NAME.pcx with NAME.pam, the RGBA pixels ImageMagick and Pillow decode (where they
+# differ, the one the header bears out: see docs/authoring.md), and png/TYPE.TWIN.png holding TWIN.pam's pixels.
+import os, subprocess; from PIL import Image
 os.chdir(os.path.dirname(os.path.abspath(__file__)))
-IM = '/usr/bin/convert'
-def sh(*args, out=None):
-    return subprocess.run(args, check=True, capture_output=True, stdout=None).stdout if out is None else None
-def im(*args):
-    return subprocess.run([IM, *args], check=True, capture_output=True).stdout
-
-im('rose:', '-crop', '21x9+20+15', '+repage', 'src.ppm')
-for n in (2, 4, 8, 16):
-    im('src.ppm', '-dither', 'None', '-colors', str(n), 'c%d.ppm' % n)
-im('src.ppm', '-threshold', '45%', 'c2.ppm')
-def pbm(name, *opts, src):
-    with open(name, 'wb') as f:
-        subprocess.run(['ppmtopcx', *opts, src], check=True, stdout=f, stderr=subprocess.DEVNULL)
-pbm('k1x1_netpbm.pcx', src='c2.ppm')
-pbm('k2x1_netpbm.pcx', '-packed', src='c4.ppm')
-pbm('k4x1_netpbm.pcx', '-packed', src='c16.ppm')
-pbm('k1x2_netpbm.pcx', '-planes', '2', src='c4.ppm')
-pbm('k1x3_netpbm.pcx', src='c8.ppm')
-pbm('k1x4_netpbm.pcx', src='c16.ppm')
-pbm('k8x1_netpbm.pcx', '-8bit', src='c16.ppm')
-pbm('k8x3_netpbm.pcx', '-24bit', src='src.ppm')
-src = Image.open('src.ppm')
-src.convert('1').save('k1x1_pillow.pcx')
+def im(*a): return subprocess.run(['/usr/bin/convert', *a], check=True, capture_output=True).stdout
+def pbm(name, src, *o): open(name, 'wb').write(subprocess.run(['ppmtopcx', *o, src], check=True, capture_output=True).stdout)
+MASK = ['(', '+clone', '-fx', 'i<8?0:(j<3?0.5:1)', ')', '-alpha', 'off', '-compose', 'copy_opacity', '-composite']
+im('rose:', '-crop', '21x9+20+15', '+repage', 'src.ppm'); im('src.ppm', '-threshold', '45%', 'c2.ppm')
+for n in (4, 8, 16): im('src.ppm', '-dither', 'None', '-colors', str(n), 'c%d.ppm' % n)
+for name, src, *o in [('k1x1_netpbm', 'c2.ppm'), ('k2x1_netpbm', 'c4.ppm', '-packed'), ('k4x1_netpbm', 'c16.ppm', '-packed'),
+                      ('k1x2_netpbm', 'c4.ppm', '-planes', '2'), ('k1x3_netpbm', 'c8.ppm'), ('k1x4_netpbm', 'c16.ppm'),
+                      ('k8x1_netpbm', 'c16.ppm', '-8bit'), ('k8x3_netpbm', 'src.ppm', '-24bit')]:
+    pbm(name + '.pcx', src, *o)
+src = Image.open('src.ppm'); src.convert('1').save('k1x1_pillow.pcx'); src.save('k8x3_pillow.pcx')
 src.convert('P', palette=Image.ADAPTIVE, colors=40).save('k8x1_pillow.pcx')
-src.save('k8x3_pillow.pcx')
-im('src.ppm', '-colors', '16', '-type', 'palette', 'k8x1_magick.pcx')
-im('src.ppm', '-type', 'truecolor', 'k8x3_magick.pcx')
-MASK = ['(', '+clone', '-fx', 'i<8?0:(j<3?0.5:1)', ')', '-alpha', 'off', '-compose', 'copy_opacity',
-        '-composite']
-im('src.ppm', *MASK, 'k8x4_magick.pcx')
-im('src.ppm', '-colorspace', 'gray', '-type', 'palette', 'grey_8x1_magick.pcx')
+im('src.ppm', '-colors', '16', '-type', 'palette', 'k8x1_magick.pcx'); im('src.ppm', '-type', 'truecolor', 'k8x3_magick.pcx')
+im('src.ppm', *MASK, 'k8x4_magick.pcx'); im('src.ppm', '-colorspace', 'gray', '-type', 'palette', 'grey_8x1_magick.pcx')
 im('src.ppm', '-colorspace', 'gray', *MASK, '-type', 'truecoloralpha', 'grey_8x4_magick.pcx')
-
-# Variants of the files above, each decoding to its source's pixels.
-def unpacked(data):
-    """The same picture with its runs written out: encoding 0."""
-    bpl, planes = data[66] | data[67] << 8, data[65]
-    height = (data[10] | data[11] << 8) - (data[6] | data[7] << 8) + 1
-    pos, out = 128, bytearray(data[:128])
-    out[2] = 0
-    for _ in range(height):
-        line = bytearray()
-        while len(line) < bpl * planes:
-            c = data[pos]; pos += 1
-            if c & 0xC0 == 0xC0:
-                line += bytes([data[pos]]) * (c & 0x3F); pos += 1
-            else:
-                line.append(c)
-        out += line[:bpl * planes]
-    return bytes(out + data[pos:])
-VARIANTS = {  # name: (source, how)
-    'e0_8x1_magick.pcx': ('k8x1_magick.pcx', unpacked),
-    'e0_1x4_netpbm.pcx': ('k1x4_netpbm.pcx', unpacked),
-    'e0_8x4_magick.pcx': ('k8x4_magick.pcx', unpacked),
-    'v0_1x4_netpbm.pcx': ('k1x4_netpbm.pcx', lambda d: d[:1] + b'\0' + d[2:]),
-    'v2_4x1_netpbm.pcx': ('k4x1_netpbm.pcx', lambda d: d[:1] + b'\2' + d[2:]),
-    'v3_8x3_magick.pcx': ('k8x3_magick.pcx', lambda d: d[:1] + b'\3' + d[2:]),
-    'v4_8x1_magick.pcx': ('k8x1_magick.pcx', lambda d: d[:1] + b'\4' + d[2:]),
-    'v1_2x1_netpbm.pcx': ('k2x1_netpbm.pcx', lambda d: d[:1] + b'\1' + d[2:]),
-    'gap_8x1_pillow.pcx': ('k8x1_pillow.pcx', lambda d: d[:-769] + bytes(range(40)) + d[-769:]),
-}
-for name, (source, how) in VARIANTS.items():
-    with open(source, 'rb') as f, open(name, 'wb') as out:
-        out.write(how(f.read()))
-
-# Where the two decoders part, and which one the header bears out.
-DISAGREE = {
-    'k1x1_netpbm.pcx': 'ImageMagick shows a 1-bit picture as its negative; the header palette',
-    'k1x1_pillow.pcx': 'ImageMagick shows a 1-bit picture as its negative; Pillow',
-    'v4_8x1_magick.pcx': 'ImageMagick ignores the end palette below version 5; the palette block',
-}
-def decoded(path):
-    found = {}
-    try:
-        found['magick'] = im(path, '-depth', '8', 'rgba:-')
-    except subprocess.CalledProcessError:
-        pass
-    try:
-        found['pillow'] = Image.open(path).convert('RGBA').tobytes()
-    except Exception:
-        pass
-    return found
-for name in sorted(f for f in os.listdir('.') if f.endswith('.pcx')):
-    got = decoded(name)
-    size = Image.open('src.ppm').size
-    source = VARIANTS.get(name, (name,))[0]
-    ref = decoded(source) if source != name else got
-    values = set(ref.values())
-    if len(values) != 1 or name in DISAGREE:
-        picked = {'pillow': ref.get('pillow'), 'magick': ref.get('magick')}
-        which = 'pillow' if 'Pillow' in DISAGREE.get(name, '') or 'header' in DISAGREE.get(name, '') \
-                or 'palette block' in DISAGREE.get(name, '') else 'magick'
-        value = picked[which] if picked[which] is not None else next(iter(values))
-        print('%-22s %s: %s' % (name, sorted(got), DISAGREE.get(name, 'UNEXPLAINED')))
-    else:
-        value = values.pop()
-        print('%-22s %s agree' % (name, sorted(got)))
-    with open(name[:-4] + '.pam', 'wb') as out:
-        out.write(b'P7\nWIDTH %d\nHEIGHT %d\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n' % size + value)
-
-# PNG pictures of every colour type, named TYPE.REFERENCE.png: each holds
-# the pixels of tavo's decoding of the PCX picture REFERENCE.pcx.
-os.makedirs('png', exist_ok=True)
-def png(name, source, *opts):
-    im(source + '.pam', *opts, 'png/%s.%s.png' % (name, source))
-def typed(color, depth, *more):
-    return ['-define', 'png:color-type=%d' % color, '-define', 'png:bit-depth=%d' % depth, *more]
-for name, source, opts in [
-        ('rgb8', 'k8x3_magick', ['-alpha', 'off', *typed(2, 8)]),
-        ('rgb16', 'k8x3_magick', ['-alpha', 'off', *typed(2, 16)]),
-        ('palette8', 'k8x3_magick', ['-alpha', 'off', *typed(3, 8)]),
-        ('palette4', 'k8x1_magick', ['-alpha', 'off', '-define', 'png:bit-depth=4', 'PNG8']),
-        ('rgba8', 'k8x4_magick', typed(6, 8)),
-        ('rgba16', 'k8x4_magick', typed(6, 16)),
-        ('rgba8interlaced', 'k8x4_magick', typed(6, 8, '-interlace', 'PNG')),
-        ('grey8', 'grey_8x1_magick', ['-alpha', 'off', *typed(0, 8)]),
-        ('grey16', 'grey_8x1_magick', ['-alpha', 'off', *typed(0, 16)]),
-        ('greyalpha8', 'grey_8x4_magick', typed(4, 8)),
-        ('greyalpha16', 'grey_8x4_magick', typed(4, 16))]:
-    if opts[-1] == 'PNG8':
-        im(source + '.pam', *opts[:-1], 'PNG8:png/%s.%s.png' % (name, source))
-    else:
-        png(name, source, *opts)
-# A palette with an alpha for each entry (tRNS), which Pillow writes.
+def unpacked(d):  # the runs written out: encoding 0
+    bpl, height, pos, out = (d[66] | d[67] << 8) * d[65], (d[10] | d[11] << 8) + 1 - (d[6] | d[7] << 8), 128, bytearray(d[:2] + b'\0' + d[3:128])
+    for line in (bytearray() for _ in range(height)):
+        while len(line) < bpl:  # a run (count byte, value) or one value
+            n, pos = (d[pos] & 0x3F, pos + 2) if d[pos] & 0xC0 == 0xC0 else (1, pos + 1)
+            line += bytes([d[pos - 1]]) * n
+        out += line[:bpl]
+    return bytes(out + d[pos:])
+version = lambda v: lambda d: d[:1] + bytes([v]) + d[2:]
+VARIANTS = {'e0_8x1_magick': ('k8x1_magick', unpacked), 'e0_1x4_netpbm': ('k1x4_netpbm', unpacked),
+            'e0_8x4_magick': ('k8x4_magick', unpacked), 'v0_1x4_netpbm': ('k1x4_netpbm', version(0)),
+            'v1_2x1_netpbm': ('k2x1_netpbm', version(1)), 'v2_4x1_netpbm': ('k4x1_netpbm', version(2)),
+            'v3_8x3_magick': ('k8x3_magick', version(3)), 'v4_8x1_magick': ('k8x1_magick', version(4)),
+            'gap_8x1_pillow': ('k8x1_pillow', lambda d: d[:-769] + bytes(range(40)) + d[-769:])}
+for name, (source, how) in VARIANTS.items(): open(name + '.pcx', 'wb').write(how(open(source + '.pcx', 'rb').read()))
+NEGATIVE = {'k1x1_netpbm', 'k1x1_pillow'}  # ImageMagick shows 1-bit pictures as negatives; Pillow follows the header
+for name in sorted(f[:-4] for f in os.listdir('.') if f.endswith('.pcx')):
+    source = VARIANTS.get(name, (name,))[0]  # a variant holds its source's pixels
+    ref = {'magick': im(source + '.pcx', '-depth', '8', 'rgba:-')}  # and Pillow's, for the kinds it reads:
+    try: ref['pillow'] = Image.open(source + '.pcx').convert('RGBA').tobytes()
+    except OSError: pass
+    assert source in NEGATIVE or len(set(ref.values())) == 1, name
+    open(name + '.pam', 'wb').write(b'P7\nWIDTH 21\nHEIGHT 9\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n' + ref['pillow' if source in NEGATIVE else 'magick'])
+os.makedirs('png', exist_ok=True); typed = lambda color, depth: ['-define', 'png:color-type=%d' % color, '-define', 'png:bit-depth=%d' % depth, '-define', 'png:exclude-chunk=date,time']
+for name, twin, o in [('rgb8', 'k8x3_magick', typed(2, 8)), ('rgb16', 'k8x3_magick', typed(2, 16)), ('palette8', 'k8x3_magick', typed(3, 8)),
+                      ('rgba8', 'k8x4_magick', typed(6, 8)), ('rgba16', 'k8x4_magick', typed(6, 16)),
+                      ('rgba8interlaced', 'k8x4_magick', typed(6, 8) + ['-interlace', 'PNG']), ('grey8', 'grey_8x1_magick', typed(0, 8)),
+                      ('grey16', 'grey_8x1_magick', typed(0, 16)), ('greyalpha8', 'grey_8x4_magick', typed(4, 8)),
+                      ('greyalpha16', 'grey_8x4_magick', typed(4, 16))]:
+    im(twin + '.pam', *(o if 'x4' in twin else ['-alpha', 'off'] + o), 'png/%s.%s.png' % (name, twin))
+im('k8x1_magick.pam', '-alpha', 'off', *typed(3, 4)[2:], 'PNG8:png/palette4.k8x1_magick.png')
 rgba = Image.frombytes('RGBA', (21, 9), open('k8x4_magick.pam', 'rb').read()[-4 * 21 * 9:])
-colors = sorted(set(rgba.getdata()))
-indexed = Image.new('P', rgba.size)
-indexed.putpalette([c for color in colors for c in color[:3]])
-indexed.putdata([colors.index(p) for p in rgba.getdata()])
-indexed.save('png/palettealpha8.k8x4_magick.png', transparency=bytes(c[3] for c in colors))
-for f in sorted(os.listdir('png')):
-    kind = Image.open('png/' + f)
-    print('%-40s %s %s' % (f, kind.mode, kind.info.get('interlace', '')))
-for f in ['src.ppm', 'c2.ppm', 'c4.ppm', 'c8.ppm', 'c16.ppm']:
-    os.remove(f)
+colors = sorted(set(rgba.getdata()))  # a palette with an alpha for each entry (tRNS)
+indexed = Image.new('P', rgba.size); indexed.putpalette([c for color in colors for c in color[:3]])
+indexed.putdata([colors.index(p) for p in rgba.getdata()]); indexed.save('png/palettealpha8.k8x4_magick.png', transparency=bytes(c[3] for c in colors))
+for f in ['src.ppm', 'c2.ppm', 'c4.ppm', 'c8.ppm', 'c16.ppm']: os.remove(f)
