@@ -70,9 +70,9 @@ void image_load(Image *image, const char *path)
 
     ImageSettings settings = image_settings(image_maxTextureSize());
     ImageTexels decoded;
-    const char *outer = error_setFile(path);
-    image_decodePcx(bytes.data(), bytes.size(), &settings, &decoded);
-    error_setFile(outer);
+    ImageRefusal why;
+    if (!image_decode(bytes.data(), bytes.size(), &settings, &decoded, &why))
+        error_about(why.code, path, why.reason.c_str());
     // A true-colour picture's own transparent colour stays for later pictures.
     if (decoded.tookColor)
         texture_transparentColor(decoded.colorR, decoded.colorG, decoded.colorB);

@@ -40,7 +40,7 @@ TEST(Check, ABrokenWorldHasEachProblemNamed)
     pcx_writeFile(root + "/SYS/CAM/broken.cam", std::vector<unsigned char>((unsigned char *)pose, (unsigned char *)(pose + 12)));
     Report r = check(def);
     EXPECT_EQ(r.status, 1);
-    EXPECT_REPORTS(r, "  stone                PCX/walls/stone.pcx (8 x 8, 8-bit)\n");
+    EXPECT_REPORTS(r, "  stone                PCX/walls/stone.pcx (PCX 8-bit x 1 plane, 8 x 8)\n");
     EXPECT_REPORTS(r, "Problem: texture \"gone\": picture PCX/walls/gone.pcx missing.\n");
     EXPECT_REPORTS(r, "Problem: the background names texture \"skyy\", which no texture block declares.\n");
     EXPECT_REPORTS(r, "Problem: type 254, face TOP names texture \"ston\", which no texture block declares.\n");
@@ -56,7 +56,7 @@ TEST(Check, ABrokenWorldHasEachProblemNamed)
 
     // A map that is no map picture, then none, and no definition file: problems, not crashes.
     pcx_writeFile(root + "/PCX/broken.pcx", std::vector<unsigned char>{10, 5, 1, 8});
-    EXPECT_REPORTS(check(def), "Map: PCX/broken.pcx is not a map picture\n");
+    EXPECT_REPORTS(check(def), "Map: PCX/broken.pcx is not a map picture: the file ends inside the PCX header\n");
     remove((root + "/PCX/broken.pcx").c_str());
     EXPECT_REPORTS(check(def), "Problem: the map picture PCX/broken.pcx is missing.\n");
     r = check(root + "/DEF/nothing.def");

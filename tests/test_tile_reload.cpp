@@ -4,7 +4,9 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 
 #include <GL/freeglut.h>
 
@@ -102,7 +104,8 @@ TEST(Reload, BrokenEditsKeepTheLastGoodWorldAndReloadsLeakNoTexture)
     auto liveTextures = [] { int n = 0; for (GLuint id = 1; id < 1u << 14; id++) n += glIsTexture(id); return n; };
     const std::string map = root + "/PCX/box.pcx", picture = root + "/PCX/green.pcx";
     const std::string tooLong = world.substr(0, world.find("Picture")) + "Picture 8," + std::string(300, 'x') + "\n}\n";
-    const struct { std::string path, text; } edits[] = {{map, "not a picture"}, {picture, "not a picture"}, {def, tooLong}, {map, ""}};
+    const std::string png = std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16);  // cut short in its header
+    const struct { std::string path, text; } edits[] = {{map, "not a picture"}, {picture, "not a picture"}, {def, tooLong}, {map, ""}, {picture, png}, {map, png}};
     const int textures = liveTextures();
     for (const auto &e : edits) {
         SCOPED_TRACE(e.path + " " + e.text.substr(0, 20));
@@ -124,6 +127,44 @@ TEST(Reload, BrokenEditsKeepTheLastGoodWorldAndReloadsLeakNoTexture)
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(liveTextures(), textures);
     EXPECT_EQ(centre(), red);
+}
+
+// A PNG of each colour type and depth, dropped in place of a missing
+// .pcx, shows the very frame its PCX twin shows (tests/data/pictures/png:
+// TYPE.TWIN.png holds the pixels of TWIN.pcx); the watch follows the .png.
+TEST(Reload, PngPicturesShowAsTheirPcxTwinsInPlaceOfAMissingPcx)
+{
+    REQUIRE_GL();
+    const std::string data = std::string(TAVO_SOURCE_DIR) + "/tests/data/pictures/", root = test_tempDir();
+    std::vector<unsigned char> cells(2 * 3 * 2, TILE_EMPTY);
+    cells[0] = 254;
+    static std::string def;
+    tile_argument = (def = test_makeWorld(root, "pics", "NEW_TEXTURE \"pic\" {\nPicture 8,pic\n}\nNEW_CUBE \"box\" {\nFront 8,pic\n}\n",
+                                   2, 3, 2, cells)).c_str();
+    const std::string pcx = root + "/PCX/pic.pcx", png = root + "/PCX/Pic.PNG";
+    std::vector<unsigned char> bytes;
+    int opened = 0;
+    auto frameOf = [&](const std::string &from, const std::string &to) {
+        EXPECT_TRUE(pcx_readFile(from, bytes) && pcx_writeFile(to, bytes)) << from;
+        testing::internal::CaptureStdout();
+        int read = opened ? tile_reload() : (main_init(), main_renderState(), camera = pose, opened = true);
+        main_render();
+        const std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(read, 1) << out;
+        return test_shownFrame;
+    };
+    int types = 0;
+    for (const auto &entry : std::filesystem::directory_iterator(data + "png")) {
+        const std::string name = entry.path().stem();
+        types++;
+        unlink(png.c_str());
+        const std::vector<unsigned char> twin = frameOf(data + name.substr(name.find('.') + 1) + ".pcx", pcx);
+        unlink(pcx.c_str());
+        EXPECT_TRUE(frameOf(entry.path(), png) == twin) << name;
+        EXPECT_EQ(std::count(tile_files.begin(), tile_files.end(), png), 1) << name;
+    }
+    EXPECT_EQ(types, 12);
+    tile_watchStop();
 }
 
 }  // namespace
