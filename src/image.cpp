@@ -97,9 +97,9 @@ bool image_read(const char *path, int maxTextureSize, ImageTexels *out)
     }
 
     ImageSettings settings = image_settings(maxTextureSize);
-    const char *outer = error_setFile(path);
-    image_decodePcx(bytes.data(), bytes.size(), &settings, out);
-    error_setFile(outer);
+    ImageRefusal why;
+    if (!image_decode(bytes.data(), bytes.size(), &settings, out, &why))
+        error_about(why.code, path, why.reason.c_str());
     // A true-colour picture's own transparent colour stays for later pictures.
     if (out->tookColor)
         texture_transparentColor(out->colorR, out->colorG, out->colorB);

@@ -32,6 +32,8 @@ const MainOptionRow main_optionTable[] = {
     {{"--flat", nullptr, false}, MAIN_EXPORT, 0, false, nullptr},
     {{"--demo", nullptr, false}, MAIN_ANY, 0, false, nullptr},
     {{"--direct", nullptr, false}, MAIN_WINDOWED, 0, false, nullptr},
+    {{"--look", nullptr, false}, MAIN_WINDOWED, 0, false, nullptr},
+    {{"--view", "N", false}, MAIN_WINDOWED, 0, false, main_viewCheck},
     // The window system's options, with the operands it takes.  Where no
     // window opens they are let be.
     {{"-display", "DISPLAY", false}, MAIN_ANY, 0, true, nullptr},
