@@ -49,6 +49,7 @@ static const char main_usageText[] =
     "Usage: tavo [--direct] [GLUT options] [WORLD.def]\n"
     "  or:  tavo [--direct] [GLUT options] --demo\n"
     "  or:  tavo --check WORLD.def\n"
+    "  or:  tavo --new DIR [--size WxHxD]\n"
     "  or:  tavo --shot OUT.png [--size WIDTHxHEIGHT] WORLD.def\n"
     "  or:  tavo --help | --version\n"
     "\n"
@@ -64,6 +65,13 @@ static const char main_usageText[] =
     "  --shot OUT.png     draw one frame of the world from its saved view into\n"
     "                     the PNG picture OUT.png and print its path\n"
     "  --size WxH         the size of that picture (default 640x480)\n"
+    "  --new DIR          make a new world to start from in the folder DIR (which\n"
+    "                     must not exist, or be empty): a definition file with\n"
+    "                     notes, a map with a floor and a small house, its text,\n"
+    "                     the system pictures and a start view; prints how to\n"
+    "                     open it\n"
+    "  --size WxHxD       with --new, the map's size in cells: columns, layers and\n"
+    "                     rows (default 32x16x32)\n"
     "  --direct           send every face to OpenGL one by one each frame, as a\n"
     "                     check on the faces kept between frames (slower; glass\n"
     "                     and water then hide what is drawn after them)\n"
@@ -315,6 +323,14 @@ void main_usage(FILE *out)
     fputs(main_usageText, out);
 }
 
+static bool main_hasOption(int argc, char **argv, const char *option)
+{
+    for (int i = 1; i < argc; i++)
+        if (strcmp(argv[i], option) == 0)
+            return true;
+    return false;
+}
+
 int main_options(int argc, char **argv)
 {
     for (int i = 1; i < argc; i++) {
@@ -335,8 +351,10 @@ int main_options(int argc, char **argv)
         }
         if (strcmp(arg, "--check") == 0 && i + 2 == argc)
             return main_check(argv[i + 1]);
+        if (strcmp(arg, "--new") == 0)
+            return main_new(argc, argv);
         if (strcmp(arg, "--shot") == 0 || strcmp(arg, "--size") == 0)
-            return main_shot(argc, argv);
+            return main_hasOption(argc, argv, "--new") ? main_new(argc, argv) : main_shot(argc, argv);
         main_usage(stderr);
         return 2;
     }

@@ -5,6 +5,9 @@
 #include <stdio.h>
 
 #include <string>
+#include <vector>
+
+#include "entity.h"
 
 int main_run(int argc, char **argv);  // the program; main() only calls this
 // glutInit (which takes its options out of argv) and the one window.
@@ -40,6 +43,24 @@ int main_nextTick(int tick);
 // tavo --check WORLD.def: loads the world without a window and reports
 // what an author needs to know; returns the exit status (0 sound, 1 not).
 int main_check(const char *defPath);
+
+// tavo --new DIR [--size WxHxD]: makes a world to start from in the folder
+// DIR, which must not exist or be empty: made whole in a temporary folder
+// beside it and renamed into place.  Returns the exit status: 0 made, 1
+// refused (nothing is left behind), 2 a bad command line.
+int main_new(int argc, char **argv);
+int main_newWorld(const char *dir, const unsigned size[3]);
+// "WxHxD" into size; false with the reason for a form it is not, a side of
+// 0 or more cells than the viewer reads.
+bool main_newParseSize(const char *text, unsigned size[3], std::string *reason);
+// The blocks side by side in the map picture of such a grid, 0 when no
+// layout fits a picture.
+unsigned main_newAcross(unsigned width, unsigned height, unsigned depth);
+// The cells of the new world: a floor and a small house near the front.
+void main_newCells(unsigned width, unsigned height, unsigned depth, std::vector<unsigned char> *out);
+// The pose that frames a width x height x depth grid from above and in
+// front, as the drawn block allows (also tavo-cam --frame).
+void main_framePose(Entity *pose, unsigned width, unsigned height, unsigned depth);
 
 // tavo --demo: the definition file of the demo world to open.  In a build
 // folder that is the build's own demo; else the installed one, copied
