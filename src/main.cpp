@@ -46,8 +46,8 @@ enum {
 static std::string main_world;
 
 static const char main_usageText[] =
-    "Usage: tavo [--direct] [GLUT options] [WORLD.def]\n"
-    "  or:  tavo [--direct] [GLUT options] --demo\n"
+    "Usage: tavo [--direct] [--quiet] [GLUT options] [WORLD.def]\n"
+    "  or:  tavo [--direct] [--quiet] [GLUT options] --demo\n"
     "  or:  tavo --check WORLD.def\n"
     "  or:  tavo --new DIR [--size WxHxD]\n"
     "  or:  tavo --shot OUT.png [--size WIDTHxHEIGHT] WORLD.def\n"
@@ -72,6 +72,7 @@ static const char main_usageText[] =
     "                     open it\n"
     "  --size WxHxD       with --new, the map's size in cells: columns, layers and\n"
     "                     rows (default 32x16x32)\n"
+    "  --quiet            leave out the console line printed for every frame\n"
     "  --direct           send every face to OpenGL one by one each frame, as a\n"
     "                     check on the faces kept between frames (slower; glass\n"
     "                     and water then hide what is drawn after them)\n"
@@ -100,11 +101,27 @@ static const char main_usageText[] =
     "The camera pose is saved every second to the world's camera file, so the\n"
     "next run starts where you left off.\n";
 
+// Without a camera file the view starts at the origin, which in most
+// worlds shows nothing of them: say so, and how to get a view that does.
+static void main_cameraHint(void)
+{
+    std::string path = tile_resolvePath(std::string(tile_root) + "SYS/CAM/" + tile_file);
+    if (access(path.c_str(), F_OK) == 0 || tile_files.empty())
+        return;
+    fflush(stdout);
+    fprintf(stderr,
+            "tavo: %s: no camera file, so the view starts at the origin looking along -z; "
+            "\"tavo-cam --frame %s\" writes one that frames the map, or fly to a view "
+            "(space bar held frees the pointer) and it is saved there every second\n",
+            path.c_str(), tile_files[0].c_str());
+}
+
 void main_init(void)
 {
     input_unlockAll();
     texture_smooth(1);
     tile_load();
+    main_cameraHint();
     tile_watchStart(true);
     camera = tile_temp;
     tile_optSmooth = 1;
@@ -418,11 +435,14 @@ void main_openWindow(int *argc, char **argv, int width, int height)
 int main_run(int argc, char **argv)
 {
     main_openStandardFiles();
-    // --direct is noted here, and no other reader of the command line sees it.
+    // --direct and --quiet are noted here, and no other reader of the
+    // command line sees them.
     int kept = 1;
     for (int i = 1; i < argc; i++) {
         if (strcmp(argv[i], "--direct") == 0)
             tile_direct = 1;
+        else if (strcmp(argv[i], "--quiet") == 0)
+            tile_quiet = 1;
         else
             argv[kept++] = argv[i];
     }

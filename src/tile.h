@@ -198,6 +198,7 @@ struct TileFaces {
 };
 extern TileFaces tile_faces;  // the viewer's cache, used by tile_draw
 extern unsigned char tile_direct;  // 1: every frame walks the block straight to OpenGL
+extern unsigned char tile_quiet;   // 1: no console line for each frame drawn
 
 // Walks block b through tile_plot into out.  A box face is left out when
 // the cell across it lies inside b and both cells are solid (box shape 0,
