@@ -29,6 +29,7 @@ enum {
     MAIN_KEY_SMOOTH = '1',
     MAIN_KEY_ALPHA = '2',
     MAIN_KEY_TEXTURE = '3',
+    MAIN_KEY_READOUT = 'i',
     MAIN_KEY_LEFT_TURN = 'q',
     MAIN_KEY_RIGHT_TURN = 'e',
     MAIN_ARROW_LEFT = 293,
@@ -91,6 +92,8 @@ static const char main_usageText[] =
     "  1                                 smoothing on/off\n"
     "  2                                 blending and alpha test on/off\n"
     "  3                                 texturing on/off\n"
+    "  i                                 readout on/off: the world, the camera's cell and\n"
+    "                                    facing, the cell at the centre of the view, frames a second\n"
     "  F5                                read the world again\n"
     "  F12 / p                           save a picture of the view in the world's SYS/SHOT folder\n"
     "\n"
@@ -156,6 +159,7 @@ void main_render(void)
 {
     main_drawFrame();
     main_shotFrame();  // before the swap, after which the back buffer is undefined
+    main_readoutDraw();  // after the shot: pictures show the world alone
     glutSwapBuffers();
 }
 
@@ -291,6 +295,8 @@ void main_timer(int tick)
     if (!input_check(MAIN_KEY_SPACE))
         main_control(tick);
     main_shotKeys();  // a picture may be taken with the camera frozen too
+    if (main_optionPressed(MAIN_KEY_READOUT))
+        main_readoutToggle();
 
     // A saved world file or F5: the world is read again between two frames.
     int reload = tile_watchPoll();

@@ -62,6 +62,28 @@ void main_newCells(unsigned width, unsigned height, unsigned depth, std::vector<
 // front, as the drawn block allows (also tavo-cam --frame).
 void main_framePose(Entity *pose, unsigned width, unsigned height, unsigned depth);
 
+// The readout key i toggles (off at start): what the world, the camera and
+// the cell at the centre of the view are.
+struct MainReadoutWorld {
+    std::string name;
+    unsigned width = 0, height = 0, depth = 0;
+    const unsigned char *cells = nullptr;  // (y * depth + z) * width + x
+    std::vector<std::string> typeNames = std::vector<std::string>(256);
+    unsigned char seeThrough[256] = {0};  // the view goes on through these types
+};
+// Its lines: the world's name, the camera's cell and facing, the first
+// non-empty cell along the view (and the one seen through it when it is
+// see-through), frames a second.
+std::vector<std::string> main_readoutLines(const MainReadoutWorld &world, const Entity *camera,
+                                           double fps);
+// Names of the tile types: the cube blocks' names of the definition file
+// def, over which the legend of the map text (when there is one) wins.
+void main_readoutNames(const std::vector<unsigned char> &def, const std::vector<unsigned char> *mapText,
+                       const std::string &mapFile, std::vector<std::string> *names);
+void main_readoutToggle(void);
+// Counts the frame, and when the readout is on draws it over the frame.
+void main_readoutDraw(void);
+
 // tavo --demo: the definition file of the demo world to open.  In a build
 // folder that is the build's own demo; else the installed one, copied
 // first (once) to $XDG_DATA_HOME/tavo/demo, by default

@@ -182,28 +182,6 @@ static bool main_newNumber(const char *s, const char **end, unsigned *out)
     return digits > 0;
 }
 
-bool main_newParseSize(const char *text, unsigned size[3], std::string *reason)
-{
-    const char *p = text;
-    for (int i = 0; i < 3; i++) {
-        if (!main_newNumber(p, &p, &size[i]) || *p != (i < 2 ? 'x' : '\0')) {
-            *reason = std::string("--size ") + text + ": expected WIDTHxHEIGHTxDEPTH in cells, like 32x16x32";
-            return false;
-        }
-        p++;
-    }
-    if (!size[0] || !size[1] || !size[2]) {
-        *reason = std::string("--size ") + text + ": a world is at least 1 cell each way";
-        return false;
-    }
-    if ((unsigned long long)size[0] * size[1] * size[2] > TILE_GRID_MAX) {
-        *reason = std::string("--size ") + text + ": more than " + std::to_string(TILE_GRID_MAX) +
-                  " cells, the most the viewer reads";
-        return false;
-    }
-    return true;
-}
-
 unsigned main_newAcross(unsigned width, unsigned height, unsigned depth)
 {
     // The layers fill whole bands; of the layouts that fit a map picture
@@ -224,6 +202,34 @@ unsigned main_newAcross(unsigned width, unsigned height, unsigned depth)
         }
     }
     return best;
+}
+
+bool main_newParseSize(const char *text, unsigned size[3], std::string *reason)
+{
+    const char *p = text;
+    for (int i = 0; i < 3; i++) {
+        if (!main_newNumber(p, &p, &size[i]) || *p != (i < 2 ? 'x' : '\0')) {
+            *reason = std::string("--size ") + text + ": expected WIDTHxHEIGHTxDEPTH in cells, like 32x16x32";
+            return false;
+        }
+        p++;
+    }
+    if (!size[0] || !size[1] || !size[2]) {
+        *reason = std::string("--size ") + text + ": a world is at least 1 cell each way";
+        return false;
+    }
+    if ((unsigned long long)size[0] * size[1] * size[2] > TILE_GRID_MAX) {
+        *reason = std::string("--size ") + text + ": more than " + std::to_string(TILE_GRID_MAX) +
+                  " cells, the most the viewer reads";
+        return false;
+    }
+    if (!main_newAcross(size[0], size[1], size[2])) {
+        *reason = std::string("--size ") + text + ": its layers do not fit a map picture (at most " +
+                  std::to_string(MAP_MAX_PICTURE_WIDTH) + " x " + std::to_string(MAP_MAX_PICTURE_HEIGHT) +
+                  " pixels)";
+        return false;
+    }
+    return true;
 }
 
 void main_framePose(Entity *pose, unsigned width, unsigned height, unsigned depth)
@@ -425,12 +431,12 @@ int main_newWorld(const char *dir, const unsigned size[3])
         return main_newRefuse(folder + ": the world's paths would be longer than " +
                               std::to_string(TILE_PATH - 1) + " characters");
     unsigned across = main_newAcross(size[0], size[1], size[2]);
-    if (!across)
-        return main_newRefuse("a map of " + std::to_string(size[0]) + "x" + std::to_string(size[1]) +
-                              "x" + std::to_string(size[2]) + " cells does not fit a map picture " +
-                              "(at most " + std::to_string(MAP_MAX_PICTURE_WIDTH) + " x " +
-                              std::to_string(MAP_MAX_PICTURE_HEIGHT) + " pixels)");
-
+    // A folder without a write permission bit is left alone, even by the
+    // superuser, as read-only files are.
+    if (stat(parent.c_str(), &st) != 0)
+        return main_newRefuse(parent + ": " + strerror(errno));
+    if (!(st.st_mode & 0222))
+        return main_newRefuse(parent + ": the folder is read-only");
     std::string scratch = parent + "/." + name + ".new-XXXXXX";
     std::vector<char> scratchPath(scratch.begin(), scratch.end());
     scratchPath.push_back('\0');
