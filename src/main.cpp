@@ -12,6 +12,7 @@
 #include <GL/freeglut.h>
 #include <GL/glu.h>
 
+#include "args.h"
 #include "camera.h"
 #include "event.h"
 #include "input.h"
@@ -43,7 +44,7 @@ enum {
 #define MAIN_TURN_STEPS 10.0
 #define MAIN_SAVE_EVERY 50
 
-// The world an option chose (--demo), opened instead of the last argument.
+// The demo world's definition file, when --demo asks for it.
 static std::string main_world;
 
 static const char main_usageText[] =
@@ -77,8 +78,14 @@ static const char main_usageText[] =
     "  --direct           send every face to OpenGL one by one each frame, as a\n"
     "                     check on the faces kept between frames (slower; glass\n"
     "                     and water then hide what is drawn after them)\n"
-    "  --help             print this text\n"
-    "  --version          print the version\n"
+    "  -h, --help         print this text and exit\n"
+    "  --version          print the version and exit\n"
+    "  --                 end of the options: what follows is the world file\n"
+    "\n"
+    "GLUT options, handed to the window system: -display DISPLAY,\n"
+    "-geometry WxH+X+Y, -iconic, -indirect, -direct, -gldebug, -sync.\n"
+    "Every option is checked before the window system starts, so a wrong one,\n"
+    "--help, --version and --check need no display.\n"
     "\n"
     "Keys:\n"
     "  Escape                            quit\n"
@@ -346,74 +353,6 @@ void main_usage(FILE *out)
     fputs(main_usageText, out);
 }
 
-static bool main_hasOption(int argc, char **argv, const char *option)
-{
-    for (int i = 1; i < argc; i++)
-        if (strcmp(argv[i], option) == 0)
-            return true;
-    return false;
-}
-
-int main_options(int argc, char **argv)
-{
-    for (int i = 1; i < argc; i++) {
-        const char *arg = argv[i];
-        if (strncmp(arg, "--", 2) != 0)
-            continue;  // GLUT's options and the world are for later
-        if (strcmp(arg, "--help") == 0) {
-            main_usage(stdout);
-            return 0;
-        }
-        if (strcmp(arg, "--version") == 0) {
-            puts("Tavo v3.1");
-            return 0;
-        }
-        if (strcmp(arg, "--demo") == 0) {
-            main_world = main_demoWorld();
-            continue;
-        }
-        if (strcmp(arg, "--check") == 0 && i + 2 == argc)
-            return main_check(argv[i + 1]);
-        if (strcmp(arg, "--new") == 0)
-            return main_new(argc, argv);
-        if (strcmp(arg, "--shot") == 0 || strcmp(arg, "--size") == 0)
-            return main_hasOption(argc, argv, "--new") ? main_new(argc, argv) : main_shot(argc, argv);
-        main_usage(stderr);
-        return 2;
-    }
-    return -1;
-}
-
-// Options the window run keeps after glutInit, with the words each takes;
-// the others end the run in main_options.
-static const struct {
-    const char *name;
-    int operands;
-} main_runOptions[] = {
-    {"--demo", 0},
-    {nullptr, 0},
-};
-
-int main_takeWorld(int argc, char **argv)
-{
-    for (int i = 1; i < argc; i++) {
-        const char *arg = argv[i];
-        if (arg[0] == '-') {
-            int k = 0;
-            while (main_runOptions[k].name && strcmp(main_runOptions[k].name, arg) != 0)
-                k++;
-            if (!main_runOptions[k].name)
-                return 0;
-            i += main_runOptions[k].operands;
-        } else if (tile_argument) {
-            return 0;  // a second world
-        } else {
-            tile_argument = arg;
-        }
-    }
-    return 1;
-}
-
 // Standard input, output and error closed at start would be the first
 // descriptors opened, the display's socket among them: the chooser would
 // then read from it, and the console lines write to it.
@@ -441,33 +380,35 @@ void main_openWindow(int *argc, char **argv, int width, int height)
 int main_run(int argc, char **argv)
 {
     main_openStandardFiles();
-    // --direct and --quiet are noted here, and no other reader of the
-    // command line sees them.
-    int kept = 1;
-    for (int i = 1; i < argc; i++) {
-        if (strcmp(argv[i], "--direct") == 0)
-            tile_direct = 1;
-        else if (strcmp(argv[i], "--quiet") == 0)
-            tile_quiet = 1;
-        else
-            argv[kept++] = argv[i];
+    // The whole command line is read before glutInit, so that these need
+    // no display and a wrong word is never left to the window system.
+    MainCommand command;
+    std::string wrong = main_parse(argc, argv, &command);
+    if (!wrong.empty())
+        return args_usageError("tavo", wrong);
+    if (command.mode == MAIN_HELP) {
+        main_usage(stdout);
+        return 0;
     }
-    argc = kept;
-
-    // Before glutInit, so that these work without a display.
-    int status = main_options(argc, argv);
-    if (status >= 0)
-        return status;
-
-    // Only what glutInit leaves is ours: the world, and nothing unknown;
-    // with --demo the demo is the world, and another one a second world.
-    glutInit(&argc, argv);
-    if (!main_world.empty())
-        tile_argument = main_world.c_str();
-    if (!main_takeWorld(argc, argv)) {
-        main_usage(stderr);
-        return 2;
+    if (command.mode == MAIN_VERSION)
+        return args_version("tavo");
+    if (command.mode == MAIN_NEW)
+        return main_new(command);
+    tile_direct = command.has("--direct");
+    tile_quiet = command.has("--quiet");
+    if (command.has("--demo")) {
+        main_world = main_demoWorld();
+        command.world = main_world.c_str();
     }
+    if (command.mode == MAIN_CHECK)
+        return main_check(command.world);
+    if (command.mode == MAIN_SHOT)
+        return main_shot(command);
+
+    // With no world named, tile_load asks for one.
+    int glutArgc = (int)command.glut.size() - 1;
+    glutInit(&glutArgc, command.glut.data());
+    tile_argument = command.world;
     main_createWindow(640, 480);
     // The window manager's close button ends the run as Escape does.
     glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_EXIT);

@@ -4,6 +4,7 @@
 
 #include <stdio.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -12,10 +13,6 @@
 int main_run(int argc, char **argv);  // the program; main() only calls this
 // glutInit (which takes its options out of argv) and the one window.
 void main_openWindow(int *argc, char **argv, int width = 640, int height = 480);
-// Of what glutInit left in argv, takes the one world file into
-// tile_argument; 0 (a usage error) for an unknown option starting with
-// '-' or a second world.
-int main_takeWorld(int argc, char **argv);
 void main_init(void);
 // Light 1 and the fixed render state, set once after main_init.
 void main_renderState(void);
@@ -29,10 +26,35 @@ void camera_right(void);
 
 // The usage text, key table included.
 void main_usage(FILE *out);
-// --help, --version, --check, --demo and --shot, read before GLUT sees the
-// command line: the exit status when one of them (or an unknown --option,
-// status 2) settles the run, -1 to go on and open the window.
-int main_options(int argc, char **argv);
+// What tavo's command line asks for.  Every option belongs to one or more
+// modes; --check, --shot, --help and --version each ask for their own,
+// and with none of them the viewer opens its window.
+enum MainMode : unsigned {
+    MAIN_VIEW = 1u << 0,
+    MAIN_CHECK = 1u << 1,
+    MAIN_SHOT = 1u << 2,
+    MAIN_HELP = 1u << 3,
+    MAIN_VERSION = 1u << 4,
+    MAIN_NEW = 1u << 5,
+};
+#define MAIN_WINDOWED (MAIN_VIEW | MAIN_SHOT)  // the modes that open a window
+
+struct MainCommand {
+    MainMode mode = MAIN_VIEW;
+    // argv[0] and the window system's options with their operands, in
+    // their order and ended by a null: for glutInit.
+    std::vector<char *> glut;
+    std::map<std::string, const char *> given;  // tavo's options: name -> operand ("" for none)
+    const char *world = nullptr;                // the world file named, or null
+    bool has(const char *name) const;
+    const char *operand(const char *name) const;  // null when not given
+};
+
+// Reads the whole command line by tavo's option table (main_args.cpp)
+// without starting the window system, so that a usage error, --help,
+// --version and --check need no display: "" with command filled, or
+// what is wrong, for the usage error.
+std::string main_parse(int argc, char **argv, MainCommand *command);
 // Writes camera to tile_root + "SYS/CAM/" + tile_file; 0 (and no file
 // touched) when there is no world, the path would not fit tempStr or the
 // file cannot be written.
@@ -47,12 +69,14 @@ int main_check(const char *defPath);
 // tavo --new DIR [--size WxHxD]: makes a world to start from in the folder
 // DIR, which must not exist or be empty: made whole in a temporary folder
 // beside it and renamed into place.  Returns the exit status: 0 made, 1
-// refused (nothing is left behind), 2 a bad command line.
-int main_new(int argc, char **argv);
+// refused (nothing is left behind).
+int main_new(const MainCommand &command);
 int main_newWorld(const char *dir, const unsigned size[3]);
 // "WxHxD" into size; false with the reason for a form it is not, a side of
 // 0 or more cells than the viewer reads.
 bool main_newParseSize(const char *text, unsigned size[3], std::string *reason);
+// What is wrong with --size WxHxD, "" for nothing (the option table's check).
+std::string main_newSizeCheck(const char *text);
 // The blocks side by side in the map picture of such a grid, 0 when no
 // layout fits a picture.
 unsigned main_newAcross(unsigned width, unsigned height, unsigned depth);
@@ -103,8 +127,10 @@ void main_shotFrame(void);
 // Waits until every picture asked for is written (also run at exit).
 void main_shotWait(void);
 // tavo --shot OUT.png [--size WIDTHxHEIGHT] WORLD.def: one frame from the
-// saved view into OUT.png; returns the exit status (2 for a bad command
-// line).  A world that cannot be loaded ends the process as the viewer's does.
-int main_shot(int argc, char **argv);
+// saved view into OUT.png; returns the exit status.  A world that cannot
+// be loaded ends the process as the viewer's does.
+int main_shot(const MainCommand &command);
+// What is wrong with a --size operand, "" when nothing.
+std::string main_shotSizeCheck(const char *text);
 
 #endif

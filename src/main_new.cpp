@@ -209,22 +209,22 @@ bool main_newParseSize(const char *text, unsigned size[3], std::string *reason)
     const char *p = text;
     for (int i = 0; i < 3; i++) {
         if (!main_newNumber(p, &p, &size[i]) || *p != (i < 2 ? 'x' : '\0')) {
-            *reason = std::string("--size ") + text + ": expected WIDTHxHEIGHTxDEPTH in cells, like 32x16x32";
+            *reason = std::string("expected WIDTHxHEIGHTxDEPTH in cells, like 32x16x32, not ") + text;
             return false;
         }
         p++;
     }
     if (!size[0] || !size[1] || !size[2]) {
-        *reason = std::string("--size ") + text + ": a world is at least 1 cell each way";
+        *reason = std::string("a world is at least 1 cell each way, not ") + text;
         return false;
     }
     if ((unsigned long long)size[0] * size[1] * size[2] > TILE_GRID_MAX) {
-        *reason = std::string("--size ") + text + ": more than " + std::to_string(TILE_GRID_MAX) +
+        *reason = std::string(text) + " is more than " + std::to_string(TILE_GRID_MAX) +
                   " cells, the most the viewer reads";
         return false;
     }
     if (!main_newAcross(size[0], size[1], size[2])) {
-        *reason = std::string("--size ") + text + ": its layers do not fit a map picture (at most " +
+        *reason = std::string(text) + ": its layers do not fit a map picture (at most " +
                   std::to_string(MAP_MAX_PICTURE_WIDTH) + " x " + std::to_string(MAP_MAX_PICTURE_HEIGHT) +
                   " pixels)";
         return false;
@@ -369,29 +369,20 @@ std::vector<NewFile> main_newFiles(const std::string &name, const unsigned size[
 
 }  // namespace
 
-int main_new(int argc, char **argv)
+std::string main_newSizeCheck(const char *text)
 {
-    const char *dir = nullptr, *sizeText = nullptr;
-    for (int i = 1; i < argc; i++) {
-        bool operand = i + 1 < argc;
-        if (!strcmp(argv[i], "--new") && operand && !dir)
-            dir = argv[++i];
-        else if (!strcmp(argv[i], "--size") && operand && !sizeText)
-            sizeText = argv[++i];
-        else
-            dir = sizeText = nullptr, i = argc;  // anything else: the usage
-    }
-    if (!dir) {
-        main_usage(stderr);
-        return 2;
-    }
+    unsigned size[3];
+    std::string reason;
+    return main_newParseSize(text, size, &reason) ? "" : reason;
+}
+
+int main_new(const MainCommand &command)
+{
     unsigned size[3] = {MAIN_NEW_WIDTH, MAIN_NEW_HEIGHT, MAIN_NEW_DEPTH};
     std::string reason;
-    if (sizeText && !main_newParseSize(sizeText, size, &reason)) {
-        fprintf(stderr, "tavo: %s\n", reason.c_str());
-        return 2;
-    }
-    return main_newWorld(dir, size);
+    if (const char *text = command.operand("--size"))
+        main_newParseSize(text, size, &reason);  // checked with the command line
+    return main_newWorld(command.operand("--new"), size);
 }
 
 int main_newWorld(const char *dir, const unsigned size[3])

@@ -175,12 +175,59 @@ bool tile_walk(const Vector *eye, const Vector *dir, unsigned width, unsigned he
 
 // ---------------------------------------------------------------- drawing
 
-void tile_setTexture(unsigned char type, unsigned char face, unsigned int x, unsigned int y, unsigned int z);
 void tile_quad(unsigned char reverse,
                float x1, float y1, float z1, float x2, float y2, float z2,
                float x3, float y3, float z3, float x4, float y4, float z4);
-void tile_plot(unsigned char type, unsigned int x, unsigned int y, unsigned int z);
 void tile_draw(float ex, float ey, float ez);
+
+// ---- the face walker (tile_draw.cpp) ----
+// tile_plot and tile_setTexture decide every face: its corners, texture
+// coordinates and render state.  They hand each face to a sink: OpenGL
+// straight away, the face cache, a chunk of the chunk cache, an export.
+// The walk reads the world's tables and writes nothing but its own
+// TileWalk, so walks on other threads may run beside it while the tables
+// stay put.
+struct TileState {
+    const Image *image;
+    unsigned char smooth, r, g, b, a;
+    unsigned char cull;  // double-sided: culling off
+};
+struct TileFace {
+    TileState state;
+    unsigned mode;      // GL_QUADS or GL_TRIANGLES
+    int count;          // corners: 4 or 3
+    bool hasNormal;     // box faces and most wedge caps carry one
+    float normal[3];
+    float origin[3];    // the cell's place in the world
+    float corner[4][5]; // x, y, z from the cell's centre, s, t
+};
+class TileSink {
+public:
+    virtual ~TileSink() {}
+    virtual void face(const TileFace &face) { (void)face; }
+    // The culling of every box face the walk visits, drawn or not.
+    virtual void cull(bool doubleSided) { (void)doubleSided; }
+};
+// One walk: its options, taken at tile_walkBegin, and the state it is in.
+struct TileWalk {
+    TileSink *sink;
+    unsigned char optTexture, optSmooth;
+    unsigned hidden;   // bit f: the cell's box face f is left out
+    float origin[3];   // the cell's place
+    TileState state;   // as tile_setTexture left it
+    float uv[8];       // s, t of corners 0..3, as tile_setTexture left them
+    unsigned char cull;
+    bool stated, culled;  // tile_setTexture, a culling seen
+};
+// Starts a walk into sink with the options tile_optTexture and tile_optSmooth.
+void tile_walkBegin(TileWalk *w, TileSink *sink);
+void tile_setTexture(TileWalk *w, unsigned char type, unsigned char face, unsigned int x,
+                     unsigned int y, unsigned int z);
+void tile_plot(TileWalk *w, unsigned char type, unsigned int x, unsigned int y, unsigned int z);
+// tile_setTexture for one face sent straight to OpenGL: binds its picture,
+// sets the texture module's state and tile_uv.
+void tile_setTexture(unsigned char type, unsigned char face, unsigned int x, unsigned int y,
+                     unsigned int z);
 
 // ---- the drawn block (tile_draw.cpp) ----
 // The cells one frame draws around an eye position: columns x0..x1-1,
@@ -192,6 +239,13 @@ struct TileBlock {
 };
 void tile_block(float ex, float ey, float ez, unsigned width, unsigned height, unsigned depth,
                 float size, float sizeZ, TileBlock *out);
+
+// Walks the cells of `cells` (inside the grid) through tile_plot, row by
+// row.  A box face is left out when the cell across it lies inside
+// `within` and both cells are solid (box shape 0, not crossed, all six
+// faces on, every face's picture opaque without an alpha channel).  With
+// the whole grid as `within`, faces between two solid cells never show.
+void tile_walkCells(TileWalk *w, const TileBlock *cells, const TileBlock *within);
 
 // ---- the face cache (tile_draw.cpp) ----
 // The drawn block's faces as the walk leaves them, already moved to their
@@ -219,8 +273,18 @@ struct TileFaces {
     std::vector<TileDraw> draws;  // in the order drawn
     long faces;
     // The state the walk leaves behind: culling of the last face visited,
-    // smoothing and colour of the last face drawn.
+    // smoothing and colour of the last face drawn, when there were any.
+    bool endCulled, endStated;
     unsigned char endCull, endSmooth, endR, endG, endB, endA;
+};
+// The sink that files faces into runs; draws are left to the caller.
+class TileRecorder : public TileSink {
+public:
+    void start(TileFaces *faces);  // empties faces
+    void face(const TileFace &face) override;
+    TileFaces *out = nullptr;
+    int opaqueRuns = 0;  // at the front of out->runs
+    int lastOpaque = -1;
 };
 extern TileFaces tile_faces;  // the viewer's cache, used by tile_draw
 extern unsigned char tile_direct;  // 1: every frame walks the block straight to OpenGL

@@ -26,7 +26,7 @@ int newWorld(std::vector<std::string> args)
         argv.push_back(&a[0]);
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    int status = main_new((int)argv.size(), argv.data());
+    int status = main_run((int)argv.size(), argv.data());
     testing::internal::GetCapturedStdout();
     std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(status != 0, err.find("tavo: ") != std::string::npos) << err;

@@ -2,29 +2,48 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <map>
 #include <string>
+#include <vector>
 
+#include "args.h"
 #include "file.h"
 #include "pcx_encode.h"
 #include "texgen_pictures.h"
 
+static const char texgen_usage[] =
+    "Usage: tavo-texgen ROOT\n"
+    "  or:  tavo-texgen --help | --version\n"
+    "\n"
+    "Draws the demo world's pictures: its textures under ROOT/PCX/demo/, the\n"
+    "stand-by picture ROOT/PCX/SYSTEM/BASIC02.PCX and ROOT/SYS/IMG/matrix.pcx.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help         print this text and exit\n"
+    "  --version          print the version and exit\n";
+
 int main(int argc, char **argv)
 {
-    if (argc != 2 || argv[1][0] == '-') {
-        fputs("usage: tavo-texgen ROOT\n"
-              "Writes the demo world's texture pictures under ROOT/PCX/demo/, the\n"
-              "stand-by picture ROOT/PCX/SYSTEM/BASIC02.PCX and ROOT/SYS/IMG/matrix.pcx.\n",
-              argc == 2 && !strcmp(argv[1], "--help") ? stdout : stderr);
-        return argc == 2 && !strcmp(argv[1], "--help") ? 0 : 1;
-    }
-    int status = 0;
+    static const ArgsOption options[] = {{nullptr, nullptr, false}};
+    std::vector<const char *> operands;
+    std::map<std::string, const char *> given;
+    int status = args_read("tavo-texgen", texgen_usage, argc, argv, options, &operands, &given);
+    if (status >= 0)
+        return status;
+    if (operands.size() != 1)
+        return args_usageError("tavo-texgen", operands.empty()
+                                                  ? std::string("missing ROOT")
+                                                  : std::string("extra operand '") + operands[1] + "'");
+    std::string wrong = args_output("ROOT", operands[0]);
+    if (!wrong.empty())
+        return args_usageError("tavo-texgen", wrong);
     for (const TexgenPicture *p = texgen_pictures; p->path; p++) {
-        std::string path = std::string(argv[1]) + "/" + p->path;
+        std::string path = std::string(operands[0]) + "/" + p->path;
         int result;
         if (!pcx_writeFileDirs(path, p->make(), &result)) {
             fprintf(stderr, "tavo-texgen: %s: %s\n", path.c_str(), file_reason(result));
             status = 1;
         }
     }
-    return status;
+    return status < 0 ? 0 : status;
 }

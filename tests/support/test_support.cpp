@@ -113,12 +113,35 @@ std::string test_errorPattern(unsigned code)
     return pattern;
 }
 
+// Every folder test_tempDir made, removed when the process ends, a failed
+// assertion included; a death test's child leaves its parent's folders be.
+namespace {
+struct TestScratch {
+    pid_t owner = getpid();
+    std::vector<std::string> dirs;
+    ~TestScratch()
+    {
+        std::error_code ignored;
+        for (const std::string &dir : dirs)
+            if (getpid() == owner)
+                std::filesystem::remove_all(dir, ignored);
+    }
+};
+}  // namespace
+static TestScratch &test_scratch(void)
+{
+    static TestScratch scratch;  // made on first use, before any static that asks
+    return scratch;
+}
+
 std::string test_tempDir(void)
 {
     const char *base = getenv("TMPDIR");
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/tavo-test-XXXXXX";
-    std::vector<char> buf(pattern.c_str(), pattern.c_str() + pattern.size() + 1);
-    return mkdtemp(buf.data()) ? buf.data() : "/tmp";
+    if (!mkdtemp(pattern.data()))
+        abort();
+    test_scratch().dirs.push_back(pattern);
+    return pattern;
 }
 
 void test_makeDirs(const std::string &path)
