@@ -72,6 +72,15 @@ int main_check(const char *defPath);
 // refused (nothing is left behind).
 int main_new(const MainCommand &command);
 int main_newWorld(const char *dir, const unsigned size[3]);
+struct MainNewFile {
+    std::string path;  // under the world's folder
+    std::vector<unsigned char> bytes;
+    std::string what;  // what it is, for the list printed
+};
+// Writes files in a hidden folder beside folder (no trailing '/') and
+// renames it into place; on any failure removes what it wrote and says
+// why: 1.  0 when done.
+int main_newPlace(const std::string &folder, const std::vector<MainNewFile> &files);
 // "WxHxD" into size; false with the reason for a form it is not, a side of
 // 0 or more cells than the viewer reads.
 bool main_newParseSize(const char *text, unsigned size[3], std::string *reason);

@@ -288,12 +288,6 @@ void main_newCells(unsigned width, unsigned height, unsigned depth, std::vector<
 
 namespace {
 
-struct NewFile {
-    std::string path;  // under the world's folder
-    std::vector<unsigned char> bytes;
-    std::string what;
-};
-
 int main_newRemove(const char *path, const struct stat *, int, struct FTW *)
 {
     remove(path);
@@ -312,15 +306,23 @@ std::string main_newQuoted(const std::string &s)
     return q + "'";
 }
 
+// A folder's path as the folder it is in and its own name.
+void main_newSplit(const std::string &folder, std::string *parent, std::string *name)
+{
+    size_t slash = folder.rfind('/');
+    *name = slash == std::string::npos ? folder : folder.substr(slash + 1);
+    *parent = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
+}
+
 int main_newRefuse(const std::string &why)
 {
     fprintf(stderr, "tavo: --new: %s; nothing was made\n", why.c_str());
     return 1;
 }
 
-std::vector<NewFile> main_newFiles(const std::string &name, const unsigned size[3], unsigned across)
+std::vector<MainNewFile> main_newFiles(const std::string &name, const unsigned size[3], unsigned across)
 {
-    std::vector<NewFile> files;
+    std::vector<MainNewFile> files;
     files.push_back({"DEF/" + name + ".def",
                      std::vector<unsigned char>(main_newDef, main_newDef + sizeof main_newDef - 1),
                      "the definition file: textures and cube types, with notes"});
@@ -385,14 +387,47 @@ int main_new(const MainCommand &command)
     return main_newWorld(command.operand("--new"), size);
 }
 
+int main_newPlace(const std::string &folder, const std::vector<MainNewFile> &files)
+{
+    std::string parent, name;
+    main_newSplit(folder, &parent, &name);
+    std::string scratch = parent + "/." + name + ".new-XXXXXX";
+    std::vector<char> scratchPath(scratch.begin(), scratch.end());
+    scratchPath.push_back('\0');
+    if (!mkdtemp(scratchPath.data()))
+        return main_newRefuse("cannot make a folder in " + parent + ": " + strerror(errno));
+    scratch = scratchPath.data();
+
+    std::string failed;
+    for (const MainNewFile &f : files) {
+        int result;
+        if (!pcx_writeFileDirs(scratch + "/" + f.path, f.bytes, &result)) {
+            failed = f.path + ": " + file_reason(result);
+            break;
+        }
+    }
+    mode_t mask = umask(0);
+    umask(mask);
+    if (failed.empty() && chmod(scratch.c_str(), 0777 & ~mask) != 0)
+        failed = scratch + ": " + strerror(errno);
+    // An empty folder is replaced whole; one filled meanwhile is kept.
+    if (failed.empty() && rename(scratch.c_str(), folder.c_str()) != 0)
+        failed = folder + ": " + strerror(errno);
+    if (!failed.empty()) {
+        nftw(scratch.c_str(), main_newRemove, 16, FTW_DEPTH | FTW_PHYS);
+        return main_newRefuse(failed);
+    }
+    return 0;
+
+}
+
 int main_newWorld(const char *dir, const unsigned size[3])
 {
     std::string folder = dir;
     while (folder.size() > 1 && folder.back() == '/')
         folder.pop_back();
-    size_t slash = folder.rfind('/');
-    std::string name = slash == std::string::npos ? folder : folder.substr(slash + 1);
-    std::string parent = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
+    std::string parent, name;
+    main_newSplit(folder, &parent, &name);
     if (name.empty() || name == "." || name == ".." || name == "/")
         return main_newRefuse(std::string(dir) + ": give the new world's folder a name");
 
@@ -428,36 +463,12 @@ int main_newWorld(const char *dir, const unsigned size[3])
         return main_newRefuse(parent + ": " + strerror(errno));
     if (!(st.st_mode & 0222))
         return main_newRefuse(parent + ": the folder is read-only");
-    std::string scratch = parent + "/." + name + ".new-XXXXXX";
-    std::vector<char> scratchPath(scratch.begin(), scratch.end());
-    scratchPath.push_back('\0');
-    if (!mkdtemp(scratchPath.data()))
-        return main_newRefuse("cannot make a folder in " + parent + ": " + strerror(errno));
-    scratch = scratchPath.data();
-
-    std::vector<NewFile> files = main_newFiles(name, size, across);
-    std::string failed;
-    for (const NewFile &f : files) {
-        int result;
-        if (!pcx_writeFileDirs(scratch + "/" + f.path, f.bytes, &result)) {
-            failed = f.path + ": " + file_reason(result);
-            break;
-        }
-    }
-    mode_t mask = umask(0);
-    umask(mask);
-    if (failed.empty() && chmod(scratch.c_str(), 0777 & ~mask) != 0)
-        failed = scratch + ": " + strerror(errno);
-    // An empty folder is replaced whole; one filled meanwhile is kept.
-    if (failed.empty() && rename(scratch.c_str(), folder.c_str()) != 0)
-        failed = folder + ": " + strerror(errno);
-    if (!failed.empty()) {
-        nftw(scratch.c_str(), main_newRemove, 16, FTW_DEPTH | FTW_PHYS);
-        return main_newRefuse(failed);
-    }
+    std::vector<MainNewFile> files = main_newFiles(name, size, across);
+    if (main_newPlace(folder, files))
+        return 1;
 
     printf("Made the world \"%s\" in %s/:\n", name.c_str(), folder.c_str());
-    for (const NewFile &f : files)
+    for (const MainNewFile &f : files)
         printf("  %-28s %s\n", f.path.c_str(), f.what.c_str());
     printf("Open it with:\n  tavo %s\n", main_newQuoted(folder + "/" + def).c_str());
     printf("After editing PCX/%s.map, make its picture with:\n  tavo-map encode %s %s\n", name.c_str(),

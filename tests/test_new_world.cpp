@@ -90,7 +90,7 @@ TEST(NewWorld, RefusesBadInputAndLeavesNothingBehind)
         {{"--new", s.dir + "/file"}, 1},
         {{"--new", s.dir + "/full"}, 1},
         {{"--new", s.dir + "/locked/w"}, 1},
-        {{"--new", s.dir + "/w", "--size", "0x4x4"}, 2},
+        {{"--new", s.dir + "/w", "--size", "4x4x0"}, 2},
         {{"--new", s.dir + "/w", "--size", "1024x1024x65"}, 2},  // above the grid's cells
         {{"--new", s.dir + "/w", "--size", "65533x1x1"}, 2},     // wider than a picture
         {{"--new", s.dir + "/w", "--size", "4x4"}, 2},
@@ -103,6 +103,11 @@ TEST(NewWorld, RefusesBadInputAndLeavesNothingBehind)
             entries += e.path().filename().string()[0] == '.' || e.path().filename() == "w";
         EXPECT_EQ(entries, 0) << "left behind by " << c.args[1];
     }
+    // A write that fails half way (a file where a folder must go) leaves nothing.
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(main_newPlace(s.dir + "/w", {{"A", {1}, ""}, {"A/B", {2}, ""}}), 1);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("A/B: Not a directory"), std::string::npos);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(s.dir), {}), 4);
     EXPECT_TRUE(std::filesystem::exists(s.dir + "/empty/DEF/empty.def"));
     EXPECT_TRUE(std::filesystem::is_empty(s.dir + "/locked"));
 }
@@ -136,6 +141,7 @@ TEST(Readout, CentreCellAgreesWithTheMapText)
          {"centre: column 2, layer 0, row 3: 252 window",
           "  seen through it: column 2, layer 0, row 1: 253 brick wall"}},
         {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {6, 0, 60}}, {"centre: none within 256 cells"}},
+        {{{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}, {6, 0, 2100}}, {"centre: none within 256 cells"}},  // 299 rows away
     };
     for (const auto &c : cases) {
         std::vector<std::string> lines = main_readoutLines(w, &c.pose, 40.0);
