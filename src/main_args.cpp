@@ -7,7 +7,7 @@
 
 namespace {
 
-const unsigned MAIN_ANY = MAIN_VIEW | MAIN_CHECK | MAIN_SHOT;
+const unsigned MAIN_ANY = MAIN_VIEW | MAIN_CHECK | MAIN_SHOT | MAIN_EXPORT;
 const unsigned MAIN_ALL = ~0u;  // for finding an option's row whatever the mode
 
 // One option of tavo.  A row whose selects is set asks for that mode; the
@@ -30,9 +30,14 @@ const MainOptionRow main_optionTable[] = {
     {{"--size", "WIDTHxHEIGHT", false}, MAIN_SHOT, 0, false, main_shotSizeCheck},
     {{"--new", "DIR", false}, MAIN_NEW, MAIN_NEW, false, nullptr},
     {{"--size", "WxHxD", false}, MAIN_NEW, 0, false, main_newSizeCheck},
+    {{"--export", "OUT.glb", true}, MAIN_EXPORT, MAIN_EXPORT, false, main_exportNameCheck},
+    {{"--region", "X0,Y0,Z0:X1,Y1,Z1", false}, MAIN_EXPORT, 0, false, main_exportRegionCheck},
+    {{"--flat", nullptr, false}, MAIN_EXPORT, 0, false, nullptr},
     {{"--demo", nullptr, false}, MAIN_ANY, 0, false, nullptr},
     {{"--direct", nullptr, false}, MAIN_WINDOWED, 0, false, nullptr},
     {{"--quiet", nullptr, false}, MAIN_WINDOWED, 0, false, nullptr},
+    {{"--look", nullptr, false}, MAIN_WINDOWED, 0, false, nullptr},
+    {{"--view", "N", false}, MAIN_WINDOWED, 0, false, main_viewCheck},
     // The window system's options, with the operands it takes.  Where no
     // window opens they are let be.
     {{"-display", "DISPLAY", false}, MAIN_ANY, 0, true, nullptr},

@@ -125,9 +125,9 @@ static void map_decode(const std::string &in, const std::string &out, const char
     std::vector<unsigned char> bytes;
     map_read(in, bytes);
     TileMap map;
-    if (!tile_decodeMap(bytes.data(), bytes.size(), &map))
-        map_fail(in + ": not a map picture (an 8-bit, one-plane, run-length PCX "
-                 "whose top-left block is framed by fives)");
+    std::string why;
+    if (!tile_decodeMap(bytes.data(), bytes.size(), &map, &why))
+        map_fail(in + ": not a map picture: " + why);
     MapText text;
     text.width = map.width;
     text.depth = map.depth;
