@@ -8,6 +8,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <map>
@@ -524,6 +525,51 @@ std::string export_size(size_t bytes)
     return text;
 }
 
+struct ExportRefused {
+    unsigned char code;
+};
+
+void export_refuse(unsigned char code)
+{
+    throw ExportRefused{code};
+}
+
+// Loads the world with its console lines kept back, since the export says
+// one line of its own.  A world the viewer could not open has them said
+// after all and ends with the viewer's status; 0 when it loads.
+int export_load(const std::string &def, const TileDefHooks *hooks)
+{
+    fflush(stdout);
+    FILE *held = tmpfile();
+    int console = held ? dup(STDOUT_FILENO) : -1;
+    if (console >= 0)
+        dup2(fileno(held), STDOUT_FILENO);
+    bool refused = false;
+    error_setHook(export_refuse);
+    try {
+        tile_loadFrom(def, true, hooks);
+    } catch (const ExportRefused &) {
+        refused = true;
+    }
+    error_setHook(nullptr);
+    fflush(stdout);
+    if (console >= 0) {
+        dup2(console, STDOUT_FILENO);
+        close(console);
+    }
+    if (held && refused && console >= 0) {
+        rewind(held);
+        char buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, held)) > 0)
+            fwrite(buf, 1, n, stdout);
+        fflush(stdout);
+    }
+    if (held)
+        fclose(held);
+    return refused ? 255 : 0;
+}
+
 int export_world(const ExportRequest &req)
 {
     // The command line has checked the region.
@@ -536,12 +582,12 @@ int export_world(const ExportRequest &req)
         return 1;
     }
 
-    // The viewer's load, its lines and its end for a world it cannot open;
-    // the pictures decoded but never uploaded.
+    // The viewer's load, the pictures decoded but never uploaded.
     texture_smooth(1);
     export_pictures.clear();
     TileDefHooks hooks = {nullptr, export_loadPicture, export_createColor, nullptr};
-    tile_loadFrom(tile_absolute(req.world), true, &hooks);
+    if (int status = export_load(tile_absolute(req.world), &hooks))
+        return status;
     tile_optSmooth = 1;
     tile_optAlpha = 1;
     tile_optTexture = 1;
