@@ -28,7 +28,7 @@ enum {
     MAIN_KEY_SHOT_F12 = 379,  // GLUT_KEY_F12 + 367
 };
 
-#define MAIN_SHOT_NUMBERS 99999  // <name>-0001.png up to this
+#define MAIN_SHOT_NUMBERS 9999  // <name>-0001.png up to this: four digits keep names in order
 #define MAIN_SHOT_QUEUE 8        // shots being written at once, at most
 #define MAIN_SHOT_SIDE 8192      // the largest --size side
 
@@ -84,7 +84,30 @@ static int main_shotNumbered(const std::string &folder, const std::string &name,
     return EEXIST;
 }
 
-// Into the world's SYS/SHOT folder (made when missing), else the current one.
+// The world's SYS/SHOT folder, made when missing; "" with *err set when it
+// cannot take pictures, or leads out of the world through a link.
+static std::string main_shotFolder(const std::string &root, int *err)
+{
+    // A world made on a case-blind file system may spell it sys/shot.
+    std::string folder = tile_resolvePath(root + "SYS/SHOT");
+    if (mkdir(folder.substr(0, folder.rfind('/')).c_str(), 0777) != 0 && errno != EEXIST) {
+        *err = errno;
+        return "";
+    }
+    if (mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
+        *err = errno;
+        return "";
+    }
+    char *real = realpath(folder.c_str(), nullptr), *top = realpath(root.c_str(), nullptr);
+    *err = real && top ? 0 : errno;
+    if (!*err && std::string(real).rfind(std::string(top) + "/", 0) != 0)
+        *err = ELOOP;  // a link out of the world
+    free(real);
+    free(top);
+    return *err ? "" : folder + "/";
+}
+
+// Into the world's SYS/SHOT folder, else the current one.
 static void main_shotSave(const MainShot &shot)
 {
     std::vector<unsigned char> png;
@@ -95,11 +118,14 @@ static void main_shotSave(const MainShot &shot)
     std::string path;
     int err = -1;
     if (!shot.root.empty()) {
-        // A world made on a case-blind file system may spell it sys/shot.
-        std::string folder = tile_resolvePath(shot.root + "SYS/SHOT");
-        mkdir(folder.substr(0, folder.rfind('/')).c_str(), 0777);
-        mkdir(folder.c_str(), 0777);
-        err = main_shotNumbered(folder + "/", shot.name, png, &path);
+        std::string folder = main_shotFolder(shot.root, &err);
+        if (!folder.empty())
+            err = main_shotNumbered(folder, shot.name, png, &path);
+        if (err) {
+            std::string shots = folder.empty() ? shot.root + "SYS/SHOT" : folder;
+            const char *why = err == ELOOP ? "a link leading out of the world" : file_reason(err);
+            error_report(shots.c_str(), (std::string(why) + "; the picture goes to the current folder").c_str());
+        }
     }
     if (err)
         err = main_shotNumbered("", shot.name, png, &path);
@@ -215,6 +241,9 @@ int main_shot(int argc, char **argv)
         else if (arg[0] != '-' && !world)
             world = arg;
         else {
+            if (strcmp(arg, "--size") == 0)
+                fprintf(stderr, "tavo: --size %s: give WIDTHxHEIGHT, each side 1 to %d\n",
+                        i + 1 < argc ? argv[i + 1] : "", MAIN_SHOT_SIDE);
             out = nullptr;
             break;
         }
@@ -224,12 +253,20 @@ int main_shot(int argc, char **argv)
         return 2;
     }
 
+    // A script waits for this run: a failure is its status, never a dialog.
+    error_noDialog();
+    tile_savesCamera = false;
     int one = 1;
     char *args[] = {argv[0], nullptr};
     main_openWindow(&one, args, width, height);
     tile_argument = world;
     main_init();  // a world that cannot be loaded ends the run here, as the viewer's does
     tile_watchStop();  // one frame: no edits to wait for
+    std::string own = tile_worldFile(out);
+    if (!own.empty()) {
+        error_report(out, ("the world reads it as " + own + "; a picture never replaces it").c_str());
+        return 1;
+    }
     main_renderState();
     main_resize(width, height);
     main_drawFrame();

@@ -1,7 +1,9 @@
 // tavo_texgen.cpp -- tavo-texgen: draws the demo world's texture pictures and the system pictures
+#include <errno.h>
 #include <math.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -363,7 +365,14 @@ int main(int argc, char **argv)
               argc == 2 && !strcmp(argv[1], "--help") ? stdout : stderr);
         return argc == 2 && !strcmp(argv[1], "--help") ? 0 : 1;
     }
+    // An unset variable in a script gives "": the pictures would land in /.
     std::string root = argv[1];
+    struct stat st;
+    int err = root.empty() ? ENOENT : stat(root.c_str(), &st) != 0 ? errno : S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+    if (err) {
+        fprintf(stderr, "tavo-texgen: the root folder '%s': %s\n", root.c_str(), strerror(err));
+        return 1;
+    }
     texgen_bricks(root);
     texgen_stone(root);
     texgen_floor(root, "PCX/demo/floor_light.pcx", {170, 160, 140}, {240, 234, 220}, 11);
