@@ -180,20 +180,6 @@ static int main_optionPressed(unsigned short key)
     return 1;
 }
 
-int main_saveCamera(void)
-{
-    if (!tile_file[0])
-        return 0;  // no world loaded, no camera file to keep
-    int n = snprintf(tempStr, sizeof tempStr, "%sSYS/CAM/%s", tile_root, tile_file);
-    if (n < 0 || (size_t)n >= sizeof tempStr)
-        return 0;  // a cut path would name some other file
-    // A world made on a case-blind file system may spell it sys/cam.
-    std::string resolved = tile_resolvePath(tempStr);
-    if (resolved.size() < sizeof tempStr)
-        memcpy(tempStr, resolved.c_str(), resolved.size() + 1);
-    return entity_writeFile(&camera, tempStr);
-}
-
 int main_nextTick(int tick)
 {
     // Past INT_MAX the count starts again at a save tick beyond the
@@ -262,7 +248,7 @@ void main_timer(int tick)
 {
     glutPostRedisplay();
     if (input_check(MAIN_KEY_ESCAPE))
-        exit(0);  // no final save: the file keeps the last periodic pose
+        exit(0);  // no new save: the file keeps the last periodic pose, written before the end
 
     // The space bar's press is left for later ticks to see.
     if (!input_check(MAIN_KEY_SPACE))
@@ -277,7 +263,8 @@ void main_timer(int tick)
 
     // Never mid-turn, so the file only ever holds a squared-up pose.
     if (tick % MAIN_SAVE_EVERY == 0 && !main_turning())
-        main_saveCamera();
+        main_queueCamera();
+    input_endTick();  // the presses this tick saw count no longer
 
     // Re-armed before the events advance, so a turn's work does not
     // delay the next tick.

@@ -40,7 +40,7 @@ struct MainShot {
     std::string name;  // the world's name, which begins each file's name
 };
 
-static unsigned char main_shotWanted;  // a shot key went down since the last frame
+static int main_shotWanted;  // shot key presses since the last frame
 static std::mutex main_shotMutex;
 static std::condition_variable main_shotIdle;
 static int main_shotPending;
@@ -179,12 +179,12 @@ void main_shotKeys(void)
     static const unsigned short keys[] = {MAIN_KEY_SHOT, MAIN_KEY_SHOT_F12};
     for (unsigned short key : keys) {
         // Locked from the press until the release, so that holding the key
-        // (and its repeats) saves once.
+        // (and its repeats) saves once; a tap between two ticks counts.
+        if (!input_button[key])
+            input_unlock(key);
         if (input_check(key)) {
             input_lock(key);
-            main_shotWanted = 1;
-        } else if (!input_button[key]) {
-            input_unlock(key);
+            main_shotWanted += main_shotWanted < MAIN_SHOT_QUEUE;
         }
     }
 }
@@ -193,7 +193,6 @@ void main_shotFrame(void)
 {
     if (!main_shotWanted)
         return;
-    main_shotWanted = 0;
     std::unique_ptr<MainShot> shot(new MainShot);
     main_readFrame(shot.get());
     std::string file = tile_file;  // <name>.cam
@@ -203,6 +202,10 @@ void main_shotFrame(void)
     } else {
         shot->name = "tavo";
     }
+    // Presses that came faster than the frames: one picture each.
+    for (; main_shotWanted > 1; main_shotWanted--)
+        main_shotStart(std::unique_ptr<MainShot>(new MainShot(*shot)));
+    main_shotWanted = 0;
     main_shotStart(std::move(shot));
 }
 

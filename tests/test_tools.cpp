@@ -155,6 +155,27 @@ TEST(Tools, OutputsAreWrittenWholeOrNotAtAll)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 5) << "no temporary file left";
 }
 
+// Refusals that name the real reason: an empty or missing root, a number
+// too large for a float, a folder the system will not make.
+TEST(Tools, RefusalsSayWhy)
+{
+    std::string dir = test_tempDir(), errors;
+    test_writeText(dir + "/big.pose", "1e41 0 0 0 1 0 0 0 -1 0 0 0\n");
+    test_writeText(dir + "/ok.pose", "-1 0 0 0 1 0 0 0 -1 0 0 0\n");
+    const char *runs[][3] = {  // tool, arguments, what standard error says
+        {"tavo-texgen", "''", "the root folder '': No such file or directory"},
+        {"tavo-texgen", "missing", "the root folder 'missing': No such file or directory"},
+        {"tavo-cam", "big.pose x.cam", "'1e41' is out of range"},
+        {"tavo-cam", "ok.pose /sys/tavo/x.cam", "/sys/tavo/x.cam: "},
+    };
+    for (const auto &r : runs) {
+        EXPECT_EQ(tool(r[0], r[1], &errors, "cd " + dir + " && "), 1) << r[1];
+        EXPECT_NE(errors.find(r[2]), std::string::npos) << errors;
+        EXPECT_EQ(errors.find("/sys/tavo/x.cam: No such file"), std::string::npos) << "not the folder's reason";
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 2) << "nothing written";
+}
+
 // The demo world laid out afresh as data/CMakeLists.txt does, so that the
 // start view is the tracked one, not wherever a user flew to.
 TEST(DemoWorld, LoadsCleanlyAndItsStartViewShowsTheWorld)
@@ -194,6 +215,7 @@ TEST(DemoWorld, LoadsCleanlyAndItsStartViewShowsTheWorld)
         p.f12 ? input_pressSKey(GLUT_KEY_F12, 0, 0) : input_pressKey('p', 0, 0);
         for (int held = 0; held < 2; held++) {
             main_shotKeys();
+            input_endTick();
             main_render();
         }
         input_releaseKey('p', 0, 0);
