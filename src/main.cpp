@@ -12,6 +12,7 @@
 #include <GL/freeglut.h>
 #include <GL/glu.h>
 
+#include "args.h"
 #include "camera.h"
 #include "event.h"
 #include "input.h"
@@ -21,35 +22,19 @@
 Entity camera;
 float PW, PH;
 
-// Key codes the tick reads: characters as GLUT delivers them, arrows as
-// their special-key codes.
-enum {
-    MAIN_KEY_ESCAPE = 27,
-    MAIN_KEY_SPACE = 32,
-    MAIN_KEY_SMOOTH = '1',
-    MAIN_KEY_ALPHA = '2',
-    MAIN_KEY_TEXTURE = '3',
-    MAIN_KEY_LEFT_TURN = 'q',
-    MAIN_KEY_RIGHT_TURN = 'e',
-    MAIN_ARROW_LEFT = 293,
-    MAIN_ARROW_UP = 294,
-    MAIN_ARROW_RIGHT = 295,
-    MAIN_ARROW_DOWN = 296,
-    MAIN_KEY_RELOAD = GLUT_KEY_F5 + 367,  // F5 as its special-key code
-};
-
 #define MAIN_TURN_TYPE (EVENT_STEP | EVENT_U8)
 #define MAIN_TURN_STEPS 10.0
 #define MAIN_SAVE_EVERY 50
 
-// The world an option chose (--demo), opened instead of the last argument.
+// The demo world's definition file, when --demo asks for it.
 static std::string main_world;
 
 static const char main_usageText[] =
-    "Usage: tavo [--direct] [GLUT options] [WORLD.def]\n"
-    "  or:  tavo [--direct] [GLUT options] --demo\n"
+    "Usage: tavo [--direct] [--look] [--view N] [GLUT options] [WORLD.def]\n"
+    "  or:  tavo [--direct] [--look] [--view N] [GLUT options] --demo\n"
     "  or:  tavo --check WORLD.def\n"
-    "  or:  tavo --shot OUT.png [--size WIDTHxHEIGHT] WORLD.def\n"
+    "  or:  tavo --shot OUT.png [--size WIDTHxHEIGHT] [--look [--view N]] WORLD.def\n"
+    "  or:  tavo --export OUT.glb|OUT.gltf [--region all|X0,Y0,Z0:X1,Y1,Z1] [--flat] WORLD.def\n"
     "  or:  tavo --help | --version\n"
     "\n"
     "Flies a camera through a world of cube tiles. With no world named, asks\n"
@@ -66,11 +51,27 @@ static const char main_usageText[] =
     "  --size WxH         the size of that picture, each side 1 to 8192\n"
     "                     (default 640x480); OUT.png may not be a file the\n"
     "                     world reads or the camera file\n"
+    "                     (with --look: in free look, once every chunk in view\n"
+    "                     is built)\n"
+    "  --export OUT.glb   write the world's faces as a glTF 2.0 scene (OUT.gltf:\n"
+    "                     as text, all data inside), for other 3D programs; needs\n"
+    "                     no display\n"
+    "  --region X0,Y0,Z0:X1,Y1,Z1\n"
+    "                     export only these cells (inclusive; default all)\n"
+    "  --flat             export each picture as its average colour\n"
     "  --direct           send every face to OpenGL one by one each frame, as a\n"
     "                     check on the faces kept between frames (slower; glass\n"
     "                     and water then hide what is drawn after them)\n"
-    "  --help             print this text\n"
-    "  --version          print the version\n"
+    "  --look             start in free look (Tab switches)\n"
+    "  --view N           how far free look sees, in cells (8 to 256, default 64)\n"
+    "  -h, --help         print this text and exit\n"
+    "  --version          print the version and exit\n"
+    "  --                 end of the options: what follows is the world file\n"
+    "\n"
+    "GLUT options, handed to the window system: -display DISPLAY,\n"
+    "-geometry WxH+X+Y, -iconic, -indirect, -direct, -gldebug, -sync.\n"
+    "Every option is checked before the window system starts, so a wrong one,\n"
+    "--help, --version, --check and --export need no display.\n"
     "\n"
     "Keys:\n"
     "  Escape                            quit\n"
@@ -86,6 +87,13 @@ static const char main_usageText[] =
     "  3                                 texturing on/off\n"
     "  F5                                read the world again\n"
     "  F12 / p                           save a picture of the view in the world's SYS/SHOT folder\n"
+    "  Tab                               free look on/off\n"
+    "\n"
+    "In free look the mouse turns the view about the world's up axis and\n"
+    "tilts it; w / s and the up / down arrows fly along the view, a / d and\n"
+    "the left / right arrows strafe, the mouse buttons rise / sink along the\n"
+    "world's up axis, q / e turn a quarter turn about it.  The world is drawn\n"
+    "as far as --view cells in every direction.\n"
     "\n"
     "While the viewer runs it reads the world again whenever one of its files\n"
     "is saved, and F5 does so by hand; a world that no longer reads is\n"
@@ -126,7 +134,10 @@ void main_drawFrame(void)
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
     camera_lookFrom(&camera);
-    tile_draw(camera.position.x, camera.position.y, camera.position.z);
+    if (main_looking)
+        tile_drawLook(camera.position.x, camera.position.y, camera.position.z, main_view);
+    else
+        tile_draw(camera.position.x, camera.position.y, camera.position.z);
 }
 
 void main_render(void)
@@ -163,6 +174,19 @@ void camera_right(void)
     main_endTurn(camera_right);
 }
 
+// Free look's quarter turns, about the world's up axis.
+static void main_lookLeft(void)
+{
+    main_lookTurn(9.0f);
+    main_endTurn(main_lookLeft);
+}
+
+static void main_lookRight(void)
+{
+    main_lookTurn(-9.0f);
+    main_endTurn(main_lookRight);
+}
+
 static void main_startTurn(unsigned short key, EventAction action)
 {
     input_reset(key);
@@ -187,13 +211,10 @@ int main_nextTick(int tick)
     return tick < INT_MAX ? tick + 1 : MAIN_SAVE_EVERY;
 }
 
-// Steps the space bar skips: pointer, motion, turns and options.
-static void main_control(int tick)
+// The fixed camera's motion: the mouse flies and strafes, the buttons and
+// w/s rise and sink along the view's up axis.
+static void main_specifiedControl(int tick, int cx, int cy)
 {
-    int cx = (int)(PW / 2.0f);
-    int cy = (int)(PH / 2.0f);
-    mouse_origin(cx, cy);
-
     if (mouse_check(0))
         entity_elevate(&camera, 1.0f);
     if (mouse_check(2))
@@ -221,12 +242,28 @@ static void main_control(int tick)
         entity_strafe(&camera, 1.0f);
     if (input_check(MAIN_ARROW_RIGHT))
         entity_strafe(&camera, -1.0f);
+}
+
+// Steps the space bar skips: pointer, motion, turns and options.
+static void main_control(int tick)
+{
+    int cx = (int)(PW / 2.0f);
+    int cy = (int)(PH / 2.0f);
+    mouse_origin(cx, cy);
+
+    // Between turns only: a turn runs on in the mode it began in.
+    if (main_optionPressed(MAIN_KEY_TAB) && !main_turning())
+        main_lookToggle();
+    if (main_looking)
+        main_lookControl(tick, cx, cy);
+    else
+        main_specifiedControl(tick, cx, cy);
 
     // 'q' locks 'e' before 'e' is read, so both at once turn left only.
     if (input_check(MAIN_KEY_LEFT_TURN))
-        main_startTurn(MAIN_KEY_LEFT_TURN, camera_left);
+        main_startTurn(MAIN_KEY_LEFT_TURN, main_looking ? main_lookLeft : camera_left);
     if (input_check(MAIN_KEY_RIGHT_TURN))
-        main_startTurn(MAIN_KEY_RIGHT_TURN, camera_right);
+        main_startTurn(MAIN_KEY_RIGHT_TURN, main_looking ? main_lookRight : camera_right);
 
     if (main_optionPressed(MAIN_KEY_SMOOTH))
         tile_optSmooth = !tile_optSmooth;
@@ -304,64 +341,6 @@ void main_usage(FILE *out)
     fputs(main_usageText, out);
 }
 
-int main_options(int argc, char **argv)
-{
-    for (int i = 1; i < argc; i++) {
-        const char *arg = argv[i];
-        if (strncmp(arg, "--", 2) != 0)
-            continue;  // GLUT's options and the world are for later
-        if (strcmp(arg, "--help") == 0) {
-            main_usage(stdout);
-            return 0;
-        }
-        if (strcmp(arg, "--version") == 0) {
-            puts("Tavo v3.1");
-            return 0;
-        }
-        if (strcmp(arg, "--demo") == 0) {
-            main_world = main_demoWorld();
-            continue;
-        }
-        if (strcmp(arg, "--check") == 0 && i + 2 == argc)
-            return main_check(argv[i + 1]);
-        if (strcmp(arg, "--shot") == 0 || strcmp(arg, "--size") == 0)
-            return main_shot(argc, argv);
-        main_usage(stderr);
-        return 2;
-    }
-    return -1;
-}
-
-// Options the window run keeps after glutInit, with the words each takes;
-// the others end the run in main_options.
-static const struct {
-    const char *name;
-    int operands;
-} main_runOptions[] = {
-    {"--demo", 0},
-    {nullptr, 0},
-};
-
-int main_takeWorld(int argc, char **argv)
-{
-    for (int i = 1; i < argc; i++) {
-        const char *arg = argv[i];
-        if (arg[0] == '-') {
-            int k = 0;
-            while (main_runOptions[k].name && strcmp(main_runOptions[k].name, arg) != 0)
-                k++;
-            if (!main_runOptions[k].name)
-                return 0;
-            i += main_runOptions[k].operands;
-        } else if (tile_argument) {
-            return 0;  // a second world
-        } else {
-            tile_argument = arg;
-        }
-    }
-    return 1;
-}
-
 // Standard input, output and error closed at start would be the first
 // descriptors opened, the display's socket among them: the chooser would
 // then read from it, and the console lines write to it.
@@ -389,30 +368,37 @@ void main_openWindow(int *argc, char **argv, int width, int height)
 int main_run(int argc, char **argv)
 {
     main_openStandardFiles();
-    // --direct is noted here, and no other reader of the command line sees it.
-    int kept = 1;
-    for (int i = 1; i < argc; i++) {
-        if (strcmp(argv[i], "--direct") == 0)
-            tile_direct = 1;
-        else
-            argv[kept++] = argv[i];
+    // The whole command line is read before glutInit, so that these need
+    // no display and a wrong word is never left to the window system.
+    MainCommand command;
+    std::string wrong = main_parse(argc, argv, &command);
+    if (!wrong.empty())
+        return args_usageError("tavo", wrong);
+    if (command.mode == MAIN_HELP) {
+        main_usage(stdout);
+        return 0;
     }
-    argc = kept;
-
-    // Before glutInit, so that these work without a display.
-    int status = main_options(argc, argv);
-    if (status >= 0)
-        return status;
-
-    // Only what glutInit leaves is ours: the world, and nothing unknown;
-    // with --demo the demo is the world, and another one a second world.
-    glutInit(&argc, argv);
-    if (!main_world.empty())
-        tile_argument = main_world.c_str();
-    if (!main_takeWorld(argc, argv)) {
-        main_usage(stderr);
-        return 2;
+    if (command.mode == MAIN_VERSION)
+        return args_version("tavo");
+    tile_direct = command.has("--direct");
+    main_looking = command.has("--look");
+    if (command.has("--view"))
+        main_parseView(command.operand("--view"));  // checked already
+    if (command.has("--demo")) {
+        main_world = main_demoWorld();
+        command.world = main_world.c_str();
     }
+    if (command.mode == MAIN_CHECK)
+        return main_check(command.world);
+    if (command.mode == MAIN_SHOT)
+        return main_shot(command);
+    if (command.mode == MAIN_EXPORT)
+        return main_export(command);
+
+    // With no world named, tile_load asks for one.
+    int glutArgc = (int)command.glut.size() - 1;
+    glutInit(&glutArgc, command.glut.data());
+    tile_argument = command.world;
     main_createWindow(640, 480);
     // The window manager's close button ends the run as Escape does.
     glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_EXIT);

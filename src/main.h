@@ -4,15 +4,31 @@
 
 #include <stdio.h>
 
+#include <map>
 #include <string>
+#include <vector>
+
+// Key codes the tick reads: characters as GLUT delivers them, arrows as
+// their special-key codes.
+enum {
+    MAIN_KEY_TAB = 9,
+    MAIN_KEY_ESCAPE = 27,
+    MAIN_KEY_SPACE = 32,
+    MAIN_KEY_SMOOTH = '1',
+    MAIN_KEY_ALPHA = '2',
+    MAIN_KEY_TEXTURE = '3',
+    MAIN_KEY_LEFT_TURN = 'q',
+    MAIN_KEY_RIGHT_TURN = 'e',
+    MAIN_ARROW_LEFT = 293,
+    MAIN_ARROW_UP = 294,
+    MAIN_ARROW_RIGHT = 295,
+    MAIN_ARROW_DOWN = 296,
+    MAIN_KEY_RELOAD = 5 + 367,  // F5 (GLUT_KEY_F5) as its special-key code
+};
 
 int main_run(int argc, char **argv);  // the program; main() only calls this
 // glutInit (which takes its options out of argv) and the one window.
 void main_openWindow(int *argc, char **argv, int width = 640, int height = 480);
-// Of what glutInit left in argv, takes the one world file into
-// tile_argument; 0 (a usage error) for an unknown option starting with
-// '-' or a second world.
-int main_takeWorld(int argc, char **argv);
 void main_init(void);
 // Light 1 and the fixed render state, set once after main_init.
 void main_renderState(void);
@@ -26,10 +42,35 @@ void camera_right(void);
 
 // The usage text, key table included.
 void main_usage(FILE *out);
-// --help, --version, --check, --demo and --shot, read before GLUT sees the
-// command line: the exit status when one of them (or an unknown --option,
-// status 2) settles the run, -1 to go on and open the window.
-int main_options(int argc, char **argv);
+// What tavo's command line asks for.  Every option belongs to one or more
+// modes; --check, --shot, --help and --version each ask for their own,
+// and with none of them the viewer opens its window.
+enum MainMode : unsigned {
+    MAIN_VIEW = 1u << 0,
+    MAIN_CHECK = 1u << 1,
+    MAIN_SHOT = 1u << 2,
+    MAIN_HELP = 1u << 3,
+    MAIN_VERSION = 1u << 4,
+    MAIN_EXPORT = 1u << 5,
+};
+#define MAIN_WINDOWED (MAIN_VIEW | MAIN_SHOT)  // the modes that open a window
+
+struct MainCommand {
+    MainMode mode = MAIN_VIEW;
+    // argv[0] and the window system's options with their operands, in
+    // their order and ended by a null: for glutInit.
+    std::vector<char *> glut;
+    std::map<std::string, const char *> given;  // tavo's options: name -> operand ("" for none)
+    const char *world = nullptr;                // the world file named, or null
+    bool has(const char *name) const;
+    const char *operand(const char *name) const;  // null when not given
+};
+
+// Reads the whole command line by tavo's option table (main_args.cpp)
+// without starting the window system, so that a usage error, --help,
+// --version and --check need no display: "" with command filled, or
+// what is wrong, for the usage error.
+std::string main_parse(int argc, char **argv, MainCommand *command);
 // Writes camera to tile_root + "SYS/CAM/" + tile_file; 0 (and no file
 // touched) when there is no world, the path would not fit tempStr or the
 // file cannot be written.
@@ -42,6 +83,27 @@ void main_queueCamera(void);
 void main_cameraWait(void);
 // The number of the tick after tick, without overflow.
 int main_nextTick(int tick);
+
+// ---- free look (main_look.cpp) ----
+#define MAIN_VIEW_LEAST 8
+#define MAIN_VIEW_MOST 256
+#define MAIN_VIEW_DEFAULT 64
+extern unsigned char main_looking;  // 1: free look, 0: the fixed camera
+extern int main_view;               // free look's view distance in cells
+// Tab: into free look the view keeps its heading and tilt (a roll is
+// dropped); back out the pose stays as free look left it.
+void main_lookToggle(void);
+// The mouse turns and tilts, w/s and the up/down arrows fly along the
+// view, a/d and the left/right arrows strafe, the buttons rise and sink
+// along +y.  (cx, cy) is the window's centre, where the pointer is kept.
+void main_lookControl(int tick, int cx, int cy);
+// Turns the heading by degrees (left when positive).
+void main_lookTurn(float degrees);
+// --view's operand into main_view; 0 when it is not a whole number of
+// cells from MAIN_VIEW_LEAST to MAIN_VIEW_MOST.
+int main_parseView(const char *text);
+// What is wrong with a --view operand, "" when nothing.
+std::string main_viewCheck(const char *text);
 
 // tavo --check WORLD.def: loads the world without a window and reports
 // what an author needs to know; returns the exit status (0 sound, 1 not).
@@ -66,8 +128,19 @@ void main_shotFrame(void);
 // Waits until every picture asked for is written (also run at exit).
 void main_shotWait(void);
 // tavo --shot OUT.png [--size WIDTHxHEIGHT] WORLD.def: one frame from the
-// saved view into OUT.png; returns the exit status (2 for a bad command
-// line).  A world that cannot be loaded ends the process as the viewer's does.
-int main_shot(int argc, char **argv);
+// saved view into OUT.png; returns the exit status.  A world that cannot
+// be loaded ends the process as the viewer's does.
+int main_shot(const MainCommand &command);
+// What is wrong with a --size operand, "" when nothing.
+std::string main_shotSizeCheck(const char *text);
+
+// tavo --export OUT.glb|OUT.gltf [--region all|X0,Y0,Z0:X1,Y1,Z1] [--flat]
+// WORLD.def: the world's faces as a glTF 2.0 scene, made without a window;
+// returns the exit status (1 when nothing could be written).  A world that
+// cannot be loaded ends the process as the viewer's does.
+int main_export(const MainCommand &command);
+// What is wrong with an --export or --region operand, "" for nothing.
+std::string main_exportNameCheck(const char *out);
+std::string main_exportRegionCheck(const char *region);
 
 #endif

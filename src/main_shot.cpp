@@ -5,8 +5,10 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -209,60 +211,57 @@ void main_shotFrame(void)
     main_shotStart(std::move(shot));
 }
 
-// "WIDTHxHEIGHT", each side 1 to MAIN_SHOT_SIDE.
-static bool main_shotSize(const char *text, int *width, int *height)
+// "WIDTHxHEIGHT", each side 1 to MAIN_SHOT_SIDE; false for anything else,
+// with why.
+static bool main_shotSize(const char *text, int *width, int *height, std::string *wrong)
 {
-    int side[2] = {0, 0};
+    const char *at = text;
+    long side[2] = {0, 0};
     for (int i = 0; i < 2; i++) {
-        if (*text < '0' || *text > '9')
+        if (*at < '0' || *at > '9') {
+            *wrong = std::string("'") + text + "' is not WIDTHxHEIGHT";
             return false;
-        while (*text >= '0' && *text <= '9') {
-            side[i] = side[i] * 10 + (*text++ - '0');
-            if (side[i] > MAIN_SHOT_SIDE)
-                return false;
         }
-        if (*text++ != (i == 0 ? 'x' : '\0'))
+        while (*at >= '0' && *at <= '9')
+            side[i] = std::min(side[i] * 10 + (*at++ - '0'), (long)MAIN_SHOT_SIDE + 1);
+        if (*at++ != (i == 0 ? 'x' : '\0')) {
+            *wrong = std::string("'") + text + "' is not WIDTHxHEIGHT";
             return false;
+        }
     }
-    if (side[0] == 0 || side[1] == 0)
+    if (side[0] < 1 || side[1] < 1 || side[0] > MAIN_SHOT_SIDE || side[1] > MAIN_SHOT_SIDE) {
+        *wrong = std::string("'") + text + "': each side must be 1 to " +
+                 std::to_string(MAIN_SHOT_SIDE);
         return false;
-    *width = side[0];
-    *height = side[1];
+    }
+    *width = (int)side[0];
+    *height = (int)side[1];
     return true;
 }
 
-int main_shot(int argc, char **argv)
+std::string main_shotSizeCheck(const char *text)
 {
-    const char *out = nullptr, *world = nullptr;
+    int width, height;
+    std::string wrong;
+    main_shotSize(text, &width, &height, &wrong);
+    return wrong;
+}
+
+int main_shot(const MainCommand &command)
+{
+    const char *out = command.operand("--shot");
     int width = 640, height = 480;
-    for (int i = 1; i < argc; i++) {
-        const char *arg = argv[i];
-        if (strcmp(arg, "--shot") == 0 && i + 1 < argc && !out)
-            out = argv[++i];
-        else if (strcmp(arg, "--size") == 0 && i + 1 < argc && main_shotSize(argv[i + 1], &width, &height))
-            i++;
-        else if (arg[0] != '-' && !world)
-            world = arg;
-        else {
-            if (strcmp(arg, "--size") == 0)
-                fprintf(stderr, "tavo: --size %s: give WIDTHxHEIGHT, each side 1 to %d\n",
-                        i + 1 < argc ? argv[i + 1] : "", MAIN_SHOT_SIDE);
-            out = nullptr;
-            break;
-        }
-    }
-    if (!out || !world || !*out) {
-        main_usage(stderr);
-        return 2;
-    }
+    std::string wrong;
+    if (command.has("--size"))
+        main_shotSize(command.operand("--size"), &width, &height, &wrong);  // checked already
 
     // A script waits for this run: a failure is its status, never a dialog.
     error_noDialog();
     tile_savesCamera = false;
-    int one = 1;
-    char *args[] = {argv[0], nullptr};
-    main_openWindow(&one, args, width, height);
-    tile_argument = world;
+    std::vector<char *> glut = command.glut;
+    int count = (int)glut.size() - 1;
+    main_openWindow(&count, glut.data(), width, height);
+    tile_argument = command.world;
     main_init();  // a world that cannot be loaded ends the run here, as the viewer's does
     tile_watchStop();  // one frame: no edits to wait for
     std::string own = tile_worldFile(out);
@@ -273,6 +272,11 @@ int main_shot(int argc, char **argv)
     main_renderState();
     main_resize(width, height);
     main_drawFrame();
+    // Free look draws what is built: the picture waits for every chunk in view.
+    for (int wait = 0; main_looking && tile_lookStats.pending > 0 && wait < 6000; wait++) {
+        usleep(10000);
+        main_drawFrame();
+    }
     MainShot shot;
     main_readFrame(&shot);
     std::vector<unsigned char> png;

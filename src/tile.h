@@ -72,8 +72,13 @@ extern const char *tile_argument;
 void tile_load(void);
 // tile_load without the choice: the world of the definition file def (an
 // absolute path); the camera file is read into tile_temp only when
-// readCamera is set.
-void tile_loadFrom(const std::string &def, bool readCamera);
+// readCamera is set.  The pictures are uploaded as textures, or, given
+// pictures, made by its loadPicture (with each path as found on disk, the
+// system pictures included) and createColor alone: then no OpenGL call is
+// made.
+struct TileDefHooks;
+void tile_loadFrom(const std::string &def, bool readCamera,
+                   const TileDefHooks *pictures = nullptr);
 int tile_getWidth(void);
 int tile_getHeight(void);
 int tile_getDepth(void);
@@ -93,6 +98,9 @@ int tile_derivePaths(const char *defPath, char root[TILE_PATH], char map[TILE_PA
 // case-insensitive file systems load.  Components found in neither
 // spelling are kept as written.
 std::string tile_resolvePath(const std::string &path);
+// A picture's path resolved the same way; where it names a .pcx file that
+// is not there, the same path ending in .png (any case) when that is.
+std::string tile_resolvePicture(const std::string &path);
 
 // The file of the loaded world that path names, "" when none: the same
 // file (device and inode), or the same path once links and dotted folders
@@ -128,11 +136,12 @@ struct TileMap {
 #define TILE_PICTURE_MAX (256u << 20)
 
 // Decodes the framed 8-bit map picture; 0 when the picture is refused
-// (not an 8-bit one-plane run-length PCX, a frame measuring 0, a line
-// length of 0 or below the width, more layers than 16 bits hold).
+// (not an 8-bit one-plane run-length PCX nor a palette or grey PNG of at
+// most 8 bits, a frame measuring 0, a line length of 0 or below the width,
+// more layers than 16 bits hold), with the reason in *why when given.
 // error(1) when memory runs out, the picture would exceed TILE_PICTURE_MAX
 // pixels or the grid TILE_GRID_MAX cells.
-int tile_decodeMap(const unsigned char *data, size_t size, TileMap *out);
+int tile_decodeMap(const unsigned char *data, size_t size, TileMap *out, std::string *why = nullptr);
 // Installs a grid in tile_width, tile_depth, tile_height and tile_map.
 void tile_setMap(const TileMap *map);
 
@@ -160,12 +169,63 @@ void tile_readDef(const unsigned char *data, size_t size, const char *root,
 
 // ---------------------------------------------------------------- drawing
 
-void tile_setTexture(unsigned char type, unsigned char face, unsigned int x, unsigned int y, unsigned int z);
 void tile_quad(unsigned char reverse,
                float x1, float y1, float z1, float x2, float y2, float z2,
                float x3, float y3, float z3, float x4, float y4, float z4);
-void tile_plot(unsigned char type, unsigned int x, unsigned int y, unsigned int z);
 void tile_draw(float ex, float ey, float ez);
+
+// ---- the face walker (tile_draw.cpp) ----
+// tile_plot and tile_setTexture decide every face: its corners, texture
+// coordinates and render state.  They hand each face to a sink: OpenGL
+// straight away, the face cache, a chunk of the chunk cache, an export.
+// The walk reads the world's tables and writes nothing but its own
+// TileWalk, so walks on other threads may run beside it while the tables
+// stay put.
+struct TileState {
+    const Image *image;
+    unsigned char smooth, r, g, b, a;
+    unsigned char cull;  // double-sided: culling off
+};
+struct TileFace {
+    TileState state;
+    unsigned mode;      // GL_QUADS or GL_TRIANGLES
+    int count;          // corners: 4 or 3
+    bool hasNormal;     // box faces and most wedge caps carry one
+    float normal[3];
+    float origin[3];    // the cell's place in the world
+    float corner[4][5]; // x, y, z from the cell's centre, s, t
+};
+class TileSink {
+public:
+    virtual ~TileSink() {}
+    virtual void face(const TileFace &face) { (void)face; }
+    // The culling of every box face the walk visits, drawn or not.
+    virtual void cull(bool doubleSided) { (void)doubleSided; }
+};
+// One walk: its options, taken at tile_walkBegin, and the state it is in.
+struct TileWalk {
+    TileSink *sink;
+    unsigned char optTexture, optSmooth;
+    unsigned hidden;   // bit f: the cell's box face f is left out
+    float origin[3];   // the cell's place
+    TileState state;   // as tile_setTexture left it
+    float uv[8];       // s, t of corners 0..3, as tile_setTexture left them
+    unsigned char cull;
+    bool stated, culled;  // tile_setTexture, a culling seen
+};
+// Starts a walk into sink with the options tile_optTexture and tile_optSmooth.
+void tile_walkBegin(TileWalk *w, TileSink *sink);
+// The same with the options given: for walks on other threads.
+void tile_walkBegin(TileWalk *w, TileSink *sink, unsigned char optTexture, unsigned char optSmooth);
+// Walks begun on the calling thread so far.
+unsigned long tile_walksHere(void);
+void tile_setTexture(TileWalk *w, unsigned char type, unsigned char face, unsigned int x,
+                     unsigned int y, unsigned int z);
+void tile_plot(TileWalk *w, unsigned char type, unsigned int x, unsigned int y, unsigned int z);
+// tile_setTexture for one face sent straight to OpenGL: binds its picture,
+// sets the texture module's state and tile_uv.
+void tile_setTexture(unsigned char type, unsigned char face, unsigned int x, unsigned int y,
+                     unsigned int z);
 
 // ---- the drawn block (tile_draw.cpp) ----
 // The cells one frame draws around an eye position: columns x0..x1-1,
@@ -177,6 +237,13 @@ struct TileBlock {
 };
 void tile_block(float ex, float ey, float ez, unsigned width, unsigned height, unsigned depth,
                 float size, float sizeZ, TileBlock *out);
+
+// Walks the cells of `cells` (inside the grid) through tile_plot, row by
+// row.  A box face is left out when the cell across it lies inside
+// `within` and both cells are solid (box shape 0, not crossed, all six
+// faces on, every face's picture opaque without an alpha channel).  With
+// the whole grid as `within`, faces between two solid cells never show.
+void tile_walkCells(TileWalk *w, const TileBlock *cells, const TileBlock *within);
 
 // ---- the face cache (tile_draw.cpp) ----
 // The drawn block's faces as the walk leaves them, already moved to their
@@ -204,8 +271,18 @@ struct TileFaces {
     std::vector<TileDraw> draws;  // in the order drawn
     long faces;
     // The state the walk leaves behind: culling of the last face visited,
-    // smoothing and colour of the last face drawn.
+    // smoothing and colour of the last face drawn, when there were any.
+    bool endCulled, endStated;
     unsigned char endCull, endSmooth, endR, endG, endB, endA;
+};
+// The sink that files faces into runs; draws are left to the caller.
+class TileRecorder : public TileSink {
+public:
+    void start(TileFaces *faces);  // empties faces
+    void face(const TileFace &face) override;
+    TileFaces *out = nullptr;
+    int opaqueRuns = 0;  // at the front of out->runs
+    int lastOpaque = -1;
 };
 extern TileFaces tile_faces;  // the viewer's cache, used by tile_draw
 extern unsigned char tile_direct;  // 1: every frame walks the block straight to OpenGL
@@ -219,8 +296,54 @@ void tile_record(const TileBlock *b, TileFaces *out);
 void tile_refresh(const TileBlock *b, TileFaces *out);
 // Draws the runs with client arrays, then leaves the walk's end state.
 void tile_drawFaces(const TileFaces *faces);
+// Corners first..first + count - 1 of one run in its state; *cull is the
+// culling last sent (-1: none yet), sent again only when it changes.
+void tile_drawRun(const TileRun &run, int first, int count, int *cull);
+// The background picture over the whole window, behind the world.
+void tile_backdrop(void);
 // Bytes the cache holds.
 size_t tile_facesBytes(const TileFaces *faces);
+
+// ---- the chunk cache (tile_chunks.cpp) ----
+// Free look draws the world chunk by chunk: cubes of TILE_CHUNK cells a
+// side, each walked once (with the true neighbours across its edges, so a
+// solid wall has no faces at a seam) on a worker thread, nearest first.
+// The drawing thread never walks: a chunk not built yet is not drawn.
+// Chunks stay until the world or the options change, the least recently
+// seen dropped beyond tile_chunkBudget bytes.
+#define TILE_CHUNK 16
+extern size_t tile_chunkBudget;
+struct TileLookStats {
+    int drawn;    // chunks drawn by the last frame
+    int pending;  // chunks the view meets that are not built yet (or for other options)
+    long faces;   // faces drawn
+    size_t bytes; // held by the cache
+};
+extern TileLookStats tile_lookStats;
+
+// One free-look frame from the eye at (ex, ey, ez), under the view the
+// modelview and projection matrices hold: the backdrop, then the built
+// chunks within view cells that the view meets, opaque ones nearest first,
+// then translucent faces farthest first.  Prints "view N chunks" and
+// returns N; leaves the texture state as it found it.
+int tile_drawLook(float ex, float ey, float ez, int view);
+// The faces of cells, a box face hidden against a solid neighbour inside
+// world; one draw a run, opaque runs first.
+void tile_chunkBuild(const TileBlock *cells, const TileBlock *world, unsigned char optTexture,
+                     unsigned char optSmooth, TileFaces *out);
+// The six planes (a, b, c, d: inside where ax + by + cz + d >= 0) of the
+// column-major clip matrix m (projection times modelview).
+void tile_frustum(const float m[16], float planes[6][4]);
+// 0 only when the box lo..hi lies wholly outside one of the planes.
+bool tile_boxInFrustum(const float planes[6][4], const float lo[3], const float hi[3]);
+// The worker reads tile_map, tile, tile_tex and the pictures.  Whatever
+// replaces or edits them calls tile_chunksPause first (it returns once no
+// build is under way; none starts until tile_chunksResume) and bumps
+// tile_generation when anything changed: the chunks of the old world are
+// then dropped before the next free-look frame and built again.
+void tile_chunksPause(void);
+void tile_chunksResume(void);
+size_t tile_chunksBytes(void);
 
 // ---------------------------------------------------------------- reloading
 

@@ -16,36 +16,15 @@
 TileFaces tile_faces;
 unsigned char tile_direct;
 
-// ---------------------------------------------------------------- recording
+// ------------------------------------------------------------ the walk state
 
-// While the face cache is built the walk's faces go to the recorder instead
-// of OpenGL: the culling and picture the walk picks are noted, not sent.
-static TileFaces *tile_rec;
-static bool tile_recCull;
-static const Image *tile_recImage;
-static float tile_recOffset[3];  // the cell's place, added on the CPU
-static unsigned tile_hidden;     // bit f: box face f is left out
-
-static void tile_cull(bool doubleSided)
+// Every box face visited notes its culling, drawn or not, as the walk
+// has always left it behind.
+static void tile_cull(TileWalk *w, bool doubleSided)
 {
-    if (tile_rec)
-        tile_recCull = doubleSided;
-    else
-        texture_doubleSided(doubleSided);
-}
-
-static void tile_bind(const Image *image)
-{
-    if (tile_rec)
-        tile_recImage = image;
-    else
-        texture_set(image);
-}
-
-static void tile_normal(float x, float y, float z)
-{
-    if (!tile_rec)
-        glNormal3f(x, y, z);
+    w->cull = doubleSided;
+    w->culled = true;
+    w->sink->cull(doubleSided);
 }
 
 // ---------------------------------------------------------------- texturing
@@ -64,17 +43,18 @@ static float tile_ratio(unsigned short picture, unsigned short texture)
     return texture ? (float)picture / (float)texture : 1.0f;
 }
 
-void tile_setTexture(unsigned char type, unsigned char face, unsigned int x, unsigned int y,
-                     unsigned int z)
+void tile_setTexture(TileWalk *w, unsigned char type, unsigned char face, unsigned int x,
+                     unsigned int y, unsigned int z)
 {
     if (face > TILE_FRONT)
         return;
     const CubeDef *def = &tile[type];
     const FaceOrientation *o = &def->orientation[face];
     const float *base = tile_baseUV[o->rotate ? 1 : 0];
+    float *uv = w->uv;
     for (int i = 0; i < 8; i += 2) {
-        tile_uv[i] = o->flipH ? 1.0f - base[i] : base[i];
-        tile_uv[i + 1] = o->flipV ? 1.0f - base[i + 1] : base[i + 1];
+        uv[i] = o->flipH ? 1.0f - base[i] : base[i];
+        uv[i + 1] = o->flipV ? 1.0f - base[i + 1] : base[i + 1];
     }
 
     // Checkered types swap in the opposite face's picture on cells of even
@@ -83,30 +63,54 @@ void tile_setTexture(unsigned char type, unsigned char face, unsigned int x, uns
     if (def->checkered && ((x + y + z) & 1u) == 0)
         f = tile_opposites[face];
 
+    TileState &st = w->state;
     unsigned char shade = def->shaded[f] ? 127 : 255;
-    texture_color(shade, shade, shade);
-    texture_alpha(255);
+    st.r = st.g = st.b = shade;
+    st.a = 255;
+    w->stated = true;
 
     const TextureEntry *entry = def->faceTexture[f];
-    if (!tile_optTexture) {
-        texture_smooth(1);
-        tile_bind(&tile_matrix);
+    if (!w->optTexture) {
+        st.smooth = 1;
+        st.image = &tile_matrix;
     } else if (!entry) {
-        texture_smooth(1);
-        tile_bind(&tile_dummy);
+        st.smooth = 1;
+        st.image = &tile_dummy;
     } else {
         const Image *image = &entry->image;
         // Alpha pictures stay sharp: filtering would blur their cut-outs.
-        texture_smooth(!image->hasAlpha && tile_optSmooth);
+        st.smooth = !image->hasAlpha && w->optSmooth;
         float rs = tile_ratio(image->width, image->texWidth);
         float rt = tile_ratio(image->height, image->texHeight);
         for (int i = 0; i < 8; i += 2) {
-            tile_uv[i] *= rs;
-            tile_uv[i + 1] *= rt;
+            uv[i] *= rs;
+            uv[i + 1] *= rt;
         }
-        texture_alpha(entry->translucent ? 127 : 255);
-        tile_bind(image);
+        st.a = entry->translucent ? 127 : 255;
+        st.image = image;
     }
+}
+
+// The render state of a face, sent to the texture module.
+static void tile_apply(const TileState &st)
+{
+    texture_smooth(st.smooth);
+    texture_color(st.r, st.g, st.b);
+    texture_alpha(st.a);
+    texture_set(st.image);
+}
+
+void tile_setTexture(unsigned char type, unsigned char face, unsigned int x, unsigned int y,
+                     unsigned int z)
+{
+    TileSink none;
+    TileWalk w;
+    tile_walkBegin(&w, &none);
+    tile_setTexture(&w, type, face, x, y, z);
+    if (!w.stated)
+        return;
+    tile_apply(w.state);
+    memcpy(tile_uv, w.uv, sizeof tile_uv);
 }
 
 void tile_quad(unsigned char reverse,
@@ -204,130 +208,138 @@ static const unsigned char tile_boxOrder[6] = {
     TILE_BACK, TILE_FRONT, TILE_TOP, TILE_RIGHT, TILE_BOTTOM, TILE_LEFT,
 };
 
-static void tile_recordFace(GLenum mode, const TileVertex *v, int count, float h, float d);
-
-static void tile_emit(GLenum mode, const TileVertex *v, int count, float h, float d)
+// Hands one face, with the state tile_setTexture left, to the walk's sink.
+static void tile_emit(TileWalk *w, GLenum mode, const TileVertex *v, int count, float h, float d,
+                      const float *normal = nullptr)
 {
-    if (tile_rec) {
-        tile_recordFace(mode, v, count, h, d);
-        return;
-    }
-    glBegin(mode);
+    TileFace face;
+    face.state = w->state;
+    face.state.cull = w->cull;
+    face.mode = mode;
+    face.count = count;
+    face.hasNormal = normal != nullptr;
+    for (int i = 0; normal && i < 3; i++)
+        face.normal[i] = normal[i];
+    memcpy(face.origin, w->origin, sizeof face.origin);
     for (int i = 0; i < count; i++) {
-        const float *uv = &tile_uv[2 * v[i].corner];
-        glTexCoord2f(uv[0], uv[1]);
-        glVertex3f(v[i].x * h, v[i].y * h, v[i].z * d);
+        const float *uv = &w->uv[2 * v[i].corner];
+        float *c = face.corner[i];
+        c[0] = v[i].x * h, c[1] = v[i].y * h, c[2] = v[i].z * d, c[3] = uv[0], c[4] = uv[1];
     }
-    glEnd();
+    w->sink->face(face);
 }
 
-static void tile_wedge(unsigned char type, CubeDef *def, unsigned shape, unsigned x, unsigned y,
-                       unsigned z, float h, float d)
+// A wedge's slope stands in for box face k, and its caps for FRONT and
+// BACK when they have pictures: returns those faces, for the box stage to
+// leave out.
+static unsigned tile_wedge(TileWalk *w, unsigned char type, const CubeDef *def, unsigned shape,
+                           unsigned x, unsigned y, unsigned z, float h, float d)
 {
-    const TileWedge *w = &tile_wedges[shape - 1];
-    unsigned char k = (unsigned char)shape;  // the slope replaces face k
+    const TileWedge *wedge = &tile_wedges[shape - 1];
+    unsigned char k = (unsigned char)shape;
+    unsigned replaced = 1u << k;
 
-    tile_cull(def->doubleSided[k]);
-    def->faceOn[k] = 0;
-    tile_setTexture(type, k, x, y, z);
-    tile_emit(GL_QUADS, w->slope, 4, h, d);
+    tile_cull(w, def->doubleSided[k]);
+    tile_setTexture(w, type, k, x, y, z);
+    tile_emit(w, GL_QUADS, wedge->slope, 4, h, d);
 
-    tile_cull(def->doubleSided[TILE_FRONT]);
+    tile_cull(w, def->doubleSided[TILE_FRONT]);
     if (def->faceTexture[TILE_FRONT]) {
-        tile_setTexture(type, TILE_FRONT, x, y, z);
-        if (shape != 4)
-            tile_normal(0.0f, 0.0f, 1.0f);
-        tile_emit(GL_TRIANGLES, w->front, 3, h, d);
-        def->faceOn[TILE_FRONT] = 0;
+        static const float towardsZ[3] = {0.0f, 0.0f, 1.0f};
+        tile_setTexture(w, type, TILE_FRONT, x, y, z);
+        tile_emit(w, GL_TRIANGLES, wedge->front, 3, h, d, shape != 4 ? towardsZ : nullptr);
+        replaced |= 1u << TILE_FRONT;
     }
 
-    tile_cull(def->doubleSided[TILE_BACK]);
+    tile_cull(w, def->doubleSided[TILE_BACK]);
     if (def->faceTexture[TILE_BACK]) {
-        tile_setTexture(type, TILE_BACK, x, y, z);
-        tile_emit(GL_TRIANGLES, w->back, 3, h, d);
-        def->faceOn[TILE_BACK] = 0;
+        tile_setTexture(w, type, TILE_BACK, x, y, z);
+        tile_emit(w, GL_TRIANGLES, wedge->back, 3, h, d);
+        replaced |= 1u << TILE_BACK;
     }
+    return replaced;
 }
 
-void tile_plot(unsigned char type, unsigned int x, unsigned int y, unsigned int z)
+void tile_plot(TileWalk *w, unsigned char type, unsigned int x, unsigned int y, unsigned int z)
 {
-    CubeDef *def = &tile[type];
+    const CubeDef *def = &tile[type];
     float h = tile_size / 2.0f;
     float d = tile_sizeZ / 2.0f;
     unsigned shape = def->shape;
+    unsigned left = w->hidden;  // bit f: box face f is not drawn
 
     if (shape >= 1 && shape <= 4) {
-        tile_wedge(type, def, shape, x, y, z, h, d);
+        left |= tile_wedge(w, type, def, shape, x, y, z, h, d);
     } else if (shape >= 5 && shape <= 12) {
         unsigned char f = tile_slantFace[shape - 5];
-        tile_cull(def->doubleSided[f]);
-        tile_setTexture(type, f, x, y, z);
-        tile_emit(GL_QUADS, tile_slants[shape - 5], 4, h, d);
+        tile_cull(w, def->doubleSided[f]);
+        tile_setTexture(w, type, f, x, y, z);
+        tile_emit(w, GL_QUADS, tile_slants[shape - 5], 4, h, d);
     }
 
     for (unsigned char f : tile_boxOrder) {
-        tile_cull(def->doubleSided[f]);
-        if (!def->faceOn[f] || (tile_hidden >> f & 1u))
+        tile_cull(w, def->doubleSided[f]);
+        if (!def->faceOn[f] || (left >> f & 1u))
             continue;
-        tile_setTexture(type, f, x, y, z);
+        tile_setTexture(w, type, f, x, y, z);
         if (def->crossed && f != TILE_TOP && f != TILE_BOTTOM) {
-            tile_emit(GL_QUADS, tile_crossedFaces[f], 4, h, d);
+            tile_emit(w, GL_QUADS, tile_crossedFaces[f], 4, h, d);
         } else {
             const TileBoxFace *b = &tile_boxFaces[f];
-            tile_normal(b->nx, b->ny, b->nz);
-            tile_emit(GL_QUADS, b->v, 4, h, d);
+            const float normal[3] = {b->nx, b->ny, b->nz};
+            tile_emit(w, GL_QUADS, b->v, 4, h, d, normal);
         }
     }
 }
 
 // --------------------------------------------------------------- the cache
 
-// The render state a face is recorded with.
-static TileRun tile_recState(GLenum mode)
-{
-    return TileRun{tile_recImage, texture_smoothed, texture_colorR, texture_colorG, texture_colorB,
-                   texture_colorA, (unsigned char)tile_recCull, (unsigned)mode, {}};
-}
-
-static bool tile_sameState(const TileRun &a, const TileRun &b)
+static bool tile_sameState(const TileRun &a, const TileState &b, unsigned mode)
 {
     return a.image == b.image && a.smooth == b.smooth && a.r == b.r && a.g == b.g && a.b == b.b &&
-           a.a == b.a && a.cull == b.cull && a.mode == b.mode;
+           a.a == b.a && a.cull == b.cull && a.mode == mode;
+}
+
+void TileRecorder::start(TileFaces *faces)
+{
+    out = faces;
+    out->runs.clear();
+    out->draws.clear();
+    out->faces = 0;
+    opaqueRuns = 0;
+    lastOpaque = -1;
 }
 
 // Opaque faces join the run of their state wherever it is; a translucent
 // face joins only the run it follows, so translucent faces keep the walk's
 // order.  The first opaque run searched is the last one used.
-static int tile_opaqueRuns;  // opaque runs so far, at the front of runs
-static int tile_lastOpaque;
-
-static void tile_recordFace(GLenum mode, const TileVertex *v, int count, float h, float d)
+void TileRecorder::face(const TileFace &f)
 {
-    TileFaces *c = tile_rec;
-    TileRun state = tile_recState(mode);
+    TileFaces *c = out;
+    const TileState &st = f.state;
     int run = -1;
-    if (state.a < 255) {
-        if (c->runs.size() > (size_t)tile_opaqueRuns && tile_sameState(c->runs.back(), state))
+    if (st.a < 255) {
+        if (c->runs.size() > (size_t)opaqueRuns && tile_sameState(c->runs.back(), st, f.mode))
             run = (int)c->runs.size() - 1;
-    } else if (tile_lastOpaque >= 0 && tile_sameState(c->runs[tile_lastOpaque], state)) {
-        run = tile_lastOpaque;
+    } else if (lastOpaque >= 0 && tile_sameState(c->runs[lastOpaque], st, f.mode)) {
+        run = lastOpaque;
     } else {
-        for (int i = 0; i < tile_opaqueRuns && run < 0; i++)
-            if (tile_sameState(c->runs[i], state))
+        for (int i = 0; i < opaqueRuns && run < 0; i++)
+            if (tile_sameState(c->runs[i], st, f.mode))
                 run = i;
     }
     if (run < 0) {
         // A new opaque run goes before the translucent ones.
-        run = state.a < 255 ? (int)c->runs.size() : tile_opaqueRuns++;
-        c->runs.insert(c->runs.begin() + run, std::move(state));
+        run = st.a < 255 ? (int)c->runs.size() : opaqueRuns++;
+        c->runs.insert(c->runs.begin() + run,
+                       TileRun{st.image, st.smooth, st.r, st.g, st.b, st.a, st.cull, f.mode, {}});
     }
     if (c->runs[run].a == 255)
-        tile_lastOpaque = run;
-    std::vector<float> &out = c->runs[run].vertices;
-    for (int i = 0; i < count; i++) {
-        const float *uv = &tile_uv[2 * v[i].corner];
-        out.insert(out.end(), {tile_recOffset[0] + v[i].x * h, tile_recOffset[1] + v[i].y * h,
-                               tile_recOffset[2] + v[i].z * d, uv[0], uv[1]});
+        lastOpaque = run;
+    std::vector<float> &v = c->runs[run].vertices;
+    for (int i = 0; i < f.count; i++) {
+        const float *k = f.corner[i];
+        v.insert(v.end(), {f.origin[0] + k[0], f.origin[1] + k[1], f.origin[2] + k[2], k[3], k[4]});
     }
     c->faces++;
 }
@@ -363,16 +375,16 @@ static int tile_corners(unsigned mode)
 // of the eye's cell, and the runs take turns band by band: drawn run after
 // run, a later run's near faces would cover what an earlier run's far faces
 // had already textured.  Translucent runs follow whole, in walk order.
-static void tile_order(const TileBlock *b, TileFaces *out)
+static void tile_order(const TileBlock *b, int opaqueRuns, TileFaces *out)
 {
     enum { BANDS = 64 };  // beyond the farthest face of a 21-cell block
     const float eye[3] = {((float)b->x0 + 10.5f) * tile_size, ((float)b->y0 + 10.5f) * tile_size,
                           ((float)b->z1 + 0.5f) * tile_sizeZ};
     const float deep = std::max(tile_size, tile_sizeZ);
-    std::vector<unsigned> starts((size_t)tile_opaqueRuns * (BANDS + 1));
+    std::vector<unsigned> starts((size_t)opaqueRuns * (BANDS + 1));
     std::vector<unsigned char> band;
     std::vector<float> sorted;
-    for (int i = 0; i < tile_opaqueRuns; i++) {
+    for (int i = 0; i < opaqueRuns; i++) {
         std::vector<float> &v = out->runs[i].vertices;
         const size_t corners = (size_t)tile_corners(out->runs[i].mode), face = corners * 5;
         unsigned *start = &starts[(size_t)i * (BANDS + 1)];
@@ -401,15 +413,89 @@ static void tile_order(const TileBlock *b, TileFaces *out)
     }
     out->draws.clear();
     for (int k = 0; k < BANDS; k++)
-        for (int i = 0; i < tile_opaqueRuns; i++) {
+        for (int i = 0; i < opaqueRuns; i++) {
             const unsigned *start = &starts[(size_t)i * (BANDS + 1)];
             const int corners = tile_corners(out->runs[i].mode);
             if (start[k] < start[k + 1])
                 out->draws.push_back(TileDraw{i, (int)start[k] * corners,
                                               (int)(start[k + 1] - start[k]) * corners});
         }
-    for (size_t i = (size_t)tile_opaqueRuns; i < out->runs.size(); i++)
+    for (size_t i = (size_t)opaqueRuns; i < out->runs.size(); i++)
         out->draws.push_back(TileDraw{(int)i, 0, (int)(out->runs[i].vertices.size() / 5)});
+}
+
+static thread_local unsigned long tile_walks;
+
+unsigned long tile_walksHere(void)
+{
+    return tile_walks;
+}
+
+void tile_walkBegin(TileWalk *w, TileSink *sink, unsigned char optTexture, unsigned char optSmooth)
+{
+    *w = TileWalk{};
+    w->sink = sink;
+    w->optTexture = optTexture;
+    w->optSmooth = optSmooth;
+    tile_walks++;
+}
+
+void tile_walkBegin(TileWalk *w, TileSink *sink)
+{
+    tile_walkBegin(w, sink, tile_optTexture, tile_optSmooth);
+}
+
+void tile_walkCells(TileWalk *w, const TileBlock *cells, const TileBlock *within)
+{
+    bool solid[256];
+    for (int t = 0; t < 256; t++)
+        solid[t] = t != TILE_EMPTY && tile_solid(&tile[t]);
+    size_t width = tile_width, depth = tile_depth;
+    auto cell = [&](int x, int y, int z) {
+        return tile_map[((size_t)y * depth + (size_t)z) * width + (size_t)x];
+    };
+    const TileBlock *b = cells;
+    // The last cell visited: should its last face be hidden, that face's
+    // state is still left behind below, as a walk without hiding leaves it.
+    int last[4] = {-1, 0, 0, 0};
+    unsigned lastHidden = 0;
+    for (int z = b->z0; z < b->z1 && tile_map; z++)
+        for (int y = b->y0; y < b->y1; y++)
+            for (int x = b->x0; x < b->x1; x++) {
+                unsigned char v = cell(x, y, z);
+                if (v == TILE_EMPTY)
+                    continue;
+                w->hidden = 0;
+                for (int f = 0; f < 6 && solid[v]; f++) {
+                    int n[3] = {x + tile_across[f][0], y + tile_across[f][1], z + tile_across[f][2]};
+                    if (n[0] >= within->x0 && n[0] < within->x1 && n[1] >= within->y0 &&
+                        n[1] < within->y1 && n[2] >= within->z0 && n[2] < within->z1 &&
+                        solid[cell(n[0], n[1], n[2])])
+                        w->hidden |= 1u << f;
+                }
+                w->origin[0] = (float)x * tile_size;
+                w->origin[1] = (float)y * tile_size;
+                w->origin[2] = (float)z * tile_sizeZ;
+                tile_plot(w, v, (unsigned)x, (unsigned)y, (unsigned)z);
+                last[0] = v, last[1] = x, last[2] = y, last[3] = z;
+                lastHidden = w->hidden;
+            }
+    w->hidden = 0;
+    // A solid cell draws LEFT last.
+    if (last[0] >= 0 && (lastHidden >> TILE_LEFT & 1u))
+        tile_setTexture(w, (unsigned char)last[0], TILE_LEFT, (unsigned)last[1], (unsigned)last[2],
+                        (unsigned)last[3]);
+}
+
+// What the walk leaves behind, for the draw to leave it too.
+static void tile_keepEnd(const TileWalk *w, TileFaces *out)
+{
+    out->endCulled = w->culled;
+    out->endStated = w->stated;
+    out->endCull = w->cull;
+    out->endSmooth = w->state.smooth;
+    out->endR = w->state.r, out->endG = w->state.g, out->endB = w->state.b;
+    out->endA = w->state.a;
 }
 
 void tile_record(const TileBlock *b, TileFaces *out)
@@ -420,56 +506,14 @@ void tile_record(const TileBlock *b, TileFaces *out)
     out->optAlpha = tile_optAlpha;
     out->optTexture = tile_optTexture;
     out->generation = tile_generation;
-    out->runs.clear();
-    out->faces = 0;
-    tile_rec = out;
-    tile_opaqueRuns = 0;
-    tile_lastOpaque = -1;
-    tile_recCull = texture_double;
 
-    bool solid[256];
-    for (int t = 0; t < 256; t++)
-        solid[t] = t != TILE_EMPTY && tile_solid(&tile[t]);
-    size_t width = tile_width, depth = tile_depth;
-    auto cell = [&](int x, int y, int z) {
-        return tile_map[((size_t)y * depth + (size_t)z) * width + (size_t)x];
-    };
-    // The last cell visited: should its last face be hidden, that face's
-    // state is still left behind below, as the direct walk leaves it.
-    int last[4] = {-1, 0, 0, 0};
-    unsigned lastHidden = 0;
-    for (int z = b->z0; z < b->z1 && tile_map; z++)
-        for (int y = b->y0; y < b->y1; y++)
-            for (int x = b->x0; x < b->x1; x++) {
-                unsigned char v = cell(x, y, z);
-                if (v == TILE_EMPTY)
-                    continue;
-                tile_hidden = 0;
-                for (int f = 0; f < 6 && solid[v]; f++) {
-                    int n[3] = {x + tile_across[f][0], y + tile_across[f][1], z + tile_across[f][2]};
-                    if (n[0] >= b->x0 && n[0] < b->x1 && n[1] >= b->y0 && n[1] < b->y1 &&
-                        n[2] >= b->z0 && n[2] < b->z1 && solid[cell(n[0], n[1], n[2])])
-                        tile_hidden |= 1u << f;
-                }
-                tile_recOffset[0] = (float)x * tile_size;
-                tile_recOffset[1] = (float)y * tile_size;
-                tile_recOffset[2] = (float)z * tile_sizeZ;
-                tile_plot(v, (unsigned)x, (unsigned)y, (unsigned)z);
-                last[0] = v, last[1] = x, last[2] = y, last[3] = z;
-                lastHidden = tile_hidden;
-            }
-    tile_hidden = 0;
-    // A solid cell draws LEFT last.
-    if (last[0] >= 0 && (lastHidden >> TILE_LEFT & 1u))
-        tile_setTexture((unsigned char)last[0], TILE_LEFT, (unsigned)last[1], (unsigned)last[2],
-                        (unsigned)last[3]);
-    tile_rec = nullptr;
-
-    out->endCull = tile_recCull;
-    out->endSmooth = texture_smoothed;
-    out->endR = texture_colorR, out->endG = texture_colorG, out->endB = texture_colorB;
-    out->endA = texture_colorA;
-    tile_order(b, out);
+    TileRecorder rec;
+    rec.start(out);
+    TileWalk w;
+    tile_walkBegin(&w, &rec);
+    tile_walkCells(&w, b, b);
+    tile_keepEnd(&w, out);
+    tile_order(b, rec.opaqueRuns, out);
     // Growing by doubling may have reserved up to twice what is kept; the
     // fullest block (seven faces a cell) then stays near 5 MB.
     for (TileRun &r : out->runs)
@@ -484,27 +528,33 @@ void tile_refresh(const TileBlock *b, TileFaces *out)
         tile_record(b, out);
 }
 
+void tile_drawRun(const TileRun &r, int first, int count, int *cull)
+{
+    texture_smooth(r.smooth);
+    texture_color(r.r, r.g, r.b);
+    texture_alpha(r.a);
+    if (r.cull != *cull)
+        texture_doubleSided(r.cull);
+    *cull = r.cull;
+    texture_set(r.image);
+    const float *v = r.vertices.data();
+    glVertexPointer(3, GL_FLOAT, 5 * sizeof(float), v);
+    glTexCoordPointer(2, GL_FLOAT, 5 * sizeof(float), v + 3);
+    glDrawArrays((GLenum)r.mode, first, count);
+}
+
 void tile_drawFaces(const TileFaces *faces)
 {
     int cull = -1;  // culling goes straight to GL, so only changes are sent
-    for (const TileDraw &d : faces->draws) {
-        const TileRun &r = faces->runs[(size_t)d.run];
-        texture_smooth(r.smooth);
-        texture_color(r.r, r.g, r.b);
-        texture_alpha(r.a);
-        if (r.cull != cull)
-            texture_doubleSided(r.cull);
-        cull = r.cull;
-        texture_set(r.image);
-        const float *v = r.vertices.data();
-        glVertexPointer(3, GL_FLOAT, 5 * sizeof(float), v);
-        glTexCoordPointer(2, GL_FLOAT, 5 * sizeof(float), v + 3);
-        glDrawArrays((GLenum)r.mode, d.first, d.count);
+    for (const TileDraw &d : faces->draws)
+        tile_drawRun(faces->runs[(size_t)d.run], d.first, d.count, &cull);
+    if (faces->endCulled)
+        texture_doubleSided(faces->endCull);
+    if (faces->endStated) {
+        texture_smooth(faces->endSmooth);
+        texture_color(faces->endR, faces->endG, faces->endB);
+        texture_alpha(faces->endA);
     }
-    texture_doubleSided(faces->endCull);
-    texture_smooth(faces->endSmooth);
-    texture_color(faces->endR, faces->endG, faces->endB);
-    texture_alpha(faces->endA);
 }
 
 size_t tile_facesBytes(const TileFaces *faces)
@@ -516,6 +566,23 @@ size_t tile_facesBytes(const TileFaces *faces)
 }
 
 // -------------------------------------------------------------- the pass
+
+// Straight to OpenGL, each face where the modelview matrix puts its cell.
+struct TileGLSink : TileSink {
+    void cull(bool doubleSided) override { texture_doubleSided(doubleSided); }
+    void face(const TileFace &f) override
+    {
+        tile_apply(f.state);
+        if (f.hasNormal)
+            glNormal3fv(f.normal);
+        glBegin((GLenum)f.mode);
+        for (int i = 0; i < f.count; i++) {
+            glTexCoord2f(f.corner[i][3], f.corner[i][4]);
+            glVertex3f(f.corner[i][0], f.corner[i][1], f.corner[i][2]);
+        }
+        glEnd();
+    }
+};
 
 // The index q falls in, clamped to 0..n-1 before any conversion, so that
 // negative, huge, infinite and NaN positions (NaN counts as the low end)
@@ -551,7 +618,7 @@ void tile_block(float ex, float ey, float ez, unsigned width, unsigned height, u
 }
 
 // The background picture stretched over the whole window, behind the world.
-static void tile_backdrop(void)
+void tile_backdrop(void)
 {
     float right = PH > 0.0f ? PW / PH : 0.0f;
     camera_2D();
@@ -588,6 +655,9 @@ void tile_draw(float ex, float ey, float ez)
         return;
     }
 
+    TileGLSink gl;
+    TileWalk w;
+    tile_walkBegin(&w, &gl);
     size_t width = tile_width, depth = tile_depth;
     for (int z = b.z0; z < b.z1; z++) {
         for (int y = b.y0; y < b.y1; y++) {
@@ -598,7 +668,7 @@ void tile_draw(float ex, float ey, float ez)
                     continue;
                 glPushMatrix();
                 glTranslatef((float)x * tile_size, (float)y * tile_size, (float)z * tile_sizeZ);
-                tile_plot(v, (unsigned)x, (unsigned)y, (unsigned)z);
+                tile_plot(&w, v, (unsigned)x, (unsigned)y, (unsigned)z);
                 glPopMatrix();
             }
         }

@@ -37,7 +37,7 @@ for p in tavo tavo-map tavo-cam; do
     done
 done
 
-# tavo --demo copies the installed demo once.  A run has opened it when its
+# tavo --demo copies the installed demo once, and no link in it is followed.  A run has opened it when its
 # window shows and the camera file is a new one (the copy, or a save
 # renamed into place).
 copy="$work/data/tavo/demo" cam="$work/data/tavo/demo/SYS/CAM/demo.cam"
@@ -54,7 +54,9 @@ run_demo() {
     done
     kill "$tavo"; wait "$tavo" || tavo=
 }
+ln -s ../DEF/demo.def "$share/tavo/demo/PCX/link.def"
 run_demo
+[ ! -e "$copy/PCX/link.def" ] || fail "the demo copy followed a link"
 cmp -s "$cam" "$share/tavo/demo/SYS/CAM/demo.cam" || fail "the first run did not start from the installed view"
 [ -z "$(ls -A "$work/data/tavo" | grep -vx demo)" ] || fail "the copy left something behind: $(ls -A "$work/data/tavo")"
 printf '0 1 0\n-1 0 0\n0 0 -1\n3 4 5\n' >"$work/pose.txt"
@@ -69,12 +71,13 @@ run_demo
 [ -f "$copy/DEF/demo.def" ] && [ ! -e "$work/data/tavo/.demo-cut" ] || fail "the damaged copy was not repaired"
 cmp -s "$cam" "$work/expected.cam" || fail "the repair lost the saved camera"
 
-# Without a terminal, a fatal error is also shown by zenity, with the same text.
+# Without a terminal, a fatal error is also shown by zenity, with the same text and the file's line.
 mkdir "$work/fake" && printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s"\n' "$work/zenity.txt" >"$work/fake/zenity"
 chmod +x "$work/fake/zenity" && status=0
 PATH="$work/fake:$PATH" "$bin/tavo" "$work/none.def" >"$work/out.txt" 2>&1 || status=$?
 line="ERROR: A file handling error has occured"
 [ $status = 255 ] && grep -qx "$line" "$work/out.txt" || fail "tavo ended with $status: $(cat "$work/out.txt")"
 for i in $(seq 100); do [ -s "$work/zenity.txt" ] && break; sleep 0.1; done  # started, not waited for
-grep -qx -e --error "$work/zenity.txt" && grep -qx "$line" "$work/zenity.txt" || fail "no dialog: $(cat "$work/zenity.txt" 2>/dev/null)"
+grep -qx -e --error "$work/zenity.txt" && grep -qx "$line" "$work/zenity.txt" &&
+    grep -qx "$work/none.def: No such file or directory" "$work/zenity.txt" || fail "no dialog: $(cat "$work/zenity.txt" 2>/dev/null)"
 echo "PASS"

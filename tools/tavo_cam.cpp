@@ -5,9 +5,11 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
+#include "args.h"
 #include "entity.h"
 #include "file.h"
 #include "pcx_encode.h"
@@ -22,8 +24,8 @@ static const char *cam_usage =
     "\n"
     "Options:\n"
     "  --show FILE.cam  print the pose a camera file holds\n"
-    "  --help           print this text\n"
-    "  --version        print the version\n"
+    "  -h, --help       print this text and exit\n"
+    "  --version        print the version and exit\n"
     "\n"
     "A pose is twelve numbers, three to a line: left, up, forward and\n"
     "position (x y z each).  Text after # on a line is a comment.  The camera\n"
@@ -126,18 +128,23 @@ static int cam_show(const char *path)
 
 int main(int argc, char **argv)
 {
-    if (argc == 2 && !strcmp(argv[1], "--help")) {
-        fputs(cam_usage, stdout);
-        return 0;
-    }
-    if (argc == 2 && !strcmp(argv[1], "--version")) {
-        puts("tavo-cam (Tavo) " TAVO_VERSION);
-        return 0;
-    }
-    if (argc == 3 && !strcmp(argv[1], "--show"))
-        return cam_show(argv[2]);
-    if (argc == 3 && argv[1][0] != '-')
-        return cam_write(argv[1], argv[2]);
-    fputs(cam_usage, stderr);
-    return 1;
+    static const ArgsOption options[] = {{"--show", "FILE.cam", false}, {nullptr, nullptr, false}};
+    std::vector<const char *> operands;
+    std::map<std::string, const char *> given;
+    int status = args_read("tavo-cam", cam_usage, argc, argv, options, &operands, &given);
+    if (status >= 0)
+        return status;
+    if (given.count("--show") && !operands.empty())
+        return args_usageError("tavo-cam", std::string("extra operand '") + operands[0] + "'");
+    if (given.count("--show"))
+        return cam_show(given["--show"]);
+    if (operands.size() < 2)
+        return args_usageError("tavo-cam", operands.empty() ? "missing POSE.txt and OUT.cam"
+                                                            : "missing OUT.cam");
+    if (operands.size() > 2)
+        return args_usageError("tavo-cam", std::string("extra operand '") + operands[2] + "'");
+    std::string wrong = args_output("OUT.cam", operands[1]);
+    if (!wrong.empty())
+        return args_usageError("tavo-cam", wrong);
+    return cam_write(operands[0], operands[1]);
 }

@@ -1,11 +1,14 @@
 // tavo_map.cpp -- tavo-map: a world's layers as text, to and from the framed map picture
+#include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
+#include "args.h"
 #include "error.h"
 #include "file.h"
 #include "pcx_encode.h"
@@ -17,14 +20,15 @@ static const char *map_usage =
     "  or:  tavo-map --help | --version\n"
     "\n"
     "Turns a world's layers written as text into the framed 8-bit map picture\n"
-    "(PCX/<name>.pcx of a world) and a map picture back into text.\n"
+    "(PCX/<name>.pcx of a world) and a map picture back into text.  decode\n"
+    "writes the text on standard output when MAP.txt is -.\n"
     "\n"
     "Options:\n"
     "  --header FROM.txt  decode writes the legend from FROM.txt (its lines\n"
     "                     before the first layer are copied unchanged), else\n"
     "                     one of its own\n"
-    "  -h, --help         print this text\n"
-    "  --version          print the version\n"
+    "  -h, --help         print this text and exit\n"
+    "  --version          print the version and exit\n"
     "\n"
     "The text, line by line:\n"
     "  # a comment                     (before the first layer only)\n"
@@ -82,9 +86,15 @@ static void map_read(const std::string &path, std::vector<unsigned char> &bytes)
 }
 
 // Written whole or not at all; never over a file being read.
+// "-" for out is standard output.
 static void map_write(const std::string &out, const std::vector<unsigned char> &bytes,
                       const std::vector<std::string> &inputs)
 {
+    if (out == "-") {
+        if (fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() || fflush(stdout) != 0)
+            map_fail(std::string("standard output: ") + strerror(errno));
+        return;
+    }
     for (const std::string &in : inputs)
         if (file_same(in.c_str(), out.c_str()))
             map_fail(out + ": the output is the input " + in);
@@ -316,9 +326,9 @@ static void map_decode(const std::string &in, const std::string &out, const char
     std::vector<unsigned char> bytes;
     map_read(in, bytes);
     TileMap map;
-    if (!tile_decodeMap(bytes.data(), bytes.size(), &map))
-        map_fail(in + ": not a map picture (an 8-bit, one-plane, run-length PCX "
-                 "whose top-left block is framed by fives)");
+    std::string why;
+    if (!tile_decodeMap(bytes.data(), bytes.size(), &map, &why))
+        map_fail(in + ": not a map picture: " + why);
     MapText text;
     text.width = map.width;
     text.depth = map.depth;
@@ -406,22 +416,31 @@ static void map_decode(const std::string &in, const std::string &out, const char
 
 int main(int argc, char **argv)
 {
-    if (argc >= 2 && (!strcmp(argv[1], "--help") || !strcmp(argv[1], "-h"))) {
-        fputs(map_usage, stdout);
-        return 0;
-    }
-    if (argc == 2 && !strcmp(argv[1], "--version")) {
-        puts("tavo-map (Tavo) " TAVO_VERSION);
-        return 0;
-    }
-    if (argc == 4 && !strcmp(argv[1], "encode")) {
-        map_encode(argv[2], argv[3]);
-        return 0;
-    }
-    if ((argc == 4 || (argc == 6 && !strcmp(argv[4], "--header"))) && !strcmp(argv[1], "decode")) {
-        map_decode(argv[2], argv[3], argc == 6 ? argv[5] : nullptr);
-        return 0;
-    }
-    fputs(map_usage, stderr);
-    return 1;
+    static const ArgsOption options[] = {{"--header", "FROM.txt", false}, {nullptr, nullptr, false}};
+    std::vector<const char *> operands;
+    std::map<std::string, const char *> given;
+    int status = args_read("tavo-map", map_usage, argc, argv, options, &operands, &given);
+    if (status >= 0)
+        return status;
+    if (operands.empty())
+        return args_usageError("tavo-map", "missing encode or decode");
+    std::string command = operands[0];
+    if (command != "encode" && command != "decode")
+        return args_usageError("tavo-map", "unknown command '" + command + "' (encode or decode)");
+    if (operands.size() < 3)
+        return args_usageError("tavo-map", operands.size() == 1 ? "missing its input and output"
+                                                                : "missing the output");
+    if (operands.size() > 3)
+        return args_usageError("tavo-map", std::string("extra operand '") + operands[3] + "'");
+    if (command == "encode" && given.count("--header"))
+        return args_usageError("tavo-map", "option '--header' goes with decode");
+    // A map picture is no text for a terminal; decode's text is.
+    std::string wrong = command == "encode" ? args_output("MAP.pcx", operands[2]) : "";
+    if (!wrong.empty())
+        return args_usageError("tavo-map", wrong);
+    if (command == "encode")
+        map_encode(operands[1], operands[2]);
+    else
+        map_decode(operands[1], operands[2], given.count("--header") ? given["--header"] : nullptr);
+    return 0;
 }

@@ -5,9 +5,11 @@
 #include <string.h>
 #include <sys/stat.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
+#include "args.h"
 #include "file.h"
 #include "pcx_encode.h"
 
@@ -356,19 +358,37 @@ static void texgen_matrix(const std::string &root)
     texgen_save(root, "SYS/IMG/matrix.pcx", p);
 }
 
+static const char texgen_usage[] =
+    "Usage: tavo-texgen ROOT\n"
+    "  or:  tavo-texgen --help | --version\n"
+    "\n"
+    "Draws the demo world's pictures: its textures under ROOT/PCX/demo/, the\n"
+    "stand-by picture ROOT/PCX/SYSTEM/BASIC02.PCX and ROOT/SYS/IMG/matrix.pcx.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help         print this text and exit\n"
+    "  --version          print the version and exit\n";
+
 int main(int argc, char **argv)
 {
-    if (argc != 2 || argv[1][0] == '-') {
-        fputs("usage: tavo-texgen ROOT\n"
-              "Writes the demo world's texture pictures under ROOT/PCX/demo/, the\n"
-              "stand-by picture ROOT/PCX/SYSTEM/BASIC02.PCX and ROOT/SYS/IMG/matrix.pcx.\n",
-              argc == 2 && !strcmp(argv[1], "--help") ? stdout : stderr);
-        return argc == 2 && !strcmp(argv[1], "--help") ? 0 : 1;
-    }
-    // An unset variable in a script gives "": the pictures would land in /.
-    std::string root = argv[1];
+    static const ArgsOption options[] = {{nullptr, nullptr, false}};
+    std::vector<const char *> operands;
+    std::map<std::string, const char *> given;
+    int status = args_read("tavo-texgen", texgen_usage, argc, argv, options, &operands, &given);
+    if (status >= 0)
+        return status;
+    if (operands.size() != 1)
+        return args_usageError("tavo-texgen", operands.empty()
+                                                  ? std::string("missing ROOT")
+                                                  : std::string("extra operand '") + operands[1] + "'");
+    std::string wrong = args_output("ROOT", operands[0]);
+    if (!wrong.empty())
+        return args_usageError("tavo-texgen", wrong);
+    std::string root = operands[0];
+    // An unset variable in a script gives "" (refused above); a root that
+    // is not there is a typing slip, not a place to make.
     struct stat st;
-    int err = root.empty() ? ENOENT : stat(root.c_str(), &st) != 0 ? errno : S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+    int err = stat(root.c_str(), &st) != 0 ? errno : S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
     if (err) {
         fprintf(stderr, "tavo-texgen: the root folder '%s': %s\n", root.c_str(), strerror(err));
         return 1;

@@ -113,12 +113,31 @@ std::string test_errorPattern(unsigned code)
     return pattern;
 }
 
+// Every folder test_tempDir made, removed when the process ends (a failed
+// assertion included); a death test's child leaves its parent's folders be.
+static std::vector<std::string> &test_scratch(void)
+{
+    static struct Scratch {
+        pid_t owner = getpid();
+        std::vector<std::string> dirs;
+        ~Scratch()
+        {
+            std::error_code ignored;
+            for (size_t i = 0; i < dirs.size() && getpid() == owner; i++)
+                std::filesystem::remove_all(dirs[i], ignored);
+        }
+    } scratch;  // made on first use, before any static that asks
+    return scratch.dirs;
+}
+
 std::string test_tempDir(void)
 {
     const char *base = getenv("TMPDIR");
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/tavo-test-XXXXXX";
-    std::vector<char> buf(pattern.c_str(), pattern.c_str() + pattern.size() + 1);
-    return mkdtemp(buf.data()) ? buf.data() : "/tmp";
+    if (!mkdtemp(pattern.data()))
+        abort();
+    test_scratch().push_back(pattern);
+    return pattern;
 }
 
 void test_makeDirs(const std::string &path)
