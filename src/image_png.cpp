@@ -1,4 +1,4 @@
-// image_png.cpp -- PNG pictures: decoding any of them into texels or values, encoding an RGB buffer
+// image_png.cpp -- PNG pictures: decoding any of them into texels or values, encoding an RGB or RGBA buffer
 #include "image.h"
 
 #include <stdio.h>
@@ -32,8 +32,8 @@ static void image_pngAppend(png_structp png, png_bytep data, png_size_t size)
 
 static void image_pngFlush(png_structp) {}
 
-bool image_encodePng(const unsigned char *rgb, unsigned width, unsigned height,
-                     std::vector<unsigned char> &out)
+bool image_encodePng(const unsigned char *pixels, unsigned width, unsigned height,
+                     std::vector<unsigned char> &out, bool alpha)
 {
     out.clear();
     if (width == 0 || height == 0 || width > IMAGE_PNG_MAX || height > IMAGE_PNG_MAX)
@@ -43,7 +43,7 @@ bool image_encodePng(const unsigned char *rgb, unsigned width, unsigned height,
     std::vector<png_bytep> rows(height);
     ImagePngSink sink = {&out, false};
     for (unsigned y = 0; y < height; y++)
-        rows[y] = const_cast<png_bytep>(rgb + (size_t)y * width * 3);
+        rows[y] = const_cast<png_bytep>(pixels + (size_t)y * width * (alpha ? 4 : 3));
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {
@@ -56,8 +56,8 @@ bool image_encodePng(const unsigned char *rgb, unsigned width, unsigned height,
         return false;
     }
     png_set_write_fn(png, &sink, image_pngAppend, image_pngFlush);
-    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, width, height, 8, alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_rows(png, info, rows.data());
     png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
     png_destroy_write_struct(&png, &info);

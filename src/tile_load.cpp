@@ -450,17 +450,37 @@ static std::string tile_noteFile(const std::string &path)
     return found;
 }
 
+// The pictures of one load: uploaded as textures, or made by the caller's
+// hooks, which are handed the paths as found on disk.
+struct TileLoadPictures {
+    const TileDefHooks *made;  // null: textures
+    TileColors colors;
+};
+
 static void tile_loadPicture(void *ctx, Image *image, const char *path)
 {
-    tile_freshImage(ctx, image);
-    image_load(image, tile_noteFile(path).c_str());
+    TileLoadPictures &p = *(TileLoadPictures *)ctx;
+    const std::string &found = tile_noteFile(path);
+    if (p.made) {
+        if (p.made->loadPicture)
+            p.made->loadPicture(p.made->ctx, image, found.c_str());
+        return;
+    }
+    tile_freshImage(&p.colors, image);
+    image_load(image, found.c_str());
 }
 
 static void tile_createColor(void *ctx, Image *image, unsigned short w, unsigned short h,
                              unsigned char r, unsigned char g, unsigned char b)
 {
-    tile_freshImage(ctx, image);
-    TileColors &made = *(TileColors *)ctx;
+    TileLoadPictures &p = *(TileLoadPictures *)ctx;
+    if (p.made) {
+        if (p.made->createColor)
+            p.made->createColor(p.made->ctx, image, w, h, r, g, b);
+        return;
+    }
+    tile_freshImage(&p.colors, image);
+    TileColors &made = p.colors;
     unsigned long long key = (unsigned long long)w << 40 | (unsigned long long)h << 24 |
                              (unsigned)r << 16 | (unsigned)g << 8 | b;
     auto found = made.find(key);
@@ -474,10 +494,14 @@ static void tile_createColor(void *ctx, Image *image, unsigned short w, unsigned
     image->hasAlpha = hasAlpha;
 }
 
-static void tile_loadSystemPicture(Image *image, const char *name)
+static void tile_loadSystemPicture(TileLoadPictures *pictures, Image *image, const char *name)
 {
     std::string path = std::string(tile_root) + name;
     printf("TEXTURE:%s\n", path.c_str());
+    if (pictures->made) {
+        tile_loadPicture(pictures, image, path.c_str());
+        return;
+    }
     image_load(image, tile_noteFile(path).c_str());
 }
 
@@ -509,8 +533,9 @@ static void tile_readCamera(void)
                                     "; the camera pose is not saved").c_str());
 }
 
-void tile_loadFrom(const std::string &def, bool readCamera)
+void tile_loadFrom(const std::string &def, bool readCamera, const TileDefHooks *pictures)
 {
+    TileLoadPictures made = {pictures, {}};
     tile_files.assign(1, def);
     char root[TILE_PATH], map[TILE_PATH], file[TILE_PATH];
     if (!tile_derivePaths(def.c_str(), root, map, file)) {
@@ -518,8 +543,8 @@ void tile_loadFrom(const std::string &def, bool readCamera)
         error(ERROR_FILE);
     }
     memcpy(tile_root, root, sizeof root);
-    tile_loadSystemPicture(&tile_dummy, "PCX/SYSTEM/BASIC02.PCX");
-    tile_loadSystemPicture(&tile_matrix, "SYS/IMG/matrix.pcx");
+    tile_loadSystemPicture(&made, &tile_dummy, "PCX/SYSTEM/BASIC02.PCX");
+    tile_loadSystemPicture(&made, &tile_matrix, "SYS/IMG/matrix.pcx");
 
     memcpy(tile_file, file, sizeof file);
     if (readCamera) {
@@ -540,8 +565,7 @@ void tile_loadFrom(const std::string &def, bool readCamera)
 
     std::string defPath = tile_resolvePath(def);
     tile_readWorldFile(defPath, bytes);
-    TileColors colors;
-    TileDefHooks hooks = {&colors, tile_loadPicture, tile_createColor, nullptr};
+    TileDefHooks hooks = {&made, tile_loadPicture, tile_createColor, nullptr};
     error_setFile(defPath.c_str());
     tile_readDef(bytes.data(), bytes.size(), tile_root, &hooks);
     error_setFile(outer);

@@ -15,7 +15,8 @@ dpkg-deb -c "${debs[0]}" | awk '{ print substr($6, 2) }' >"$work/files"
 for f in /usr/bin/tavo /usr/bin/tavo-map /usr/bin/tavo-cam /usr/share/man/man1/tavo.1.gz \
     /usr/share/man/man1/tavo-map.1.gz /usr/share/man/man1/tavo-cam.1.gz /usr/share/applications/tavo.desktop \
     /usr/share/icons/hicolor/scalable/apps/tavo.svg /usr/share/metainfo/org.example.tavo.metainfo.xml \
-    /usr/share/tavo/demo/DEF/demo.def /usr/share/tavo/demo/PCX/demo.pcx /usr/share/tavo/demo/SYS/CAM/demo.cam; do
+    /usr/share/tavo/demo/DEF/demo.def /usr/share/tavo/demo/PCX/demo.pcx /usr/share/tavo/demo/SYS/CAM/demo.cam \
+    /usr/share/man/man5/tavo-world.5.gz /usr/share/doc/tavo/authoring.md; do
     grep -qx "$f" "$work/files" || fail "the package lacks $f"
 done
 depends=$(dpkg-deb -f "${debs[0]}" Depends)
@@ -37,7 +38,12 @@ for p in tavo tavo-map tavo-cam; do
     done
 done
 
-# tavo --demo copies the installed demo once.  A run has opened it when its
+MANWIDTH=200 man --warnings -E ascii -l "$share/man/man5/tavo-world.5.gz" >"$work/page" 2>"$work/warnings"
+[ ! -s "$work/warnings" ] && grep -q NEW_CUBE "$work/page" || fail "tavo-world(5) warns or is empty: $(cat "$work/warnings")"
+MANWIDTH=200 man -E ascii -l "$share/man/man1/tavo.1.gz" | grep -q 'tavo-world(5)' || fail "tavo(1) does not point to tavo-world(5)"
+grep -q '^Exec=tavo --quiet ' "$share/applications/tavo.desktop" || fail "the menu entry prints a line a frame"
+
+# tavo --demo copies the installed demo once, and no link in it is followed.  A run has opened it when its
 # window shows and the camera file is a new one (the copy, or a save
 # renamed into place).
 copy="$work/data/tavo/demo" cam="$work/data/tavo/demo/SYS/CAM/demo.cam"
@@ -54,7 +60,9 @@ run_demo() {
     done
     kill "$tavo"; wait "$tavo" || tavo=
 }
+ln -s ../DEF/demo.def "$share/tavo/demo/PCX/link.def"
 run_demo
+[ ! -e "$copy/PCX/link.def" ] || fail "the demo copy followed a link"
 cmp -s "$cam" "$share/tavo/demo/SYS/CAM/demo.cam" || fail "the first run did not start from the installed view"
 [ -z "$(ls -A "$work/data/tavo" | grep -vx demo)" ] || fail "the copy left something behind: $(ls -A "$work/data/tavo")"
 printf '0 1 0\n-1 0 0\n0 0 -1\n3 4 5\n' >"$work/pose.txt"
@@ -63,11 +71,12 @@ run_demo
 [ -f "$copy/kept" ] || fail "the second run copied the demo again"
 cmp -s "$cam" "$work/expected.cam" || fail "the second run did not keep the saved camera"
 
-# Without a terminal, a fatal error is also shown by zenity, with the same text.
+# Without a terminal, a fatal error is also shown by zenity, with the same text and the file's line.
 mkdir "$work/fake" && printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s"\n' "$work/zenity.txt" >"$work/fake/zenity"
 chmod +x "$work/fake/zenity" && status=0
 PATH="$work/fake:$PATH" "$bin/tavo" "$work/none.def" >"$work/out.txt" 2>&1 || status=$?
 line="ERROR: A file handling error has occured"
 [ $status = 255 ] && grep -qx "$line" "$work/out.txt" || fail "tavo ended with $status: $(cat "$work/out.txt")"
-grep -qx -e --error "$work/zenity.txt" && grep -qx "$line" "$work/zenity.txt" || fail "no dialog: $(cat "$work/zenity.txt" 2>/dev/null)"
+grep -qx -e --error "$work/zenity.txt" && grep -qx "$line" "$work/zenity.txt" &&
+    grep -qx "$work/none.def: No such file or directory" "$work/zenity.txt" || fail "no dialog: $(cat "$work/zenity.txt" 2>/dev/null)"
 echo "PASS"

@@ -67,6 +67,31 @@ protected:
     }
 };
 
+// Each motion input held for one tick, from the start pose (left -x, up +y, forward -z).
+TEST_F(Tick, EachMotionInputMovesOrTurnsTheWayTheKeyTableSays)
+{
+    const struct { const char *name; void (*hold)(void); Vector moved; double turned; } table[] = {
+        {"w", [] { press({'w'}); }, {0, 1, 0}, 0}, {"s", [] { press({'s'}); }, {0, -1, 0}, 0},
+        {"a", [] { press({'a'}); }, {-1, 0, 0}, 0}, {"d", [] { press({'d'}); }, {1, 0, 0}, 0},
+        {"left", [] { input_pressSKey(GLUT_KEY_LEFT, 0, 0); }, {-1, 0, 0}, 0},
+        {"right", [] { input_pressSKey(GLUT_KEY_RIGHT, 0, 0); }, {1, 0, 0}, 0},
+        {"up", [] { input_pressSKey(GLUT_KEY_UP, 0, 0); }, {0, 0, -1}, 0},
+        {"down", [] { input_pressSKey(GLUT_KEY_DOWN, 0, 0); }, {0, 0, 1}, 0},
+        {"left button", [] { input_mouse(GLUT_LEFT_BUTTON, GLUT_DOWN, 320, 240); }, {0, 1, 0}, 0},
+        {"right button", [] { input_mouse(GLUT_RIGHT_BUTTON, GLUT_DOWN, 320, 240); }, {0, -1, 0}, 0},
+        {"q", [] { press({'q'}); }, {0, 0, 0}, 9}, {"e", [] { press({'e'}); }, {0, 0, 0}, -9},
+        {"space and w", [] { press({' ', 'w'}); }, {0, 0, 0}, 0},
+    };
+    for (const auto &row : table) {
+        SetUp();
+        SCOPED_TRACE(row.name);
+        row.hold();
+        main_timer(1);
+        EXPECT_VECTOR(camera.position, row.moved.x, row.moved.y, row.moved.z);
+        EXPECT_NEAR(upAngle(), row.turned, 1e-3);
+    }
+}
+
 TEST_F(Tick, QuarterTurnsRunTenStepsFromThePressAndIgnoreTurnKeysMeanwhile)
 {
     press({'q'});

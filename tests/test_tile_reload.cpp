@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 
 #include <GL/freeglut.h>
@@ -17,12 +18,13 @@
 
 namespace {
 
-// One cube whose FRONT the camera faces; "green" is a colour replaced by a picture.
+// One cube whose FRONT the camera faces, before a red background; "green"
+// is a colour replaced by a picture.
 const std::string world = "NEW_TEXTURE \"red\" {\nColour 17,Color(250,0,0)\n}\n"
                           "NEW_TEXTURE \"green\" {\nColour 17,Color(0,0,250)\nPicture 8,green\n}\n"
-                          "NEW_CUBE \"box\" {\nFront 8,red\n}\n";
+                          "NEW_MORVA \"back\" {\nTexture 2,red\n}\nNEW_CUBE \"box\" {\nFront 8,red\n}\n";
 const Entity pose = {{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}, {0, 0, 14}};
-const std::vector<unsigned char> red = {250, 0, 0}, green = {0, 250, 0};
+const std::vector<unsigned char> red = {250, 0, 0}, green = {0, 250, 0}, blue = {0, 0, 250};
 
 // The colour at the middle of the window, where the cube's FRONT shows.
 std::vector<unsigned char> centre(void)
@@ -64,8 +66,9 @@ std::string openWorld(const std::string &root)
     return def;
 }
 
-// Saved by renaming a new file over the old, within about a second
-// whether inotify or the files' times tell of it.
+// Saved by renaming a new file over the old (the definition file, then a
+// texture picture), within about a second whether inotify or the files'
+// times tell of it, and never before a quarter of a second has passed.
 TEST(Reload, ASavedEditShowsWithTheCameraAndOptionsKept)
 {
     REQUIRE_GL();
@@ -75,13 +78,16 @@ TEST(Reload, ASavedEditShowsWithTheCameraAndOptionsKept)
     for (bool inotify : {true, false}) {
         tile_watchStart(inotify);
         EXPECT_EQ(tile_watchNotified(), inotify);
-        std::string text = world;
-        test_writeText(def + "~", text.replace(text.find("Front 8,red"), 11, inotify ? "Front 8,green" : "Front 8,red"));
-        ASSERT_EQ(rename((def + "~").c_str(), def.c_str()), 0);
+        std::string text = world, saved = inotify ? def : root + "/PCX/green.pcx";
+        inotify ? test_writeText(def + "~", text.replace(text.find("Front 8,red"), 11, "Front 8,green"))
+                : test_writeSolidPcx(saved + "~", 8, 8, 0, 0, 250);
+        ASSERT_EQ(rename((saved + "~").c_str(), saved.c_str()), 0);
+        const auto start = std::chrono::steady_clock::now();
         std::string out = ticks(false);
-        EXPECT_NE(out.find("matrix.pcx\nTEXTURE:" + root + "/PCX/green.pcx\nCUBE:box\nWorld reloaded: " + def + "\n"),
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
+        EXPECT_NE(out.find("TEXTURE:" + root + "/PCX/green.pcx\nMORVA:back\nCUBE:box\nWorld reloaded: " + def + "\n"),
                   std::string::npos) << out;
-        EXPECT_EQ(centre(), inotify ? green : red) << inotify;
+        EXPECT_EQ(centre(), inotify ? green : blue) << inotify;
         EXPECT_EQ(memcmp(&camera, &pose, sizeof pose) + tile_optSmooth, 0);
     }
     tile_watchStop();
@@ -105,12 +111,12 @@ TEST(Reload, BrokenEditsKeepTheLastGoodWorldAndReloadsLeakNoTexture)
         SCOPED_TRACE(e.path + " " + e.text.substr(0, 20));
         std::vector<unsigned char> good;
         ASSERT_TRUE(pcx_readFile(e.path, good));
-        const std::vector<const void *> kept = {tile_map, tile_tex, (void *)(size_t)tile_generation};
+        const std::vector<const void *> kept = {tile_map, tile_tex, tile_bg, (void *)(size_t)tile_generation};
         e.text.empty() ? (void)unlink(e.path.c_str()) : test_writeText(e.path, e.text);
         std::string out = ticks(true);
         EXPECT_TRUE(testing::internal::RE::PartialMatch(out, test_errorPattern(0) + "\nThe last good world stays on screen\n$")) << out;
         EXPECT_EQ(centre(), red);
-        EXPECT_EQ((std::vector<const void *>{tile_map, tile_tex, (void *)(size_t)tile_generation}), kept);
+        EXPECT_EQ((std::vector<const void *>{tile_map, tile_tex, tile_bg, (void *)(size_t)tile_generation}), kept);
         EXPECT_EQ(liveTextures(), textures);
         ASSERT_TRUE(pcx_writeFile(e.path, good));
         EXPECT_NE(ticks(true).find("World reloaded: "), std::string::npos);
