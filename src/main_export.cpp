@@ -469,6 +469,9 @@ void ExportBuilder::finish(const Entity &pose)
             t.sampler = 0;
     }
 
+    if (model.buffers[0].data.empty())
+        model.buffers.clear();  // a region of empty cells: a camera alone
+
     tinygltf::Camera camera;
     camera.name = "start";
     camera.type = "perspective";

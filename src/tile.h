@@ -167,6 +167,32 @@ struct TileDefHooks {
 void tile_readDef(const unsigned char *data, size_t size, const char *root,
                   const TileDefHooks *hooks);
 
+// The cube blocks' names by the tile type each block defines, as the
+// cube pass of tile_readDef meets them; "" for types no block defines.
+void tile_cubeNames(const unsigned char *data, size_t size, std::vector<std::string> *names);
+
+// ---------------------------------------------------------------- picking
+
+#define TILE_WALK_MAX 256  // cells a walk along a ray visits at most
+
+struct TileCell {
+    int x, y, z;  // column, layer, row
+};
+
+// The cell of the grid that holds a world position (cells are centred on
+// their index times the cell's size); it may lie outside the grid.
+// False for a position too far out to count in cells.
+bool tile_cellAt(const Vector *position, TileCell *out);
+// Walks the cells from eye along dir, nearest first, at most TILE_WALK_MAX
+// of them, and stops at the first one inside the width x height x depth
+// grid cells (index (y * depth + z) * width + x) whose type the walk does
+// not pass through: passes[type] 1 goes on, as empty cells do.  False when
+// no such cell comes within reach, or for a direction of length 0 or a
+// position or direction that is not finite.
+bool tile_walk(const Vector *eye, const Vector *dir, unsigned width, unsigned height,
+               unsigned depth, const unsigned char *cells, const unsigned char passes[256],
+               TileCell *hit);
+
 // ---------------------------------------------------------------- drawing
 
 void tile_quad(unsigned char reverse,
@@ -286,6 +312,7 @@ public:
 };
 extern TileFaces tile_faces;  // the viewer's cache, used by tile_draw
 extern unsigned char tile_direct;  // 1: every frame walks the block straight to OpenGL
+extern unsigned char tile_quiet;   // 1: no console line for each frame drawn
 
 // Walks block b through tile_plot into out.  A box face is left out when
 // the cell across it lies inside b and both cells are solid (box shape 0,

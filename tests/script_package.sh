@@ -15,7 +15,8 @@ dpkg-deb -c "${debs[0]}" | awk '{ print substr($6, 2) }' >"$work/files"
 for f in /usr/bin/tavo /usr/bin/tavo-map /usr/bin/tavo-cam /usr/share/man/man1/tavo.1.gz \
     /usr/share/man/man1/tavo-map.1.gz /usr/share/man/man1/tavo-cam.1.gz /usr/share/applications/tavo.desktop \
     /usr/share/icons/hicolor/scalable/apps/tavo.svg /usr/share/metainfo/org.example.tavo.metainfo.xml \
-    /usr/share/tavo/demo/DEF/demo.def /usr/share/tavo/demo/PCX/demo.pcx /usr/share/tavo/demo/SYS/CAM/demo.cam; do
+    /usr/share/tavo/demo/DEF/demo.def /usr/share/tavo/demo/PCX/demo.pcx /usr/share/tavo/demo/SYS/CAM/demo.cam \
+    /usr/share/man/man5/tavo-world.5.gz /usr/share/doc/tavo/authoring.md; do
     grep -qx "$f" "$work/files" || fail "the package lacks $f"
 done
 depends=$(dpkg-deb -f "${debs[0]}" Depends)
@@ -36,6 +37,11 @@ for p in tavo tavo-map tavo-cam; do
         grep -qe "$opt" "$work/page" || fail "$p(1) does not name $opt"
     done
 done
+
+MANWIDTH=200 man --warnings -E ascii -l "$share/man/man5/tavo-world.5.gz" >"$work/page" 2>"$work/warnings"
+[ ! -s "$work/warnings" ] && grep -q NEW_CUBE "$work/page" || fail "tavo-world(5) warns or is empty: $(cat "$work/warnings")"
+MANWIDTH=200 man -E ascii -l "$share/man/man1/tavo.1.gz" | grep -q 'tavo-world(5)' || fail "tavo(1) does not point to tavo-world(5)"
+grep -q '^Exec=tavo --quiet ' "$share/applications/tavo.desktop" || fail "the menu entry prints a line a frame"
 
 # tavo --demo copies the installed demo once, and no link in it is followed.  A run has opened it when its
 # window shows and the camera file is a new one (the copy, or a save

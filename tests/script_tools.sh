@@ -9,6 +9,23 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/tavo-tools-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
+# A world made by --new: tavo-cam --frame frames it as --new did; without
+# the camera file a run says how to get one, and --quiet leaves out the
+# frame line and nothing else.
+if [ -n "${DISPLAY:-}" ]; then
+    (cd "$work" && "$TAVO_BIN" --new hall >/dev/null) && mv "$work/hall/SYS/CAM/hall.cam" "$work/made.cam" || fail "tavo --new hall"
+    "$TAVO_BINARY_DIR/tools/tavo-cam" --frame "$work/hall/DEF/hall.def" >/dev/null &&
+        cmp -s "$work/made.cam" "$work/hall/SYS/CAM/hall.cam" || fail "tavo-cam --frame does not frame as --new"
+    rm "$work/hall/SYS/CAM/hall.cam"
+    for run in loud quiet; do
+        "$TAVO_BIN" $([ $run = quiet ] && echo --quiet) --shot "$work/$run.png" "$work/hall/DEF/hall.def" \
+            >"$work/$run.txt" 2>"$work/$run.err" || fail "tavo --shot ($run) exited with $?"
+    done
+    grep -qx '[0-9]*->[0-9]*' "$work/loud.txt" && grep -vx '[0-9]*->[0-9]*' "$work/loud.txt" | sed "s/loud/quiet/" |
+        cmp -s - "$work/quiet.txt" || fail "--quiet changed more than the frame line: $(diff "$work/loud.txt" "$work/quiet.txt")"
+    grep -q 'no camera file.*tavo-cam --frame' "$work/quiet.err" || fail "no word of the missing camera file: $(cat "$work/quiet.err")"
+fi
+
 # --check, given a path relative to the world's DEF folder, prints its report
 # alone and calls the demo world sound (status 0).
 (cd "$TAVO_BINARY_DIR/demo/DEF" && env -u DISPLAY "$TAVO_BIN" --check demo.def >"$work/report.txt") || fail "--check demo.def from DEF/ exited with $?"
