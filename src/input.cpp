@@ -99,10 +99,12 @@ void input_endTick(void)
     memset(mouse_latch, 0, sizeof mouse_latch);
 }
 
+// A lock hides the key's state, and drops a press that was waiting for
+// the tick: only a key still held reads as down once unlocked.
 void input_lock(unsigned short code)
 {
     if (code < INPUT_CODES)
-        input_mask[code] = 0;
+        input_mask[code] = input_latch[code] = 0;
 }
 
 void input_unlock(unsigned short code)
@@ -119,6 +121,7 @@ int input_getLock(unsigned short code)
 void input_lockAll(void)
 {
     memset(input_mask, 0, sizeof input_mask);
+    memset(input_latch, 0, sizeof input_latch);
 }
 
 void input_unlockAll(void)
