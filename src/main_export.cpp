@@ -129,13 +129,7 @@ bool export_parseRegion(const char *text, TileBlock *out)
 // is missing now (a picture shown as the stand-by) still counts, by name.
 bool export_isWorldFile(const std::string &out)
 {
-    std::vector<std::string> files = tile_files;
-    files.push_back(tile_resolvePath(std::string(tile_root) + "SYS/CAM/" + tile_file));
-    std::string absolute = tile_absolute(out);
-    for (const std::string &f : files)
-        if (file_same(out.c_str(), f.c_str()) || tile_absolute(f) == absolute)
-            return true;
-    return false;
+    return !tile_worldFile(out.c_str()).empty();
 }
 
 // The folder OUT goes in must be there and writable; one without a write

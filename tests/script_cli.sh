@@ -76,6 +76,7 @@ row tavo-cam 2 "'-' cannot be OUT.cam: standard output is not written (./- names
 row tavo-cam 1 "tavo-cam: -a.txt: No such file or directory" -- -a.txt b.cam
 row tavo-texgen 2 "missing ROOT"
 row tavo-texgen 2 "'-' cannot be ROOT: standard output is not written (./- names a file so called)" -
+mkdir "$work/-root"  # a root that is missing is refused, not made
 row tavo-texgen 0 "" -- -root
 [ -f "$work/-root/SYS/IMG/matrix.pcx" ] || fail "tavo-texgen -- -root drew nothing in -root"
 

@@ -70,6 +70,12 @@ printf '0 1 0\n-1 0 0\n0 0 -1\n3 4 5\n' >"$work/pose.txt"
 run_demo
 [ -f "$copy/kept" ] || fail "the second run copied the demo again"
 cmp -s "$cam" "$work/expected.cam" || fail "the second run did not keep the saved camera"
+# A copy that lost its definition file is made again with its camera; a
+# copy cut short long ago is removed.
+rm "$copy/DEF/demo.def" && mkdir "$work/data/tavo/.demo-cut" && touch -d '-1 hour' "$work/data/tavo/.demo-cut"
+run_demo
+[ -f "$copy/DEF/demo.def" ] && [ ! -e "$work/data/tavo/.demo-cut" ] || fail "the damaged copy was not repaired"
+cmp -s "$cam" "$work/expected.cam" || fail "the repair lost the saved camera"
 
 # Without a terminal, a fatal error is also shown by zenity, with the same text and the file's line.
 mkdir "$work/fake" && printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s"\n' "$work/zenity.txt" >"$work/fake/zenity"
@@ -77,6 +83,7 @@ chmod +x "$work/fake/zenity" && status=0
 PATH="$work/fake:$PATH" "$bin/tavo" "$work/none.def" >"$work/out.txt" 2>&1 || status=$?
 line="ERROR: A file handling error has occured"
 [ $status = 255 ] && grep -qx "$line" "$work/out.txt" || fail "tavo ended with $status: $(cat "$work/out.txt")"
+for i in $(seq 100); do [ -s "$work/zenity.txt" ] && break; sleep 0.1; done  # started, not waited for
 grep -qx -e --error "$work/zenity.txt" && grep -qx "$line" "$work/zenity.txt" &&
     grep -qx "$work/none.def: No such file or directory" "$work/zenity.txt" || fail "no dialog: $(cat "$work/zenity.txt" 2>/dev/null)"
 echo "PASS"

@@ -1,4 +1,5 @@
 // tavo_cam.cpp -- tavo-cam: a camera pose as text, to and from the 48-byte camera file
+#include <errno.h>
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -78,7 +79,13 @@ static int cam_write(const char *in, const char *out)
             size_t end = s.find_first_of(" \t\r\n#", i);
             std::string word = s.substr(i, end == std::string::npos ? std::string::npos : end - i);
             char *stop;
+            errno = 0;
             float v = strtof(word.c_str(), &stop);
+            if (!*stop && errno == ERANGE && isinf(v)) {
+                fprintf(stderr, "tavo-cam: %s: '%s' is out of range for a camera file's 32-bit floats\n",
+                        in, word.c_str());
+                return 1;
+            }
             if (*stop || !isfinite(v)) {
                 fprintf(stderr, "tavo-cam: %s: '%s' is not a number\n", in, word.c_str());
                 return 1;
