@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(build-essential cmake g++ pkg-config freeglut3-dev libglu1-mesa-dev
           libgl1-mesa-dri libgtest-dev libpng-dev xvfb xauth xdotool
-          help2man gzip file dpkg-dev desktop-file-utils appstream man-db "$@")
+          help2man gzip file dpkg-dev desktop-file-utils appstream man-db lintian
+          shared-mime-info "$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
