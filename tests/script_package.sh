@@ -23,7 +23,7 @@ demo=/usr/share/tavo/demo pictures="bricks fence floor_dark floor_light glass gr
         man/man1/tavo.1.gz metainfo/org.example.tavo.metainfo.xml mime/packages/tavo.xml
     printf "$demo/%s\n" DEF/demo.def PCX/SYSTEM/BASIC02.PCX PCX/demo.pcx SYS/CAM/demo.cam SYS/IMG/matrix.pcx
     printf "$demo/PCX/demo/%s.pcx\n" $pictures
-} | sort | diff - "$work/files" >&2 || fail "the package's files differ from the list (+ shipped, - missing)"
+} | sort | diff - "$work/files" >&2 || fail "the package's files differ from the list (> shipped, < missing)"
 depends=$(dpkg-deb -f "${debs[0]}" Depends)
 for lib in libglut libglu libgl1 libpng; do [[ $depends == *$lib* ]] || fail "no $lib in Depends: $depends"; done
 [ -z "$(tr ',' '\n' <<<"$depends" | sed 's/ *(.*//; s/^ *//' | sort | uniq -d)" ] || fail "Depends names a package twice: $depends"
@@ -55,6 +55,14 @@ for p in tavo tavo-map tavo-cam; do
     [ ! -s "$work/warnings" ] || fail "$p(1) warns: $(cat "$work/warnings")"
     for opt in $("$bin/$p" --help | grep -oE -- '(^| |\[)--?[a-z][a-z-]*' | tr -d ' [' | sort -u); do
         grep -qe "$opt" "$work/page" || fail "$p(1) does not name $opt"
+    done
+    # One footer for all, the version of the build; every status told; the
+    # other pages named.
+    version=$("$bin/tavo" --version | head -n 1)
+    tail -n 1 "$work/page" | grep -q "^$version  " || fail "$p(1) has the footer '$(tail -n 1 "$work/page")'"
+    sed -n '/^EXIT STATUS/,/^[A-Z]/p' "$work/page" | grep -cE '^ +(0|1|2) ' | grep -qx 3 || fail "$p(1) lacks a status"
+    for other in tavo tavo-map tavo-cam; do
+        [ $other = $p ] || sed -n '/^SEE ALSO/,$p' "$work/page" | grep -q "$other(1)" || fail "$p(1) does not point to $other(1)"
     done
 done
 
