@@ -28,6 +28,9 @@ depends=$(dpkg-deb -f "${debs[0]}" Depends)
 for lib in libglut libglu libgl1 libpng; do [[ $depends == *$lib* ]] || fail "no $lib in Depends: $depends"; done
 [ -z "$(tr ',' '\n' <<<"$depends" | sed 's/ *(.*//; s/^ *//' | sort | uniq -d)" ] || fail "Depends names a package twice: $depends"
 [ "$(dpkg-deb -f "${debs[0]}" Maintainer)" = "The Tavo developers <tavo@example.org>" ] || fail "Maintainer"
+version=$(dpkg-deb -f "${debs[0]}" Version)
+dpkg-deb --fsys-tarfile "${debs[0]}" | tar -xO ./usr/share/doc/tavo/changelog.gz | gunzip | head -n 1 |
+    grep -q "^tavo ($version)" || fail "the changelog's latest release is not $version"
 
 # lintian, pedantic: every tag left is a fault, overrides aside.  A
 # sanitizer build's package has its checks in place of the hardening.
