@@ -7,12 +7,14 @@
 
 namespace {
 
-const unsigned MAIN_ANY = MAIN_VIEW | MAIN_CHECK | MAIN_SHOT;
+const unsigned MAIN_ANY = ~0u;                             // every mode
+const unsigned MAIN_WORLD_NEEDED = MAIN_CHECK | MAIN_SHOT;  // modes with no chooser
 
 // One option of tavo.  A row whose selects is set asks for that mode; the
 // others only go with the modes in modes.  A name may have one row per
 // mode when its operand means something else there, provided all its
-// rows agree on taking one.
+// rows agree on taking one.  A new mode is a MainMode bit, its selecting
+// row, rows for the options that go with it, and its case in main_run.
 struct MainOptionRow {
     ArgsOption option;
     unsigned modes;     // the modes it may be given with
@@ -27,7 +29,7 @@ const MainOptionRow main_optionTable[] = {
     {{"--check", nullptr, false}, MAIN_CHECK, MAIN_CHECK, false, nullptr},
     {{"--shot", "OUT.png", true}, MAIN_SHOT, MAIN_SHOT, false, nullptr},
     {{"--size", "WIDTHxHEIGHT", false}, MAIN_SHOT, 0, false, main_shotSizeCheck},
-    {{"--demo", nullptr, false}, MAIN_ANY, 0, false, nullptr},
+    {{"--demo", nullptr, false}, MAIN_VIEW | MAIN_CHECK | MAIN_SHOT, 0, false, nullptr},
     {{"--direct", nullptr, false}, MAIN_WINDOWED, 0, false, nullptr},
     // The window system's options, with the operands it takes.  Where no
     // window opens they are let be.
@@ -65,8 +67,9 @@ std::string main_misplaced(const char *name, unsigned mode)
     std::string needs;
     for (const MainOptionRow &row : main_optionTable)
         if (strcmp(row.option.name, name) == 0)
-            for (unsigned m = 1; m <= row.modes; m <<= 1)
-                if ((row.modes & m) && needs.find(main_modeOption(m)) == std::string::npos)
+            for (unsigned m = 1; m != 0; m <<= 1)
+                if ((row.modes & m) && *main_modeOption(m) &&
+                    needs.find(main_modeOption(m)) == std::string::npos)
                     needs += std::string(needs.empty() ? "" : " or ") + main_modeOption(m);
     return quoted + " needs " + needs;
 }
@@ -146,7 +149,7 @@ std::string main_parse(int argc, char **argv, MainCommand *command)
         return std::string("--demo opens the demo world, and '") + worlds[0] + "' is another";
     if (!worlds.empty() && strcmp(worlds[0], "-") == 0)
         return "a world is read from its .def file, not from standard input ('-')";
-    if (worlds.empty() && !command->has("--demo") && command->mode != MAIN_VIEW)
+    if (worlds.empty() && !command->has("--demo") && (command->mode & MAIN_WORLD_NEEDED))
         return std::string(main_modeOption(command->mode)) + " needs a world file (WORLD.def)";
     command->world = worlds.empty() ? nullptr : worlds[0];
     return "";
