@@ -22,23 +22,6 @@
 Entity camera;
 float PW, PH;
 
-// Key codes the tick reads: characters as GLUT delivers them, arrows as
-// their special-key codes.
-enum {
-    MAIN_KEY_ESCAPE = 27,
-    MAIN_KEY_SPACE = 32,
-    MAIN_KEY_SMOOTH = '1',
-    MAIN_KEY_ALPHA = '2',
-    MAIN_KEY_TEXTURE = '3',
-    MAIN_KEY_LEFT_TURN = 'q',
-    MAIN_KEY_RIGHT_TURN = 'e',
-    MAIN_ARROW_LEFT = 293,
-    MAIN_ARROW_UP = 294,
-    MAIN_ARROW_RIGHT = 295,
-    MAIN_ARROW_DOWN = 296,
-    MAIN_KEY_RELOAD = GLUT_KEY_F5 + 367,  // F5 as its special-key code
-};
-
 #define MAIN_TURN_TYPE (EVENT_STEP | EVENT_U8)
 #define MAIN_TURN_STEPS 10.0
 #define MAIN_SAVE_EVERY 50
@@ -47,10 +30,10 @@ enum {
 static std::string main_world;
 
 static const char main_usageText[] =
-    "Usage: tavo [--direct] [GLUT options] [WORLD.def]\n"
-    "  or:  tavo [--direct] [GLUT options] --demo\n"
+    "Usage: tavo [--direct] [--look] [--view N] [GLUT options] [WORLD.def]\n"
+    "  or:  tavo [--direct] [--look] [--view N] [GLUT options] --demo\n"
     "  or:  tavo --check WORLD.def\n"
-    "  or:  tavo --shot OUT.png [--size WIDTHxHEIGHT] WORLD.def\n"
+    "  or:  tavo --shot OUT.png [--size WIDTHxHEIGHT] [--look [--view N]] WORLD.def\n"
     "  or:  tavo --help | --version\n"
     "\n"
     "Flies a camera through a world of cube tiles. With no world named, asks\n"
@@ -65,9 +48,13 @@ static const char main_usageText[] =
     "  --shot OUT.png     draw one frame of the world from its saved view into\n"
     "                     the PNG picture OUT.png and print its path\n"
     "  --size WxH         the size of that picture (default 640x480)\n"
+    "                     (with --look: in free look, once every chunk in view\n"
+    "                     is built)\n"
     "  --direct           send every face to OpenGL one by one each frame, as a\n"
     "                     check on the faces kept between frames (slower; glass\n"
     "                     and water then hide what is drawn after them)\n"
+    "  --look             start in free look (Tab switches)\n"
+    "  --view N           how far free look sees, in cells (8 to 256, default 64)\n"
     "  -h, --help         show this help and exit\n"
     "  --version          show the version and licence and exit\n"
     "  --                 end of the options: what follows is the world file\n"
@@ -91,6 +78,13 @@ static const char main_usageText[] =
     "  3                                 texturing on/off\n"
     "  F5                                read the world again\n"
     "  F12 / p                           save a picture of the view in the world's SYS/SHOT folder\n"
+    "  Tab                               free look on/off\n"
+    "\n"
+    "In free look the mouse turns the view about the world's up axis and\n"
+    "tilts it; w / s and the up / down arrows fly along the view, a / d and\n"
+    "the left / right arrows strafe, the mouse buttons rise / sink along the\n"
+    "world's up axis, q / e turn a quarter turn about it.  The world is drawn\n"
+    "as far as --view cells in every direction.\n"
     "\n"
     "While the viewer runs it reads the world again whenever one of its files\n"
     "is saved, and F5 does so by hand; a world that no longer reads is\n"
@@ -131,7 +125,10 @@ void main_drawFrame(void)
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
     camera_lookFrom(&camera);
-    tile_draw(camera.position.x, camera.position.y, camera.position.z);
+    if (main_looking)
+        tile_drawLook(camera.position.x, camera.position.y, camera.position.z, main_view);
+    else
+        tile_draw(camera.position.x, camera.position.y, camera.position.z);
 }
 
 void main_render(void)
@@ -166,6 +163,19 @@ void camera_right(void)
 {
     entity_rotateZ(&camera, -9.0f);
     main_endTurn(camera_right);
+}
+
+// Free look's quarter turns, about the world's up axis.
+static void main_lookLeft(void)
+{
+    main_lookTurn(9.0f);
+    main_endTurn(main_lookLeft);
+}
+
+static void main_lookRight(void)
+{
+    main_lookTurn(-9.0f);
+    main_endTurn(main_lookRight);
 }
 
 static void main_startTurn(unsigned short key, EventAction action)
@@ -206,13 +216,10 @@ int main_nextTick(int tick)
     return tick < INT_MAX ? tick + 1 : MAIN_SAVE_EVERY;
 }
 
-// Steps the space bar skips: pointer, motion, turns and options.
-static void main_control(int tick)
+// The fixed camera's motion: the mouse flies and strafes, the buttons and
+// w/s rise and sink along the view's up axis.
+static void main_specifiedControl(int tick, int cx, int cy)
 {
-    int cx = (int)(PW / 2.0f);
-    int cy = (int)(PH / 2.0f);
-    mouse_origin(cx, cy);
-
     if (mouse_check(0))
         entity_elevate(&camera, 1.0f);
     if (mouse_check(2))
@@ -240,12 +247,28 @@ static void main_control(int tick)
         entity_strafe(&camera, 1.0f);
     if (input_check(MAIN_ARROW_RIGHT))
         entity_strafe(&camera, -1.0f);
+}
+
+// Steps the space bar skips: pointer, motion, turns and options.
+static void main_control(int tick)
+{
+    int cx = (int)(PW / 2.0f);
+    int cy = (int)(PH / 2.0f);
+    mouse_origin(cx, cy);
+
+    // Between turns only: a turn runs on in the mode it began in.
+    if (main_optionPressed(MAIN_KEY_TAB) && !main_turning())
+        main_lookToggle();
+    if (main_looking)
+        main_lookControl(tick, cx, cy);
+    else
+        main_specifiedControl(tick, cx, cy);
 
     // 'q' locks 'e' before 'e' is read, so both at once turn left only.
     if (input_check(MAIN_KEY_LEFT_TURN))
-        main_startTurn(MAIN_KEY_LEFT_TURN, camera_left);
+        main_startTurn(MAIN_KEY_LEFT_TURN, main_looking ? main_lookLeft : camera_left);
     if (input_check(MAIN_KEY_RIGHT_TURN))
-        main_startTurn(MAIN_KEY_RIGHT_TURN, camera_right);
+        main_startTurn(MAIN_KEY_RIGHT_TURN, main_looking ? main_lookRight : camera_right);
 
     if (main_optionPressed(MAIN_KEY_SMOOTH))
         tile_optSmooth = !tile_optSmooth;
@@ -362,6 +385,9 @@ int main_run(int argc, char **argv)
     if (command.mode == MAIN_VERSION)
         return args_version("tavo");
     tile_direct = command.has("--direct");
+    main_looking = command.has("--look");
+    if (command.has("--view"))
+        main_parseView(command.operand("--view"));  // checked already
     if (command.has("--demo")) {
         main_world = main_demoWorld();
         command.world = main_world.c_str();

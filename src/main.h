@@ -8,6 +8,24 @@
 #include <string>
 #include <vector>
 
+// Key codes the tick reads: characters as GLUT delivers them, arrows as
+// their special-key codes.
+enum {
+    MAIN_KEY_TAB = 9,
+    MAIN_KEY_ESCAPE = 27,
+    MAIN_KEY_SPACE = 32,
+    MAIN_KEY_SMOOTH = '1',
+    MAIN_KEY_ALPHA = '2',
+    MAIN_KEY_TEXTURE = '3',
+    MAIN_KEY_LEFT_TURN = 'q',
+    MAIN_KEY_RIGHT_TURN = 'e',
+    MAIN_ARROW_LEFT = 293,
+    MAIN_ARROW_UP = 294,
+    MAIN_ARROW_RIGHT = 295,
+    MAIN_ARROW_DOWN = 296,
+    MAIN_KEY_RELOAD = 5 + 367,  // F5 (GLUT_KEY_F5) as its special-key code
+};
+
 int main_run(int argc, char **argv);  // the program; main() only calls this
 // glutInit (which takes its options out of argv) and the one window.
 void main_openWindow(int *argc, char **argv, int width = 640, int height = 480);
@@ -58,6 +76,27 @@ std::string main_parse(int argc, char **argv, MainCommand *command);
 int main_saveCamera(void);
 // The number of the tick after tick, without overflow.
 int main_nextTick(int tick);
+
+// ---- free look (main_look.cpp) ----
+#define MAIN_VIEW_LEAST 8
+#define MAIN_VIEW_MOST 256
+#define MAIN_VIEW_DEFAULT 64
+extern unsigned char main_looking;  // 1: free look, 0: the fixed camera
+extern int main_view;               // free look's view distance in cells
+// Tab: into free look the view keeps its heading and tilt (a roll is
+// dropped); back out the pose stays as free look left it.
+void main_lookToggle(void);
+// The mouse turns and tilts, w/s and the up/down arrows fly along the
+// view, a/d and the left/right arrows strafe, the buttons rise and sink
+// along +y.  (cx, cy) is the window's centre, where the pointer is kept.
+void main_lookControl(int tick, int cx, int cy);
+// Turns the heading by degrees (left when positive).
+void main_lookTurn(float degrees);
+// --view's operand into main_view; 0 when it is not a whole number of
+// cells from MAIN_VIEW_LEAST to MAIN_VIEW_MOST.
+int main_parseView(const char *text);
+// What is wrong with a --view operand, "" when nothing.
+std::string main_viewCheck(const char *text);
 
 // tavo --check WORLD.def: loads the world without a window and reports
 // what an author needs to know; returns the exit status (0 sound, 1 not).

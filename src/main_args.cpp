@@ -31,6 +31,8 @@ const MainOptionRow main_optionTable[] = {
     {{"--size", "WIDTHxHEIGHT", false}, MAIN_SHOT, 0, false, main_shotSizeCheck},
     {{"--demo", nullptr, false}, MAIN_VIEW | MAIN_CHECK | MAIN_SHOT, 0, false, nullptr},
     {{"--direct", nullptr, false}, MAIN_WINDOWED, 0, false, nullptr},
+    {{"--look", nullptr, false}, MAIN_WINDOWED, 0, false, nullptr},
+    {{"--view", "N", false}, MAIN_WINDOWED, 0, false, main_viewCheck},
     // The window system's options, with the operands it takes.  Where no
     // window opens they are let be.
     {{"-display", "DISPLAY", false}, MAIN_ANY, 0, true, nullptr},

@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -234,6 +235,11 @@ int main_shot(const MainCommand &command)
     main_renderState();
     main_resize(width, height);
     main_drawFrame();
+    // Free look draws what is built: the picture waits for every chunk in view.
+    for (int wait = 0; main_looking && tile_lookStats.pending > 0 && wait < 6000; wait++) {
+        usleep(10000);
+        main_drawFrame();
+    }
     MainShot shot;
     main_readFrame(&shot);
     std::vector<unsigned char> png;

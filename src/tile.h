@@ -195,6 +195,10 @@ struct TileWalk {
 };
 // Starts a walk into sink with the options tile_optTexture and tile_optSmooth.
 void tile_walkBegin(TileWalk *w, TileSink *sink);
+// The same with the options given: for walks on other threads.
+void tile_walkBegin(TileWalk *w, TileSink *sink, unsigned char optTexture, unsigned char optSmooth);
+// Walks begun on the calling thread so far.
+unsigned long tile_walksHere(void);
 void tile_setTexture(TileWalk *w, unsigned char type, unsigned char face, unsigned int x,
                      unsigned int y, unsigned int z);
 void tile_plot(TileWalk *w, unsigned char type, unsigned int x, unsigned int y, unsigned int z);
@@ -272,8 +276,54 @@ void tile_record(const TileBlock *b, TileFaces *out);
 void tile_refresh(const TileBlock *b, TileFaces *out);
 // Draws the runs with client arrays, then leaves the walk's end state.
 void tile_drawFaces(const TileFaces *faces);
+// Corners first..first + count - 1 of one run in its state; *cull is the
+// culling last sent (-1: none yet), sent again only when it changes.
+void tile_drawRun(const TileRun &run, int first, int count, int *cull);
+// The background picture over the whole window, behind the world.
+void tile_backdrop(void);
 // Bytes the cache holds.
 size_t tile_facesBytes(const TileFaces *faces);
+
+// ---- the chunk cache (tile_chunks.cpp) ----
+// Free look draws the world chunk by chunk: cubes of TILE_CHUNK cells a
+// side, each walked once (with the true neighbours across its edges, so a
+// solid wall has no faces at a seam) on a worker thread, nearest first.
+// The drawing thread never walks: a chunk not built yet is not drawn.
+// Chunks stay until the world or the options change, the least recently
+// seen dropped beyond tile_chunkBudget bytes.
+#define TILE_CHUNK 16
+extern size_t tile_chunkBudget;
+struct TileLookStats {
+    int drawn;    // chunks drawn by the last frame
+    int pending;  // chunks the view meets that are not built yet (or for other options)
+    long faces;   // faces drawn
+    size_t bytes; // held by the cache
+};
+extern TileLookStats tile_lookStats;
+
+// One free-look frame from the eye at (ex, ey, ez), under the view the
+// modelview and projection matrices hold: the backdrop, then the built
+// chunks within view cells that the view meets, opaque ones nearest first,
+// then translucent faces farthest first.  Prints "view N chunks" and
+// returns N; leaves the texture state as it found it.
+int tile_drawLook(float ex, float ey, float ez, int view);
+// The faces of cells, a box face hidden against a solid neighbour inside
+// world; one draw a run, opaque runs first.
+void tile_chunkBuild(const TileBlock *cells, const TileBlock *world, unsigned char optTexture,
+                     unsigned char optSmooth, TileFaces *out);
+// The six planes (a, b, c, d: inside where ax + by + cz + d >= 0) of the
+// column-major clip matrix m (projection times modelview).
+void tile_frustum(const float m[16], float planes[6][4]);
+// 0 only when the box lo..hi lies wholly outside one of the planes.
+bool tile_boxInFrustum(const float planes[6][4], const float lo[3], const float hi[3]);
+// The worker reads tile_map, tile, tile_tex and the pictures.  Whatever
+// replaces or edits them calls tile_chunksPause first (it returns once no
+// build is under way; none starts until tile_chunksResume) and bumps
+// tile_generation when anything changed: the chunks of the old world are
+// then dropped before the next free-look frame and built again.
+void tile_chunksPause(void);
+void tile_chunksResume(void);
+size_t tile_chunksBytes(void);
 
 // ---------------------------------------------------------------- reloading
 

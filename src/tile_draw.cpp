@@ -424,12 +424,25 @@ static void tile_order(const TileBlock *b, int opaqueRuns, TileFaces *out)
         out->draws.push_back(TileDraw{(int)i, 0, (int)(out->runs[i].vertices.size() / 5)});
 }
 
-void tile_walkBegin(TileWalk *w, TileSink *sink)
+static thread_local unsigned long tile_walks;
+
+unsigned long tile_walksHere(void)
+{
+    return tile_walks;
+}
+
+void tile_walkBegin(TileWalk *w, TileSink *sink, unsigned char optTexture, unsigned char optSmooth)
 {
     *w = TileWalk{};
     w->sink = sink;
-    w->optTexture = tile_optTexture;
-    w->optSmooth = tile_optSmooth;
+    w->optTexture = optTexture;
+    w->optSmooth = optSmooth;
+    tile_walks++;
+}
+
+void tile_walkBegin(TileWalk *w, TileSink *sink)
+{
+    tile_walkBegin(w, sink, tile_optTexture, tile_optSmooth);
 }
 
 void tile_walkCells(TileWalk *w, const TileBlock *cells, const TileBlock *within)
@@ -515,23 +528,26 @@ void tile_refresh(const TileBlock *b, TileFaces *out)
         tile_record(b, out);
 }
 
+void tile_drawRun(const TileRun &r, int first, int count, int *cull)
+{
+    texture_smooth(r.smooth);
+    texture_color(r.r, r.g, r.b);
+    texture_alpha(r.a);
+    if (r.cull != *cull)
+        texture_doubleSided(r.cull);
+    *cull = r.cull;
+    texture_set(r.image);
+    const float *v = r.vertices.data();
+    glVertexPointer(3, GL_FLOAT, 5 * sizeof(float), v);
+    glTexCoordPointer(2, GL_FLOAT, 5 * sizeof(float), v + 3);
+    glDrawArrays((GLenum)r.mode, first, count);
+}
+
 void tile_drawFaces(const TileFaces *faces)
 {
     int cull = -1;  // culling goes straight to GL, so only changes are sent
-    for (const TileDraw &d : faces->draws) {
-        const TileRun &r = faces->runs[(size_t)d.run];
-        texture_smooth(r.smooth);
-        texture_color(r.r, r.g, r.b);
-        texture_alpha(r.a);
-        if (r.cull != cull)
-            texture_doubleSided(r.cull);
-        cull = r.cull;
-        texture_set(r.image);
-        const float *v = r.vertices.data();
-        glVertexPointer(3, GL_FLOAT, 5 * sizeof(float), v);
-        glTexCoordPointer(2, GL_FLOAT, 5 * sizeof(float), v + 3);
-        glDrawArrays((GLenum)r.mode, d.first, d.count);
-    }
+    for (const TileDraw &d : faces->draws)
+        tile_drawRun(faces->runs[(size_t)d.run], d.first, d.count, &cull);
     if (faces->endCulled)
         texture_doubleSided(faces->endCull);
     if (faces->endStated) {
@@ -602,7 +618,7 @@ void tile_block(float ex, float ey, float ez, unsigned width, unsigned height, u
 }
 
 // The background picture stretched over the whole window, behind the world.
-static void tile_backdrop(void)
+void tile_backdrop(void)
 {
     float right = PH > 0.0f ? PW / PH : 0.0f;
     camera_2D();

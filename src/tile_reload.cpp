@@ -84,6 +84,8 @@ int tile_reload(void)
     texture_autoTransparent(0);
     texture_transparentColor(0, 0, 0);
 
+    // The chunk worker reads the tables being replaced.
+    tile_chunksPause();
     TileWorld old = {};
     tile_worldSwap(&old);
     ErrorHook outer = error_setHook(tile_refuse);
@@ -101,6 +103,7 @@ int tile_reload(void)
     if (!replaced)
         tile_worldSwap(&old);  // the old world back; old now holds what was read of the new one
     tile_worldRelease(&old);
+    tile_chunksResume();
     if (replaced)
         printf("World reloaded: %s\n", def.c_str());
     else

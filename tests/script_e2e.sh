@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# script_e2e.sh -- tavo run as a user runs it: real key presses on an X server of its own, checked through the camera file
+# script_e2e.sh -- tavo run as a user runs it: real key presses and pointer motion on an X server of its own, checked through the camera file and the console
 set -euo pipefail
 : "${TAVO_BIN:?TAVO_BIN names the built tavo}" "${TAVO_SOURCE_DIR:?TAVO_SOURCE_DIR names the source tree}"
 # A server of its own with auto-repeat off (-r): a held key is one press.  The
@@ -34,14 +34,15 @@ pose_is() {
 # Now and then a fresh connection to the server is refused: xdotool is tried
 # again, and tavo started again when that alone stopped it.
 xdo() { for i in 1 2 3 4; do xdotool "$@" 2>/dev/null && return 0; sleep 0.1; done; xdotool "$@"; }
+# start_tavo LOG [DEF]: console lines go out as they are printed.
 start_tavo() {
-    local tries=0 deadline=$((SECONDS + 30))
-    "$TAVO_BIN" "$world/DEF/e2e.def" >"$work/$1.log" 2>&1 &
+    local tries=0 deadline=$((SECONDS + 30)) def=${2:-$world/DEF/e2e.def}
+    stdbuf -oL "$TAVO_BIN" "$def" >"$work/$1.log" 2>&1 &
     tavo=$!
     until window=$(xdotool search --onlyvisible --name '^Tavo v3\.1$' 2>/dev/null | head -n 1) && [ -n "$window" ]; do
         if ! kill -0 "$tavo" 2>/dev/null; then
             grep -q 'failed to open display' "$work/$1.log" && ((++tries < 5)) || fail "tavo ended before its window showed"
-            "$TAVO_BIN" "$world/DEF/e2e.def" >"$work/$1.log" 2>&1 &
+            stdbuf -oL "$TAVO_BIN" "$def" >"$work/$1.log" 2>&1 &
             tavo=$!
         fi
         ((SECONDS < deadline)) || fail "timed out waiting for the window"
@@ -94,4 +95,52 @@ printf '\n' >>"$world/DEF/e2e.def"
 wait_until "the world to be read again" grep -q '^World reloaded: ' "$work/run2.log"
 xdo keydown Escape
 expect_exit_0
+
+# Free look on a world 3 cells wide and 64 deep: stone at rows 20 and 50,
+# all behind the start pose (at the origin, looking along -z).
+{ printf 'across 1\nlegend . 255 empty\nlegend # 254 stone\nlayer 0\n'
+  for z in $(seq 0 63); do [ "$z" = 20 ] || [ "$z" = 50 ] && echo '.#.' || echo '...'; done
+} >"$work/look.txt"
+"$TAVO_BINARY_DIR/tools/tavo-map" encode "$work/look.txt" "$world/PCX/look.pcx" >/dev/null
+cp "$world/DEF/e2e.def" "$world/DEF/look.def"
+cam="$world/SYS/CAM/look.cam"
+last_line() { tail -n 1 "$work/look.log" | grep -Eq "$1"; }
+start_tavo look "$world/DEF/look.def"
+wait_until "the fixed camera's rows" last_line '^[0-9]+->[0-9]+$'
+# Keys are held until seen: a tick never sees a press released before it.
+xdo keydown Tab
+wait_until "free look facing away" last_line '^view 0 chunks$'
+xdo keyup Tab
+# Eighth turns to the left (225 pixels at 0.2 degrees each) until both stones show.
+for i in $(seq 12); do
+    last_line '^view 2 chunks$' && break
+    xdo mousemove --window "$window" 95 240
+    sleep 0.3
+done
+last_line '^view 2 chunks$' || fail "no stones after turning round: $(tail -n 1 "$work/look.log")"
+rm -f "$cam"
+wait_until "a save" test -f "$cam"
+cp "$cam" "$work/turned.cam"
+xdo keydown w
+sleep 1
+xdo keyup w
+rm -f "$cam"
+wait_until "a save after the flight" test -f "$cam"
+pose_is - - -  - - -  - - '>0.99'  - - '>10' || fail "no flight along +z: $(od -An -t f4 -v "$cam" | xargs)"
+od -An -t f4 -v "$cam" | xargs | awk '{ for (i = 0; i < 3; i++) for (j = i; j < 3; j++) {
+        d = $(3*i+1) * $(3*j+1) + $(3*i+2) * $(3*j+2) + $(3*i+3) * $(3*j+3)
+        if ((d - (i == j)) ^ 2 > 1e-6) exit 1 } }' || fail "not an orthonormal pose: $(od -An -t f4 -v "$cam" | xargs)"
+xdo keydown Tab
+wait_until "the fixed camera's rows again" last_line '^[0-9]+->[0-9]+$'
+xdo keyup Tab
+xdo keydown Escape
+expect_exit_0
+# From the turned pose the far stone, 50 cells off, is within 64 cells and not 32.
+for view in 32:1 64:2; do
+    cp "$work/turned.cam" "$cam"
+    "$TAVO_BIN" --shot "$work/shot.png" --look --view "${view%:*}" "$world/DEF/look.def" >"$work/shot.log" 2>&1 ||
+        fail "--shot --look --view ${view%:*} failed"
+    grep 'chunks$' "$work/shot.log" | tail -n 1 | grep -qx "view ${view#*:} chunks" ||
+        fail "--view ${view%:*}: $(grep 'chunks$' "$work/shot.log" | tail -n 1)"
+done
 echo "PASS"

@@ -1,0 +1,100 @@
+// main_look.cpp -- free look: a pose of heading and tilt, turned by the mouse, flown along the view
+#include "main.h"
+
+#include <math.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "camera.h"
+#include "input.h"
+#include "tile.h"
+
+unsigned char main_looking;
+int main_view = MAIN_VIEW_DEFAULT;
+
+// Degrees: the heading turns left from -z about +y, the tilt looks up.
+static float main_heading, main_tilt;
+
+static const float MAIN_TILT_MOST = 85.0f;   // short of straight up and down: the view never flips
+static const float MAIN_DEGREES_A_PIXEL = 0.2f;
+static const float MAIN_RADIANS = 3.14159265f / 180.0f;
+
+// The camera's axes from heading and tilt: left stays level, so the pose
+// is orthonormal and never rolls.
+static void main_lookPose(void)
+{
+    float h = main_heading * MAIN_RADIANS, t = main_tilt * MAIN_RADIANS;
+    Vector f = {-sinf(h) * cosf(t), sinf(t), -cosf(h) * cosf(t)};
+    Vector l = {-cosf(h), 0.0f, sinf(h)};
+    camera.forward = f;
+    camera.left = l;
+    camera.up = Vector{f.y * l.z - f.z * l.y, f.z * l.x - f.x * l.z, f.x * l.y - f.y * l.x};
+}
+
+void main_lookToggle(void)
+{
+    main_looking = !main_looking;
+    if (!main_looking)
+        return;  // the free pose is orthonormal as it stands: the other mode flies on from it
+    // Heading and tilt of the view as it is; a roll is dropped.
+    const Vector &f = camera.forward;
+    float y = f.y > 1.0f ? 1.0f : f.y < -1.0f ? -1.0f : f.y;
+    main_heading = (f.x == 0.0f && f.z == 0.0f) ? 0.0f : atan2f(-f.x, -f.z) / MAIN_RADIANS;
+    main_tilt = asinf(y) / MAIN_RADIANS;
+    if (!(main_tilt <= MAIN_TILT_MOST))  // NaN too
+        main_tilt = main_tilt > 0.0f ? MAIN_TILT_MOST : 0.0f;
+    if (main_tilt < -MAIN_TILT_MOST)
+        main_tilt = -MAIN_TILT_MOST;
+    if (!isfinite(main_heading))
+        main_heading = 0.0f;
+    main_lookPose();
+}
+
+void main_lookTurn(float degrees)
+{
+    main_heading = fmodf(main_heading + degrees, 360.0f);
+    main_lookPose();
+}
+
+void main_lookControl(int tick, int cx, int cy)
+{
+    if (tick > 10) {
+        main_heading = fmodf(main_heading - (float)(mouse_getX() - cx) * MAIN_DEGREES_A_PIXEL, 360.0f);
+        main_tilt += (float)(cy - mouse_getY()) * MAIN_DEGREES_A_PIXEL;
+        main_tilt = main_tilt > MAIN_TILT_MOST ? MAIN_TILT_MOST
+                    : main_tilt < -MAIN_TILT_MOST ? -MAIN_TILT_MOST : main_tilt;
+        main_lookPose();
+    }
+    if (mouse_check(0))
+        camera.position.y += 1.0f;
+    if (mouse_check(2))
+        camera.position.y -= 1.0f;
+    if (input_check('w') || input_check(MAIN_ARROW_UP))
+        entity_move(&camera, 1.0f);
+    if (input_check('s') || input_check(MAIN_ARROW_DOWN))
+        entity_move(&camera, -1.0f);
+    if (input_check('a') || input_check(MAIN_ARROW_LEFT))
+        entity_strafe(&camera, 1.0f);
+    if (input_check('d') || input_check(MAIN_ARROW_RIGHT))
+        entity_strafe(&camera, -1.0f);
+}
+
+std::string main_viewCheck(const char *text)
+{
+    int kept = main_view, fits = main_parseView(text);
+    main_view = kept;
+    if (fits)
+        return "";
+    return std::string("'") + text + "': the view distance must be " + std::to_string(MAIN_VIEW_LEAST) +
+           " to " + std::to_string(MAIN_VIEW_MOST) + " cells";
+}
+
+int main_parseView(const char *text)
+{
+    char *end = nullptr;
+    long n = strtol(text, &end, 10);
+    if (end == text || *end || n < MAIN_VIEW_LEAST || n > MAIN_VIEW_MOST)
+        return 0;
+    main_view = (int)n;
+    return 1;
+}

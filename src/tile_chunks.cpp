@@ -1,0 +1,368 @@
+// tile_chunks.cpp -- free look's faces: the world cut into chunks, built on a worker thread, drawn where the view meets them
+#include "tile.h"
+
+#include <math.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <exception>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+#include <GL/gl.h>
+
+#include "texture.h"
+
+size_t tile_chunkBudget = (size_t)192 << 20;
+TileLookStats tile_lookStats;
+
+namespace {
+
+struct Chunk {
+    TileFaces faces;
+    unsigned char optTexture, optSmooth;
+    unsigned lastSeen;  // the frame that last had it within the view distance
+    size_t bytes;
+};
+
+struct Job {
+    int key;
+    TileBlock cells, world;
+    unsigned char optTexture, optSmooth;
+};
+
+struct Done {
+    int key;
+    std::unique_ptr<Chunk> chunk;
+};
+
+// Shared with the worker, under chunk_lock.
+std::mutex chunk_lock;
+std::condition_variable chunk_wake, chunk_idle;
+std::vector<Job> chunk_wanted;  // the first is built first
+std::vector<Done> chunk_done;
+bool chunk_paused, chunk_stopping, chunk_building;
+unsigned chunk_epoch;  // bumped when the world changes: older builds are thrown away
+std::thread chunk_worker;
+
+// The drawing thread's own.
+std::vector<std::unique_ptr<Chunk>> chunk_table;
+int chunk_n[3];  // chunks along x, y, z
+unsigned chunk_generation;
+bool chunk_known;
+size_t chunk_bytes;
+unsigned chunk_frame;
+
+void chunk_work(void)
+{
+    std::unique_lock<std::mutex> l(chunk_lock);
+    for (;;) {
+        chunk_wake.wait(l, [] { return chunk_stopping || (!chunk_paused && !chunk_wanted.empty()); });
+        if (chunk_stopping)
+            return;
+        Job job = chunk_wanted.front();
+        chunk_wanted.erase(chunk_wanted.begin());
+        // Built a moment ago, and not yet taken by the drawing thread.
+        bool have = false;
+        for (const Done &d : chunk_done)
+            have |= d.key == job.key && d.chunk->optTexture == job.optTexture &&
+                    d.chunk->optSmooth == job.optSmooth;
+        if (have)
+            continue;
+        unsigned epoch = chunk_epoch;
+        chunk_building = true;
+        l.unlock();
+
+        std::unique_ptr<Chunk> c(new Chunk{});
+        c->optTexture = job.optTexture;
+        c->optSmooth = job.optSmooth;
+        tile_chunkBuild(&job.cells, &job.world, job.optTexture, job.optSmooth, &c->faces);
+        c->bytes = sizeof(Chunk) + tile_facesBytes(&c->faces);
+
+        l.lock();
+        chunk_building = false;
+        if (epoch == chunk_epoch)
+            chunk_done.push_back(Done{job.key, std::move(c)});
+        chunk_idle.notify_all();
+    }
+}
+
+void chunk_stop(void)
+{
+    {
+        std::lock_guard<std::mutex> l(chunk_lock);
+        chunk_stopping = true;
+    }
+    chunk_wake.notify_all();
+    if (chunk_worker.joinable())
+        chunk_worker.join();
+}
+
+void chunk_start(void)
+{
+    if (chunk_worker.joinable() || chunk_stopping)
+        return;
+    try {
+        chunk_worker = std::thread(chunk_work);
+        atexit(chunk_stop);  // joined before the tables it reads are torn down
+    } catch (const std::exception &) {
+        fputs("tavo: no thread for building chunks; free look shows nothing\n", stderr);
+        chunk_stopping = true;
+    }
+}
+
+// The world changed under the chunks: all are dropped, and builds under way thrown away.
+void chunk_reset(void)
+{
+    {
+        std::lock_guard<std::mutex> l(chunk_lock);
+        chunk_epoch++;
+        chunk_wanted.clear();
+        chunk_done.clear();
+    }
+    chunk_table.clear();
+    chunk_bytes = 0;
+    const unsigned size[3] = {tile_width, tile_height, tile_depth};
+    for (int a = 0; a < 3; a++)
+        chunk_n[a] = tile_map ? (int)((size[a] + TILE_CHUNK - 1) / TILE_CHUNK) : 0;
+    chunk_table.resize((size_t)chunk_n[0] * (size_t)chunk_n[1] * (size_t)chunk_n[2]);
+    chunk_generation = tile_generation;
+    chunk_known = true;
+}
+
+void chunk_collect(void)
+{
+    std::vector<Done> done;
+    {
+        std::lock_guard<std::mutex> l(chunk_lock);
+        done.swap(chunk_done);
+    }
+    for (Done &d : done) {
+        std::unique_ptr<Chunk> &slot = chunk_table[(size_t)d.key];
+        if (slot)
+            chunk_bytes -= slot->bytes;
+        d.chunk->lastSeen = chunk_frame;
+        chunk_bytes += d.chunk->bytes;
+        slot = std::move(d.chunk);
+    }
+}
+
+// Least recently seen first, never one seen this frame.
+void chunk_trim(void)
+{
+    if (chunk_bytes <= tile_chunkBudget)
+        return;
+    std::vector<std::pair<unsigned, size_t>> old;
+    for (size_t k = 0; k < chunk_table.size(); k++)
+        if (chunk_table[k] && chunk_table[k]->lastSeen != chunk_frame)
+            old.push_back({chunk_table[k]->lastSeen, k});
+    std::sort(old.begin(), old.end());
+    for (size_t i = 0; i < old.size() && chunk_bytes > tile_chunkBudget; i++) {
+        chunk_bytes -= chunk_table[old[i].second]->bytes;
+        chunk_table[old[i].second].reset();
+    }
+}
+
+struct Seen {
+    float distance;  // squared, in world units, to the chunk's centre
+    const Chunk *chunk;
+};
+
+struct Want {
+    bool outside;  // of the frustum: built after the ones the view meets
+    float distance;
+    int key;
+};
+
+// Chunks a cell coordinate q - view .. q + view may reach along one axis.
+void chunk_span(float q, int view, int n, int *first, int *last)
+{
+    float lo = floorf((q - (float)view) / TILE_CHUNK), hi = floorf((q + (float)view) / TILE_CHUNK);
+    *first = lo > 0.0f ? (lo < (float)n ? (int)lo : n) : 0;  // NaN: 0
+    *last = hi < (float)(n - 1) ? (hi > -1.0f ? (int)hi : -1) : n - 1;
+}
+
+}  // namespace
+
+void tile_chunkBuild(const TileBlock *cells, const TileBlock *world, unsigned char optTexture,
+                     unsigned char optSmooth, TileFaces *out)
+{
+    out->built = true;
+    out->block = *cells;
+    out->optTexture = optTexture;
+    out->optSmooth = optSmooth;
+    TileRecorder rec;
+    rec.start(out);
+    TileWalk w;
+    tile_walkBegin(&w, &rec, optTexture, optSmooth);
+    tile_walkCells(&w, cells, world);
+    // Opaque runs first, then the translucent ones in the walk's order.
+    for (size_t i = 0; i < out->runs.size(); i++) {
+        out->runs[i].vertices.shrink_to_fit();
+        out->draws.push_back(TileDraw{(int)i, 0, (int)(out->runs[i].vertices.size() / 5)});
+    }
+}
+
+void tile_frustum(const float m[16], float planes[6][4])
+{
+    // Rows of the column-major clip matrix: the planes are row 4 plus and minus rows 1..3.
+    for (int p = 0; p < 6; p++) {
+        int row = p / 2;
+        float sign = p % 2 ? -1.0f : 1.0f;
+        for (int c = 0; c < 4; c++)
+            planes[p][c] = m[4 * c + 3] + sign * m[4 * c + row];
+    }
+}
+
+bool tile_boxInFrustum(const float planes[6][4], const float lo[3], const float hi[3])
+{
+    for (int p = 0; p < 6; p++) {
+        // The box corner farthest along the plane's normal.
+        float d = planes[p][3];
+        for (int a = 0; a < 3; a++)
+            d += planes[p][a] * (planes[p][a] >= 0.0f ? hi[a] : lo[a]);
+        if (d < 0.0f)
+            return false;
+    }
+    return true;
+}
+
+void tile_chunksPause(void)
+{
+    std::unique_lock<std::mutex> l(chunk_lock);
+    chunk_paused = true;
+    chunk_epoch++;
+    chunk_wanted.clear();
+    chunk_idle.wait(l, [] { return !chunk_building; });
+}
+
+void tile_chunksResume(void)
+{
+    {
+        std::lock_guard<std::mutex> l(chunk_lock);
+        chunk_paused = false;
+        chunk_done.clear();
+    }
+    chunk_wake.notify_all();
+}
+
+size_t tile_chunksBytes(void)
+{
+    return chunk_bytes;
+}
+
+int tile_drawLook(float ex, float ey, float ez, int view)
+{
+    if (!chunk_known || chunk_generation != tile_generation)
+        chunk_reset();
+    chunk_frame++;
+    chunk_collect();
+
+    unsigned char doubleSided = texture_double, smooth = texture_smoothed;
+    unsigned char rgba[4] = {texture_colorR, texture_colorG, texture_colorB, texture_colorA};
+    if (tile_optTexture)
+        tile_backdrop();
+
+    float proj[16], model[16], clip[16], planes[6][4];
+    glGetFloatv(GL_PROJECTION_MATRIX, proj);
+    glGetFloatv(GL_MODELVIEW_MATRIX, model);
+    for (int c = 0; c < 4; c++)
+        for (int r = 0; r < 4; r++) {
+            clip[4 * c + r] = 0.0f;
+            for (int k = 0; k < 4; k++)
+                clip[4 * c + r] += proj[4 * k + r] * model[4 * c + k];
+        }
+    tile_frustum(clip, planes);
+
+    const float eye[3] = {ex / tile_size, ey / tile_size, ez / tile_sizeZ};  // in cells
+    const float unit[3] = {tile_size, tile_size, tile_sizeZ};
+    const unsigned size[3] = {tile_width, tile_height, tile_depth};
+    int first[3], last[3];
+    for (int a = 0; a < 3; a++)
+        chunk_span(eye[a], view, chunk_n[a], &first[a], &last[a]);
+    std::vector<Seen> seen;
+    std::vector<Want> want;
+    TileLookStats stats = {};
+    for (int cz = first[2]; cz <= last[2]; cz++)
+        for (int cy = first[1]; cy <= last[1]; cy++)
+            for (int cx = first[0]; cx <= last[0]; cx++) {
+                const int c[3] = {cx, cy, cz};
+                float lo[3], hi[3], d2 = 0.0f, centre2 = 0.0f;
+                for (int a = 0; a < 3; a++) {
+                    // The cells' own extent, and the eye's distance to it in cells.
+                    int c0 = c[a] * TILE_CHUNK;
+                    int c1 = std::min(c0 + TILE_CHUNK, (int)size[a]);
+                    float near = std::max((float)c0 - 0.5f, std::min(eye[a], (float)c1 - 0.5f));
+                    d2 += (eye[a] - near) * (eye[a] - near);
+                    lo[a] = ((float)c0 - 0.5f) * unit[a];
+                    hi[a] = ((float)c1 - 0.5f) * unit[a];
+                    float mid = (lo[a] + hi[a]) * 0.5f - eye[a] * unit[a];
+                    centre2 += mid * mid;
+                }
+                if (!(d2 <= (float)view * (float)view))
+                    continue;
+                int key = (cz * chunk_n[1] + cy) * chunk_n[0] + cx;
+                bool inside = tile_boxInFrustum(planes, lo, hi);
+                Chunk *chunk = chunk_table[(size_t)key].get();
+                if (chunk)
+                    chunk->lastSeen = chunk_frame;
+                bool current = chunk && chunk->optTexture == tile_optTexture &&
+                               chunk->optSmooth == tile_optSmooth;
+                if (!current) {
+                    want.push_back(Want{!inside, centre2, key});
+                    stats.pending += inside;
+                }
+                if (chunk && inside && !chunk->faces.runs.empty())
+                    seen.push_back(Seen{centre2, chunk});
+            }
+    chunk_trim();
+
+    // Opaque faces nearest first, so that what they hide fails the depth
+    // test; then the translucent ones farthest first, over what lies behind.
+    std::sort(seen.begin(), seen.end(), [](const Seen &a, const Seen &b) { return a.distance < b.distance; });
+    int cull = -1;
+    for (const Seen &s : seen)
+        for (const TileDraw &d : s.chunk->faces.draws)
+            if (s.chunk->faces.runs[(size_t)d.run].a == 255)
+                tile_drawRun(s.chunk->faces.runs[(size_t)d.run], d.first, d.count, &cull);
+    for (size_t i = seen.size(); i-- > 0;)
+        for (const TileDraw &d : seen[i].chunk->faces.draws)
+            if (seen[i].chunk->faces.runs[(size_t)d.run].a < 255)
+                tile_drawRun(seen[i].chunk->faces.runs[(size_t)d.run], d.first, d.count, &cull);
+    for (const Seen &s : seen)
+        stats.faces += s.chunk->faces.faces;
+    // The state as the frame found it, for the other mode's next frame.
+    texture_doubleSided(doubleSided);
+    texture_smooth(smooth);
+    texture_color(rgba[0], rgba[1], rgba[2]);
+    texture_alpha(rgba[3]);
+
+    std::sort(want.begin(), want.end(), [](const Want &a, const Want &b) {
+        return a.outside != b.outside ? b.outside : a.distance < b.distance;
+    });
+    std::vector<Job> jobs;
+    const TileBlock world = {0, (int)size[0], 0, (int)size[1], 0, (int)size[2]};
+    for (const Want &w : want) {
+        int cx = w.key % chunk_n[0], cy = w.key / chunk_n[0] % chunk_n[1], cz = w.key / chunk_n[0] / chunk_n[1];
+        TileBlock cells = {cx * TILE_CHUNK, std::min((cx + 1) * TILE_CHUNK, (int)size[0]),
+                           cy * TILE_CHUNK, std::min((cy + 1) * TILE_CHUNK, (int)size[1]),
+                           cz * TILE_CHUNK, std::min((cz + 1) * TILE_CHUNK, (int)size[2])};
+        jobs.push_back(Job{w.key, cells, world, tile_optTexture, tile_optSmooth});
+    }
+    if (!jobs.empty())
+        chunk_start();
+    {
+        std::lock_guard<std::mutex> l(chunk_lock);
+        chunk_wanted.swap(jobs);
+    }
+    chunk_wake.notify_all();
+
+    stats.drawn = (int)seen.size();
+    stats.bytes = chunk_bytes;
+    tile_lookStats = stats;
+    printf("view %d chunks\n", stats.drawn);
+    return stats.drawn;
+}

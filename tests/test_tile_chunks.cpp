@@ -1,0 +1,213 @@
+// test_tile_chunks.cpp -- free look's chunk cache: the same faces as one walk, seams, the frustum, and a drawing thread that never walks
+#include <math.h>
+#include <string.h>
+#include <time.h>
+
+#include <algorithm>
+#include <vector>
+
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include "camera.h"
+#include "main.h"
+#include "test_support.h"
+#include "tile.h"
+
+namespace {
+
+enum { STONE = 1, GLASS, CUTOUT, PLANT, WEDGE };
+
+// A face as a comparable row: its state, then each corner's place and s, t.
+typedef std::vector<float> Row;
+
+struct Rows : TileSink {
+    std::vector<Row> rows;
+    void face(const TileFace &f) override
+    {
+        const TileState &s = f.state;
+        Row r = {(float)(size_t)s.image, (float)s.smooth, (float)s.r, (float)s.a, (float)s.cull, (float)f.mode};
+        for (int i = 0; i < f.count; i++)
+            r.insert(r.end(), {f.origin[0] + f.corner[i][0], f.origin[1] + f.corner[i][1],
+                               f.origin[2] + f.corner[i][2], f.corner[i][3], f.corner[i][4]});
+        rows.push_back(r);
+    }
+};
+
+void addRows(const TileFaces &faces, std::vector<Row> &rows)
+{
+    for (const TileRun &run : faces.runs) {
+        const size_t corners = run.mode == GL_TRIANGLES ? 3 : 4;
+        for (size_t at = 0; at < run.vertices.size(); at += corners * 5) {
+            Row r = {(float)(size_t)run.image, (float)run.smooth, (float)run.r, (float)run.a,
+                     (float)run.cull, (float)run.mode};
+            r.insert(r.end(), run.vertices.begin() + (long)at, run.vertices.begin() + (long)(at + corners * 5));
+            rows.push_back(r);
+        }
+    }
+}
+
+class TileChunks : public ::testing::Test {
+protected:
+    TextureEntry entries[3] = {};
+    std::vector<unsigned char> cells;
+
+    void SetUp() override
+    {
+        tile_chunksPause();  // the worker may not read the tables while they change
+        memset(tile, 0, sizeof tile);
+        entries[0].image = Image{32, 32, 0, 32, 32, 0};
+        entries[1].image = Image{32, 32, 0, 32, 32, 0};
+        entries[1].translucent = 1;
+        entries[2].image = Image{32, 32, 1, 32, 32, 0};  // an alpha channel: cut-outs
+        const unsigned char types[] = {STONE, GLASS, CUTOUT, PLANT, WEDGE};
+        for (unsigned char t : types)
+            for (int f = 0; f < 6; f++) {
+                tile[t].faceOn[f] = 1;
+                tile[t].faceTexture[f] = &entries[t == GLASS ? 1 : t == STONE ? 0 : 2];
+            }
+        tile[PLANT].crossed = 1;
+        tile[WEDGE].shape = 2;
+        tile_optTexture = tile_optSmooth = 1;
+    }
+    void TearDown() override
+    {
+        tile_map = nullptr;
+        tile_generation++;
+        tile_chunksResume();
+    }
+    void world(unsigned w, unsigned h, unsigned d)
+    {
+        cells.assign((size_t)w * h * d, TILE_EMPTY);
+        tile_map = cells.data(), tile_width = (unsigned short)w, tile_height = (unsigned short)h;
+        tile_depth = (unsigned short)d;
+        tile_generation++;
+    }
+    unsigned char &at(unsigned x, unsigned y, unsigned z)
+    {
+        return cells[((size_t)y * tile_depth + z) * tile_width + x];
+    }
+};
+
+TEST_F(TileChunks, TheChunksTogetherHoldTheFacesOfOneWalkOfTheWorld)
+{
+    world(37, 20, 35);  // sides that are no whole number of chunks
+    unsigned seed = 7;
+    for (unsigned char &c : cells) {
+        seed = seed * 1103515245u + 12345u;
+        unsigned r = seed >> 16 & 15;
+        c = r < 6 ? STONE : r < 7 ? GLASS : r < 8 ? CUTOUT : r < 9 ? PLANT : r < 10 ? WEDGE : TILE_EMPTY;
+    }
+    const TileBlock all = {0, 37, 0, 20, 0, 35};
+    Rows walked;
+    TileWalk w;
+    tile_walkBegin(&w, &walked);
+    tile_walkCells(&w, &all, &all);
+
+    std::vector<Row> chunked;
+    for (int z = 0; z < 35; z += TILE_CHUNK)
+        for (int y = 0; y < 20; y += TILE_CHUNK)
+            for (int x = 0; x < 37; x += TILE_CHUNK) {
+                const TileBlock cells = {x, std::min(x + TILE_CHUNK, 37), y, std::min(y + TILE_CHUNK, 20),
+                                         z, std::min(z + TILE_CHUNK, 35)};
+                TileFaces faces = {};
+                tile_chunkBuild(&cells, &all, 1, 1, &faces);
+                addRows(faces, chunked);
+            }
+    std::sort(walked.rows.begin(), walked.rows.end());
+    std::sort(chunked.begin(), chunked.end());
+    EXPECT_GT(walked.rows.size(), 1000u);
+    EXPECT_TRUE(walked.rows == chunked) << walked.rows.size() << " faces walked, " << chunked.size() << " in chunks";
+}
+
+TEST_F(TileChunks, ASeamHidesOnlyTheFacesSolidNeighboursShare)
+{
+    const struct { unsigned char across; size_t faces; } cases[] = {
+        {STONE, 0}, {GLASS, 1}, {CUTOUT, 1}, {PLANT, 1}, {TILE_EMPTY, 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << "the neighbour is type " << (int)c.across);
+        world(2 * TILE_CHUNK, 3, 3);
+        for (unsigned y = 0; y < 3; y++)  // a wall along x through the middle of the next chunk's edge
+            for (unsigned x = 0; x < TILE_CHUNK; x++)
+                at(x, y, 1) = STONE;
+        at(TILE_CHUNK, 1, 1) = c.across;
+        const TileBlock first = {0, TILE_CHUNK, 0, 3, 0, 3}, all = {0, 2 * TILE_CHUNK, 0, 3, 0, 3};
+        TileFaces faces = {};
+        tile_chunkBuild(&first, &all, 1, 1, &faces);
+        std::vector<Row> rows;
+        addRows(faces, rows);
+        // Faces of the wall's last column at the seam's plane, x = 15.5 cells,
+        // in the middle layer; faces flat between two of the wall's own cells.
+        const float seam = (TILE_CHUNK - 0.5f) * tile_size;
+        size_t onSeam = 0, inside = 0;
+        for (const Row &r : rows) {
+            float lo[3] = {1e9f, 1e9f, 1e9f}, hi[3] = {-1e9f, -1e9f, -1e9f};
+            for (size_t i = 6; i < r.size(); i += 5)
+                for (int a = 0; a < 3; a++)
+                    lo[a] = std::min(lo[a], r[i + a]), hi[a] = std::max(hi[a], r[i + a]);
+            onSeam += lo[0] == seam && hi[0] == seam && lo[1] >= 1.0f && hi[1] <= 3.0f;
+            inside += (lo[0] == hi[0] && lo[0] > 0.0f && lo[0] < seam) || (lo[1] == hi[1] && lo[1] > 0.0f && lo[1] < 4.0f);
+        }
+        EXPECT_EQ(onSeam, c.faces);
+        EXPECT_EQ(inside, 0u) << "faces between the wall's own cells";
+    }
+}
+
+TEST(TileFrustum, KeepsWhatTheViewSeesAndDropsWhatIsBehindOrBeside)
+{
+    // The viewer's projection (45 degrees, 4:3, 1 to 4000) from the origin along -z.
+    const float f = 1.0f / tanf(22.5f * 3.14159265f / 180.0f), n = 1.0f, far = 4000.0f;
+    float m[16] = {};
+    m[0] = f / (4.0f / 3.0f), m[5] = f, m[10] = (far + n) / (n - far), m[11] = -1.0f;
+    m[14] = 2.0f * far * n / (n - far);
+    float planes[6][4];
+    tile_frustum(m, planes);
+    const struct { float lo[3], hi[3]; bool seen; } cases[] = {
+        {{-5, -5, -60}, {5, 5, -50}, true},      // straight ahead
+        {{-5, -5, 50}, {5, 5, 60}, false},       // behind the eye
+        {{200, -5, -60}, {210, 5, -50}, false},  // far to the right of the view
+        {{20, -5, -60}, {210, 5, -50}, true},    // reaching into it from the right
+        {{-5, -5, -5000}, {5, 5, -4500}, false}, // past the far plane
+        {{-1, -1, -1}, {1, 1, 1}, true},         // around the eye
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(tile_boxInFrustum(planes, c.lo, c.hi), c.seen) << "box at z " << c.lo[2] << ", x " << c.lo[0];
+}
+
+// Hills of stone on a world many chunks wide: frames go on while the worker
+// builds, and the drawing thread itself walks no cell.
+TEST_F(TileChunks, FramesNeverWaitForABuildNorWalkTheWorld)
+{
+    REQUIRE_GL();
+    world(160, 24, 160);
+    for (unsigned z = 0; z < 160; z++)
+        for (unsigned x = 0; x < 160; x++)
+            for (unsigned y = 0; y < 4 + (x * 7 + z * 3) % 11; y++)
+                at(x, y, z) = (x + z) % 9 ? STONE : GLASS;
+    tile_chunksResume();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    const Entity eye = {{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}, {160, 40, 900}};
+    camera_lookFrom(&eye);
+    const unsigned long walks = tile_walksHere();
+    int framesWhileBuilding = 0, drawn = 0;
+    testing::internal::CaptureStdout();
+    for (int frame = 0; frame < 3000; frame++) {
+        drawn = tile_drawLook(eye.position.x, eye.position.y, eye.position.z, 64);
+        if (tile_lookStats.pending == 0)
+            break;
+        framesWhileBuilding++;
+        const timespec pause = {0, 2000000};
+        nanosleep(&pause, nullptr);
+    }
+    std::string lines = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(tile_walksHere(), walks);
+    EXPECT_EQ(tile_lookStats.pending, 0);
+    EXPECT_GT(framesWhileBuilding, 0);
+    EXPECT_GT(drawn, 10);
+    EXPECT_NE(lines.find("view " + std::to_string(drawn) + " chunks\n"), std::string::npos);
+    tile_chunksPause();
+}
+
+}  // namespace
