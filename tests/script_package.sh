@@ -18,9 +18,9 @@ dpkg-deb -c "${debs[0]}" | awk '$1 !~ /^d/ { print substr($6, 2) }' | sort >"$wo
 demo=/usr/share/tavo/demo pictures="bricks fence floor_dark floor_light glass grass leaves roof sign sky stone water wood"
 {
     printf '/usr/bin/%s\n' tavo tavo-cam tavo-map
-    printf '/usr/share/%s\n' applications/tavo.desktop doc/tavo/changelog.gz doc/tavo/copyright \
+    printf '/usr/share/%s\n' applications/tavo.desktop doc/tavo/authoring.md doc/tavo/changelog.gz doc/tavo/copyright \
         icons/hicolor/scalable/apps/tavo.svg lintian/overrides/tavo man/man1/tavo-cam.1.gz man/man1/tavo-map.1.gz \
-        man/man1/tavo.1.gz metainfo/org.example.tavo.metainfo.xml mime/packages/tavo.xml
+        man/man1/tavo.1.gz man/man5/tavo-world.5.gz metainfo/org.example.tavo.metainfo.xml mime/packages/tavo.xml
     printf "$demo/%s\n" DEF/demo.def PCX/SYSTEM/BASIC02.PCX PCX/demo.pcx SYS/CAM/demo.cam SYS/IMG/matrix.pcx
     printf "$demo/PCX/demo/%s.pcx\n" $pictures
 } | sort | diff - "$work/files" >&2 || fail "the package's files differ from the list (> shipped, < missing)"
@@ -69,7 +69,12 @@ for p in tavo tavo-map tavo-cam; do
     done
 done
 
-# tavo --demo copies the installed demo once.  A run has opened it when its
+MANWIDTH=200 man --warnings -E ascii -l "$share/man/man5/tavo-world.5.gz" >"$work/page" 2>"$work/warnings"
+[ ! -s "$work/warnings" ] && grep -q NEW_CUBE "$work/page" || fail "tavo-world(5) warns or is empty: $(cat "$work/warnings")"
+MANWIDTH=200 man -E ascii -l "$share/man/man1/tavo.1.gz" | grep -q 'tavo-world(5)' || fail "tavo(1) does not point to tavo-world(5)"
+grep -q '^Exec=tavo --quiet ' "$share/applications/tavo.desktop" || fail "the menu entry prints a line a frame"
+
+# tavo --demo copies the installed demo once, and no link in it is followed.  A run has opened it when its
 # window shows and the camera file is a new one (the copy, or a save
 # renamed into place).
 copy="$work/data/tavo/demo" cam="$work/data/tavo/demo/SYS/CAM/demo.cam"
@@ -86,7 +91,9 @@ run_demo() {
     done
     kill "$tavo"; wait "$tavo" || tavo=
 }
+ln -s ../DEF/demo.def "$share/tavo/demo/PCX/link.def"
 run_demo
+[ ! -e "$copy/PCX/link.def" ] || fail "the demo copy followed a link"
 cmp -s "$cam" "$share/tavo/demo/SYS/CAM/demo.cam" || fail "the first run did not start from the installed view"
 [ -z "$(ls -A "$work/data/tavo" | grep -vx demo)" ] || fail "the copy left something behind: $(ls -A "$work/data/tavo")"
 printf '0 1 0\n-1 0 0\n0 0 -1\n3 4 5\n' >"$work/pose.txt"
@@ -94,12 +101,20 @@ printf '0 1 0\n-1 0 0\n0 0 -1\n3 4 5\n' >"$work/pose.txt"
 run_demo
 [ -f "$copy/kept" ] || fail "the second run copied the demo again"
 cmp -s "$cam" "$work/expected.cam" || fail "the second run did not keep the saved camera"
+# A copy that lost its definition file is made again with its camera; a
+# copy cut short long ago is removed.
+rm "$copy/DEF/demo.def" && mkdir "$work/data/tavo/.demo-cut" && touch -d '-1 hour' "$work/data/tavo/.demo-cut"
+run_demo
+[ -f "$copy/DEF/demo.def" ] && [ ! -e "$work/data/tavo/.demo-cut" ] || fail "the damaged copy was not repaired"
+cmp -s "$cam" "$work/expected.cam" || fail "the repair lost the saved camera"
 
-# Without a terminal, a fatal error is also shown by zenity, with the same text.
+# Without a terminal, a fatal error is also shown by zenity, with the same text and the file's line.
 mkdir "$work/fake" && printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s"\n' "$work/zenity.txt" >"$work/fake/zenity"
 chmod +x "$work/fake/zenity" && status=0
 PATH="$work/fake:$PATH" "$bin/tavo" "$work/none.def" >"$work/out.txt" 2>&1 || status=$?
 line="ERROR: A file handling error has occured"
 [ $status = 255 ] && grep -qx "$line" "$work/out.txt" || fail "tavo ended with $status: $(cat "$work/out.txt")"
-grep -qx -e --error "$work/zenity.txt" && grep -qx "$line" "$work/zenity.txt" || fail "no dialog: $(cat "$work/zenity.txt" 2>/dev/null)"
+for i in $(seq 100); do [ -s "$work/zenity.txt" ] && break; sleep 0.1; done  # started, not waited for
+grep -qx -e --error "$work/zenity.txt" && grep -qx "$line" "$work/zenity.txt" &&
+    grep -qx "$work/none.def: No such file or directory" "$work/zenity.txt" || fail "no dialog: $(cat "$work/zenity.txt" 2>/dev/null)"
 echo "PASS"
