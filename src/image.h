@@ -106,14 +106,26 @@ void image_soften(unsigned char *texels, size_t texWidth, unsigned width, unsign
 // The texels right of and below the picture copy its nearest texel.
 void image_replicateEdges(ImageTexels *out);
 
+// The texels of a texture whose every texel is (r, g, b), as image_create
+// makes it.  error(2) when a padded side exceeds maxTextureSize.
+void image_solid(unsigned short width, unsigned short height, unsigned char r, unsigned char g,
+                 unsigned char b, int maxTextureSize, ImageTexels *out);
+
+// What image_load reads and decodes, without uploading it: the picture at
+// path (its own transparent colour taken into the texture state), true;
+// or, when the file is missing or cannot be read, the lines said and the
+// 4 x 4 blue stand-by picture, false.  Malformed pictures end the process
+// as in image_load.
+bool image_read(const char *path, int maxTextureSize, ImageTexels *out);
+
 // --- PNG pictures ------------------------------------------------------------
 
 #define IMAGE_PNG_MAX 16384  // widest and tallest picture written
 
-// Encodes width x height 8-bit RGB pixels, rows from the top, as a PNG
-// file's bytes.  False (out emptied) for a size of 0 or above
-// IMAGE_PNG_MAX, or when memory runs out.
-bool image_encodePng(const unsigned char *rgb, unsigned width, unsigned height,
-                     std::vector<unsigned char> &out);
+// Encodes width x height 8-bit RGB pixels (RGBA with alpha), rows from
+// the top, as a PNG file's bytes.  False (out emptied) for a size of 0 or
+// above IMAGE_PNG_MAX, or when memory runs out.
+bool image_encodePng(const unsigned char *pixels, unsigned width, unsigned height,
+                     std::vector<unsigned char> &out, bool alpha = false);
 
 #endif
