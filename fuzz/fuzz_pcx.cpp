@@ -28,9 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     in.maxTextureSize = 64 << ((flags >> 3) & 7) % 7;
 
     ImageTexels out;
-    try {
-        image_decodePcx(data, size, &in, &out);
-    } catch (const FuzzRefusal &) {
+    ImageRefusal why;
+    if (!image_decodePcx(data, size, &in, &out, &why)) {
+        FUZZ_CHECK(!why.reason.empty() && why.code <= ERROR_SIZE);
         return 0;
     }
     // What the upload relies on: a padded power-of-two buffer of the right size.

@@ -2,13 +2,13 @@
 # run.sh SECONDS -- builds the fuzz configuration and runs every fuzz target
 # for SECONDS each on a scratch copy of its seed corpus; exits non-zero on
 # any finding.  Environment: FUZZ_BUILD (build folder, default build-fuzz),
-# FUZZ_TARGETS (default "pcx map def camera"), FUZZ_WORK (scratch folder;
+# FUZZ_TARGETS (default "pcx png map def camera"), FUZZ_WORK (scratch folder;
 # findings are kept there), FUZZ_JOBS (targets at a time, default 1).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:?usage: fuzz/run.sh SECONDS}
 build=${FUZZ_BUILD:-build-fuzz}
-targets=${FUZZ_TARGETS:-pcx map def camera}
+targets=${FUZZ_TARGETS:-pcx png map def camera}
 jobs=${FUZZ_JOBS:-1}
 work=${FUZZ_WORK:-$(mktemp -d "${TMPDIR:-/tmp}/tavo-fuzz.XXXXXX")}
 

@@ -50,7 +50,35 @@ ImageSettings image_settings(int maxTextureSize)
     return settings;
 }
 
-void image_load(Image *image, const char *path)
+void image_solid(unsigned short width, unsigned short height, unsigned char r, unsigned char g,
+                 unsigned char b, int maxTextureSize, ImageTexels *out)
+{
+    out->width = width;
+    out->height = height;
+    out->texWidth = image_powerOfTwo(width);
+    out->texHeight = image_powerOfTwo(height);
+    out->hasAlpha = 0;
+    out->tookColor = 0;
+    out->missingRows = 0;
+    if (out->texWidth < width || out->texHeight < height)
+        error(ERROR_SIZE);
+    if (out->texWidth > maxTextureSize || out->texHeight > maxTextureSize)
+        error(ERROR_SIZE);
+    try {
+        out->texels.resize((size_t)out->texWidth * out->texHeight * 3);
+    } catch (const std::exception &) {
+        error(ERROR_MEMORY);
+    }
+    // The whole texture, not just the picture, so a stretched texture shows
+    // the colour everywhere.
+    for (size_t i = 0; i < out->texels.size(); i += 3) {
+        out->texels[i] = r;
+        out->texels[i + 1] = g;
+        out->texels[i + 2] = b;
+    }
+}
+
+bool image_read(const char *path, int maxTextureSize, ImageTexels *out)
 {
     std::vector<unsigned char> bytes;
     int result = file_read(path, IMAGE_MAX_FILE, bytes);
@@ -64,53 +92,44 @@ void image_load(Image *image, const char *path)
         fputs("ERROR: File not found, replacing with dummy file\n", stdout);
         error_report(path, file_reason(result));
         error_pause();
-        image_create(image, 4, 4, 0, 0, 255);
-        return;
+        image_solid(4, 4, 0, 0, 255, maxTextureSize, out);
+        return false;
     }
 
-    ImageSettings settings = image_settings(image_maxTextureSize());
-    ImageTexels decoded;
-    const char *outer = error_setFile(path);
-    image_decodePcx(bytes.data(), bytes.size(), &settings, &decoded);
-    error_setFile(outer);
+    ImageSettings settings = image_settings(maxTextureSize);
+    ImageRefusal why;
+    if (!image_decode(bytes.data(), bytes.size(), &settings, out, &why))
+        error_about(why.code, path, why.reason.c_str());
     // A true-colour picture's own transparent colour stays for later pictures.
-    if (decoded.tookColor)
-        texture_transparentColor(decoded.colorR, decoded.colorG, decoded.colorB);
+    if (out->tookColor)
+        texture_transparentColor(out->colorR, out->colorG, out->colorB);
+    return true;
+}
 
-    image->width = decoded.width;
-    image->height = decoded.height;
-    image->texWidth = decoded.texWidth;
-    image->texHeight = decoded.texHeight;
-    image->hasAlpha = decoded.hasAlpha;
-    image_upload(image, decoded.texels.data(), decoded.hasAlpha != 0);
+static void image_uploadTexels(Image *image, const ImageTexels &texels)
+{
+    image->width = texels.width;
+    image->height = texels.height;
+    image->texWidth = texels.texWidth;
+    image->texHeight = texels.texHeight;
+    image_upload(image, texels.texels.data(), texels.hasAlpha != 0);
+}
+
+void image_load(Image *image, const char *path)
+{
+    ImageTexels texels;
+    // The stand-by picture, as a colour square, leaves hasAlpha as it is.
+    if (image_read(path, image_maxTextureSize(), &texels))
+        image->hasAlpha = texels.hasAlpha;
+    image_uploadTexels(image, texels);
 }
 
 void image_create(Image *image, unsigned short width, unsigned short height,
                   unsigned char r, unsigned char g, unsigned char b)
 {
-    image->width = width;
-    image->height = height;
-    image->texWidth = image_powerOfTwo(width);
-    image->texHeight = image_powerOfTwo(height);
-    if (image->texWidth < width || image->texHeight < height)
-        error(ERROR_SIZE);
-    int maxSize = image_maxTextureSize();
-    if (image->texWidth > maxSize || image->texHeight > maxSize)
-        error(ERROR_SIZE);
-    std::vector<unsigned char> texels;
-    try {
-        texels.resize((size_t)image->texWidth * image->texHeight * 3);
-    } catch (const std::exception &) {
-        error(ERROR_MEMORY);
-    }
-    // The whole texture, not just the picture, so a stretched texture shows
-    // the colour everywhere.
-    for (size_t i = 0; i < texels.size(); i += 3) {
-        texels[i] = r;
-        texels[i + 1] = g;
-        texels[i + 2] = b;
-    }
-    image_upload(image, texels.data(), false);
+    ImageTexels texels;
+    image_solid(width, height, r, g, b, image_maxTextureSize(), &texels);
+    image_uploadTexels(image, texels);
 }
 
 void image_draw(const Image *image, short x, short y, bool flipX, bool flipY)

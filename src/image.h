@@ -1,4 +1,4 @@
-// image.h -- pictures held as OpenGL textures: PCX loading, solid colours, drawing; PNG files written
+// image.h -- pictures held as OpenGL textures: PCX and PNG loading, solid colours, drawing; PNG files written
 #ifndef TAVO_IMAGE_H
 #define TAVO_IMAGE_H
 
@@ -20,10 +20,11 @@ unsigned short image_powerOfTwo(unsigned short v);
 // No texture picture comes near this many bytes; a larger file is refused.
 #define IMAGE_MAX_FILE ((size_t)1 << 30)
 
-// Reads a PCX file into image and uploads it.  A file that is missing or
-// cannot be read (not a regular file, no permission) gives the message,
-// its reason on standard error and a 4 x 4 blue stand-by picture; a
-// malformed one ends the process through error(), naming the file.
+// Reads a PCX or PNG file into image and uploads it.  A file that is
+// missing or cannot be read (not a regular file, no permission) gives the
+// message, its reason on standard error and a 4 x 4 blue stand-by picture;
+// a refused one ends the process through error(), with "tavo: PATH: REASON"
+// on standard error.
 void image_load(Image *image, const char *path);
 // A texture whose every texel is (r, g, b); hasAlpha is left as it is.
 void image_create(Image *image, unsigned short width, unsigned short height,
@@ -35,10 +36,10 @@ void image_destroy(Image *image);
 
 // --- Decoding without a window ---------------------------------------------
 //
-// The PCX reader is split in two: image_decodePcx turns the bytes of a file
-// into a texel buffer and touches neither OpenGL nor the texture state, so
-// it can be tested and fuzzed alone; image_load feeds it the settings of
-// the texture state and uploads what it returns.
+// Loading is split in two: the decoders turn the bytes of a file into a
+// texel buffer and touch neither OpenGL nor the texture state, so they can
+// be tested and fuzzed alone; image_load feeds them the settings of the
+// texture state and uploads what they return.
 
 // The texture state a picture is decoded under.
 struct ImageSettings {
@@ -60,29 +61,71 @@ ImageSettings image_settings(int maxTextureSize);
 struct ImageTexels {
     unsigned short width, height, texWidth, texHeight;
     unsigned char hasAlpha;
+    unsigned char ownAlpha;  // the picture carries alpha of its own (a cut-out without a colour key)
     std::vector<unsigned char> texels;
-    // A 3-plane picture that took its transparent colour from its top-left
-    // pixel reports it here, for the process-wide setting.
+    // A true-colour picture that took its transparent colour from its
+    // top-left pixel reports it here, for the process-wide setting.
     unsigned char tookColor;
     unsigned char colorR, colorG, colorB;
     unsigned short missingRows;  // rows the file ended before finishing (they read as 255)
+    std::string kind;            // "PCX 8-bit x 4 planes", "PNG palette 4-bit" ...
 };
 
-// Decodes a whole PCX file held in data[0..size).  Refusals end the
-// process through error(): bad header bytes, planes, sizes or line length
-// with code 0, a padded size above maxTextureSize with code 2, no memory
-// with code 1.  Never reads outside data: bytes past its end read as 255.
-void image_decodePcx(const unsigned char *data, size_t size, const ImageSettings *in,
-                     ImageTexels *out);
+// Why a picture is refused: the error code its entry point reports, and
+// the reason in words for standard error and --check.
+struct ImageRefusal {
+    unsigned char code;  // ERROR_FILE, ERROR_SIZE or ERROR_MEMORY
+    std::string reason;
+};
+
+// Decodes a whole picture file held in data[0..size), PCX or PNG as its
+// first bytes say.  False when it is refused, with *why filled.  Never
+// reads outside data; never ends the process.
+bool image_decode(const unsigned char *data, size_t size, const ImageSettings *in,
+                  ImageTexels *out, ImageRefusal *why);
+// The PCX reader alone: every kind of 1, 2, 4 and 8 bits per pixel and
+// plane that image files use, run-length or uncompressed.  Bytes past the
+// end of data read as 255.
+bool image_decodePcx(const unsigned char *data, size_t size, const ImageSettings *in,
+                     ImageTexels *out, ImageRefusal *why);
+// The PNG reader alone: every colour type and depth; a file that ends
+// before its last row is refused.
+bool image_decodePng(const unsigned char *data, size_t size, const ImageSettings *in,
+                     ImageTexels *out, ImageRefusal *why);
+bool image_isPng(const unsigned char *data, size_t size);
+
+// The values of a palette or grey PNG of at most 8 bits, one byte a pixel,
+// rows from the top (a map picture's tile types).  Refuses a picture of
+// more than maxPixels pixels with ERROR_MEMORY.
+bool image_decodePngValues(const unsigned char *data, size_t size, size_t maxPixels,
+                           std::vector<unsigned char> &values, unsigned *width,
+                           unsigned *height, ImageRefusal *why);
+
+// Soften the alpha of an RGBA buffer's top-left width x height picture.
+void image_soften(unsigned char *texels, size_t texWidth, unsigned width, unsigned height);
+// The texels right of and below the picture copy its nearest texel.
+void image_replicateEdges(ImageTexels *out);
+
+// The texels of a texture whose every texel is (r, g, b), as image_create
+// makes it.  error(2) when a padded side exceeds maxTextureSize.
+void image_solid(unsigned short width, unsigned short height, unsigned char r, unsigned char g,
+                 unsigned char b, int maxTextureSize, ImageTexels *out);
+
+// What image_load reads and decodes, without uploading it: the picture at
+// path (its own transparent colour taken into the texture state), true;
+// or, when the file is missing or cannot be read, the lines said and the
+// 4 x 4 blue stand-by picture, false.  Malformed pictures end the process
+// as in image_load.
+bool image_read(const char *path, int maxTextureSize, ImageTexels *out);
 
 // --- PNG pictures ------------------------------------------------------------
 
 #define IMAGE_PNG_MAX 16384  // widest and tallest picture written
 
-// Encodes width x height 8-bit RGB pixels, rows from the top, as a PNG
-// file's bytes.  False (out emptied) for a size of 0 or above
-// IMAGE_PNG_MAX, or when memory runs out.
-bool image_encodePng(const unsigned char *rgb, unsigned width, unsigned height,
-                     std::vector<unsigned char> &out);
+// Encodes width x height 8-bit RGB pixels (RGBA with alpha), rows from
+// the top, as a PNG file's bytes.  False (out emptied) for a size of 0 or
+// above IMAGE_PNG_MAX, or when memory runs out.
+bool image_encodePng(const unsigned char *pixels, unsigned width, unsigned height,
+                     std::vector<unsigned char> &out, bool alpha = false);
 
 #endif

@@ -30,10 +30,12 @@ float PW, PH;
 static std::string main_world;
 
 static const char main_usageText[] =
-    "Usage: tavo [--direct] [--look] [--view N] [GLUT options] [WORLD.def]\n"
-    "  or:  tavo [--direct] [--look] [--view N] [GLUT options] --demo\n"
+    "Usage: tavo [--direct] [--quiet] [--look] [--view N] [GLUT options] [WORLD.def]\n"
+    "  or:  tavo [--direct] [--quiet] [--look] [--view N] [GLUT options] --demo\n"
     "  or:  tavo --check WORLD.def\n"
+    "  or:  tavo --new DIR [--size WxHxD]\n"
     "  or:  tavo --shot OUT.png [--size WIDTHxHEIGHT] [--look [--view N]] WORLD.def\n"
+    "  or:  tavo --export OUT.glb|OUT.gltf [--region all|X0,Y0,Z0:X1,Y1,Z1] [--flat] WORLD.def\n"
     "  or:  tavo --help | --version\n"
     "\n"
     "Flies a camera through a world of cube tiles. With no world named, asks\n"
@@ -47,22 +49,38 @@ static const char main_usageText[] =
     "                     wrong with it (exit status 0 when sound, 1 when not)\n"
     "  --shot OUT.png     draw one frame of the world from its saved view into\n"
     "                     the PNG picture OUT.png and print its path\n"
-    "  --size WxH         the size of that picture (default 640x480)\n"
+    "  --size WxH         the size of that picture, each side 1 to 8192\n"
+    "                     (default 640x480); OUT.png may not be a file the\n"
+    "                     world reads or the camera file\n"
     "                     (with --look: in free look, once every chunk in view\n"
     "                     is built)\n"
+    "  --export OUT.glb   write the world's faces as a glTF 2.0 scene (OUT.gltf:\n"
+    "                     as text, all data inside), for other 3D programs; needs\n"
+    "                     no display\n"
+    "  --region X0,Y0,Z0:X1,Y1,Z1\n"
+    "                     export only these cells (inclusive; default all)\n"
+    "  --flat             export each picture as its average colour\n"
+    "  --new DIR          make a new world to start from in the folder DIR (which\n"
+    "                     must not exist, or be empty): a definition file with\n"
+    "                     notes, a map with a floor and a small house, its text,\n"
+    "                     the system pictures and a start view; prints how to\n"
+    "                     open it\n"
+    "  --size WxHxD       with --new, the map's size in cells: columns, layers and\n"
+    "                     rows (default 32x16x32)\n"
+    "  --quiet            leave out the console line printed for every frame\n"
     "  --direct           send every face to OpenGL one by one each frame, as a\n"
     "                     check on the faces kept between frames (slower; glass\n"
     "                     and water then hide what is drawn after them)\n"
     "  --look             start in free look (Tab switches)\n"
     "  --view N           how far free look sees, in cells (8 to 256, default 64)\n"
-    "  -h, --help         print this text and exit\n"
-    "  --version          print the version and exit\n"
+    "  -h, --help         show this help and exit\n"
+    "  --version          show the version and licence and exit\n"
     "  --                 end of the options: what follows is the world file\n"
     "\n"
     "GLUT options, handed to the window system: -display DISPLAY,\n"
     "-geometry WxH+X+Y, -iconic, -indirect, -direct, -gldebug, -sync.\n"
     "Every option is checked before the window system starts, so a wrong one,\n"
-    "--help, --version and --check need no display.\n"
+    "--help, --version, --check and --export need no display.\n"
     "\n"
     "Keys:\n"
     "  Escape                            quit\n"
@@ -76,6 +94,8 @@ static const char main_usageText[] =
     "  1                                 smoothing on/off\n"
     "  2                                 blending and alpha test on/off\n"
     "  3                                 texturing on/off\n"
+    "  i                                 readout on/off: the world, the camera's cell and\n"
+    "                                    facing, the cell at the centre of the view, frames a second\n"
     "  F5                                read the world again\n"
     "  F12 / p                           save a picture of the view in the world's SYS/SHOT folder\n"
     "  Tab                               free look on/off\n"
@@ -93,11 +113,27 @@ static const char main_usageText[] =
     "The camera pose is saved every second to the world's camera file, so the\n"
     "next run starts where you left off.\n";
 
+// Without a camera file the view starts at the origin, which in most
+// worlds shows nothing of them: say so, and how to get a view that does.
+static void main_cameraHint(void)
+{
+    std::string path = tile_resolvePath(std::string(tile_root) + "SYS/CAM/" + tile_file);
+    if (access(path.c_str(), F_OK) == 0 || tile_files.empty())
+        return;
+    fflush(stdout);
+    fprintf(stderr,
+            "tavo: %s: no camera file, so the view starts at the origin looking along -z; "
+            "\"tavo-cam --frame %s\" writes one that frames the map, or fly to a view "
+            "(space bar held frees the pointer) and it is saved there every second\n",
+            path.c_str(), tile_files[0].c_str());
+}
+
 void main_init(void)
 {
     input_unlockAll();
     texture_smooth(1);
     tile_load();
+    main_cameraHint();
     tile_watchStart(true);
     camera = tile_temp;
     tile_optSmooth = 1;
@@ -135,6 +171,7 @@ void main_render(void)
 {
     main_drawFrame();
     main_shotFrame();  // before the swap, after which the back buffer is undefined
+    main_readoutDraw();  // after the shot: pictures show the world alone
     glutSwapBuffers();
 }
 
@@ -193,20 +230,6 @@ static int main_optionPressed(unsigned short key)
         return 0;
     input_reset(key);
     return 1;
-}
-
-int main_saveCamera(void)
-{
-    if (!tile_file[0])
-        return 0;  // no world loaded, no camera file to keep
-    int n = snprintf(tempStr, sizeof tempStr, "%sSYS/CAM/%s", tile_root, tile_file);
-    if (n < 0 || (size_t)n >= sizeof tempStr)
-        return 0;  // a cut path would name some other file
-    // A world made on a case-blind file system may spell it sys/cam.
-    std::string resolved = tile_resolvePath(tempStr);
-    if (resolved.size() < sizeof tempStr)
-        memcpy(tempStr, resolved.c_str(), resolved.size() + 1);
-    return entity_writeFile(&camera, tempStr);
 }
 
 int main_nextTick(int tick)
@@ -290,12 +313,14 @@ void main_timer(int tick)
 {
     glutPostRedisplay();
     if (input_check(MAIN_KEY_ESCAPE))
-        exit(0);  // no final save: the file keeps the last periodic pose
+        exit(0);  // no new save: the file keeps the last periodic pose, written before the end
 
     // The space bar's press is left for later ticks to see.
     if (!input_check(MAIN_KEY_SPACE))
         main_control(tick);
     main_shotKeys();  // a picture may be taken with the camera frozen too
+    if (main_optionPressed(MAIN_KEY_READOUT))
+        main_readoutToggle();
 
     // A saved world file or F5: the world is read again between two frames.
     int reload = tile_watchPoll();
@@ -305,7 +330,8 @@ void main_timer(int tick)
 
     // Never mid-turn, so the file only ever holds a squared-up pose.
     if (tick % MAIN_SAVE_EVERY == 0 && !main_turning())
-        main_saveCamera();
+        main_queueCamera();
+    input_endTick();  // the presses this tick saw count no longer
 
     // Re-armed before the events advance, so a turn's work does not
     // delay the next tick.
@@ -384,7 +410,10 @@ int main_run(int argc, char **argv)
     }
     if (command.mode == MAIN_VERSION)
         return args_version("tavo");
+    if (command.mode == MAIN_NEW)
+        return main_new(command);
     tile_direct = command.has("--direct");
+    tile_quiet = command.has("--quiet");
     main_looking = command.has("--look");
     if (command.has("--view"))
         main_parseView(command.operand("--view"));  // checked already
@@ -396,6 +425,8 @@ int main_run(int argc, char **argv)
         return main_check(command.world);
     if (command.mode == MAIN_SHOT)
         return main_shot(command);
+    if (command.mode == MAIN_EXPORT)
+        return main_export(command);
 
     // With no world named, tile_load asks for one.
     int glutArgc = (int)command.glut.size() - 1;

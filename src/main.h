@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "entity.h"
+
 // Key codes the tick reads: characters as GLUT delivers them, arrows as
 // their special-key codes.
 enum {
@@ -17,6 +19,7 @@ enum {
     MAIN_KEY_SMOOTH = '1',
     MAIN_KEY_ALPHA = '2',
     MAIN_KEY_TEXTURE = '3',
+    MAIN_KEY_READOUT = 'i',
     MAIN_KEY_LEFT_TURN = 'q',
     MAIN_KEY_RIGHT_TURN = 'e',
     MAIN_ARROW_LEFT = 293,
@@ -51,6 +54,8 @@ enum MainMode : unsigned {
     MAIN_SHOT = 1u << 2,
     MAIN_HELP = 1u << 3,
     MAIN_VERSION = 1u << 4,
+    MAIN_EXPORT = 1u << 5,
+    MAIN_NEW = 1u << 6,
 };
 #define MAIN_WINDOWED (MAIN_VIEW | MAIN_SHOT)  // the modes that open a window
 
@@ -74,6 +79,12 @@ std::string main_parse(int argc, char **argv, MainCommand *command);
 // touched) when there is no world, the path would not fit tempStr or the
 // file cannot be written.
 int main_saveCamera(void);
+// The save of a tick: hands camera to a writer thread, unless the file
+// already holds this very pose.  The writer takes the latest pose handed
+// over; what it was handed is written before the process ends.
+void main_queueCamera(void);
+// Waits until the writer has written what it was handed.
+void main_cameraWait(void);
 // The number of the tick after tick, without overflow.
 int main_nextTick(int tick);
 
@@ -102,6 +113,57 @@ std::string main_viewCheck(const char *text);
 // what an author needs to know; returns the exit status (0 sound, 1 not).
 int main_check(const char *defPath);
 
+// tavo --new DIR [--size WxHxD]: makes a world to start from in the folder
+// DIR, which must not exist or be empty: made whole in a temporary folder
+// beside it and renamed into place.  Returns the exit status: 0 made, 1
+// refused (nothing is left behind).
+int main_new(const MainCommand &command);
+int main_newWorld(const char *dir, const unsigned size[3]);
+struct MainNewFile {
+    std::string path;  // under the world's folder
+    std::vector<unsigned char> bytes;
+    std::string what;  // what it is, for the list printed
+};
+// Writes files in a hidden folder beside folder (no trailing '/') and
+// renames it into place; on any failure removes what it wrote and says
+// why: 1.  0 when done.
+int main_newPlace(const std::string &folder, const std::vector<MainNewFile> &files);
+// "WxHxD" into size; false with the reason for a form it is not, a side of
+// 0 or more cells than the viewer reads.
+bool main_newParseSize(const char *text, unsigned size[3], std::string *reason);
+// What is wrong with --size WxHxD, "" for nothing (the option table's check).
+std::string main_newSizeCheck(const char *text);
+// The blocks side by side in the map picture of such a grid, 0 when no
+// layout fits a picture.
+unsigned main_newAcross(unsigned width, unsigned height, unsigned depth);
+// The cells of the new world: a floor and a small house near the front.
+void main_newCells(unsigned width, unsigned height, unsigned depth, std::vector<unsigned char> *out);
+// The pose that frames a width x height x depth grid from above and in
+// front, as the drawn block allows (also tavo-cam --frame).
+void main_framePose(Entity *pose, unsigned width, unsigned height, unsigned depth);
+
+// The readout key i toggles (off at start): what the world, the camera and
+// the cell at the centre of the view are.
+struct MainReadoutWorld {
+    std::string name;
+    unsigned width = 0, height = 0, depth = 0;
+    const unsigned char *cells = nullptr;  // (y * depth + z) * width + x
+    std::vector<std::string> typeNames = std::vector<std::string>(256);
+    unsigned char seeThrough[256] = {0};  // the view goes on through these types
+};
+// Its lines: the world's name, the camera's cell and facing, the first
+// non-empty cell along the view (and the one seen through it when it is
+// see-through), frames a second.
+std::vector<std::string> main_readoutLines(const MainReadoutWorld &world, const Entity *camera,
+                                           double fps);
+// Names of the tile types: the cube blocks' names of the definition file
+// def, over which the legend of the map text (when there is one) wins.
+void main_readoutNames(const std::vector<unsigned char> &def, const std::vector<unsigned char> *mapText,
+                       const std::string &mapFile, std::vector<std::string> *names);
+void main_readoutToggle(void);
+// Counts the frame, and when the readout is on draws it over the frame.
+void main_readoutDraw(void);
+
 // tavo --demo: the definition file of the demo world to open.  In a build
 // folder that is the build's own demo; else the installed one, copied
 // first (once) to $XDG_DATA_HOME/tavo/demo, by default
@@ -126,5 +188,14 @@ void main_shotWait(void);
 int main_shot(const MainCommand &command);
 // What is wrong with a --size operand, "" when nothing.
 std::string main_shotSizeCheck(const char *text);
+
+// tavo --export OUT.glb|OUT.gltf [--region all|X0,Y0,Z0:X1,Y1,Z1] [--flat]
+// WORLD.def: the world's faces as a glTF 2.0 scene, made without a window;
+// returns the exit status (1 when nothing could be written).  A world that
+// cannot be loaded ends the process as the viewer's does.
+int main_export(const MainCommand &command);
+// What is wrong with an --export or --region operand, "" for nothing.
+std::string main_exportNameCheck(const char *out);
+std::string main_exportRegionCheck(const char *region);
 
 #endif

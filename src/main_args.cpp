@@ -7,12 +7,15 @@
 
 namespace {
 
-const unsigned MAIN_ANY = MAIN_VIEW | MAIN_CHECK | MAIN_SHOT;
+const unsigned MAIN_ANY = MAIN_VIEW | MAIN_CHECK | MAIN_SHOT | MAIN_EXPORT;
+const unsigned MAIN_ALL = ~0u;  // for finding an option's row whatever the mode
+const unsigned MAIN_WORLD_NEEDED = MAIN_CHECK | MAIN_SHOT | MAIN_EXPORT;  // modes with no chooser
 
 // One option of tavo.  A row whose selects is set asks for that mode; the
 // others only go with the modes in modes.  A name may have one row per
 // mode when its operand means something else there, provided all its
-// rows agree on taking one.
+// rows agree on taking one.  A new mode is a MainMode bit, its selecting
+// row, rows for the options that go with it, and its case in main_run.
 struct MainOptionRow {
     ArgsOption option;
     unsigned modes;     // the modes it may be given with
@@ -22,13 +25,19 @@ struct MainOptionRow {
 };
 
 const MainOptionRow main_optionTable[] = {
-    {{"--help", nullptr, false}, MAIN_ANY, MAIN_HELP, false, nullptr},
-    {{"--version", nullptr, false}, MAIN_ANY, MAIN_VERSION, false, nullptr},
+    {{"--help", nullptr, false}, MAIN_ALL, MAIN_HELP, false, nullptr},
+    {{"--version", nullptr, false}, MAIN_ALL, MAIN_VERSION, false, nullptr},
     {{"--check", nullptr, false}, MAIN_CHECK, MAIN_CHECK, false, nullptr},
     {{"--shot", "OUT.png", true}, MAIN_SHOT, MAIN_SHOT, false, nullptr},
     {{"--size", "WIDTHxHEIGHT", false}, MAIN_SHOT, 0, false, main_shotSizeCheck},
+    {{"--new", "DIR", false}, MAIN_NEW, MAIN_NEW, false, nullptr},
+    {{"--size", "WxHxD", false}, MAIN_NEW, 0, false, main_newSizeCheck},
+    {{"--export", "OUT.glb", true}, MAIN_EXPORT, MAIN_EXPORT, false, main_exportNameCheck},
+    {{"--region", "X0,Y0,Z0:X1,Y1,Z1", false}, MAIN_EXPORT, 0, false, main_exportRegionCheck},
+    {{"--flat", nullptr, false}, MAIN_EXPORT, 0, false, nullptr},
     {{"--demo", nullptr, false}, MAIN_ANY, 0, false, nullptr},
     {{"--direct", nullptr, false}, MAIN_WINDOWED, 0, false, nullptr},
+    {{"--quiet", nullptr, false}, MAIN_WINDOWED, 0, false, nullptr},
     {{"--look", nullptr, false}, MAIN_WINDOWED, 0, false, nullptr},
     {{"--view", "N", false}, MAIN_WINDOWED, 0, false, main_viewCheck},
     // The window system's options, with the operands it takes.  Where no
@@ -67,8 +76,9 @@ std::string main_misplaced(const char *name, unsigned mode)
     std::string needs;
     for (const MainOptionRow &row : main_optionTable)
         if (strcmp(row.option.name, name) == 0)
-            for (unsigned m = 1; m <= row.modes; m <<= 1)
-                if ((row.modes & m) && needs.find(main_modeOption(m)) == std::string::npos)
+            for (unsigned m = 1; m != 0; m <<= 1)
+                if ((row.modes & m) && *main_modeOption(m) &&
+                    needs.find(main_modeOption(m)) == std::string::npos)
                     needs += std::string(needs.empty() ? "" : " or ") + main_modeOption(m);
     return quoted + " needs " + needs;
 }
@@ -101,12 +111,12 @@ std::string main_parse(int argc, char **argv, MainCommand *command)
     command->mode = MAIN_VIEW;
     for (unsigned asked : {MAIN_HELP, MAIN_VERSION})
         for (const ArgsWord &word : words)
-            if (word.option && main_rowFor(word.option->name, MAIN_ANY)->selects == asked) {
+            if (word.option && main_rowFor(word.option->name, MAIN_ALL)->selects == asked) {
                 command->mode = (MainMode)asked;
                 return "";
             }
     for (const ArgsWord &word : words) {
-        unsigned selects = word.option ? main_rowFor(word.option->name, MAIN_ANY)->selects : 0;
+        unsigned selects = word.option ? main_rowFor(word.option->name, MAIN_ALL)->selects : 0;
         if (selects && command->mode != MAIN_VIEW && command->mode != selects)
             return std::string(main_modeOption(command->mode)) + " and " + word.option->name +
                    " cannot be used together";
@@ -142,13 +152,15 @@ std::string main_parse(int argc, char **argv, MainCommand *command)
     }
     command->glut.push_back(nullptr);
 
+    if (command->mode == MAIN_NEW && !worlds.empty())
+        return std::string("--new makes a world in its folder, and '") + worlds[0] + "' is another word";
     if (worlds.size() > 1)
         return std::string("more than one world file: '") + worlds[0] + "' and '" + worlds[1] + "'";
     if (!worlds.empty() && command->has("--demo"))
         return std::string("--demo opens the demo world, and '") + worlds[0] + "' is another";
     if (!worlds.empty() && strcmp(worlds[0], "-") == 0)
         return "a world is read from its .def file, not from standard input ('-')";
-    if (worlds.empty() && !command->has("--demo") && command->mode != MAIN_VIEW)
+    if (worlds.empty() && !command->has("--demo") && (command->mode & MAIN_WORLD_NEEDED))
         return std::string(main_modeOption(command->mode)) + " needs a world file (WORLD.def)";
     command->world = worlds.empty() ? nullptr : worlds[0];
     return "";

@@ -26,7 +26,8 @@ namespace {
 struct CheckPicture {
     std::string path;     // as the world composes it
     std::string verdict;  // "" when it decodes, else what is wrong
-    std::string what;     // size and kind when it decodes
+    std::string what;     // kind and size when it decodes
+    bool ownAlpha = false;  // a cut-out by its own alpha
 };
 
 struct CheckTexture {
@@ -121,8 +122,11 @@ CheckPicture check_picture(const std::string &path)
 {
     CheckPicture p;
     p.path = path;
+    std::string found = tile_resolvePicture(path);
+    if (found != tile_resolvePath(path))
+        p.path = found;  // the .png that stands in for a missing .pcx
     std::vector<unsigned char> bytes;
-    int result = file_read(tile_resolvePath(path).c_str(), IMAGE_MAX_FILE, bytes);
+    int result = file_read(found.c_str(), IMAGE_MAX_FILE, bytes);
     if (result) {
         // The viewer shows the stand-by picture for all of these alike.
         p.verdict = result == ENOENT ? "missing" : check_format("missing (%s)", file_reason(result));
@@ -130,21 +134,21 @@ CheckPicture check_picture(const std::string &path)
     }
     ImageSettings settings = image_settings(CHECK_MAX_TEXTURE);
     ImageTexels texels;
-    try {
-        check_captured([&] { image_decodePcx(bytes.data(), bytes.size(), &settings, &texels); });
-    } catch (const CheckRefused &refused) {
-        if (refused.code == ERROR_SIZE)
+    ImageRefusal why;
+    if (!image_decode(bytes.data(), bytes.size(), &settings, &texels, &why)) {
+        if (why.code == ERROR_SIZE)
             p.verdict = check_format("is wider or taller than %u pixels, the largest texture the "
                                      "viewer can count on", CHECK_MAX_TEXTURE);
         else
-            p.verdict = "stops the viewer with \"" + check_message(refused.code) + "\"";
+            p.verdict = "stops the viewer with \"" + check_message(why.code) + "\": " + why.reason;
         return p;
     }
     if (texels.missingRows)
         p.verdict = check_format("ends %u row%s early (shown in palette colour 255)",
                                  texels.missingRows, texels.missingRows == 1 ? "" : "s");
-    p.what = check_format("%u x %u, %s", texels.width, texels.height,
-                          bytes.size() > 65 && bytes[65] == 3 ? "24-bit" : "8-bit");
+    p.ownAlpha = texels.ownAlpha;
+    p.what = check_format("%s, %u x %u%s", texels.kind.c_str(), texels.width, texels.height,
+                          texels.ownAlpha ? ", alpha" : "");
     return p;
 }
 
@@ -245,7 +249,7 @@ void check_loadPicture(void *ctx, Image *image, const char *path)
                                                 "root folder", tile_tex[check_entryOf(image)].name,
                                                 check_relative(path, state->root).c_str()));
         t->pictures.push_back(check_picture(path));
-        if (texture_getTransparent())
+        if (texture_getTransparent() || t->pictures.back().ownAlpha)
             t->cutOut = true;
     }
 }
@@ -372,14 +376,17 @@ int check_world(const char *defPath)
     TileMap grid;
     bool haveMap = false;
     std::string mapName = check_relative(mapPath, root);
-    if (int result = file_read(tile_resolvePath(mapPath).c_str(), FILE_WORLD_MAX, mapBytes)) {
+    std::string why;
+    std::string mapFound = tile_resolvePicture(mapPath);
+    if (mapFound != tile_resolvePath(mapPath))
+        mapName = check_relative(mapFound, root);
+    if (int result = file_read(mapFound.c_str(), FILE_WORLD_MAX, mapBytes)) {
         std::string why = result == ENOENT ? "is missing" : check_format("cannot be read (%s)", file_reason(result));
         printf("Map: %s %s\n", mapName.c_str(), why.c_str() + (result == ENOENT ? 3 : 0));
         state.problems.push_back("the map picture " + mapName + " " + why);
-    } else if (!tile_decodeMap(mapBytes.data(), mapBytes.size(), &grid)) {
-        printf("Map: %s is not a map picture\n", mapName.c_str());
-        state.problems.push_back("the map picture " + mapName +
-                                 " is not an 8-bit run-length PCX framed by fives");
+    } else if (!tile_decodeMap(mapBytes.data(), mapBytes.size(), &grid, &why)) {
+        printf("Map: %s is not a map picture: %s\n", mapName.c_str(), why.c_str());
+        state.problems.push_back("the map picture " + mapName + " is refused: " + why);
     } else {
         haveMap = true;
         printf("Map: %s, %u x %u cells, %u layers (%u block%s across)\n", mapName.c_str(),
@@ -471,6 +478,7 @@ int check_world(const char *defPath)
 
 int main_check(const char *defPath)
 {
+    error_noDialog();
     error_setHook(check_throw);
     int status;
     try {

@@ -72,8 +72,13 @@ extern const char *tile_argument;
 void tile_load(void);
 // tile_load without the choice: the world of the definition file def (an
 // absolute path); the camera file is read into tile_temp only when
-// readCamera is set.
-void tile_loadFrom(const std::string &def, bool readCamera);
+// readCamera is set.  The pictures are uploaded as textures, or, given
+// pictures, made by its loadPicture (with each path as found on disk, the
+// system pictures included) and createColor alone: then no OpenGL call is
+// made.
+struct TileDefHooks;
+void tile_loadFrom(const std::string &def, bool readCamera,
+                   const TileDefHooks *pictures = nullptr);
 int tile_getWidth(void);
 int tile_getHeight(void);
 int tile_getDepth(void);
@@ -93,6 +98,20 @@ int tile_derivePaths(const char *defPath, char root[TILE_PATH], char map[TILE_PA
 // case-insensitive file systems load.  Components found in neither
 // spelling are kept as written.
 std::string tile_resolvePath(const std::string &path);
+// A picture's path resolved the same way; where it names a .pcx file that
+// is not there, the same path ending in .png (any case) when that is.
+std::string tile_resolvePicture(const std::string &path);
+
+// The file of the loaded world that path names, "" when none: the same
+// file (device and inode), or the same path once links and dotted folders
+// are resolved, which also catches a camera file not made yet.  The world's
+// files are tile_files and the camera file.  Outputs that must never
+// replace what the world reads (pictures, exports) are checked here.
+std::string tile_worldFile(const char *path);
+
+// Set by runs that never write the camera file (--shot), so that loading
+// does not warn that the pose cannot be saved.
+extern bool tile_savesCamera;
 
 // At the origin looking along -z: the start pose without a camera file.
 void tile_defaultPose(Entity *pose);
@@ -117,11 +136,12 @@ struct TileMap {
 #define TILE_PICTURE_MAX (256u << 20)
 
 // Decodes the framed 8-bit map picture; 0 when the picture is refused
-// (not an 8-bit one-plane run-length PCX, a frame measuring 0, a line
-// length of 0 or below the width, more layers than 16 bits hold).
+// (not an 8-bit one-plane run-length PCX nor a palette or grey PNG of at
+// most 8 bits, a frame measuring 0, a line length of 0 or below the width,
+// more layers than 16 bits hold), with the reason in *why when given.
 // error(1) when memory runs out, the picture would exceed TILE_PICTURE_MAX
 // pixels or the grid TILE_GRID_MAX cells.
-int tile_decodeMap(const unsigned char *data, size_t size, TileMap *out);
+int tile_decodeMap(const unsigned char *data, size_t size, TileMap *out, std::string *why = nullptr);
 // Installs a grid in tile_width, tile_depth, tile_height and tile_map.
 void tile_setMap(const TileMap *map);
 
@@ -146,6 +166,32 @@ struct TileDefHooks {
 // and tile, printing its console lines; texture paths are built on root.
 void tile_readDef(const unsigned char *data, size_t size, const char *root,
                   const TileDefHooks *hooks);
+
+// The cube blocks' names by the tile type each block defines, as the
+// cube pass of tile_readDef meets them; "" for types no block defines.
+void tile_cubeNames(const unsigned char *data, size_t size, std::vector<std::string> *names);
+
+// ---------------------------------------------------------------- picking
+
+#define TILE_WALK_MAX 256  // cells a walk along a ray visits at most
+
+struct TileCell {
+    int x, y, z;  // column, layer, row
+};
+
+// The cell of the grid that holds a world position (cells are centred on
+// their index times the cell's size); it may lie outside the grid.
+// False for a position too far out to count in cells.
+bool tile_cellAt(const Vector *position, TileCell *out);
+// Walks the cells from eye along dir, nearest first, at most TILE_WALK_MAX
+// of them, and stops at the first one inside the width x height x depth
+// grid cells (index (y * depth + z) * width + x) whose type the walk does
+// not pass through: passes[type] 1 goes on, as empty cells do.  False when
+// no such cell comes within reach, or for a direction of length 0 or a
+// position or direction that is not finite.
+bool tile_walk(const Vector *eye, const Vector *dir, unsigned width, unsigned height,
+               unsigned depth, const unsigned char *cells, const unsigned char passes[256],
+               TileCell *hit);
 
 // ---------------------------------------------------------------- drawing
 
@@ -269,6 +315,7 @@ public:
 };
 extern TileFaces tile_faces;  // the viewer's cache, used by tile_draw
 extern unsigned char tile_direct;  // 1: every frame walks the block straight to OpenGL
+extern unsigned char tile_quiet;   // 1: no console line for each frame drawn
 
 // Walks block b through tile_plot into out.  A box face is left out when
 // the cell across it lies inside b and both cells are solid (box shape 0,

@@ -416,6 +416,7 @@ int tile_drawLook(float ex, float ey, float ez, int view)
     stats.drawn = (int)seen.size();
     stats.bytes = chunk_bytes;
     tile_lookStats = stats;
-    printf("view %d chunks\n", stats.drawn);
+    if (!tile_quiet)
+        printf("view %d chunks\n", stats.drawn);
     return stats.drawn;
 }

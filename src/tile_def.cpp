@@ -371,3 +371,14 @@ void tile_readDef(const unsigned char *data, size_t size, const char *root,
         tile_defCube(&r, c, names, hooks);
     }
 }
+
+void tile_cubeNames(const unsigned char *data, size_t size, std::vector<std::string> *names)
+{
+    names->assign(256, std::string());
+    TileDefReader r = {data, size, 0};
+    // The cube pass of tile_readDef, reading the blocks without applying them.
+    for (int c = 254; c != 0 && tile_defScan(&r, "NEW_CUBE"); c--) {
+        (*names)[c] = tile_defName(&r);
+        tile_defEntries(&r, [](int, const std::string &) {});
+    }
+}

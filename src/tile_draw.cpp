@@ -15,6 +15,7 @@
 
 TileFaces tile_faces;
 unsigned char tile_direct;
+unsigned char tile_quiet;
 
 // ------------------------------------------------------------ the walk state
 
@@ -646,7 +647,8 @@ void tile_draw(float ex, float ey, float ez)
 
     TileBlock b;
     tile_block(ex, ey, ez, tile_width, tile_height, tile_depth, tile_size, tile_sizeZ, &b);
-    printf("%d->%d\n", b.z0, b.z1);
+    if (!tile_quiet)
+        printf("%d->%d\n", b.z0, b.z1);
     if (!tile_map)
         return;
     if (!tile_direct) {

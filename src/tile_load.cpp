@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 #include <errno.h>
+#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -15,6 +16,7 @@
 
 #include "error.h"
 #include "file.h"
+#include "image.h"
 
 // ---------------------------------------------------------------- paths
 
@@ -96,6 +98,50 @@ std::string tile_resolvePath(const std::string &path)
     }
 }
 
+// A path as the file system sees it: links and dotted folders resolved;
+// a file not there yet keeps its own name under its resolved folder.
+static std::string tile_canonical(const std::string &path)
+{
+    if (char *real = realpath(path.c_str(), nullptr)) {
+        std::string full(real);
+        free(real);
+        return full;
+    }
+    return tile_absolute(path);
+}
+
+std::string tile_worldFile(const char *path)
+{
+    std::vector<std::string> files = tile_files;
+    if (tile_file[0])
+        files.push_back(tile_resolvePath(std::string(tile_root) + "SYS/CAM/" + tile_file));
+    std::string wanted = tile_canonical(path);
+    for (const std::string &file : files)
+        if (file_same(path, file.c_str()) || tile_canonical(file) == wanted)
+            return file;
+    return "";
+}
+
+static bool tile_isPcxName(const std::string &path)
+{
+    return path.size() >= 4 && strcasecmp(path.c_str() + path.size() - 4, ".pcx") == 0;
+}
+
+// Where a picture named .pcx is missing, the same name ending in .png.
+static std::string tile_pngSibling(const std::string &path)
+{
+    return tile_resolvePath(path.substr(0, path.size() - 4) + ".png");
+}
+
+std::string tile_resolvePicture(const std::string &path)
+{
+    std::string found = tile_resolvePath(path);
+    if (!tile_isPcxName(path) || tile_exists(found))
+        return found;
+    std::string png = tile_pngSibling(path);
+    return tile_exists(png) ? png : found;
+}
+
 // ---------------------------------------------------------------- the map picture
 
 static unsigned tile_u16(const unsigned char *p)
@@ -103,23 +149,47 @@ static unsigned tile_u16(const unsigned char *p)
     return p[0] | (unsigned)p[1] << 8;
 }
 
-int tile_decodeMap(const unsigned char *data, size_t size, TileMap *out)
+static int tile_mapRefused(std::string *why, const char *format, ...) __attribute__((format(printf, 2, 3)));
+static int tile_mapRefused(std::string *why, const char *format, ...)
+{
+    if (why) {
+        char text[256];
+        va_list args;
+        va_start(args, format);
+        vsnprintf(text, sizeof text, format, args);
+        va_end(args);
+        *why = text;
+    }
+    return 0;
+}
+
+// The pixels of an 8-bit one-plane run-length PCX: w x rows of them, where
+// rows stops early when the file does (the rows never decoded stand for 255).
+static int tile_mapPcxPixels(const unsigned char *data, size_t size, std::vector<unsigned char> &pixels,
+                             unsigned *width, unsigned *height, size_t *decoded, std::string *why)
 {
     // Shorter than the header: either a header byte is missing or no pixel
     // follows, which measures a frame of 0 and is refused all the same.
-    if (size < 128 || data[0] != 10 || data[1] != 5 || data[2] != 1 || data[3] != 8 ||
-        data[65] != 1)
-        return 0;
+    if (size < 128)
+        return tile_mapRefused(why, "the file ends inside the PCX header");
+    if (data[0] != 10)
+        return tile_mapRefused(why, "neither a PCX nor a PNG picture");
+    if (data[1] != 5 || data[2] != 1 || data[3] != 8 || data[65] != 1)
+        return tile_mapRefused(why, "PCX version %u, encoding %u, %u-bit x %u plane%s is not a map "
+                               "picture: a map is an 8-bit one-plane run-length PCX of version 5, or "
+                               "an 8-bit palette or grey PNG", data[1], data[2], data[3], data[65],
+                               data[65] == 1 ? "" : "s");
     unsigned w = (unsigned short)(tile_u16(data + 8) - tile_u16(data + 4) + 1);
     unsigned h = (unsigned short)(tile_u16(data + 10) - tile_u16(data + 6) + 1);
     unsigned bpl = tile_u16(data + 66);
-    if (w == 0 || h == 0 || bpl == 0 || bpl < w)
-        return 0;
+    if (w == 0 || h == 0)
+        return tile_mapRefused(why, "a picture of %u x %u pixels has none", w, h);
+    if (bpl < w)
+        return tile_mapRefused(why, "PCX lines of %u bytes cannot hold %u pixels", bpl, w);
 
     // Rows are decoded until the data ends; past it every pixel reads as
     // 255, which is what the rows never decoded stand for.  So the buffer
     // grows with the file rather than with the size the header claims.
-    std::vector<unsigned char> pixels;
     size_t rows = 0, pos = 128;
     try {
         while (rows < h && pos < size) {
@@ -146,6 +216,31 @@ int tile_decodeMap(const unsigned char *data, size_t size, TileMap *out)
     } catch (const std::bad_alloc &) {
         error(ERROR_MEMORY);
     }
+    *width = w;
+    *height = h;
+    *decoded = rows;
+    return 1;
+}
+
+int tile_decodeMap(const unsigned char *data, size_t size, TileMap *out, std::string *why)
+{
+    std::vector<unsigned char> pixels;
+    unsigned w = 0, h = 0;
+    size_t rows = 0;
+    if (image_isPng(data, size)) {
+        ImageRefusal refused;
+        if (!image_decodePngValues(data, size, TILE_PICTURE_MAX, pixels, &w, &h, &refused)) {
+            if (refused.code == ERROR_MEMORY)
+                error(ERROR_MEMORY);
+            return tile_mapRefused(why, "%s", refused.reason.c_str());
+        }
+        if (w > 0xFFFF || h > 0xFFFF)
+            return tile_mapRefused(why, "%u x %u pixels is wider or taller than a map may be (65535)",
+                                   w, h);
+        rows = h;
+    } else if (!tile_mapPcxPixels(data, size, pixels, &w, &h, &rows, why)) {
+        return 0;
+    }
     auto pixel = [&](size_t row, size_t col) -> unsigned char {
         return row < rows ? pixels[row * w + col] : 255;
     };
@@ -156,11 +251,12 @@ int tile_decodeMap(const unsigned char *data, size_t size, TileMap *out)
     while (1 + depth < rows && pixel(1 + depth, 0) == 5)
         depth++;
     if (width == 0 || depth == 0)
-        return 0;
+        return tile_mapRefused(why, "the top-left block has no frame of fives to measure (row 0 "
+                               "from column 1, column 0 from row 1)");
     unsigned across = w / (width + 2), bands = h / (depth + 2);
     unsigned long layers = (unsigned long)across * bands;
     if (layers > 0xFFFF)
-        return 0;
+        return tile_mapRefused(why, "%lu layers, more than 65535", layers);
 
     out->width = (unsigned short)width;
     out->depth = (unsigned short)depth;
@@ -261,6 +357,13 @@ static std::string tile_dialog(bool *broken)
     return path;
 }
 
+// The end of a choice nobody made: cancelled, or nobody left to ask.
+[[noreturn]] static void tile_noChoice(const char *before)
+{
+    printf("%sERROR: No world file was chosen\n", before);
+    error(ERROR_FILE);
+}
+
 static std::string tile_prompt(void)
 {
     fputs("Definition file (*.def): ", stdout);
@@ -269,14 +372,15 @@ static std::string tile_prompt(void)
     int c;
     while ((c = getchar()) != EOF && c != '\n')
         line += (char)c;
-    if (c == EOF && line.empty()) {
-        // Nobody is left to answer: asking again would never end.
-        puts("\nERROR: No world file was chosen");
-        error(ERROR_FILE);
-    }
+    if (c == EOF && line.empty())
+        tile_noChoice("\n");  // asking again would never end
     tile_chomp(line);
     return line;
 }
+
+// Wrong files a dialog may hand back in a row before the choice ends: one
+// that answers at once, by itself, must not be asked forever.
+#define TILE_DIALOG_TRIES 5
 
 static std::string tile_choose(void)
 {
@@ -288,15 +392,21 @@ static std::string tile_choose(void)
         return tile_argument;
     }
     bool dialog = tile_hasDialog();
-    for (;;) {
+    for (int wrong = 0;;) {
         std::string path;
+        if (dialog && wrong == TILE_DIALOG_TRIES)
+            tile_noChoice("");
         if (dialog) {
             bool broken = false;
             path = tile_dialog(&broken);
+            if (broken && !isatty(STDIN_FILENO))
+                tile_noChoice("");  // no dialog, and no terminal to ask on
             if (broken) {
                 dialog = false;
                 continue;
             }
+            if (path.empty())
+                tile_noChoice("");  // Cancel, or the window closed
         } else {
             path = tile_prompt();
         }
@@ -305,6 +415,7 @@ static std::string tile_choose(void)
         if (tile_isDefName(path) && tile_fileState(path.c_str()) == 0)
             return path;
         printf("Not a world file: %s\n", path.c_str());
+        wrong++;
     }
 }
 
@@ -363,24 +474,52 @@ static void tile_freshImage(void *ctx, Image *image)
     image_destroy(&old);
 }
 
-// The file as found on disk, noted for whoever watches the world.
+// The file as found on disk, noted for whoever watches the world.  Of a
+// picture missing as .pcx the .png beside it is noted too, read or not:
+// either one appearing changes what the world shows.
 static std::string tile_noteFile(const std::string &path)
 {
-    tile_files.push_back(tile_resolvePath(path));
-    return tile_files.back();
+    std::string found = tile_resolvePath(path);
+    tile_files.push_back(found);
+    if (tile_isPcxName(path) && !tile_exists(found)) {
+        tile_files.push_back(tile_pngSibling(path));
+        if (tile_exists(tile_files.back()))
+            return tile_files.back();
+    }
+    return found;
 }
+
+// The pictures of one load: uploaded as textures, or made by the caller's
+// hooks, which are handed the paths as found on disk.
+struct TileLoadPictures {
+    const TileDefHooks *made;  // null: textures
+    TileColors colors;
+};
 
 static void tile_loadPicture(void *ctx, Image *image, const char *path)
 {
-    tile_freshImage(ctx, image);
-    image_load(image, tile_noteFile(path).c_str());
+    TileLoadPictures &p = *(TileLoadPictures *)ctx;
+    const std::string &found = tile_noteFile(path);
+    if (p.made) {
+        if (p.made->loadPicture)
+            p.made->loadPicture(p.made->ctx, image, found.c_str());
+        return;
+    }
+    tile_freshImage(&p.colors, image);
+    image_load(image, found.c_str());
 }
 
 static void tile_createColor(void *ctx, Image *image, unsigned short w, unsigned short h,
                              unsigned char r, unsigned char g, unsigned char b)
 {
-    tile_freshImage(ctx, image);
-    TileColors &made = *(TileColors *)ctx;
+    TileLoadPictures &p = *(TileLoadPictures *)ctx;
+    if (p.made) {
+        if (p.made->createColor)
+            p.made->createColor(p.made->ctx, image, w, h, r, g, b);
+        return;
+    }
+    tile_freshImage(&p.colors, image);
+    TileColors &made = p.colors;
     unsigned long long key = (unsigned long long)w << 40 | (unsigned long long)h << 24 |
                              (unsigned)r << 16 | (unsigned)g << 8 | b;
     auto found = made.find(key);
@@ -394,10 +533,14 @@ static void tile_createColor(void *ctx, Image *image, unsigned short w, unsigned
     image->hasAlpha = hasAlpha;
 }
 
-static void tile_loadSystemPicture(Image *image, const char *name)
+static void tile_loadSystemPicture(TileLoadPictures *pictures, Image *image, const char *name)
 {
     std::string path = std::string(tile_root) + name;
     printf("TEXTURE:%s\n", path.c_str());
+    if (pictures->made) {
+        tile_loadPicture(pictures, image, path.c_str());
+        return;
+    }
     image_load(image, tile_noteFile(path).c_str());
 }
 
@@ -417,20 +560,22 @@ static void tile_readWorldFile(const std::string &path, std::vector<unsigned cha
 
 // The start pose from the camera file.  One that is there but cannot be
 // read, or could not be saved over, is kept as it is: said once here, and
-// file_write refuses it at every save.
+// file_write refuses it at every save.  A run that saves nothing only
+// hears of a file it cannot read.
 static void tile_readCamera(void)
 {
     std::string path = tile_resolvePath(std::string(tile_root) + "SYS/CAM/" + tile_file);
     int result = entity_readFile(&tile_temp, path.c_str());
-    if (result == 0)
+    if (result == 0 && tile_savesCamera)
         result = file_replaceable(path.c_str());
     if (result && result != ENOENT)
         error_report(path.c_str(), (std::string(file_reason(result)) +
-                                    "; the camera pose is not saved").c_str());
+                                    (tile_savesCamera ? "; the camera pose is not saved" : "")).c_str());
 }
 
-void tile_loadFrom(const std::string &def, bool readCamera)
+void tile_loadFrom(const std::string &def, bool readCamera, const TileDefHooks *pictures)
 {
+    TileLoadPictures made = {pictures, {}};
     tile_files.assign(1, def);
     char root[TILE_PATH], map[TILE_PATH], file[TILE_PATH];
     if (!tile_derivePaths(def.c_str(), root, map, file)) {
@@ -438,8 +583,8 @@ void tile_loadFrom(const std::string &def, bool readCamera)
         error(ERROR_FILE);
     }
     memcpy(tile_root, root, sizeof root);
-    tile_loadSystemPicture(&tile_dummy, "PCX/SYSTEM/BASIC02.PCX");
-    tile_loadSystemPicture(&tile_matrix, "SYS/IMG/matrix.pcx");
+    tile_loadSystemPicture(&made, &tile_dummy, "PCX/SYSTEM/BASIC02.PCX");
+    tile_loadSystemPicture(&made, &tile_matrix, "SYS/IMG/matrix.pcx");
 
     memcpy(tile_file, file, sizeof file);
     if (readCamera) {
@@ -452,15 +597,15 @@ void tile_loadFrom(const std::string &def, bool readCamera)
     tile_readWorldFile(mapPath, bytes);
     TileMap grid;
     const char *outer = error_setFile(mapPath.c_str());
-    if (!tile_decodeMap(bytes.data(), bytes.size(), &grid))
-        error(ERROR_FILE);
+    std::string why;
+    if (!tile_decodeMap(bytes.data(), bytes.size(), &grid, &why))
+        error_about(ERROR_FILE, mapPath.c_str(), why.c_str());
     tile_setMap(&grid);
     grid.cells = std::vector<unsigned char>();
 
     std::string defPath = tile_resolvePath(def);
     tile_readWorldFile(defPath, bytes);
-    TileColors colors;
-    TileDefHooks hooks = {&colors, tile_loadPicture, tile_createColor, nullptr};
+    TileDefHooks hooks = {&made, tile_loadPicture, tile_createColor, nullptr};
     error_setFile(defPath.c_str());
     tile_readDef(bytes.data(), bytes.size(), tile_root, &hooks);
     error_setFile(outer);

@@ -72,7 +72,8 @@ TEST(ImageGl, LoadUploadsTheDecodedTexelsOrTheStandBy)
         texture_transparent(on), texture_autoTransparent(on);
         ImageSettings settings = image_settings(4096);
         ImageTexels expected;
-        image_decodePcx(file.data(), file.size(), &settings, &expected);
+        ImageRefusal why;
+        ASSERT_TRUE(image_decode(file.data(), file.size(), &settings, &expected, &why));
         image_load(&image, path.c_str());
         EXPECT_EQ((Ints{image.width, image.height, image.hasAlpha}), (Ints{100, 50, on})) << on;
         EXPECT_EQ(textureState(), (Ints{128, 64, on ? GL_RGBA : GL_RGB, GL_NEAREST, GL_NEAREST})) << on;

@@ -150,12 +150,4 @@ TEST(TileDef, EndOfFileInsideABlockEndsOnlyThatPass)
     EXPECT_EQ(tile_texCount, 1);
 }
 
-TEST(TileDefDeathTest, TexturePathTooLong)
-{
-    std::string text = "NEW_TEXTURE \"t\" {\nP 8," + std::string(250, 'p') + "\n}\n";
-    auto bytes = reinterpret_cast<const unsigned char *>(text.data());
-    EXPECT_EXIT({ test_stdoutToStderr(); tile_readDef(bytes, text.size(), "/w/", nullptr); }, testing::ExitedWithCode(255),
-                "ERROR: Path too long: /w/PCX/ppp.*" + test_errorPattern(0));
-}
-
 }  // namespace

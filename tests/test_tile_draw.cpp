@@ -310,6 +310,18 @@ TEST_F(TileDraw, APassPrintsItsRowsAndLeavesOutOnlyFacesSolidCellsShare)
     }
     const long boundary = 2 * (21 * 21 + 21 * 10 + 21 * 10);  // all solid: the 21 x 21 x 10 block's outside
     EXPECT_EQ(tile_faces.faces, boundary);
+    // Drawn nearest first: no face's centre (halfway between opposite corners)
+    // lies more than a row nearer the eye's cell (10, 10, 10) than any before.
+    float farthest = 0;
+    int outOfOrder = 0;
+    for (const ::TileDraw &draw : tile_faces.draws)
+        for (int f = draw.first; f < draw.first + draw.count; f += 4) {
+            const float *v = &tile_faces.runs[draw.run].vertices[(size_t)f * 5], e = 10.5f * tile_size;
+            float at = hypotf(hypotf((v[0] + v[10]) / 2 - e, (v[1] + v[11]) / 2 - e), (v[2] + v[12]) / 2 - 10.5f * tile_sizeZ);
+            outOfOrder += at < farthest - std::max(tile_size, tile_sizeZ);
+            farthest = std::max(farthest, at);
+        }
+    EXPECT_EQ(outOfOrder, 0);
     // One cell inside made as each case says, with its own pictures: unless
     // it is solid too, its six neighbours keep the faces they share with it.
     const struct { const char *what; void (*make)(CubeDef &, TextureEntry *); int own; } cases[] = {

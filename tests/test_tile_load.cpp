@@ -132,9 +132,15 @@ TEST(TileLoadDeathTest, BadWorldFilesTooLongPathsAndTheChooser)
         "TEXTURE:[^\n]*/PCX/SYSTEM/BASIC02\\.PCX\nTEXTURE:[^\n]*/SYS/IMG/matrix\\.pcx\n" + test_errorPattern(0);
     std::vector<unsigned char> bad;
     ASSERT_TRUE(pcx_readFile(map, bad));
+    const std::vector<unsigned char> good = bad;
     bad[3] = 1;  // one bit per pixel
     ASSERT_TRUE(pcx_writeFile(map, bad));
-    EXPECT_LOAD_DIES(def, firstLines + "\n[^\n]*/PCX/hall\\.pcx: not in the format expected");
+    EXPECT_LOAD_DIES(def, firstLines + "\n[^\n]*/PCX/hall\\.pcx: PCX version 5, encoding 1, 1-bit x 1 plane is not a map picture");
+    // A texture picture of a kind no reader knows: its line, the message, the reason.
+    ASSERT_TRUE(pcx_writeFile(map, good));
+    bad[65] = 5;
+    ASSERT_TRUE(pcx_writeFile(root + "/PCX/walls/glass.pcx", bad));
+    EXPECT_LOAD_DIES(def, "lass\\.pcx\n" + test_errorPattern(0) + "\n[^\n]*lass\\.pcx: 1-bit PCX with 5 planes is not a picture tavo reads");
 }
 
 // At most 256 MB more heap from here on: a reader that kept reading a

@@ -4,6 +4,10 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+
 #include <GL/freeglut.h>
 
 #include "camera.h"
@@ -14,12 +18,13 @@
 
 namespace {
 
-// One cube whose FRONT the camera faces; "green" is a colour replaced by a picture.
+// One cube whose FRONT the camera faces, before a red background; "green"
+// is a colour replaced by a picture.
 const std::string world = "NEW_TEXTURE \"red\" {\nColour 17,Color(250,0,0)\n}\n"
                           "NEW_TEXTURE \"green\" {\nColour 17,Color(0,0,250)\nPicture 8,green\n}\n"
-                          "NEW_CUBE \"box\" {\nFront 8,red\n}\n";
+                          "NEW_MORVA \"back\" {\nTexture 2,red\n}\nNEW_CUBE \"box\" {\nFront 8,red\n}\n";
 const Entity pose = {{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}, {0, 0, 14}};
-const std::vector<unsigned char> red = {250, 0, 0}, green = {0, 250, 0};
+const std::vector<unsigned char> red = {250, 0, 0}, green = {0, 250, 0}, blue = {0, 0, 250};
 
 // The colour at the middle of the window, where the cube's FRONT shows.
 std::vector<unsigned char> centre(void)
@@ -61,8 +66,9 @@ std::string openWorld(const std::string &root)
     return def;
 }
 
-// Saved by renaming a new file over the old, within about a second
-// whether inotify or the files' times tell of it.
+// Saved by renaming a new file over the old (the definition file, then a
+// texture picture), within about a second whether inotify or the files'
+// times tell of it, and never before a quarter of a second has passed.
 TEST(Reload, ASavedEditShowsWithTheCameraAndOptionsKept)
 {
     REQUIRE_GL();
@@ -72,13 +78,16 @@ TEST(Reload, ASavedEditShowsWithTheCameraAndOptionsKept)
     for (bool inotify : {true, false}) {
         tile_watchStart(inotify);
         EXPECT_EQ(tile_watchNotified(), inotify);
-        std::string text = world;
-        test_writeText(def + "~", text.replace(text.find("Front 8,red"), 11, inotify ? "Front 8,green" : "Front 8,red"));
-        ASSERT_EQ(rename((def + "~").c_str(), def.c_str()), 0);
+        std::string text = world, saved = inotify ? def : root + "/PCX/green.pcx";
+        inotify ? test_writeText(def + "~", text.replace(text.find("Front 8,red"), 11, "Front 8,green"))
+                : test_writeSolidPcx(saved + "~", 8, 8, 0, 0, 250);
+        ASSERT_EQ(rename((saved + "~").c_str(), saved.c_str()), 0);
+        const auto start = std::chrono::steady_clock::now();
         std::string out = ticks(false);
-        EXPECT_NE(out.find("matrix.pcx\nTEXTURE:" + root + "/PCX/green.pcx\nCUBE:box\nWorld reloaded: " + def + "\n"),
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
+        EXPECT_NE(out.find("TEXTURE:" + root + "/PCX/green.pcx\nMORVA:back\nCUBE:box\nWorld reloaded: " + def + "\n"),
                   std::string::npos) << out;
-        EXPECT_EQ(centre(), inotify ? green : red) << inotify;
+        EXPECT_EQ(centre(), inotify ? green : blue) << inotify;
         EXPECT_EQ(memcmp(&camera, &pose, sizeof pose) + tile_optSmooth, 0);
     }
     tile_watchStop();
@@ -95,18 +104,19 @@ TEST(Reload, BrokenEditsKeepTheLastGoodWorldAndReloadsLeakNoTexture)
     auto liveTextures = [] { int n = 0; for (GLuint id = 1; id < 1u << 14; id++) n += glIsTexture(id); return n; };
     const std::string map = root + "/PCX/box.pcx", picture = root + "/PCX/green.pcx";
     const std::string tooLong = world.substr(0, world.find("Picture")) + "Picture 8," + std::string(300, 'x') + "\n}\n";
-    const struct { std::string path, text; } edits[] = {{map, "not a picture"}, {picture, "not a picture"}, {def, tooLong}, {map, ""}};
+    const std::string png = std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16);  // cut short in its header
+    const struct { std::string path, text; } edits[] = {{map, "not a picture"}, {picture, "not a picture"}, {def, tooLong}, {map, ""}, {picture, png}, {map, png}};
     const int textures = liveTextures();
     for (const auto &e : edits) {
         SCOPED_TRACE(e.path + " " + e.text.substr(0, 20));
         std::vector<unsigned char> good;
         ASSERT_TRUE(pcx_readFile(e.path, good));
-        const std::vector<const void *> kept = {tile_map, tile_tex, (void *)(size_t)tile_generation};
+        const std::vector<const void *> kept = {tile_map, tile_tex, tile_bg, (void *)(size_t)tile_generation};
         e.text.empty() ? (void)unlink(e.path.c_str()) : test_writeText(e.path, e.text);
         std::string out = ticks(true);
         EXPECT_TRUE(testing::internal::RE::PartialMatch(out, test_errorPattern(0) + "\nThe last good world stays on screen\n$")) << out;
         EXPECT_EQ(centre(), red);
-        EXPECT_EQ((std::vector<const void *>{tile_map, tile_tex, (void *)(size_t)tile_generation}), kept);
+        EXPECT_EQ((std::vector<const void *>{tile_map, tile_tex, tile_bg, (void *)(size_t)tile_generation}), kept);
         EXPECT_EQ(liveTextures(), textures);
         ASSERT_TRUE(pcx_writeFile(e.path, good));
         EXPECT_NE(ticks(true).find("World reloaded: "), std::string::npos);
@@ -117,6 +127,44 @@ TEST(Reload, BrokenEditsKeepTheLastGoodWorldAndReloadsLeakNoTexture)
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(liveTextures(), textures);
     EXPECT_EQ(centre(), red);
+}
+
+// A PNG of each colour type and depth, dropped in place of a missing
+// .pcx, shows the very frame its PCX twin shows (tests/data/pictures/png:
+// TYPE.TWIN.png holds the pixels of TWIN.pcx); the watch follows the .png.
+TEST(Reload, PngPicturesShowAsTheirPcxTwinsInPlaceOfAMissingPcx)
+{
+    REQUIRE_GL();
+    const std::string data = std::string(TAVO_SOURCE_DIR) + "/tests/data/pictures/", root = test_tempDir();
+    std::vector<unsigned char> cells(2 * 3 * 2, TILE_EMPTY);
+    cells[0] = 254;
+    static std::string def;
+    tile_argument = (def = test_makeWorld(root, "pics", "NEW_TEXTURE \"pic\" {\nPicture 8,pic\n}\nNEW_CUBE \"box\" {\nFront 8,pic\n}\n",
+                                   2, 3, 2, cells)).c_str();
+    const std::string pcx = root + "/PCX/pic.pcx", png = root + "/PCX/Pic.PNG";
+    std::vector<unsigned char> bytes;
+    int opened = 0;
+    auto frameOf = [&](const std::string &from, const std::string &to) {
+        EXPECT_TRUE(pcx_readFile(from, bytes) && pcx_writeFile(to, bytes)) << from;
+        testing::internal::CaptureStdout();
+        int read = opened ? tile_reload() : (main_init(), main_renderState(), camera = pose, opened = true);
+        main_render();
+        const std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(read, 1) << out;
+        return test_shownFrame;
+    };
+    int types = 0;
+    for (const auto &entry : std::filesystem::directory_iterator(data + "png")) {
+        const std::string name = entry.path().stem();
+        types++;
+        unlink(png.c_str());
+        const std::vector<unsigned char> twin = frameOf(data + name.substr(name.find('.') + 1) + ".pcx", pcx);
+        unlink(pcx.c_str());
+        EXPECT_TRUE(frameOf(entry.path(), png) == twin) << name;
+        EXPECT_EQ(std::count(tile_files.begin(), tile_files.end(), png), 1) << name;
+    }
+    EXPECT_EQ(types, 12);
+    tile_watchStop();
 }
 
 }  // namespace

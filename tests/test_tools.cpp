@@ -67,6 +67,8 @@ TEST(TavoMap, TextToPictureToTextAndPictureToTextToPictureAreExact)
     ASSERT_EQ(tool("tavo-map", "encode " + dir + "/a.map " + dir + "/a.pcx"), 0);
     ASSERT_EQ(tool("tavo-map", "decode " + dir + "/a.pcx " + dir + "/b.map"), 0);
     EXPECT_EQ(readText(dir + "/b.map"), text);
+    ASSERT_EQ(tool("tavo-map", "decode " + dir + "/a.pcx " + dir + "/c.map --header " + dir + "/a.map"), 0);
+    EXPECT_EQ(readText(dir + "/c.map"), text);
 
     // Five layers of 3 x 2 across 2 leave the sixth block of the last band
     // empty; the viewer counts it as a layer, and so does the text.
@@ -109,7 +111,7 @@ TEST(TavoMap, RefusesTextThatDoesNotMakeAMapAndPicturesThatAreNotMaps)
 TEST(TavoCam, PoseTextToCameraFileAndBack)
 {
     std::string dir = test_tempDir();
-    test_writeText(dir + "/start.pose", "# a pose\n-1 0 0\n0 1 0\n0 0 -1   # forward\n20.5 9 -97.25\n");
+    test_writeText(dir + "/start.pose", "# a pose\n-1 0 0\n0 1 0\n0 0 -1   # forward\n20.5 0.333333343 -97.25\n");
     ASSERT_EQ(tool("tavo-cam", dir + "/start.pose " + dir + "/SYS/CAM/w.cam"), 0);
     Bytes bytes = readBytes(dir + "/SYS/CAM/w.cam");
     Entity e;
@@ -126,8 +128,9 @@ TEST(TavoCam, PoseTextToCameraFileAndBack)
 }
 
 // Outputs are written whole and renamed into place: a write that fails
-// (a file size limit) leaves the old file, a link is replaced, not
-// followed, and an output that is the input is refused.
+// (a file size limit) leaves the old file and the status says so, a link
+// is replaced, not followed, a replaced file keeps its mode, and an output
+// that is the input is refused.
 TEST(Tools, OutputsAreWrittenWholeOrNotAtAll)
 {
     std::string dir = test_tempDir(), errors, text = "legend . 255\nlegend # 254\nlayer 0\n";
@@ -136,10 +139,14 @@ TEST(Tools, OutputsAreWrittenWholeOrNotAtAll)
     test_writeText(dir + "/a.map", text);
     test_writeText(dir + "/old.pcx", "old");
     test_writeText(dir + "/target", "target");
+    test_writeText(dir + "/kept.pcx", "kept");
+    chmod((dir + "/kept.pcx").c_str(), 0640);
     ASSERT_EQ(symlink("target", (dir + "/link.pcx").c_str()) + symlink("a.map", (dir + "/same.map").c_str()), 0);
     const char *runs[][4] = {  // tool, arguments, exit status, what standard error says
         {"tavo-map", "encode a.map old.pcx", "1", "old.pcx: File too large"},  // under a file size limit
         {"tavo-map", "encode a.map link.pcx", "0", ""},
+        {"tavo-map", "encode a.map kept.pcx", "0", ""},
+        {"tavo-texgen", "old.pcx", "1", "'old.pcx': Not a directory"},
         {"tavo-map", "encode a.map same.map", "1", "the output is the input"},
         {"tavo-map", "decode link.pcx link.pcx", "1", "the output is the input"},
         {"tavo-cam", "a.map same.map", "1", "the output is the input"},
@@ -150,9 +157,31 @@ TEST(Tools, OutputsAreWrittenWholeOrNotAtAll)
         EXPECT_NE(errors.find(r[3]), std::string::npos) << errors;
     }
     EXPECT_EQ(readText(dir + "/old.pcx") + readText(dir + "/target") + readText(dir + "/a.map"), "oldtarget" + text);
-    struct stat st;
+    struct stat st, kept;
     EXPECT_TRUE(lstat((dir + "/link.pcx").c_str(), &st) == 0 && S_ISREG(st.st_mode));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 5) << "no temporary file left";
+    EXPECT_TRUE(stat((dir + "/kept.pcx").c_str(), &kept) == 0 && (kept.st_mode & 07777) == 0640);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 6) << "no temporary file left";
+}
+
+// Refusals that name the real reason: an empty or missing root, a number
+// too large for a float, a folder the system will not make.
+TEST(Tools, RefusalsSayWhy)
+{
+    std::string dir = test_tempDir(), errors;
+    test_writeText(dir + "/big.pose", "1e41 0 0 0 1 0 0 0 -1 0 0 0\n");
+    test_writeText(dir + "/ok.pose", "-1 0 0 0 1 0 0 0 -1 0 0 0\n");
+    const char *runs[][4] = {  // tool, arguments, exit status, what standard error says
+        {"tavo-texgen", "''", "2", "an empty name cannot be ROOT"},
+        {"tavo-texgen", "missing", "1", "the root folder 'missing': No such file or directory"},
+        {"tavo-cam", "big.pose x.cam", "1", "'1e41' is out of range"},
+        {"tavo-cam", "ok.pose /sys/tavo/x.cam", "1", "/sys/tavo/x.cam: "},
+    };
+    for (const auto &r : runs) {
+        EXPECT_EQ(tool(r[0], r[1], &errors, "cd " + dir + " && "), atoi(r[2])) << r[1];
+        EXPECT_NE(errors.find(r[3]), std::string::npos) << errors;
+        EXPECT_EQ(errors.find("/sys/tavo/x.cam: No such file"), std::string::npos) << "not the folder's reason";
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 2) << "nothing written";
 }
 
 // The demo world laid out afresh as data/CMakeLists.txt does, so that the
@@ -182,11 +211,12 @@ TEST(DemoWorld, LoadsCleanlyAndItsStartViewShowsTheWorld)
         memcpy(&shown[y * 640 * 3], &world[(479 - y) * 640 * 3], 640 * 3);
 
     // The shot keys save the frame shown, once while held, as numbered files
-    // in SYS/SHOT; with SYS/SHOT a file, in the current folder.
-    std::string blocked = test_tempDir(), cwd = test_tempDir(), shots = root + "/SYS/SHOT/demo-000";
+    // in SYS/SHOT (made when missing); with SYS/SHOT a file, in the current folder.
+    std::string blocked = test_tempDir(), bare = test_tempDir(), cwd = test_tempDir(), shots = root + "/SYS/SHOT/demo-000";
     test_writeText(blocked + "/SYS/SHOT", "not a folder");
     const struct { bool f12; std::string root, file; } presses[] = {
-        {false, root + "/", shots + "1.png"}, {true, root + "/", shots + "2.png"}, {false, blocked + "/", "demo-0001.png"}};
+        {false, root + "/", shots + "1.png"}, {true, root + "/", shots + "2.png"}, {false, blocked + "/", "demo-0001.png"},
+        {true, bare + "/", bare + "/SYS/SHOT/demo-0001.png"}};
     std::vector<std::string> wrong;  // shots missing or not the frame shown
     bool moved = chdir(cwd.c_str()) == 0;
     for (const auto &p : presses) {
@@ -194,6 +224,7 @@ TEST(DemoWorld, LoadsCleanlyAndItsStartViewShowsTheWorld)
         p.f12 ? input_pressSKey(GLUT_KEY_F12, 0, 0) : input_pressKey('p', 0, 0);
         for (int held = 0; held < 2; held++) {
             main_shotKeys();
+            input_endTick();
             main_render();
         }
         input_releaseKey('p', 0, 0);

@@ -1,4 +1,5 @@
 // tavo_cam.cpp -- tavo-cam: a camera pose as text, to and from the 48-byte camera file
+#include <errno.h>
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -10,12 +11,16 @@
 
 #include "args.h"
 #include "entity.h"
+#include "error.h"
+#include "main.h"
+#include "tile.h"
 #include "file.h"
 #include "pcx_encode.h"
 
 static const char *cam_usage =
     "Usage: tavo-cam POSE.txt OUT.cam\n"
     "  or:  tavo-cam --show FILE.cam\n"
+    "  or:  tavo-cam --frame WORLD.def\n"
     "  or:  tavo-cam --help | --version\n"
     "\n"
     "Writes a camera file from a pose written as text, or prints a camera\n"
@@ -23,8 +28,13 @@ static const char *cam_usage =
     "\n"
     "Options:\n"
     "  --show FILE.cam  print the pose a camera file holds\n"
-    "  -h, --help       print this text and exit\n"
-    "  --version        print the version and exit\n"
+    "  --frame WORLD.def\n"
+    "                   write the world's camera file (SYS/CAM/<name>.cam) with\n"
+    "                   a view from above and in front of its map, the view\n"
+    "                   tavo --new starts a world with\n"
+    "  -h, --help       show this help and exit\n"
+    "  --version        show the version and licence and exit\n"
+    "  --               end of the options\n"
     "\n"
     "A pose is twelve numbers, three to a line: left, up, forward and\n"
     "position (x y z each).  Text after # on a line is a comment.  The camera\n"
@@ -70,7 +80,13 @@ static int cam_write(const char *in, const char *out)
             size_t end = s.find_first_of(" \t\r\n#", i);
             std::string word = s.substr(i, end == std::string::npos ? std::string::npos : end - i);
             char *stop;
+            errno = 0;
             float v = strtof(word.c_str(), &stop);
+            if (!*stop && errno == ERANGE && isinf(v)) {
+                fprintf(stderr, "tavo-cam: %s: '%s' is out of range for a camera file's 32-bit floats\n",
+                        in, word.c_str());
+                return 1;
+            }
             if (*stop || !isfinite(v)) {
                 fprintf(stderr, "tavo-cam: %s: '%s' is not a number\n", in, word.c_str());
                 return 1;
@@ -119,18 +135,62 @@ static int cam_show(const char *path)
     return 0;
 }
 
+// The viewer ends through error() when a map's grid will not fit in memory.
+[[noreturn]] static void cam_tooLarge(unsigned char)
+{
+    fputs("tavo-cam: the map's grid is too large to read\n", stderr);
+    exit(1);
+}
+
+static int cam_frame(const char *def)
+{
+    std::string world = tile_absolute(def);
+    char root[TILE_PATH], map[TILE_PATH], file[TILE_PATH];
+    if (!tile_derivePaths(world.c_str(), root, map, file)) {
+        fprintf(stderr, "tavo-cam: %s: not a world's definition file path (ROOT/DEF/NAME.def)\n", def);
+        return 1;
+    }
+    std::string mapPath = tile_resolvePath(map);
+    std::vector<unsigned char> bytes;
+    if (!cam_read(mapPath.c_str(), bytes))
+        return 1;
+    error_setHook(cam_tooLarge);
+    TileMap grid;
+    if (!tile_decodeMap(bytes.data(), bytes.size(), &grid)) {
+        fprintf(stderr, "tavo-cam: %s: not a map picture\n", mapPath.c_str());
+        return 1;
+    }
+    Entity pose;
+    main_framePose(&pose, grid.width, grid.height, grid.depth);
+    std::vector<unsigned char> cam(ENTITY_FILE_SIZE);
+    entity_toBytes(&pose, cam.data());
+    std::string out = tile_resolvePath(std::string(root) + "SYS/CAM/" + file);
+    int result;
+    if (!pcx_writeFileDirs(out, cam, &result)) {
+        fprintf(stderr, "tavo-cam: %s: %s\n", out.c_str(), file_reason(result));
+        return 1;
+    }
+    printf("%s\n", out.c_str());
+    return 0;
+}
+
 int main(int argc, char **argv)
 {
-    static const ArgsOption options[] = {{"--show", "FILE.cam", false}, {nullptr, nullptr, false}};
+    static const ArgsOption options[] = {
+        {"--show", "FILE.cam", false}, {"--frame", "WORLD.def", false}, {nullptr, nullptr, false}};
     std::vector<const char *> operands;
     std::map<std::string, const char *> given;
     int status = args_read("tavo-cam", cam_usage, argc, argv, options, &operands, &given);
     if (status >= 0)
         return status;
-    if (given.count("--show") && !operands.empty())
+    if (given.count("--show") && given.count("--frame"))
+        return args_usageError("tavo-cam", "--show and --frame cannot be used together");
+    if ((given.count("--show") || given.count("--frame")) && !operands.empty())
         return args_usageError("tavo-cam", std::string("extra operand '") + operands[0] + "'");
     if (given.count("--show"))
         return cam_show(given["--show"]);
+    if (given.count("--frame"))
+        return cam_frame(given["--frame"]);
     if (operands.size() < 2)
         return args_usageError("tavo-cam", operands.empty() ? "missing POSE.txt and OUT.cam"
                                                             : "missing OUT.cam");

@@ -1,7 +1,8 @@
 // tavo_texgen.cpp -- tavo-texgen: draws the demo world's texture pictures and the system pictures
-#include <math.h>
+#include <errno.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/stat.h>
 
 #include <map>
 #include <string>
@@ -10,351 +11,7 @@
 #include "args.h"
 #include "file.h"
 #include "pcx_encode.h"
-
-struct Rgb {
-    unsigned char r, g, b;
-};
-
-// An 8-bit picture: palette indices and the 256-entry palette.
-struct Indexed {
-    unsigned width, height;
-    std::vector<unsigned char> pixels;
-    unsigned char palette[768];
-    Indexed(unsigned w, unsigned h) : width(w), height(h), pixels((size_t)w * h, 0)
-    {
-        memset(palette, 0, sizeof palette);
-    }
-    unsigned char &at(unsigned x, unsigned y) { return pixels[(size_t)y * width + x]; }
-    void setColor(unsigned index, Rgb c)
-    {
-        palette[3 * index] = c.r;
-        palette[3 * index + 1] = c.g;
-        palette[3 * index + 2] = c.b;
-    }
-    // Entries first..first+count-1 shade evenly from dark to light.
-    void setRamp(unsigned first, unsigned count, Rgb dark, Rgb light)
-    {
-        for (unsigned i = 0; i < count; i++) {
-            float t = count > 1 ? (float)i / (float)(count - 1) : 0.0f;
-            setColor(first + i, {(unsigned char)(dark.r + (light.r - dark.r) * t),
-                                 (unsigned char)(dark.g + (light.g - dark.g) * t),
-                                 (unsigned char)(dark.b + (light.b - dark.b) * t)});
-        }
-    }
-};
-
-// A 24-bit picture.
-struct Truecolor {
-    unsigned width, height;
-    std::vector<unsigned char> rgb;
-    Truecolor(unsigned w, unsigned h) : width(w), height(h), rgb((size_t)w * h * 3, 0) {}
-    void set(unsigned x, unsigned y, Rgb c)
-    {
-        unsigned char *p = &rgb[((size_t)y * width + x) * 3];
-        p[0] = c.r;
-        p[1] = c.g;
-        p[2] = c.b;
-    }
-};
-
-static bool texgen_ok = true;
-
-// Repeatable noise, 0 to 255, so that the pictures are the same on every build.
-static unsigned texgen_noise(unsigned x, unsigned y, unsigned seed)
-{
-    unsigned h = x * 374761393u + y * 668265263u + seed * 2246822519u;
-    h = (h ^ (h >> 13)) * 1274126177u;
-    return (h ^ (h >> 16)) & 0xFF;
-}
-
-static unsigned char texgen_clamp(float v)
-{
-    return v < 0.0f ? 0 : v > 255.0f ? 255 : (unsigned char)v;
-}
-
-static Rgb texgen_shade(Rgb c, float factor, float add = 0.0f)
-{
-    return {texgen_clamp(c.r * factor + add), texgen_clamp(c.g * factor + add),
-            texgen_clamp(c.b * factor + add)};
-}
-
-static void texgen_write(const std::string &root, const std::string &name,
-                         const std::vector<unsigned char> &bytes)
-{
-    std::string path = root + "/" + name;
-    int result;
-    if (!pcx_writeFileDirs(path, bytes, &result)) {
-        fprintf(stderr, "tavo-texgen: %s: %s\n", path.c_str(), file_reason(result));
-        texgen_ok = false;
-    }
-}
-
-static void texgen_save(const std::string &root, const std::string &name, Indexed &p)
-{
-    texgen_write(root, name, pcx_encode8(p.width, p.height, p.pixels.data(), p.palette));
-}
-
-static void texgen_save(const std::string &root, const std::string &name, Truecolor &p)
-{
-    texgen_write(root, name, pcx_encode24(p.width, p.height, p.rgb.data()));
-}
-
-// Bricks in a running bond, 8-bit: mortar is entry 1, the bricks 16 to 47.
-static void texgen_bricks(const std::string &root)
-{
-    Indexed p(64, 64);
-    p.setColor(1, {178, 172, 160});
-    p.setRamp(16, 32, {110, 38, 26}, {190, 84, 58});
-    for (unsigned y = 0; y < 64; y++)
-        for (unsigned x = 0; x < 64; x++) {
-            unsigned course = y / 8, shift = (course & 1) * 8;
-            bool mortar = y % 8 == 7 || (x + shift) % 16 == 15;
-            unsigned brick = ((x + shift) / 16) * 7 + course * 3;
-            unsigned tone = (texgen_noise(brick, course, 1) % 12) + texgen_noise(x, y, 2) % 10;
-            p.at(x, y) = mortar ? 1 : (unsigned char)(16 + tone);
-        }
-    texgen_save(root, "PCX/demo/bricks.pcx", p);
-}
-
-// Dressed stone blocks, 8-bit greys.
-static void texgen_stone(const std::string &root)
-{
-    Indexed p(64, 64);
-    p.setRamp(0, 64, {70, 70, 76}, {196, 194, 188});
-    for (unsigned y = 0; y < 64; y++)
-        for (unsigned x = 0; x < 64; x++) {
-            bool joint = y % 32 == 0 || (x + (y / 32) * 16) % 32 == 0;
-            bool lit = y % 32 == 1 || (x + (y / 32) * 16) % 32 == 1;
-            unsigned tone = 30 + texgen_noise(x / 2, y / 2, 3) % 16 + texgen_noise(x, y, 4) % 8;
-            p.at(x, y) = (unsigned char)(joint ? 4 : lit ? 58 : tone);
-        }
-    texgen_save(root, "PCX/demo/stone.pcx", p);
-}
-
-// Polished floor tiles, 8-bit, one light and one dark, with veins.
-static void texgen_floor(const std::string &root, const char *name, Rgb dark, Rgb light,
-                         unsigned seed)
-{
-    Indexed p(64, 64);
-    p.setRamp(0, 32, dark, light);
-    for (unsigned y = 0; y < 64; y++)
-        for (unsigned x = 0; x < 64; x++) {
-            float vein = sinf((float)x * 0.15f + (float)y * 0.09f +
-                              (float)(texgen_noise(x / 8, y / 8, seed) % 16) * 0.2f);
-            int tone = 20 + (int)(vein * 6.0f) + (int)(texgen_noise(x, y, seed + 1) % 4);
-            if (x == 0 || y == 0)
-                tone = 31;
-            else if (x == 63 || y == 63)
-                tone = 4;
-            p.at(x, y) = (unsigned char)(tone < 0 ? 0 : tone > 31 ? 31 : tone);
-        }
-    texgen_save(root, name, p);
-}
-
-// A fern cut out of a magenta ground, 8-bit: entry 0 is the key colour and
-// the top-left pixel, so automatic transparency clears exactly the ground.
-static void texgen_leaves(const std::string &root)
-{
-    Indexed p(64, 64);
-    p.setColor(0, {255, 0, 255});
-    p.setRamp(1, 24, {20, 70, 16}, {120, 200, 70});
-    p.setColor(30, {96, 64, 30});
-    for (unsigned y = 40; y < 64; y++)
-        for (unsigned x = 31; x < 33; x++)
-            p.at(x, y) = 30;
-    // Fronds: leaves strung along curves from the foot of the stem.
-    for (int frond = 0; frond < 7; frond++) {
-        float angle = -1.35f + (float)frond * 0.45f;
-        for (int step = 0; step < 15; step++) {
-            float t = (float)step / 14.0f;
-            float cx = 32.0f + sinf(angle) * 30.0f * t;
-            float cy = 62.0f - cosf(angle) * 52.0f * t - 14.0f * t * (1.0f - t);
-            float radius = 6.0f * (1.0f - 0.5f * t);
-            for (int dy = -6; dy <= 6; dy++)
-                for (int dx = -6; dx <= 6; dx++) {
-                    int x = (int)cx + dx, y = (int)cy + dy;
-                    if (x < 1 || y < 1 || x > 62 || y > 63)
-                        continue;
-                    float e = (float)(dx * dx) / (radius * radius) +
-                              (float)(dy * dy) / (radius * radius * 0.35f);
-                    if (e <= 1.0f)
-                        p.at((unsigned)x, (unsigned)y) =
-                            (unsigned char)(1 + (unsigned)((1.0f - e) * 14.0f) +
-                                            texgen_noise((unsigned)x, (unsigned)y, 5) % 9);
-                }
-        }
-    }
-    texgen_save(root, "PCX/demo/leaves.pcx", p);
-}
-
-// A picket fence on black, 24-bit: black at the top-left pixel becomes the
-// key colour, and no board pixel is pure black.
-static void texgen_fence(const std::string &root)
-{
-    Truecolor p(64, 64);
-    Rgb wood = {196, 164, 112};
-    for (unsigned y = 0; y < 64; y++)
-        for (unsigned x = 0; x < 64; x++) {
-            unsigned local = x % 16;
-            bool picket = local >= 4 && local < 12 && y >= 6 + (local < 8 ? 8 - local : local - 7);
-            bool rail = (y >= 18 && y < 23) || (y >= 48 && y < 53);
-            if (!picket && !rail)
-                continue;
-            float grain = 0.85f + 0.15f * sinf((float)y * 0.7f + (float)(x / 16) * 2.0f) +
-                          (float)(texgen_noise(x, y, 6) % 16) / 255.0f;
-            Rgb c = texgen_shade(wood, rail && !picket ? grain * 0.8f : grain);
-            if (picket && (local == 4 || local == 11))
-                c = texgen_shade(c, 0.7f);
-            if (c.r == 0 && c.g == 0 && c.b == 0)
-                c.r = 1;
-            p.set(x, y, c);
-        }
-    texgen_save(root, "PCX/demo/fence.pcx", p);
-}
-
-// Short grass seen from above, 24-bit.
-static void texgen_grass(const std::string &root)
-{
-    Truecolor p(64, 64);
-    for (unsigned y = 0; y < 64; y++)
-        for (unsigned x = 0; x < 64; x++) {
-            float n = (float)texgen_noise(x, y, 7) / 255.0f;
-            float patch = (float)texgen_noise(x / 8, y / 8, 8) / 255.0f;
-            p.set(x, y, {texgen_clamp(40 + 40 * patch + 30 * n), texgen_clamp(110 + 60 * n + 30 * patch),
-                         texgen_clamp(30 + 20 * n)});
-        }
-    texgen_save(root, "PCX/demo/grass.pcx", p);
-}
-
-// Planks with grain, 24-bit.
-static void texgen_wood(const std::string &root)
-{
-    Truecolor p(64, 64);
-    for (unsigned y = 0; y < 64; y++)
-        for (unsigned x = 0; x < 64; x++) {
-            unsigned plank = y / 16;
-            float grain = sinf((float)x * 0.3f + sinf((float)y * 0.8f + (float)plank) * 2.0f);
-            float tone = 0.8f + 0.1f * grain + (float)(texgen_noise(plank, 0, 9) % 20) / 200.0f;
-            Rgb c = texgen_shade({150, 100, 54}, tone);
-            if (y % 16 == 15 || (x + plank * 23) % 64 == 0)
-                c = texgen_shade(c, 0.5f);
-            p.set(x, y, c);
-        }
-    texgen_save(root, "PCX/demo/wood.pcx", p);
-}
-
-// Overlapping roof tiles, 24-bit.
-static void texgen_roof(const std::string &root)
-{
-    Truecolor p(64, 64);
-    for (unsigned y = 0; y < 64; y++)
-        for (unsigned x = 0; x < 64; x++) {
-            unsigned row = y / 8, shift = (row & 1) * 4;
-            float u = (float)((x + shift) % 8) - 3.5f, v = (float)(y % 8);
-            float edge = v + u * u * 0.25f;  // the rounded lower edge of each tile
-            float tone = edge > 8.0f ? 0.55f : 0.75f + v * 0.04f;
-            tone += (float)(texgen_noise((x + shift) / 8, row, 10) % 16) / 160.0f;
-            p.set(x, y, texgen_shade({170, 70, 40}, tone));
-        }
-    texgen_save(root, "PCX/demo/roof.pcx", p);
-}
-
-// Pale blue glass in a frame, 24-bit; the definition file makes it translucent.
-static void texgen_glass(const std::string &root)
-{
-    Truecolor p(64, 64);
-    for (unsigned y = 0; y < 64; y++)
-        for (unsigned x = 0; x < 64; x++) {
-            Rgb c = {150, 200, 225};
-            if (x < 3 || y < 3 || x > 60 || y > 60 || x == 31 || x == 32 || y == 31 || y == 32)
-                c = {60, 70, 80};
-            else if ((x + y) % 40 < 4 && x > 6 && y > 6)
-                c = {235, 245, 255};
-            p.set(x, y, c);
-        }
-    texgen_save(root, "PCX/demo/glass.pcx", p);
-}
-
-// Rippled water, 24-bit; translucent too.
-static void texgen_water(const std::string &root)
-{
-    Truecolor p(64, 64);
-    const float tau = 6.2831853f;
-    for (unsigned y = 0; y < 64; y++)
-        for (unsigned x = 0; x < 64; x++) {
-            float w = sinf(tau * (float)x / 32.0f + 2.0f * sinf(tau * (float)y / 64.0f)) +
-                      sinf(tau * (float)(x + y) / 16.0f) * 0.5f;
-            p.set(x, y, texgen_shade({40, 110, 190}, 0.85f + 0.12f * w, w > 1.1f ? 60.0f : 0.0f));
-        }
-    texgen_save(root, "PCX/demo/water.pcx", p);
-}
-
-// The backdrop: a sky from deep blue above to haze at the horizon, with soft clouds.
-static void texgen_sky(const std::string &root)
-{
-    Truecolor p(256, 128);
-    for (unsigned y = 0; y < 128; y++)
-        for (unsigned x = 0; x < 256; x++) {
-            float t = (float)y / 127.0f;
-            Rgb c = {texgen_clamp(40 + 160 * t), texgen_clamp(90 + 135 * t), texgen_clamp(200 + 50 * t)};
-            float cloud = 0.0f;
-            for (unsigned k = 0; k < 6; k++) {
-                float cx = (float)(20 + k * 43), cy = (float)(20 + (k * 37) % 50);
-                float dx = ((float)x - cx) / 26.0f, dy = ((float)y - cy) / 7.0f;
-                float d = dx * dx + dy * dy;
-                if (d < 1.0f)
-                    cloud += (1.0f - d) * 0.9f;
-            }
-            if (cloud > 1.0f)
-                cloud = 1.0f;
-            c = {texgen_clamp(c.r + (250 - c.r) * cloud), texgen_clamp(c.g + (250 - c.g) * cloud),
-                 texgen_clamp(c.b + (252 - c.b) * cloud)};
-            p.set(x, y, c);
-        }
-    texgen_save(root, "PCX/demo/sky.pcx", p);
-}
-
-// A sign carrying the letter F, 24-bit: F looks different under every
-// mirroring and quarter turn, so it shows how a face's picture is oriented.
-static void texgen_sign(const std::string &root)
-{
-    Truecolor p(64, 64);
-    for (unsigned y = 0; y < 64; y++)
-        for (unsigned x = 0; x < 64; x++) {
-            bool border = x < 4 || y < 4 || x > 59 || y > 59;
-            bool stem = x >= 18 && x < 28 && y >= 10 && y < 54;
-            bool top = x >= 18 && x < 48 && y >= 10 && y < 19;
-            bool bar = x >= 18 && x < 40 && y >= 28 && y < 36;
-            Rgb c = border ? Rgb{230, 230, 230} : (stem || top || bar) ? Rgb{250, 210, 40}
-                                                                      : Rgb{30, 60, 140};
-            p.set(x, y, c);
-        }
-    texgen_save(root, "PCX/demo/sign.pcx", p);
-}
-
-// The stand-by picture for faces without a texture: a grey and violet check.
-static void texgen_standBy(const std::string &root)
-{
-    Indexed p(32, 32);
-    p.setColor(1, {120, 120, 128});
-    p.setColor(2, {150, 70, 170});
-    for (unsigned y = 0; y < 32; y++)
-        for (unsigned x = 0; x < 32; x++)
-            p.at(x, y) = (unsigned char)(((x / 8 + y / 8) & 1) ? 2 : 1);
-    texgen_save(root, "PCX/SYSTEM/BASIC02.PCX", p);
-}
-
-// Shown on every face while texturing is off: green lines on black.
-static void texgen_matrix(const std::string &root)
-{
-    Indexed p(32, 32);
-    p.setColor(0, {0, 20, 0});
-    p.setColor(1, {40, 220, 80});
-    for (unsigned y = 0; y < 32; y++)
-        for (unsigned x = 0; x < 32; x++)
-            p.at(x, y) = (unsigned char)(x % 16 == 0 || y % 16 == 0 || x == 31 || y == 31 ? 1 : 0);
-    texgen_save(root, "SYS/IMG/matrix.pcx", p);
-}
+#include "texgen_pictures.h"
 
 static const char texgen_usage[] =
     "Usage: tavo-texgen ROOT\n"
@@ -364,8 +21,9 @@ static const char texgen_usage[] =
     "stand-by picture ROOT/PCX/SYSTEM/BASIC02.PCX and ROOT/SYS/IMG/matrix.pcx.\n"
     "\n"
     "Options:\n"
-    "  -h, --help         print this text and exit\n"
-    "  --version          print the version and exit\n";
+    "  -h, --help         show this help and exit\n"
+    "  --version          show the version and licence and exit\n"
+    "  --                 end of the options\n";
 
 int main(int argc, char **argv)
 {
@@ -383,20 +41,21 @@ int main(int argc, char **argv)
     if (!wrong.empty())
         return args_usageError("tavo-texgen", wrong);
     std::string root = operands[0];
-    texgen_bricks(root);
-    texgen_stone(root);
-    texgen_floor(root, "PCX/demo/floor_light.pcx", {170, 160, 140}, {240, 234, 220}, 11);
-    texgen_floor(root, "PCX/demo/floor_dark.pcx", {24, 50, 44}, {80, 110, 98}, 13);
-    texgen_leaves(root);
-    texgen_fence(root);
-    texgen_grass(root);
-    texgen_wood(root);
-    texgen_roof(root);
-    texgen_glass(root);
-    texgen_water(root);
-    texgen_sky(root);
-    texgen_sign(root);
-    texgen_standBy(root);
-    texgen_matrix(root);
-    return texgen_ok ? 0 : 1;
+    // An unset variable in a script gives "" (refused above); a root that
+    // is not there is a typing slip, not a place to make.
+    struct stat st;
+    int err = stat(root.c_str(), &st) != 0 ? errno : S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+    if (err) {
+        fprintf(stderr, "tavo-texgen: the root folder '%s': %s\n", root.c_str(), strerror(err));
+        return 1;
+    }
+    for (const TexgenPicture *p = texgen_pictures; p->path; p++) {
+        std::string path = std::string(operands[0]) + "/" + p->path;
+        int result;
+        if (!pcx_writeFileDirs(path, p->make(), &result)) {
+            fprintf(stderr, "tavo-texgen: %s: %s\n", path.c_str(), file_reason(result));
+            status = 1;
+        }
+    }
+    return status < 0 ? 0 : status;
 }

@@ -113,25 +113,21 @@ std::string test_errorPattern(unsigned code)
     return pattern;
 }
 
-// Every folder test_tempDir made, removed when the process ends, a failed
-// assertion included; a death test's child leaves its parent's folders be.
-namespace {
-struct TestScratch {
-    pid_t owner = getpid();
-    std::vector<std::string> dirs;
-    ~TestScratch()
-    {
-        std::error_code ignored;
-        for (const std::string &dir : dirs)
-            if (getpid() == owner)
-                std::filesystem::remove_all(dir, ignored);
-    }
-};
-}  // namespace
-static TestScratch &test_scratch(void)
+// Every folder test_tempDir made, removed when the process ends (a failed
+// assertion included); a death test's child leaves its parent's folders be.
+static std::vector<std::string> &test_scratch(void)
 {
-    static TestScratch scratch;  // made on first use, before any static that asks
-    return scratch;
+    static struct Scratch {
+        pid_t owner = getpid();
+        std::vector<std::string> dirs;
+        ~Scratch()
+        {
+            std::error_code ignored;
+            for (size_t i = 0; i < dirs.size() && getpid() == owner; i++)
+                std::filesystem::remove_all(dirs[i], ignored);
+        }
+    } scratch;  // made on first use, before any static that asks
+    return scratch.dirs;
 }
 
 std::string test_tempDir(void)
@@ -140,7 +136,7 @@ std::string test_tempDir(void)
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/tavo-test-XXXXXX";
     if (!mkdtemp(pattern.data()))
         abort();
-    test_scratch().dirs.push_back(pattern);
+    test_scratch().push_back(pattern);
     return pattern;
 }
 

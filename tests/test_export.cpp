@@ -1,0 +1,123 @@
+// test_export.cpp -- tavo --export read back: per material the faces the viewer caches, corners and pictures
+#include <GL/gl.h>
+#include <tiny_gltf.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "main.h"
+#include "tile.h"
+#include "test_support.h"
+
+namespace {
+
+typedef std::array<float, 5> Corner;  // x, y, z, s, t (s, t 0 without a picture)
+
+template <typename T>
+const T *data(const tinygltf::Model &m, int accessor)
+{
+    const tinygltf::Accessor &a = m.accessors[(size_t)accessor];
+    const tinygltf::BufferView &v = m.bufferViews[(size_t)a.bufferView];
+    return (const T *)&m.buffers[(size_t)v.buffer].data[v.byteOffset + a.byteOffset];
+}
+
+// The corners of each triangle of p.
+std::vector<Corner> corners(const tinygltf::Model &m, const tinygltf::Primitive &p)
+{
+    const tinygltf::Accessor &ia = m.accessors[(size_t)p.indices];
+    const float *pos = data<float>(m, p.attributes.at("POSITION"));
+    const float *uv = p.attributes.count("TEXCOORD_0") ? data<float>(m, p.attributes.at("TEXCOORD_0")) : nullptr;
+    std::vector<Corner> out;
+    for (size_t i = 0; i < ia.count; i++) {
+        size_t k = ia.componentType == TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT
+                       ? data<unsigned short>(m, p.indices)[i] : data<unsigned>(m, p.indices)[i];
+        out.push_back({pos[3 * k], pos[3 * k + 1], pos[3 * k + 2], uv ? uv[2 * k] : 0, uv ? uv[2 * k + 1] : 0});
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(Export, TheDemoReadsBackAsTheViewerCachesTheWholeGrid)
+{
+    std::string dir = test_tempDir();
+    // A floor wide enough for 32-bit indices: 34 320 faces of one material.
+    std::string wide = test_makeWorld(dir + "/wide", "wide", "NEW_TEXTURE \"sand\"\n{\n    Colour 17,Color(200,180,120)\n}\n"
+                                      "NEW_CUBE \"floor\"\n{\n    Back 3,sand\n    Top 4,sand\n    Right 5,sand\n"
+                                      "    Bottom 6,sand\n    Left 7,sand\n    Front 8,sand\n}\n",
+                                      130, 130, 1, std::vector<unsigned char>(130 * 130, 254));
+    for (std::string name : {"/demo.glb", "/demo.gltf", "/wide.glb"}) {
+        SCOPED_TRACE(name);
+        std::string out = dir + name;
+        std::string def = name[1] == 'd' ? TAVO_BINARY_DIR "/demo/DEF/demo.def" : wide;
+        const char *argv[] = {"tavo", "--export", out.c_str(), def.c_str()};
+        testing::internal::CaptureStdout();
+        MainCommand command;
+        ASSERT_EQ(main_parse(4, (char **)argv, &command), "");
+        ASSERT_EQ(main_export(command), 0);
+        std::string printed = testing::internal::GetCapturedStdout();
+
+        // The viewer's cache of the grid as one block, by render state.
+        TileBlock all{0, tile_width, 0, tile_height, 0, tile_depth};
+        TileFaces cached = {};
+        tile_record(&all, &cached);
+        std::map<std::vector<long>, long> triangles;
+        for (const TileRun &r : cached.runs)
+            triangles[{(long)r.image, r.smooth, r.r, r.g, r.b, r.a, r.cull}] +=
+                (long)r.vertices.size() / (r.mode == GL_QUADS ? 20 : 15) * (r.mode == GL_QUADS ? 2 : 1);
+        std::string summary = printed.substr(printed.rfind(out + ": "));
+        std::string count = summary.substr(out.size() + 2, summary.find(" faces, ") - out.size() - 2);
+        count.erase(std::remove(count.begin(), count.end(), ' '), count.end());
+        EXPECT_EQ(count, std::to_string(cached.faces)) << summary;
+        EXPECT_NE(summary.find(" faces, " + std::to_string(triangles.size()) + " materials, "),
+                  std::string::npos) << summary;
+
+        tinygltf::TinyGLTF loader;
+        tinygltf::Model m;
+        std::string err, warn;
+        ASSERT_TRUE(name.back() == 'b' ? loader.LoadBinaryFromFile(&m, &err, &warn, out)
+                                                     : loader.LoadASCIIFromFile(&m, &err, &warn, out)) << err;
+        ASSERT_EQ(m.meshes.size(), 1u);
+        std::multiset<long> want, got;
+        for (auto &t : triangles)
+            want.insert(t.second);
+        std::vector<std::set<Corner>> found;
+        for (const tinygltf::Primitive &p : m.meshes[0].primitives) {
+            std::vector<Corner> c = corners(m, p);
+            got.insert((long)c.size() / 3);
+            found.emplace_back(c.begin(), c.end());
+            // Cut-outs carry their transparent texels as alpha.
+            const tinygltf::Material &mat = m.materials[(size_t)p.material];
+            if (mat.alphaMode == "MASK") {
+                const tinygltf::Image &image = m.images[(size_t)m.textures[(size_t)mat.pbrMetallicRoughness.baseColorTexture.index].source];
+                ASSERT_EQ(image.component, 4);
+                EXPECT_EQ(image.image[3], 0) << mat.name;
+            }
+        }
+        EXPECT_EQ(got, want);
+
+        // The first face of each run lies in one primitive, corner for corner.
+        for (const TileRun &r : cached.runs) {
+            bool any = false;
+            for (const std::set<Corner> &f : found) {
+                bool all = true;
+                for (size_t k = 0; k < (r.mode == GL_QUADS ? 4u : 3u); k++) {
+                    const float *v = &r.vertices[k * 5];
+                    bool uv = f.count({v[0], v[1], v[2], v[3], v[4]}) > 0;
+                    all = all && (uv || f.count({v[0], v[1], v[2], 0, 0}));
+                }
+                any = any || all;
+            }
+            EXPECT_TRUE(any) << "a face at " << r.vertices[0] << ", " << r.vertices[1] << ", " << r.vertices[2];
+        }
+
+        // The start pose as the camera node.
+        const tinygltf::Node &eye = m.nodes.back();
+        ASSERT_EQ(eye.camera, 0);
+        EXPECT_EQ(eye.translation, (std::vector<double>{tile_temp.position.x, tile_temp.position.y,
+                                                        tile_temp.position.z}));
+    }
+    std::filesystem::remove_all(dir);
+}

@@ -1,0 +1,153 @@
+// test_new_world.cpp -- tavo --new: a sound world that shows its house, refusals that leave nothing; the readout's cells
+#include "test_support.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "camera.h"
+#include "main.h"
+#include "map_text.h"
+#include "tile.h"
+
+namespace {
+
+struct Scratch {
+    std::string dir = test_tempDir();
+    ~Scratch() { std::filesystem::remove_all(dir); }
+};
+
+int newWorld(std::vector<std::string> args)
+{
+    args.insert(args.begin(), "tavo");
+    std::vector<char *> argv;
+    for (std::string &a : args)
+        argv.push_back(&a[0]);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    int status = main_run((int)argv.size(), argv.data());
+    testing::internal::GetCapturedStdout();
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(status != 0, err.find("tavo: ") != std::string::npos) << err;
+    return status;
+}
+
+// The colours at (x, y) from the top of the last frame shown, in a 9 x 9 box.
+int countLike(int x, int y, bool (*like)(const unsigned char *))
+{
+    int n = 0;
+    for (int dy = -4; dy <= 4; dy++)
+        for (int dx = -4; dx <= 4; dx++)
+            n += like(&test_shownFrame[((size_t)(479 - y - dy) * 640 + (size_t)(x + dx)) * 3]);
+    return n;
+}
+
+}  // namespace
+
+TEST(NewWorld, IsSoundAndShowsItsHouseAndTheReadoutLeavesNoTraceWhenOff)
+{
+    REQUIRE_GL();
+    Scratch s;
+    ASSERT_EQ(newWorld({"--new", s.dir + "/hall"}), 0);
+    std::string def = s.dir + "/hall/DEF/hall.def";
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(main_check(def.c_str()), 0);
+    tile_argument = def.c_str();
+    main_init();
+    tile_watchStop();
+    main_renderState();
+    main_render();
+    testing::internal::GetCapturedStdout();
+    std::vector<unsigned char> off = test_shownFrame;
+    // The floor in front of the house, and its wall beside the door.
+    EXPECT_GT(countLike(320, 450, [](const unsigned char *p) { return p[0] > 150 && p[0] >= p[2] && p[1] >= p[2]; }), 60);
+    EXPECT_GT(countLike(250, 335, [](const unsigned char *p) { return p[0] > p[1] + 40; }), 40);
+
+    main_readoutToggle();
+    testing::internal::CaptureStdout();
+    main_render();
+    std::vector<unsigned char> on = test_shownFrame;
+    main_readoutToggle();
+    main_render();
+    testing::internal::GetCapturedStdout();
+    EXPECT_NE(on, off);
+    EXPECT_EQ(test_shownFrame, off);
+}
+
+TEST(NewWorld, RefusesBadInputAndLeavesNothingBehind)
+{
+    Scratch s;
+    test_writeText(s.dir + "/file", "x");
+    test_makeDirs(s.dir + "/full/a");
+    test_makeDirs(s.dir + "/locked");
+    chmod((s.dir + "/locked").c_str(), 0555);
+    test_makeDirs(s.dir + "/empty");
+    const struct {
+        std::vector<std::string> args;
+        int status;
+    } cases[] = {
+        {{"--new", s.dir + "/file"}, 1},
+        {{"--new", s.dir + "/full"}, 1},
+        {{"--new", s.dir + "/locked/w"}, 1},
+        {{"--new", s.dir + "/w", "--size", "4x4x0"}, 2},
+        {{"--new", s.dir + "/w", "--size", "1024x1024x65"}, 2},  // above the grid's cells
+        {{"--new", s.dir + "/w", "--size", "65533x1x1"}, 2},     // wider than a picture
+        {{"--new", s.dir + "/w", "--size", "4x4"}, 2},
+        {{"--size", "4x4x4", "--new", s.dir + "/empty"}, 0},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(newWorld(c.args), c.status) << c.args[1];
+        int entries = 0;
+        for (const auto &e : std::filesystem::directory_iterator(s.dir))
+            entries += e.path().filename().string()[0] == '.' || e.path().filename() == "w";
+        EXPECT_EQ(entries, 0) << "left behind by " << c.args[1];
+    }
+    // A write that fails half way (a file where a folder must go) leaves nothing.
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(main_newPlace(s.dir + "/w", {{"A", {1}, ""}, {"A/B", {2}, ""}}), 1);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("A/B: Not a directory"), std::string::npos);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(s.dir), {}), 4);
+    EXPECT_TRUE(std::filesystem::exists(s.dir + "/empty/DEF/empty.def"));
+    EXPECT_TRUE(std::filesystem::is_empty(s.dir + "/locked"));
+}
+
+// A room seen from in front (+z): a wall at row 1, glass at row 3 in
+// column 2, the legend naming both; the cube blocks name type 251 only.
+TEST(Readout, CentreCellAgreesWithTheMapText)
+{
+    const std::string text = "legend . 255 empty\nlegend # 253 brick wall\nlegend o 252 window\n"
+                             "layer 0\n......\n.####.\n......\n..o...\n......\n";
+    const std::string def = "NEW_CUBE \"a\" {\n}\nNEW_CUBE \"b\" {\n}\nNEW_CUBE \"c\" {\n}\nNEW_CUBE \"lamp\" {\n}\n";
+    std::vector<unsigned char> mapBytes(text.begin(), text.end()), defBytes(def.begin(), def.end());
+    MapText map;
+    std::string reason;
+    ASSERT_TRUE(map_textParse("room.map", mapBytes, &map, &reason)) << reason;
+    MainReadoutWorld w;
+    w.name = "room";
+    w.width = map.width, w.height = map.layers, w.depth = map.depth, w.cells = map.cells.data();
+    main_readoutNames(defBytes, &mapBytes, "room.map", &w.typeNames);
+    w.seeThrough[252] = 1;
+    EXPECT_EQ(w.typeNames[251], "lamp");
+
+    const struct {
+        Entity pose;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {{{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}, {6, 0, 60}},
+         {"camera: column 3, layer 0, row 9 (outside the map), facing -z",
+          "centre: column 3, layer 0, row 1: 253 brick wall"}},
+        {{{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}, {4, 0, 60}},
+         {"centre: column 2, layer 0, row 3: 252 window",
+          "  seen through it: column 2, layer 0, row 1: 253 brick wall"}},
+        {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {6, 0, 60}}, {"centre: none within 256 cells"}},
+        {{{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}, {6, 0, 2100}}, {"centre: none within 256 cells"}},  // 299 rows away
+    };
+    for (const auto &c : cases) {
+        std::vector<std::string> lines = main_readoutLines(w, &c.pose, 40.0);
+        EXPECT_EQ(lines.front(), "room");
+        EXPECT_EQ(lines.back(), "40 frames a second");
+        for (const std::string &l : c.lines)
+            EXPECT_NE(std::find(lines.begin(), lines.end(), l), lines.end()) << l << " in\n" << testing::PrintToString(lines);
+    }
+}
