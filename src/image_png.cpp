@@ -140,7 +140,16 @@ static bool png_prepare(png_structp png, png_infop info, PngRead *r) noexcept
                 png_set_packing(png);  // indices as they are, one byte each
             else
                 png_set_expand_gray_1_2_4_to_8(png);
-            r->values->assign((size_t)r->width * r->height, 0);
+            // Rows grow with the data read, so a header claiming a huge
+            // map costs nothing; an interlaced one needs all its rows at
+            // once, which deflate (at most 1032 to 1) must have packed.
+            r->values->clear();
+            if (png_get_interlace_type(png, info) != PNG_INTERLACE_NONE) {
+                if ((double)r->width * r->height * depth / 8 > 1032.0 * r->size)
+                    return image_refuse(r->why, ERROR_FILE, "%s of %u x %u pixels cannot be held in "
+                                        "%zu bytes", r->kind, r->width, r->height, r->size);
+                r->values->assign((size_t)r->width * r->height, 0);
+            }
         } else {
             if (!image_sizeTexels(r->width, r->height, r->in, true, r->texels, r->why))
                 return false;
@@ -158,6 +167,20 @@ static bool png_prepare(png_structp png, png_infop info, PngRead *r) noexcept
     size_t rowBytes = (size_t)r->width * (r->in ? 4 : 1);
     if (png_get_rowbytes(png, info) != rowBytes)
         return image_refuse(r->why, ERROR_FILE, "%s gives rows of an unexpected length", r->kind);
+    return true;
+}
+
+// Room for a map's row y; false, with the refusal, when memory runs out.
+static bool png_growValues(PngRead *r, unsigned y) noexcept
+{
+    size_t need = ((size_t)y + 1) * r->width;
+    try {
+        if (r->values->size() < need)
+            r->values->resize(need);
+    } catch (const std::exception &) {
+        image_refuse(r->why, ERROR_MEMORY, "out of memory for %u x %u pixels", r->width, r->height);
+        return false;
+    }
     return true;
 }
 
@@ -187,6 +210,11 @@ static bool png_run(PngRead *r)
     }
     for (unsigned pass = 0; pass < r->passes; pass++)
         for (unsigned y = 0; y < r->height; y++, r->reads++) {
+            if (!r->in && !png_growValues(r, y)) {
+                r->refused = true;
+                png_destroy_read_struct(&png, &info, nullptr);
+                return false;
+            }
             png_bytep row = r->in ? &r->texels->texels[(size_t)y * r->texels->texWidth * 4]
                                   : &(*r->values)[(size_t)y * r->width];
             png_read_row(png, row, nullptr);

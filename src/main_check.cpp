@@ -478,6 +478,7 @@ int check_world(const char *defPath)
 
 int main_check(const char *defPath)
 {
+    error_noDialog();
     error_setHook(check_throw);
     int status;
     try {

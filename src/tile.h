@@ -102,6 +102,17 @@ std::string tile_resolvePath(const std::string &path);
 // is not there, the same path ending in .png (any case) when that is.
 std::string tile_resolvePicture(const std::string &path);
 
+// The file of the loaded world that path names, "" when none: the same
+// file (device and inode), or the same path once links and dotted folders
+// are resolved, which also catches a camera file not made yet.  The world's
+// files are tile_files and the camera file.  Outputs that must never
+// replace what the world reads (pictures, exports) are checked here.
+std::string tile_worldFile(const char *path);
+
+// Set by runs that never write the camera file (--shot), so that loading
+// does not warn that the pose cannot be saved.
+extern bool tile_savesCamera;
+
 // At the origin looking along -z: the start pose without a camera file.
 void tile_defaultPose(Entity *pose);
 

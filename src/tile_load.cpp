@@ -98,6 +98,30 @@ std::string tile_resolvePath(const std::string &path)
     }
 }
 
+// A path as the file system sees it: links and dotted folders resolved;
+// a file not there yet keeps its own name under its resolved folder.
+static std::string tile_canonical(const std::string &path)
+{
+    if (char *real = realpath(path.c_str(), nullptr)) {
+        std::string full(real);
+        free(real);
+        return full;
+    }
+    return tile_absolute(path);
+}
+
+std::string tile_worldFile(const char *path)
+{
+    std::vector<std::string> files = tile_files;
+    if (tile_file[0])
+        files.push_back(tile_resolvePath(std::string(tile_root) + "SYS/CAM/" + tile_file));
+    std::string wanted = tile_canonical(path);
+    for (const std::string &file : files)
+        if (file_same(path, file.c_str()) || tile_canonical(file) == wanted)
+            return file;
+    return "";
+}
+
 static bool tile_isPcxName(const std::string &path)
 {
     return path.size() >= 4 && strcasecmp(path.c_str() + path.size() - 4, ".pcx") == 0;
@@ -333,6 +357,13 @@ static std::string tile_dialog(bool *broken)
     return path;
 }
 
+// The end of a choice nobody made: cancelled, or nobody left to ask.
+[[noreturn]] static void tile_noChoice(const char *before)
+{
+    printf("%sERROR: No world file was chosen\n", before);
+    error(ERROR_FILE);
+}
+
 static std::string tile_prompt(void)
 {
     fputs("Definition file (*.def): ", stdout);
@@ -341,14 +372,15 @@ static std::string tile_prompt(void)
     int c;
     while ((c = getchar()) != EOF && c != '\n')
         line += (char)c;
-    if (c == EOF && line.empty()) {
-        // Nobody is left to answer: asking again would never end.
-        puts("\nERROR: No world file was chosen");
-        error(ERROR_FILE);
-    }
+    if (c == EOF && line.empty())
+        tile_noChoice("\n");  // asking again would never end
     tile_chomp(line);
     return line;
 }
+
+// Wrong files a dialog may hand back in a row before the choice ends: one
+// that answers at once, by itself, must not be asked forever.
+#define TILE_DIALOG_TRIES 5
 
 static std::string tile_choose(void)
 {
@@ -360,15 +392,21 @@ static std::string tile_choose(void)
         return tile_argument;
     }
     bool dialog = tile_hasDialog();
-    for (;;) {
+    for (int wrong = 0;;) {
         std::string path;
+        if (dialog && wrong == TILE_DIALOG_TRIES)
+            tile_noChoice("");
         if (dialog) {
             bool broken = false;
             path = tile_dialog(&broken);
+            if (broken && !isatty(STDIN_FILENO))
+                tile_noChoice("");  // no dialog, and no terminal to ask on
             if (broken) {
                 dialog = false;
                 continue;
             }
+            if (path.empty())
+                tile_noChoice("");  // Cancel, or the window closed
         } else {
             path = tile_prompt();
         }
@@ -377,6 +415,7 @@ static std::string tile_choose(void)
         if (tile_isDefName(path) && tile_fileState(path.c_str()) == 0)
             return path;
         printf("Not a world file: %s\n", path.c_str());
+        wrong++;
     }
 }
 
@@ -521,16 +560,17 @@ static void tile_readWorldFile(const std::string &path, std::vector<unsigned cha
 
 // The start pose from the camera file.  One that is there but cannot be
 // read, or could not be saved over, is kept as it is: said once here, and
-// file_write refuses it at every save.
+// file_write refuses it at every save.  A run that saves nothing only
+// hears of a file it cannot read.
 static void tile_readCamera(void)
 {
     std::string path = tile_resolvePath(std::string(tile_root) + "SYS/CAM/" + tile_file);
     int result = entity_readFile(&tile_temp, path.c_str());
-    if (result == 0)
+    if (result == 0 && tile_savesCamera)
         result = file_replaceable(path.c_str());
     if (result && result != ENOENT)
         error_report(path.c_str(), (std::string(file_reason(result)) +
-                                    "; the camera pose is not saved").c_str());
+                                    (tile_savesCamera ? "; the camera pose is not saved" : "")).c_str());
 }
 
 void tile_loadFrom(const std::string &def, bool readCamera, const TileDefHooks *pictures)

@@ -39,10 +39,11 @@ validate() {
 }
 
 for case in "$demo/DEF/demo.def demo.glb" "$demo/DEF/demo.def demo.gltf" "$work/every/DEF/demo.def every.glb" \
-    "$work/every/DEF/demo.def every.gltf"; do
+    "$work/every/DEF/demo.def every.gltf" "$work/every/DEF/demo.def part.glb --flat --region 2,0,0:40,0,1" \
+    "$work/every/DEF/demo.def none.gltf --region 0,0,0:0,0,0"; do
     set -- $case
-    env -u DISPLAY "$TAVO_BIN" --export "$work/$2" "$1" >"$work/out.txt" || fail "--export $2 exited with $?"
-    grep -qE "^$work/$2: [0-9 ]+ faces, [0-9]+ materials, [0-9]+ pictures, [0-9.]+ (kB|MB)\$" "$work/out.txt" ||
+    env -u DISPLAY "$TAVO_BIN" --export "$work/$2" "${@:3}" "$1" >"$work/out.txt" || fail "--export $2 exited with $?"
+    [ "$(wc -l <"$work/out.txt")" = 1 ] && grep -qE "^$work/$2: [0-9 ]+ faces, [0-9]+ materials, [0-9]+ pictures, [0-9.]+ (bytes|kB|MB)\$" "$work/out.txt" ||
         fail "--export $2 printed no summary: $(tail -1 "$work/out.txt")"
     validate "$work/$2" || fail "the validator finds fault with $2"
 done
