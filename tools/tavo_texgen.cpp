@@ -21,8 +21,9 @@ static const char texgen_usage[] =
     "stand-by picture ROOT/PCX/SYSTEM/BASIC02.PCX and ROOT/SYS/IMG/matrix.pcx.\n"
     "\n"
     "Options:\n"
-    "  -h, --help         print this text and exit\n"
-    "  --version          print the version and exit\n";
+    "  -h, --help         show this help and exit\n"
+    "  --version          show the version and licence and exit\n"
+    "  --                 end of the options\n";
 
 int main(int argc, char **argv)
 {
