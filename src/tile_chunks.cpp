@@ -4,6 +4,9 @@
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <exception>
@@ -60,6 +63,9 @@ unsigned chunk_frame;
 
 void chunk_work(void)
 {
+    // Builds wait for the frames, not the other way round: the worker yields
+    // its core to the drawing thread and the renderer's threads.
+    setpriority(PRIO_PROCESS, (id_t)syscall(SYS_gettid), 10);
     std::unique_lock<std::mutex> l(chunk_lock);
     for (;;) {
         chunk_wake.wait(l, [] { return chunk_stopping || (!chunk_paused && !chunk_wanted.empty()); });
