@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <vector>
 #include <GL/gl.h>
@@ -87,7 +88,11 @@ void chunk_work(void)
         std::unique_ptr<Chunk> c(new Chunk{});
         c->optTexture = job.optTexture;
         c->optSmooth = job.optSmooth;
-        tile_chunkBuild(&job.cells, &job.world, job.optTexture, job.optSmooth, &c->faces);
+        try {
+            tile_chunkBuild(&job.cells, &job.world, job.optTexture, job.optSmooth, &c->faces);
+        } catch (const std::bad_alloc &) {
+            c->faces = TileFaces{};  // out of memory: kept empty, not asked for again and again
+        }
         c->bytes = sizeof(Chunk) + tile_facesBytes(&c->faces);
 
         l.lock();
