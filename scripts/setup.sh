@@ -25,5 +25,6 @@ fi
 # never reach the network.
 validator=gltf-validator@2.0.0-dev.3.10
 if [ ! -f "$root/.cache/node/node_modules/gltf-validator/package.json" ]; then
-    npm install --no-audit --no-fund --no-save --prefix "$root/.cache/node" "$validator"
+    npm install --no-audit --no-fund --no-save --prefix "$root/.cache/node" "$validator" ||
+        echo "setup: $validator could not be installed; the export tests will be skipped (and fail on CI)" >&2
 fi

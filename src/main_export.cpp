@@ -154,11 +154,10 @@ int export_folderWritable(const std::string &out)
 typedef std::tuple<const Image *, int, int, int, int, int, int> ExportState;
 
 struct ExportPrimitive {
-    int material;
+    size_t state;  // in states_
     std::vector<float> positions, uvs;
     std::vector<unsigned> indices;
     unsigned vertices = 0;
-    long faces = 0;
 };
 
 float export_linear(float srgb)
@@ -223,7 +222,7 @@ private:
             return primitives_[found->second];
         primitiveOfState_[key] = primitives_.size();
         states_.push_back(r);
-        primitives_.push_back(ExportPrimitive{(int)primitives_.size(), {}, {}, {}, 0, 0});
+        primitives_.push_back(ExportPrimitive{primitives_.size(), {}, {}, {}, 0});
         return primitives_.back();
     }
 
@@ -251,7 +250,6 @@ private:
             if (a != b && b != c && a != c)
                 p.indices.insert(p.indices.end(), {a, b, c});
         }
-        p.faces++;
     }
 
     int view(const void *bytes, size_t size, int target)
@@ -347,7 +345,7 @@ int ExportBuilder::material(const TileState &r)
 
 void ExportBuilder::primitive(ExportPrimitive &p, tinygltf::Mesh &mesh)
 {
-    const TileState &r = states_[(size_t)p.material];
+    const TileState &r = states_[p.state];
     tinygltf::Primitive out;
     out.material = material(r);
     out.mode = TINYGLTF_MODE_TRIANGLES;

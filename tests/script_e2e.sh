@@ -3,15 +3,16 @@
 set -euo pipefail
 : "${TAVO_BIN:?TAVO_BIN names the built tavo}" "${TAVO_SOURCE_DIR:?TAVO_SOURCE_DIR names the source tree}"
 # A server of its own with auto-repeat off (-r): a held key is one press.  The
-# sanitizer build must not turn the GL driver's own leaks into an exit status.
+# sanitizer build must not turn the GL driver's own leaks into an exit status,
+# nor refuse the library stdbuf preloads.
 if [ -z "${TAVO_E2E_SERVER:-}" ]; then
-    exec env TAVO_E2E_SERVER=1 ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" \
+    exec env TAVO_E2E_SERVER=1 ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0:verify_asan_link_order=0" \
         xvfb-run -a -n $((300 + $$ % 400)) -s "-nolisten tcp -r -screen 0 1280x1024x24" bash "$0"
 fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tavo-e2e-XXXXXX")
 tavo=
-trap '[ -n "$tavo" ] && kill "$tavo" 2>/dev/null; rm -rf "$work"' EXIT
+trap 'if [ -n "$tavo" ]; then kill "$tavo" 2>/dev/null || true; fi; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; tail -n 15 "$work"/*.log 2>/dev/null; exit 1; }
 # Polls with a generous deadline, so a slow machine only waits longer.
 wait_until() {

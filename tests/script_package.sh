@@ -6,7 +6,7 @@ set -euo pipefail
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"  # the GL driver's leaks
 work=$(mktemp -d "${TMPDIR:-/tmp}/tavo-package-XXXXXX")
 tavo=
-trap '[ -n "$tavo" ] && kill "$tavo" 2>/dev/null; rm -rf "$work"' EXIT
+trap 'if [ -n "$tavo" ]; then kill "$tavo" 2>/dev/null || true; fi; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
 # What a user left in the build's own demo never ships.
