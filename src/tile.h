@@ -156,6 +156,13 @@ struct TileDefHooks {
     void (*unknownTexture)(void *ctx, int type, int face, const char *name);
 };
 
+// Bytes of decoded texels a world's texture pictures may hold, all told;
+// a picture past it shows the stand-by picture, with a line saying why.
+// Entries naming one file under the same decoding settings share one
+// picture and count once.  A variable, so that tests can lower it.
+#define TILE_TEXEL_BUDGET ((size_t)1 << 30)
+extern size_t tile_texelBudget;
+
 // Texture blocks read; a file declaring more has the rest ignored, with
 // one line on standard error.  No world comes near it: the cube blocks
 // can name at most 254 x 6 textures, and a table of this many colour
@@ -286,6 +293,9 @@ struct TileRun {
 };
 struct TileDraw {
     int run, first, count;  // corners first..first + count - 1 of runs[run]
+    // Chunks: the box face (TILE_BACK...) whose way every face of the draw
+    // looks, so that a chunk wholly behind them skips it; -1 for any way.
+    int facing = -1;
 };
 struct TileFaces {
     bool built;

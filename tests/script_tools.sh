@@ -17,12 +17,15 @@ if [ -n "${DISPLAY:-}" ]; then
     "$TAVO_BINARY_DIR/tools/tavo-cam" --frame "$work/hall/DEF/hall.def" >/dev/null &&
         cmp -s "$work/made.cam" "$work/hall/SYS/CAM/hall.cam" || fail "tavo-cam --frame does not frame as --new"
     rm "$work/hall/SYS/CAM/hall.cam"
-    for run in loud quiet; do
-        "$TAVO_BIN" $([ $run = quiet ] && echo --quiet) --shot "$work/$run.png" "$work/hall/DEF/hall.def" \
-            >"$work/$run.txt" 2>"$work/$run.err" || fail "tavo --shot ($run) exited with $?"
+    frame='[0-9]+->[0-9]+|view [0-9]+ chunks'  # the frame lines of the drawn block and of free look
+    for look in "" --look; do
+        for run in loud quiet; do
+            "$TAVO_BIN" $([ $run = quiet ] && echo --quiet) --shot "$work/$run.png" $look "$work/hall/DEF/hall.def" \
+                >"$work/$run.txt" 2>"$work/$run.err" || fail "tavo --shot $look ($run) exited with $?"
+        done
+        grep -qxE "$frame" "$work/loud.txt" && grep -vxE "$frame" "$work/loud.txt" | sed "s/loud/quiet/" |
+            cmp -s - "$work/quiet.txt" || fail "--quiet $look changed more than the frame lines: $(diff "$work/loud.txt" "$work/quiet.txt")"
     done
-    grep -qx '[0-9]*->[0-9]*' "$work/loud.txt" && grep -vx '[0-9]*->[0-9]*' "$work/loud.txt" | sed "s/loud/quiet/" |
-        cmp -s - "$work/quiet.txt" || fail "--quiet changed more than the frame line: $(diff "$work/loud.txt" "$work/quiet.txt")"
     grep -q 'no camera file.*tavo-cam --frame' "$work/quiet.err" || fail "no word of the missing camera file: $(cat "$work/quiet.err")"
 fi
 
