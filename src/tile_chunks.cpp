@@ -21,6 +21,8 @@ TileLookStats tile_lookStats;
 
 namespace {
 
+enum { CHUNK_LISTED = 256 };  // chunks handed to the worker at a time
+
 struct Chunk {
     TileFaces faces;
     unsigned char optTexture, optSmooth;
@@ -393,9 +395,12 @@ int tile_drawLook(float ex, float ey, float ez, int view)
     texture_color(rgba[0], rgba[1], rgba[2]);
     texture_alpha(rgba[3]);
 
-    std::sort(want.begin(), want.end(), [](const Want &a, const Want &b) {
+    // The worker gets a fresh list every frame: only its head is ever reached.
+    const size_t listed = std::min(want.size(), (size_t)CHUNK_LISTED);
+    std::partial_sort(want.begin(), want.begin() + (long)listed, want.end(), [](const Want &a, const Want &b) {
         return a.outside != b.outside ? b.outside : a.distance < b.distance;
     });
+    want.resize(listed);
     std::vector<Job> jobs;
     const TileBlock world = {0, (int)size[0], 0, (int)size[1], 0, (int)size[2]};
     for (const Want &w : want) {
