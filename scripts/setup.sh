@@ -5,7 +5,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 packages=(build-essential cmake g++ pkg-config freeglut3-dev libglu1-mesa-dev
           libgl1-mesa-dri libgtest-dev libpng-dev libtinygltf-dev xvfb xauth xdotool
-          help2man go-md2man gzip file dpkg-dev desktop-file-utils appstream man-db "$@")
+          help2man go-md2man gzip file dpkg-dev desktop-file-utils appstream man-db
+          lintian shared-mime-info "$@")
 # Node's own npm comes with some builds of it; Debian's comes apart.
 command -v node >/dev/null || packages+=(nodejs)
 command -v npm >/dev/null || packages+=(npm)
@@ -24,5 +25,6 @@ fi
 # never reach the network.
 validator=gltf-validator@2.0.0-dev.3.10
 if [ ! -f "$root/.cache/node/node_modules/gltf-validator/package.json" ]; then
-    npm install --no-audit --no-fund --no-save --prefix "$root/.cache/node" "$validator"
+    npm install --no-audit --no-fund --no-save --prefix "$root/.cache/node" "$validator" ||
+        echo "setup: $validator could not be installed; the export tests will be skipped (and fail on CI)" >&2
 fi

@@ -7,7 +7,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
@@ -16,6 +15,7 @@ extern char **environ;
 
 static ErrorHook error_hook;
 static const char *error_file;
+static bool error_dialogOff;
 
 const char *error_message(unsigned int code)
 {
@@ -57,12 +57,17 @@ const char *error_setFile(const char *path)
     return before;
 }
 
+void error_noDialog(void)
+{
+    error_dialogOff = true;
+}
+
 void error_dialog(const char *text)
 {
     // Started from a menu there is no console to read the line on, and
     // nobody to answer the pause.  A missing zenity only fails the spawn.
     const char *display = getenv("DISPLAY");
-    if (isatty(STDOUT_FILENO) || !display || !*display)
+    if (error_dialogOff || isatty(STDOUT_FILENO) || !display || !*display)
         return;
     size_t n = strlen(text);
     while (n && text[n - 1] == '\n')
@@ -75,14 +80,11 @@ void error_dialog(const char *text)
     posix_spawn_file_actions_init(&quiet);
     posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&quiet, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    // Nobody may be there to close it (a display nobody watches): the
+    // dialog is left to itself, and outlives the process that started it.
     pid_t pid;
-    int failed = posix_spawnp(&pid, "zenity", &quiet, nullptr, argv, environ);
+    posix_spawnp(&pid, "zenity", &quiet, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&quiet);
-    if (failed)
-        return;
-    int status;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR)
-        ;
 }
 
 ErrorHook error_setHook(ErrorHook hook)

@@ -18,11 +18,14 @@ const char *error_message(unsigned int code);
 // scripts and tests never block.
 void error_pause(void);
 
-// Shows text (a trailing line break dropped) in a zenity error dialog and
-// waits for it to close, when standard output is no terminal and a display
-// is set: the case of a program started from the desktop's menu.  Does
-// nothing when zenity is not installed.
+// Shows text (a trailing line break dropped) in a zenity error dialog,
+// when standard output is no terminal and a display is set: the case of a
+// program started from the desktop's menu.  The dialog is started, never
+// waited for, so the process ends at once with its status.  Does nothing
+// when zenity is not installed or after error_noDialog.
 void error_dialog(const char *text);
+// No dialog from here on: runs that serve a script (--shot, --check).
+void error_noDialog(void);
 
 // error(code), with "tavo: PATH: REASON" on standard error after the
 // message.  Never returns.

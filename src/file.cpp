@@ -126,10 +126,12 @@ int file_write(const char *path, const void *bytes, size_t size, bool replace)
     struct stat old;
     bool replacing = replace && lstat(path, &old) == 0 && S_ISREG(old.st_mode);
     // Beside the file, so the rename stays on one file system; numbered, as
-    // pictures may be written from several threads at once.
+    // pictures may be written from several threads at once.  A name of its
+    // own, not path's with more added: that may pass the longest name.
     static std::atomic<unsigned> serial{0};
-    std::string temp = std::string(path) + "." + std::to_string((long)getpid()) + "." +
-                       std::to_string(serial++) + ".tmp";
+    const char *slash = strrchr(path, '/');
+    std::string temp = std::string(path, slash ? (size_t)(slash + 1 - path) : 0) + ".tavo-" +
+                       std::to_string((long)getpid()) + "-" + std::to_string(serial++) + ".tmp";
     int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
         return errno;
@@ -146,6 +148,24 @@ int file_write(const char *path, const void *bytes, size_t size, bool replace)
     if (result)
         unlink(temp.c_str());
     return result;
+}
+
+int file_makeFolders(const char *path)
+{
+    std::string part(path);
+    for (size_t i = 1; i <= part.size(); i++) {
+        if (i < part.size() && part[i] != '/')
+            continue;
+        std::string folder = part.substr(0, i);
+        struct stat st;
+        if (stat(folder.c_str(), &st) == 0) {
+            if (!S_ISDIR(st.st_mode))
+                return ENOTDIR;
+        } else if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
+            return errno;
+        }
+    }
+    return 0;
 }
 
 bool file_same(const char *a, const char *b)

@@ -33,6 +33,10 @@ int file_replaceable(const char *path);
 // Without replace, a file already at path is never touched: EEXIST.
 int file_write(const char *path, const void *bytes, size_t size, bool replace = true);
 
+// mkdir -p: makes path and the folders above it that are missing.  0 when
+// path is a folder afterwards, else the errno of the call that failed.
+int file_makeFolders(const char *path);
+
 // True when both paths name the same existing file (links followed).
 bool file_same(const char *a, const char *b);
 

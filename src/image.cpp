@@ -14,11 +14,13 @@
 #include "file.h"
 #include "texture.h"
 
+// The driver's largest side, but no more than the viewer takes: a larger
+// picture would hold gigabytes and freeze the view while it uploads.
 static int image_maxTextureSize(void)
 {
     GLint size = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &size);
-    return size;
+    return size < IMAGE_MAX_SIDE ? size : IMAGE_MAX_SIDE;
 }
 
 // Shared by pictures and solid colours; the texture stays bound.
@@ -115,13 +117,15 @@ static void image_uploadTexels(Image *image, const ImageTexels &texels)
     image_upload(image, texels.texels.data(), texels.hasAlpha != 0);
 }
 
-void image_load(Image *image, const char *path)
+bool image_load(Image *image, const char *path)
 {
     ImageTexels texels;
     // The stand-by picture, as a colour square, leaves hasAlpha as it is.
-    if (image_read(path, image_maxTextureSize(), &texels))
+    bool read = image_read(path, image_maxTextureSize(), &texels);
+    if (read)
         image->hasAlpha = texels.hasAlpha;
     image_uploadTexels(image, texels);
+    return read;
 }
 
 void image_create(Image *image, unsigned short width, unsigned short height,

@@ -24,8 +24,10 @@ unsigned short image_powerOfTwo(unsigned short v);
 // missing or cannot be read (not a regular file, no permission) gives the
 // message, its reason on standard error and a 4 x 4 blue stand-by picture;
 // a refused one ends the process through error(), with "tavo: PATH: REASON"
-// on standard error.
-void image_load(Image *image, const char *path);
+// on standard error.  False for the stand-by picture.  Sides are taken up
+// to the driver's largest or IMAGE_MAX_SIDE, whichever is smaller.
+bool image_load(Image *image, const char *path);
+#define IMAGE_MAX_SIDE 8192
 // A texture whose every texel is (r, g, b); hasAlpha is left as it is.
 void image_create(Image *image, unsigned short width, unsigned short height,
                   unsigned char r, unsigned char g, unsigned char b);

@@ -8,6 +8,10 @@
 unsigned char input_button[INPUT_CODES];
 unsigned char input_mask[INPUT_CODES];
 unsigned char mouse_button[MOUSE_BUTTONS];
+// Presses since the last tick: a key pressed and released within one long
+// frame still reads as down for the tick after it.
+static unsigned char input_latch[INPUT_CODES];
+static unsigned char mouse_latch[MOUSE_BUTTONS];
 int mouse_x, mouse_y;
 Vector mouse_vector;
 
@@ -22,7 +26,7 @@ int input_specialCode(int key)
 
 void input_pressKey(unsigned char key, int, int)
 {
-    input_button[key] = 1;
+    input_button[key] = input_latch[key] = 1;
 }
 
 void input_releaseKey(unsigned char key, int, int)
@@ -34,7 +38,7 @@ void input_pressSKey(int key, int, int)
 {
     int code = input_specialCode(key);
     if (code >= 0)
-        input_button[code] = 1;
+        input_button[code] = input_latch[code] = 1;
 }
 
 void input_releaseSKey(int key, int, int)
@@ -49,6 +53,8 @@ void input_mouse(int button, int state, int x, int y)
     mouse_move(x, y);  // the click's position is recorded before its flag
     if (button >= 0 && button < MOUSE_BUTTONS)
         mouse_button[button] = state == GLUT_DOWN ? 1 : 0;
+    if (button >= 0 && button < MOUSE_BUTTONS && state == GLUT_DOWN)
+        mouse_latch[button] = 1;
 }
 
 void mouse_move(int x, int y)
@@ -78,19 +84,27 @@ void mouse_move(int x, int y)
 // Codes beyond the table can never be pressed: they read as locked and up.
 int input_check(unsigned short code)
 {
-    return code < INPUT_CODES && input_button[code] && input_mask[code] ? 1 : 0;
+    return code < INPUT_CODES && (input_button[code] || input_latch[code]) && input_mask[code] ? 1 : 0;
 }
 
 void input_reset(unsigned short code)
 {
     if (code < INPUT_CODES)
-        input_button[code] = 0;
+        input_button[code] = input_latch[code] = 0;
 }
 
+void input_endTick(void)
+{
+    memset(input_latch, 0, sizeof input_latch);
+    memset(mouse_latch, 0, sizeof mouse_latch);
+}
+
+// A lock hides the key's state, and drops a press that was waiting for
+// the tick: only a key still held reads as down once unlocked.
 void input_lock(unsigned short code)
 {
     if (code < INPUT_CODES)
-        input_mask[code] = 0;
+        input_mask[code] = input_latch[code] = 0;
 }
 
 void input_unlock(unsigned short code)
@@ -107,6 +121,7 @@ int input_getLock(unsigned short code)
 void input_lockAll(void)
 {
     memset(input_mask, 0, sizeof input_mask);
+    memset(input_latch, 0, sizeof input_latch);
 }
 
 void input_unlockAll(void)
@@ -116,13 +131,13 @@ void input_unlockAll(void)
 
 int mouse_check(unsigned char button)
 {
-    return button < MOUSE_BUTTONS ? mouse_button[button] : 0;
+    return button < MOUSE_BUTTONS ? mouse_button[button] | mouse_latch[button] : 0;
 }
 
 void mouse_reset(unsigned char button)
 {
     if (button < MOUSE_BUTTONS)
-        mouse_button[button] = 0;
+        mouse_button[button] = mouse_latch[button] = 0;
 }
 
 int mouse_getX(void)

@@ -24,8 +24,12 @@ void input_releaseSKey(int key, int x, int y);
 void input_mouse(int button, int state, int x, int y);
 void mouse_move(int x, int y);
 
+// Down and enabled; a press since the last input_endTick counts as down
+// even when the key is up again.
 int input_check(unsigned short code);
-void input_reset(unsigned short code);
+void input_reset(unsigned short code);  // the press consumed, its latch too
+// The tick has read the input: presses now count only while held.
+void input_endTick(void);
 void input_lock(unsigned short code);
 void input_unlock(unsigned short code);
 int input_getLock(unsigned short code);

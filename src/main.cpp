@@ -49,7 +49,9 @@ static const char main_usageText[] =
     "                     wrong with it (exit status 0 when sound, 1 when not)\n"
     "  --shot OUT.png     draw one frame of the world from its saved view into\n"
     "                     the PNG picture OUT.png and print its path\n"
-    "  --size WxH         the size of that picture (default 640x480)\n"
+    "  --size WxH         the size of that picture, each side 1 to 8192\n"
+    "                     (default 640x480); OUT.png may not be a file the\n"
+    "                     world reads or the camera file\n"
     "                     (with --look: in free look, once every chunk in view\n"
     "                     is built)\n"
     "  --export OUT.glb   write the world's faces as a glTF 2.0 scene (OUT.gltf:\n"
@@ -71,8 +73,8 @@ static const char main_usageText[] =
     "                     and water then hide what is drawn after them)\n"
     "  --look             start in free look (Tab switches)\n"
     "  --view N           how far free look sees, in cells (8 to 256, default 64)\n"
-    "  -h, --help         print this text and exit\n"
-    "  --version          print the version and exit\n"
+    "  -h, --help         show this help and exit\n"
+    "  --version          show the version and licence and exit\n"
     "  --                 end of the options: what follows is the world file\n"
     "\n"
     "GLUT options, handed to the window system: -display DISPLAY,\n"
@@ -230,20 +232,6 @@ static int main_optionPressed(unsigned short key)
     return 1;
 }
 
-int main_saveCamera(void)
-{
-    if (!tile_file[0])
-        return 0;  // no world loaded, no camera file to keep
-    int n = snprintf(tempStr, sizeof tempStr, "%sSYS/CAM/%s", tile_root, tile_file);
-    if (n < 0 || (size_t)n >= sizeof tempStr)
-        return 0;  // a cut path would name some other file
-    // A world made on a case-blind file system may spell it sys/cam.
-    std::string resolved = tile_resolvePath(tempStr);
-    if (resolved.size() < sizeof tempStr)
-        memcpy(tempStr, resolved.c_str(), resolved.size() + 1);
-    return entity_writeFile(&camera, tempStr);
-}
-
 int main_nextTick(int tick)
 {
     // Past INT_MAX the count starts again at a save tick beyond the
@@ -325,7 +313,7 @@ void main_timer(int tick)
 {
     glutPostRedisplay();
     if (input_check(MAIN_KEY_ESCAPE))
-        exit(0);  // no final save: the file keeps the last periodic pose
+        exit(0);  // no new save: the file keeps the last periodic pose, written before the end
 
     // The space bar's press is left for later ticks to see.
     if (!input_check(MAIN_KEY_SPACE))
@@ -342,7 +330,8 @@ void main_timer(int tick)
 
     // Never mid-turn, so the file only ever holds a squared-up pose.
     if (tick % MAIN_SAVE_EVERY == 0 && !main_turning())
-        main_saveCamera();
+        main_queueCamera();
+    input_endTick();  // the presses this tick saw count no longer
 
     // Re-armed before the events advance, so a turn's work does not
     // delay the next tick.

@@ -79,6 +79,12 @@ std::string main_parse(int argc, char **argv, MainCommand *command);
 // touched) when there is no world, the path would not fit tempStr or the
 // file cannot be written.
 int main_saveCamera(void);
+// The save of a tick: hands camera to a writer thread, unless the file
+// already holds this very pose.  The writer takes the latest pose handed
+// over; what it was handed is written before the process ends.
+void main_queueCamera(void);
+// Waits until the writer has written what it was handed.
+void main_cameraWait(void);
 // The number of the tick after tick, without overflow.
 int main_nextTick(int tick);
 

@@ -9,11 +9,13 @@ namespace {
 
 const unsigned MAIN_ANY = MAIN_VIEW | MAIN_CHECK | MAIN_SHOT | MAIN_EXPORT;
 const unsigned MAIN_ALL = ~0u;  // for finding an option's row whatever the mode
+const unsigned MAIN_WORLD_NEEDED = MAIN_CHECK | MAIN_SHOT | MAIN_EXPORT;  // modes with no chooser
 
 // One option of tavo.  A row whose selects is set asks for that mode; the
 // others only go with the modes in modes.  A name may have one row per
 // mode when its operand means something else there, provided all its
-// rows agree on taking one.
+// rows agree on taking one.  A new mode is a MainMode bit, its selecting
+// row, rows for the options that go with it, and its case in main_run.
 struct MainOptionRow {
     ArgsOption option;
     unsigned modes;     // the modes it may be given with
@@ -74,8 +76,9 @@ std::string main_misplaced(const char *name, unsigned mode)
     std::string needs;
     for (const MainOptionRow &row : main_optionTable)
         if (strcmp(row.option.name, name) == 0)
-            for (unsigned m = 1; m <= row.modes; m <<= 1)
-                if ((row.modes & m) && needs.find(main_modeOption(m)) == std::string::npos)
+            for (unsigned m = 1; m != 0; m <<= 1)
+                if ((row.modes & m) && *main_modeOption(m) &&
+                    needs.find(main_modeOption(m)) == std::string::npos)
                     needs += std::string(needs.empty() ? "" : " or ") + main_modeOption(m);
     return quoted + " needs " + needs;
 }
@@ -157,7 +160,7 @@ std::string main_parse(int argc, char **argv, MainCommand *command)
         return std::string("--demo opens the demo world, and '") + worlds[0] + "' is another";
     if (!worlds.empty() && strcmp(worlds[0], "-") == 0)
         return "a world is read from its .def file, not from standard input ('-')";
-    if (worlds.empty() && !command->has("--demo") && command->mode != MAIN_VIEW && command->mode != MAIN_NEW)
+    if (worlds.empty() && !command->has("--demo") && (command->mode & MAIN_WORLD_NEEDED))
         return std::string(main_modeOption(command->mode)) + " needs a world file (WORLD.def)";
     command->world = worlds.empty() ? nullptr : worlds[0];
     return "";

@@ -115,7 +115,7 @@ std::string check_captured(F f)
 
 // The largest texture side a world can count on: drivers today allow 8192
 // or more, and the viewer stops at a picture its driver cannot hold.
-const unsigned CHECK_MAX_TEXTURE = 8192;
+const unsigned CHECK_MAX_TEXTURE = IMAGE_MAX_SIDE;
 
 // Reads and decodes a picture the way the viewer would, without uploading it.
 CheckPicture check_picture(const std::string &path)
@@ -478,6 +478,7 @@ int check_world(const char *defPath)
 
 int main_check(const char *defPath)
 {
+    error_noDialog();
     error_setHook(check_throw);
     int status;
     try {

@@ -9,11 +9,13 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <string>
 #include <vector>
 
+#include "entity.h"
 #include "error.h"
 #include "file.h"
 #include "image.h"
@@ -50,15 +52,6 @@ static std::string main_userDataFolder(void)
         return data;
     const char *home = getenv("HOME");
     return home && *home ? std::string(home) + "/.local/share" : "";
-}
-
-// mkdir -p; true when path is a folder afterwards.
-static bool main_makeFolders(const std::string &path)
-{
-    for (size_t i = 1; i <= path.size(); i++)
-        if (i == path.size() || path[i] == '/')
-            mkdir(path.substr(0, i).c_str(), 0755);
-    return main_isFolder(path);
 }
 
 // Copies folders and regular files; links and anything else are left out,
@@ -112,6 +105,58 @@ static int main_removeEntry(const char *path, const struct stat *, int, struct F
     error(ERROR_FILE);
 }
 
+// A copy cut short (a killed run) leaves a .demo-XXXXXX folder behind.  One
+// older than any copy still being made is removed; a newer one may be
+// another tavo's copy under way.
+#define MAIN_DEMO_STALE (10 * 60)  // seconds
+
+static void main_demoSweep(const std::string &folder)
+{
+    std::vector<std::string> stale;
+    if (DIR *dir = opendir(folder.c_str())) {
+        time_t now = time(nullptr);
+        while (struct dirent *e = readdir(dir)) {
+            std::string path = folder + "/" + e->d_name;
+            struct stat st;
+            if (strncmp(e->d_name, ".demo-", 6) == 0 && lstat(path.c_str(), &st) == 0 &&
+                S_ISDIR(st.st_mode) && now - st.st_mtime > MAIN_DEMO_STALE)
+                stale.push_back(path);
+        }
+        closedir(dir);
+    }
+    for (const std::string &path : stale)
+        nftw(path.c_str(), main_removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
+// The camera files of a damaged copy, carried into the new one: the
+// user's view survives the repair.
+static void main_demoKeepCameras(const std::string &from, const std::string &to)
+{
+    std::vector<std::string> names;
+    if (DIR *dir = opendir((from + "/SYS/CAM").c_str())) {
+        while (struct dirent *e = readdir(dir))
+            names.push_back(e->d_name);
+        closedir(dir);
+    }
+    for (const std::string &name : names) {
+        std::vector<unsigned char> bytes;
+        if (name.size() > 4 && name.compare(name.size() - 4, 4, ".cam") == 0 &&
+            file_read((from + "/SYS/CAM/" + name).c_str(), ENTITY_FILE_SIZE, bytes) == 0 &&
+            file_makeFolders((to + "/SYS/CAM").c_str()) == 0)
+            file_write((to + "/SYS/CAM/" + name).c_str(), bytes.data(), bytes.size());
+    }
+}
+
+// A fresh folder for a copy in folder, as .demo-XXXXXX; "" and errno set
+// when none can be made.
+static std::string main_demoTemp(const std::string &folder)
+{
+    std::string pattern = folder + "/.demo-XXXXXX";
+    std::vector<char> temp(pattern.begin(), pattern.end());
+    temp.push_back('\0');
+    return mkdtemp(temp.data()) ? std::string(temp.data()) : "";
+}
+
 std::string main_demoWorld(void)
 {
     std::string bin = main_programFolder();
@@ -126,27 +171,44 @@ std::string main_demoWorld(void)
     std::string data = main_userDataFolder();
     if (data.empty())
         main_demoFailed("no folder for the demo world:", "XDG_DATA_HOME and HOME", ENOENT);
-    std::string copy = data + "/tavo/demo";
-    if (main_isFolder(copy))
+    std::string folder = data + "/tavo", copy = folder + "/demo";
+    main_demoSweep(folder);
+    struct stat st;
+    bool damaged = main_isFolder(copy);
+    if (damaged && stat((copy + main_demoDef).c_str(), &st) == 0 && S_ISREG(st.st_mode))
         return copy + main_demoDef;  // copied before: the saved camera with it
-    if (!main_makeFolders(data + "/tavo"))
-        main_demoFailed("cannot make", data + "/tavo", errno);
+    if (int err = file_makeFolders(folder.c_str()))
+        main_demoFailed("cannot make", folder, err);
 
     // The copy is made under a temporary name and renamed when complete, so
     // a copy cut short is never taken for the demo world.
-    std::string pattern = data + "/tavo/.demo-XXXXXX";
-    std::vector<char> temp(pattern.begin(), pattern.end());
-    temp.push_back('\0');
-    if (!mkdtemp(temp.data()))
-        main_demoFailed("cannot make a folder in", data + "/tavo", errno);
+    std::string temp = main_demoTemp(folder);
+    if (temp.empty())
+        main_demoFailed("cannot make a folder in", folder, errno);
     errno = 0;
-    int copied = main_copyFolder(installed, temp.data());
+    int copied = main_copyFolder(installed, temp);
     int err = errno;
-    if (copied && rename(temp.data(), copy.c_str()) == 0)
+    std::string old;
+    if (copied && damaged) {
+        // A copy that lost its definition file is made again; rename puts a
+        // folder only over an empty one, so the damaged one moves aside first.
+        fprintf(stderr, "tavo: %s: the demo world's definition file is missing; copying it again\n",
+                copy.c_str());
+        main_demoKeepCameras(copy, temp);
+        old = main_demoTemp(folder);
+        if (old.empty() || rename(copy.c_str(), old.c_str()) != 0)
+            copied = 0, err = errno;
+    }
+    if (copied && rename(temp.c_str(), copy.c_str()) == 0) {
+        if (!old.empty())
+            nftw(old.c_str(), main_removeEntry, 16, FTW_DEPTH | FTW_PHYS);
         return copy + main_demoDef;
+    }
     if (copied)
         err = errno;
-    nftw(temp.data(), main_removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+    nftw(temp.c_str(), main_removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+    if (!old.empty())
+        rmdir(old.c_str());
     // Another tavo may have finished the same copy first.
     if (copied && main_isFolder(copy))
         return copy + main_demoDef;

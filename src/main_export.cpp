@@ -8,6 +8,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <map>
@@ -128,13 +129,7 @@ bool export_parseRegion(const char *text, TileBlock *out)
 // is missing now (a picture shown as the stand-by) still counts, by name.
 bool export_isWorldFile(const std::string &out)
 {
-    std::vector<std::string> files = tile_files;
-    files.push_back(tile_resolvePath(std::string(tile_root) + "SYS/CAM/" + tile_file));
-    std::string absolute = tile_absolute(out);
-    for (const std::string &f : files)
-        if (file_same(out.c_str(), f.c_str()) || tile_absolute(f) == absolute)
-            return true;
-    return false;
+    return !tile_worldFile(out.c_str()).empty();
 }
 
 // The folder OUT goes in must be there and writable; one without a write
@@ -159,11 +154,10 @@ int export_folderWritable(const std::string &out)
 typedef std::tuple<const Image *, int, int, int, int, int, int> ExportState;
 
 struct ExportPrimitive {
-    int material;
+    size_t state;  // in states_
     std::vector<float> positions, uvs;
     std::vector<unsigned> indices;
     unsigned vertices = 0;
-    long faces = 0;
 };
 
 float export_linear(float srgb)
@@ -228,7 +222,7 @@ private:
             return primitives_[found->second];
         primitiveOfState_[key] = primitives_.size();
         states_.push_back(r);
-        primitives_.push_back(ExportPrimitive{(int)primitives_.size(), {}, {}, {}, 0, 0});
+        primitives_.push_back(ExportPrimitive{primitives_.size(), {}, {}, {}, 0});
         return primitives_.back();
     }
 
@@ -256,7 +250,6 @@ private:
             if (a != b && b != c && a != c)
                 p.indices.insert(p.indices.end(), {a, b, c});
         }
-        p.faces++;
     }
 
     int view(const void *bytes, size_t size, int target)
@@ -352,7 +345,7 @@ int ExportBuilder::material(const TileState &r)
 
 void ExportBuilder::primitive(ExportPrimitive &p, tinygltf::Mesh &mesh)
 {
-    const TileState &r = states_[(size_t)p.material];
+    const TileState &r = states_[p.state];
     tinygltf::Primitive out;
     out.material = material(r);
     out.mode = TINYGLTF_MODE_TRIANGLES;
@@ -524,6 +517,51 @@ std::string export_size(size_t bytes)
     return text;
 }
 
+struct ExportRefused {
+    unsigned char code;
+};
+
+void export_refuse(unsigned char code)
+{
+    throw ExportRefused{code};
+}
+
+// Loads the world with its console lines kept back, since the export says
+// one line of its own.  A world the viewer could not open has them said
+// after all and ends with the viewer's status; 0 when it loads.
+int export_load(const std::string &def, const TileDefHooks *hooks)
+{
+    fflush(stdout);
+    FILE *held = tmpfile();
+    int console = held ? dup(STDOUT_FILENO) : -1;
+    if (console >= 0)
+        dup2(fileno(held), STDOUT_FILENO);
+    bool refused = false;
+    error_setHook(export_refuse);
+    try {
+        tile_loadFrom(def, true, hooks);
+    } catch (const ExportRefused &) {
+        refused = true;
+    }
+    error_setHook(nullptr);
+    fflush(stdout);
+    if (console >= 0) {
+        dup2(console, STDOUT_FILENO);
+        close(console);
+    }
+    if (held && refused && console >= 0) {
+        rewind(held);
+        char buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, held)) > 0)
+            fwrite(buf, 1, n, stdout);
+        fflush(stdout);
+    }
+    if (held)
+        fclose(held);
+    return refused ? 255 : 0;
+}
+
 int export_world(const ExportRequest &req)
 {
     // The command line has checked the region.
@@ -536,12 +574,12 @@ int export_world(const ExportRequest &req)
         return 1;
     }
 
-    // The viewer's load, its lines and its end for a world it cannot open;
-    // the pictures decoded but never uploaded.
+    // The viewer's load, the pictures decoded but never uploaded.
     texture_smooth(1);
     export_pictures.clear();
     TileDefHooks hooks = {nullptr, export_loadPicture, export_createColor, nullptr};
-    tile_loadFrom(tile_absolute(req.world), true, &hooks);
+    if (int status = export_load(tile_absolute(req.world), &hooks))
+        return status;
     tile_optSmooth = 1;
     tile_optAlpha = 1;
     tile_optTexture = 1;

@@ -30,7 +30,7 @@ enum {
     MAIN_KEY_SHOT_F12 = 379,  // GLUT_KEY_F12 + 367
 };
 
-#define MAIN_SHOT_NUMBERS 99999  // <name>-0001.png up to this
+#define MAIN_SHOT_NUMBERS 9999  // <name>-0001.png up to this: four digits keep names in order
 #define MAIN_SHOT_QUEUE 8        // shots being written at once, at most
 #define MAIN_SHOT_SIDE 8192      // the largest --size side
 
@@ -42,7 +42,7 @@ struct MainShot {
     std::string name;  // the world's name, which begins each file's name
 };
 
-static unsigned char main_shotWanted;  // a shot key went down since the last frame
+static int main_shotWanted;  // shot key presses since the last frame
 static std::mutex main_shotMutex;
 static std::condition_variable main_shotIdle;
 static int main_shotPending;
@@ -86,7 +86,30 @@ static int main_shotNumbered(const std::string &folder, const std::string &name,
     return EEXIST;
 }
 
-// Into the world's SYS/SHOT folder (made when missing), else the current one.
+// The world's SYS/SHOT folder, made when missing; "" with *err set when it
+// cannot take pictures, or leads out of the world through a link.
+static std::string main_shotFolder(const std::string &root, int *err)
+{
+    // A world made on a case-blind file system may spell it sys/shot.
+    std::string folder = tile_resolvePath(root + "SYS/SHOT");
+    if (mkdir(folder.substr(0, folder.rfind('/')).c_str(), 0777) != 0 && errno != EEXIST) {
+        *err = errno;
+        return "";
+    }
+    if (mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
+        *err = errno;
+        return "";
+    }
+    char *real = realpath(folder.c_str(), nullptr), *top = realpath(root.c_str(), nullptr);
+    *err = real && top ? 0 : errno;
+    if (!*err && std::string(real).rfind(std::string(top) + "/", 0) != 0)
+        *err = ELOOP;  // a link out of the world
+    free(real);
+    free(top);
+    return *err ? "" : folder + "/";
+}
+
+// Into the world's SYS/SHOT folder, else the current one.
 static void main_shotSave(const MainShot &shot)
 {
     std::vector<unsigned char> png;
@@ -97,11 +120,14 @@ static void main_shotSave(const MainShot &shot)
     std::string path;
     int err = -1;
     if (!shot.root.empty()) {
-        // A world made on a case-blind file system may spell it sys/shot.
-        std::string folder = tile_resolvePath(shot.root + "SYS/SHOT");
-        mkdir(folder.substr(0, folder.rfind('/')).c_str(), 0777);
-        mkdir(folder.c_str(), 0777);
-        err = main_shotNumbered(folder + "/", shot.name, png, &path);
+        std::string folder = main_shotFolder(shot.root, &err);
+        if (!folder.empty())
+            err = main_shotNumbered(folder, shot.name, png, &path);
+        if (err) {
+            std::string shots = folder.empty() ? shot.root + "SYS/SHOT" : folder;
+            const char *why = err == ELOOP ? "a link leading out of the world" : file_reason(err);
+            error_report(shots.c_str(), (std::string(why) + "; the picture goes to the current folder").c_str());
+        }
     }
     if (err)
         err = main_shotNumbered("", shot.name, png, &path);
@@ -155,12 +181,12 @@ void main_shotKeys(void)
     static const unsigned short keys[] = {MAIN_KEY_SHOT, MAIN_KEY_SHOT_F12};
     for (unsigned short key : keys) {
         // Locked from the press until the release, so that holding the key
-        // (and its repeats) saves once.
+        // (and its repeats) saves once; a tap between two ticks counts.
+        if (!input_button[key])
+            input_unlock(key);
         if (input_check(key)) {
             input_lock(key);
-            main_shotWanted = 1;
-        } else if (!input_button[key]) {
-            input_unlock(key);
+            main_shotWanted += main_shotWanted < MAIN_SHOT_QUEUE;
         }
     }
 }
@@ -169,7 +195,6 @@ void main_shotFrame(void)
 {
     if (!main_shotWanted)
         return;
-    main_shotWanted = 0;
     std::unique_ptr<MainShot> shot(new MainShot);
     main_readFrame(shot.get());
     std::string file = tile_file;  // <name>.cam
@@ -179,6 +204,10 @@ void main_shotFrame(void)
     } else {
         shot->name = "tavo";
     }
+    // Presses that came faster than the frames: one picture each.
+    for (; main_shotWanted > 1; main_shotWanted--)
+        main_shotStart(std::unique_ptr<MainShot>(new MainShot(*shot)));
+    main_shotWanted = 0;
     main_shotStart(std::move(shot));
 }
 
@@ -226,12 +255,20 @@ int main_shot(const MainCommand &command)
     if (command.has("--size"))
         main_shotSize(command.operand("--size"), &width, &height, &wrong);  // checked already
 
+    // A script waits for this run: a failure is its status, never a dialog.
+    error_noDialog();
+    tile_savesCamera = false;
     std::vector<char *> glut = command.glut;
     int count = (int)glut.size() - 1;
     main_openWindow(&count, glut.data(), width, height);
     tile_argument = command.world;
     main_init();  // a world that cannot be loaded ends the run here, as the viewer's does
     tile_watchStop();  // one frame: no edits to wait for
+    std::string own = tile_worldFile(out);
+    if (!own.empty()) {
+        error_report(out, ("the world reads it as " + own + "; a picture never replaces it").c_str());
+        return 1;
+    }
     main_renderState();
     main_resize(width, height);
     main_drawFrame();

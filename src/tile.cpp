@@ -21,6 +21,7 @@ char tempStr[TILE_PATH];
 unsigned char tile_optTexture, tile_optSmooth, tile_optAlpha;
 unsigned int tile_generation;
 const char *tile_argument;
+bool tile_savesCamera = true;
 std::vector<std::string> tile_files;
 
 int tile_getWidth(void) { return tile_width; }

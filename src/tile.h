@@ -102,6 +102,17 @@ std::string tile_resolvePath(const std::string &path);
 // is not there, the same path ending in .png (any case) when that is.
 std::string tile_resolvePicture(const std::string &path);
 
+// The file of the loaded world that path names, "" when none: the same
+// file (device and inode), or the same path once links and dotted folders
+// are resolved, which also catches a camera file not made yet.  The world's
+// files are tile_files and the camera file.  Outputs that must never
+// replace what the world reads (pictures, exports) are checked here.
+std::string tile_worldFile(const char *path);
+
+// Set by runs that never write the camera file (--shot), so that loading
+// does not warn that the pose cannot be saved.
+extern bool tile_savesCamera;
+
 // At the origin looking along -z: the start pose without a camera file.
 void tile_defaultPose(Entity *pose);
 
@@ -144,6 +155,13 @@ struct TileDefHooks {
                         unsigned char r, unsigned char g, unsigned char b);
     void (*unknownTexture)(void *ctx, int type, int face, const char *name);
 };
+
+// Bytes of decoded texels a world's texture pictures may hold, all told;
+// a picture past it shows the stand-by picture, with a line saying why.
+// Entries naming one file under the same decoding settings share one
+// picture and count once.  A variable, so that tests can lower it.
+#define TILE_TEXEL_BUDGET ((size_t)1 << 30)
+extern size_t tile_texelBudget;
 
 // Texture blocks read; a file declaring more has the rest ignored, with
 // one line on standard error.  No world comes near it: the cube blocks
@@ -275,6 +293,9 @@ struct TileRun {
 };
 struct TileDraw {
     int run, first, count;  // corners first..first + count - 1 of runs[run]
+    // Chunks: the box face (TILE_BACK...) whose way every face of the draw
+    // looks, so that a chunk wholly behind them skips it; -1 for any way.
+    int facing = -1;
 };
 struct TileFaces {
     bool built;

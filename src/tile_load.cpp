@@ -11,12 +11,14 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
 #include <map>
 #include <new>
 
 #include "error.h"
 #include "file.h"
 #include "image.h"
+#include "texture.h"
 
 // ---------------------------------------------------------------- paths
 
@@ -96,6 +98,30 @@ std::string tile_resolvePath(const std::string &path)
         out += '/';
         i = end + 1;
     }
+}
+
+// A path as the file system sees it: links and dotted folders resolved;
+// a file not there yet keeps its own name under its resolved folder.
+static std::string tile_canonical(const std::string &path)
+{
+    if (char *real = realpath(path.c_str(), nullptr)) {
+        std::string full(real);
+        free(real);
+        return full;
+    }
+    return tile_absolute(path);
+}
+
+std::string tile_worldFile(const char *path)
+{
+    std::vector<std::string> files = tile_files;
+    if (tile_file[0])
+        files.push_back(tile_resolvePath(std::string(tile_root) + "SYS/CAM/" + tile_file));
+    std::string wanted = tile_canonical(path);
+    for (const std::string &file : files)
+        if (file_same(path, file.c_str()) || tile_canonical(file) == wanted)
+            return file;
+    return "";
 }
 
 static bool tile_isPcxName(const std::string &path)
@@ -333,6 +359,13 @@ static std::string tile_dialog(bool *broken)
     return path;
 }
 
+// The end of a choice nobody made: cancelled, or nobody left to ask.
+[[noreturn]] static void tile_noChoice(const char *before)
+{
+    printf("%sERROR: No world file was chosen\n", before);
+    error(ERROR_FILE);
+}
+
 static std::string tile_prompt(void)
 {
     fputs("Definition file (*.def): ", stdout);
@@ -341,14 +374,15 @@ static std::string tile_prompt(void)
     int c;
     while ((c = getchar()) != EOF && c != '\n')
         line += (char)c;
-    if (c == EOF && line.empty()) {
-        // Nobody is left to answer: asking again would never end.
-        puts("\nERROR: No world file was chosen");
-        error(ERROR_FILE);
-    }
+    if (c == EOF && line.empty())
+        tile_noChoice("\n");  // asking again would never end
     tile_chomp(line);
     return line;
 }
+
+// Wrong files a dialog may hand back in a row before the choice ends: one
+// that answers at once, by itself, must not be asked forever.
+#define TILE_DIALOG_TRIES 5
 
 static std::string tile_choose(void)
 {
@@ -360,15 +394,21 @@ static std::string tile_choose(void)
         return tile_argument;
     }
     bool dialog = tile_hasDialog();
-    for (;;) {
+    for (int wrong = 0;;) {
         std::string path;
+        if (dialog && wrong == TILE_DIALOG_TRIES)
+            tile_noChoice("");
         if (dialog) {
             bool broken = false;
             path = tile_dialog(&broken);
+            if (broken && !isatty(STDIN_FILENO))
+                tile_noChoice("");  // no dialog, and no terminal to ask on
             if (broken) {
                 dialog = false;
                 continue;
             }
+            if (path.empty())
+                tile_noChoice("");  // Cancel, or the window closed
         } else {
             path = tile_prompt();
         }
@@ -377,6 +417,7 @@ static std::string tile_choose(void)
         if (tile_isDefName(path) && tile_fileState(path.c_str()) == 0)
             return path;
         printf("Not a world file: %s\n", path.c_str());
+        wrong++;
     }
 }
 
@@ -411,11 +452,29 @@ std::string tile_absolute(const std::string &path)
 // file of many colour blocks costs table entries, not textures.
 typedef std::map<unsigned long long, Image> TileColors;
 
+// So do pictures read from one file under the same decoding settings: a
+// world naming one large picture in many blocks decodes and uploads it once.
+struct TileShared {
+    Image image;
+    unsigned char colorR, colorG, colorB;  // the transparent colour the picture left
+};
+typedef std::map<std::string, TileShared> TilePictures;
+
+size_t tile_texelBudget = TILE_TEXEL_BUDGET;
+
+// The pictures of one load: uploaded as textures, or made by the caller's
+// hooks, which are handed the paths as found on disk.
+struct TileLoadPictures {
+    const TileDefHooks *made;  // null: textures
+    TileColors colors;
+    TilePictures pictures;
+    size_t texels;  // bytes of the pictures decoded so far
+};
+
 // An entry's picture can be made twice (a picture after a colour, or two
 // pictures in one block): the texture made first is given back, or every
-// reload would leave it behind; unless it is a colour square another
-// entry still shows.
-static void tile_freshImage(void *ctx, Image *image)
+// reload would leave it behind; unless another entry still shows it.
+static void tile_freshImage(TileLoadPictures *p, Image *image)
 {
     unsigned int id = image->textureId;
     image->textureId = 0;
@@ -424,15 +483,55 @@ static void tile_freshImage(void *ctx, Image *image)
     for (int i = 0; i < tile_texCount; i++)
         if (tile_tex[i].image.textureId == id)
             return;
-    TileColors &made = *(TileColors *)ctx;
-    for (auto it = made.begin(); it != made.end(); ++it)
+    for (auto it = p->colors.begin(); it != p->colors.end(); ++it)
         if (it->second.textureId == id) {
-            made.erase(it);
+            p->colors.erase(it);
+            break;
+        }
+    for (auto it = p->pictures.begin(); it != p->pictures.end(); ++it)
+        if (it->second.image.textureId == id) {
+            p->pictures.erase(it);
             break;
         }
     Image old = *image;
     old.textureId = id;
     image_destroy(&old);
+}
+
+// What a picture's texels depend on besides its file.
+static std::string tile_pictureKey(const std::string &path)
+{
+    ImageSettings s = image_settings(0);
+    const unsigned char settings[] = {s.transparent, s.autoTransparent, s.soften, s.transparentR,
+                                      s.transparentG, s.transparentB, texture_getSmooth()};
+    return std::string((const char *)settings, sizeof settings) + path;
+}
+
+// A picture uploaded from path, or the one already made from it; one past
+// the budget is given back and the stand-by picture shows instead.
+static void tile_sharedPicture(TileLoadPictures *p, Image *image, const std::string &path)
+{
+    std::string key = tile_pictureKey(path);
+    auto found = p->pictures.find(key);
+    if (found != p->pictures.end()) {
+        *image = found->second.image;
+        texture_transparentColor(found->second.colorR, found->second.colorG, found->second.colorB);
+        return;
+    }
+    if (!image_load(image, path.c_str()))
+        return;  // the stand-by picture, said so: a missing file is said at every entry
+    size_t bytes = (size_t)image->texWidth * image->texHeight * (image->hasAlpha ? 4 : 3);
+    if (bytes > tile_texelBudget - std::min(p->texels, tile_texelBudget)) {
+        std::string why = "the world's pictures would pass " + std::to_string(tile_texelBudget >> 20) +
+                          " MiB of texels; the stand-by picture shows instead";
+        error_report(path.c_str(), why.c_str());
+        image_destroy(image);
+        image_create(image, 4, 4, 0, 0, 255);
+        return;
+    }
+    p->texels += bytes;
+    p->pictures[key] = {*image, texture_getTransparentRed(), texture_getTransparentGreen(),
+                        texture_getTransparentBlue()};
 }
 
 // The file as found on disk, noted for whoever watches the world.  Of a
@@ -450,13 +549,6 @@ static std::string tile_noteFile(const std::string &path)
     return found;
 }
 
-// The pictures of one load: uploaded as textures, or made by the caller's
-// hooks, which are handed the paths as found on disk.
-struct TileLoadPictures {
-    const TileDefHooks *made;  // null: textures
-    TileColors colors;
-};
-
 static void tile_loadPicture(void *ctx, Image *image, const char *path)
 {
     TileLoadPictures &p = *(TileLoadPictures *)ctx;
@@ -466,8 +558,8 @@ static void tile_loadPicture(void *ctx, Image *image, const char *path)
             p.made->loadPicture(p.made->ctx, image, found.c_str());
         return;
     }
-    tile_freshImage(&p.colors, image);
-    image_load(image, found.c_str());
+    tile_freshImage(&p, image);
+    tile_sharedPicture(&p, image, found);
 }
 
 static void tile_createColor(void *ctx, Image *image, unsigned short w, unsigned short h,
@@ -479,7 +571,7 @@ static void tile_createColor(void *ctx, Image *image, unsigned short w, unsigned
             p.made->createColor(p.made->ctx, image, w, h, r, g, b);
         return;
     }
-    tile_freshImage(&p.colors, image);
+    tile_freshImage(&p, image);
     TileColors &made = p.colors;
     unsigned long long key = (unsigned long long)w << 40 | (unsigned long long)h << 24 |
                              (unsigned)r << 16 | (unsigned)g << 8 | b;
@@ -521,21 +613,22 @@ static void tile_readWorldFile(const std::string &path, std::vector<unsigned cha
 
 // The start pose from the camera file.  One that is there but cannot be
 // read, or could not be saved over, is kept as it is: said once here, and
-// file_write refuses it at every save.
+// file_write refuses it at every save.  A run that saves nothing only
+// hears of a file it cannot read.
 static void tile_readCamera(void)
 {
     std::string path = tile_resolvePath(std::string(tile_root) + "SYS/CAM/" + tile_file);
     int result = entity_readFile(&tile_temp, path.c_str());
-    if (result == 0)
+    if (result == 0 && tile_savesCamera)
         result = file_replaceable(path.c_str());
     if (result && result != ENOENT)
         error_report(path.c_str(), (std::string(file_reason(result)) +
-                                    "; the camera pose is not saved").c_str());
+                                    (tile_savesCamera ? "; the camera pose is not saved" : "")).c_str());
 }
 
 void tile_loadFrom(const std::string &def, bool readCamera, const TileDefHooks *pictures)
 {
-    TileLoadPictures made = {pictures, {}};
+    TileLoadPictures made = {pictures, {}, {}, 0};
     tile_files.assign(1, def);
     char root[TILE_PATH], map[TILE_PATH], file[TILE_PATH];
     if (!tile_derivePaths(def.c_str(), root, map, file)) {

@@ -55,6 +55,10 @@ TEST(ImageGlDeathTest, CreateRefusesTooBigTextures)
     REQUIRE_GL();
     Image image = {};
     EXPECT_ERROR_EXIT(image_create(&image, 32769, 1, 0, 0, 0), ERROR_SIZE);
+    // Wider than the viewer takes, though the driver may hold it.
+    std::string wide = test_tempDir() + "/wide.pcx";
+    ASSERT_TRUE(pcx_writeFile(wide, test_pcxHeader(IMAGE_MAX_SIDE + 1, 1, IMAGE_MAX_SIDE + 1, {})));
+    EXPECT_ERROR_EXIT(image_load(&image, wide.c_str()), ERROR_SIZE);
 }
 
 TEST(ImageGl, LoadUploadsTheDecodedTexelsOrTheStandBy)

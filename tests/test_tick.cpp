@@ -5,9 +5,11 @@
 #include <math.h>
 #include <string.h>
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <GL/freeglut.h>
 
 #include "camera.h"
@@ -53,6 +55,7 @@ protected:
             event_refresh();
         memset(input_button, 0, sizeof input_button);
         memset(mouse_button, 0, sizeof mouse_button);
+        input_endTick();
         input_unlockAll();
         mouse_x = 320, mouse_y = 240;
         camera = start;
@@ -110,6 +113,7 @@ TEST_F(Tick, TickZeroSavesTheStartPoseAndNoSaveFallsInATurn)
 {
     Entity saved = {};
     main_timer(0);
+    main_cameraWait();
     ASSERT_EQ(entity_readFile(&saved, camPath.c_str()), 0);
     EXPECT_TRUE(isStart(saved));
     unlink(camPath.c_str());
@@ -117,8 +121,15 @@ TEST_F(Tick, TickZeroSavesTheStartPoseAndNoSaveFallsInATurn)
     ticks(45, 55);  // the turn runs from 45 to 54 and holds back the save of 50
     EXPECT_FALSE(std::filesystem::exists(camPath));
     main_timer(100);
+    main_cameraWait();
     entity_readFile(&saved, camPath.c_str());
     EXPECT_NEAR(saved.up.x, 1.0f, 1e-5);
+    // An unchanged pose is not written again (the file would be a new one).
+    struct stat before, after;
+    stat(camPath.c_str(), &before);
+    main_timer(150);
+    main_cameraWait();
+    EXPECT_TRUE(stat(camPath.c_str(), &after) == 0 && after.st_ino == before.st_ino);
 
     // Padding with "./" keeps every prefix a real folder, so a cut path would land in SYS/CAM.
     unlink(camPath.c_str());
@@ -129,6 +140,7 @@ TEST_F(Tick, TickZeroSavesTheStartPoseAndNoSaveFallsInATurn)
         snprintf(tile_root, sizeof tile_root, "%s", where.c_str());
         EXPECT_EQ(main_saveCamera(), 0) << where;
         main_timer(0);
+        main_cameraWait();
     }
     EXPECT_TRUE(std::filesystem::is_empty(root + "SYS/CAM")) << "no cut or temporary file";
 }
@@ -167,6 +179,34 @@ TEST_F(Tick, MouseLookStartsAtTickElevenAndTheSpaceBarFreezesAllControl)
     // The count runs on past the largest int, at a save tick beyond the mouse-look delay.
     EXPECT_EQ(main_nextTick(0), 1);
     EXPECT_TRUE(main_nextTick(INT_MAX) > 10 && main_nextTick(INT_MAX) % 50 == 0) << main_nextTick(INT_MAX);
+}
+
+// Presses and releases that fall between two ticks, as in one long frame:
+// each still acts once; Escape ends the run at the next tick.
+TEST_F(Tick, PressesWithinOneFrameAreSeenByTheNextTick)
+{
+    const struct { std::function<void(void)> tap; std::function<bool(void)> acted; } taps[] = {
+        {[] { input_pressKey('w', 0, 0), input_releaseKey('w', 0, 0); }, [] { return camera.position.y == 1.0f; }},
+        {[] { input_pressKey('3', 0, 0), input_releaseKey('3', 0, 0); }, [] { return tile_optTexture == 0; }},
+        {[] { input_pressSKey(GLUT_KEY_UP, 0, 0), input_releaseSKey(GLUT_KEY_UP, 0, 0); },
+         [] { return camera.position.z == -1.0f; }},
+        {[] { input_mouse(0, GLUT_DOWN, 320, 240), input_mouse(0, GLUT_UP, 320, 240); },
+         [] { return camera.position.y == 1.0f; }},
+    };
+    for (const auto &t : taps) {
+        camera = start;
+        tile_optTexture = 1;
+        t.tap();
+        main_timer(1);
+        EXPECT_TRUE(t.acted());
+        Entity once = camera;
+        main_timer(2);  // seen for that one tick only
+        EXPECT_EQ(memcmp(&once, &camera, sizeof once), 0);
+    }
+    input_pressKey(27, 0, 0);
+    input_releaseKey(27, 0, 0);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process: the display's threads with it
+    EXPECT_EXIT(main_timer(3), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

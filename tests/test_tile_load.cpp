@@ -18,6 +18,8 @@
 
 namespace {
 
+size_t rss(void) { std::ifstream f("/proc/self/statm"); size_t size, pages = 0; f >> size >> pages; return pages * 4096; }
+
 // A 4 x 3 world of four layers with a 6 x 5 glass picture; returns the
 // .def path and sets root to the world's real root folder.
 std::string makeHall(std::string *root)
@@ -202,6 +204,7 @@ TEST(TileLoad, ReadOnlyCameraFilesAndAFloodOfColourTextures)
         entity_elevate(&camera, 5.0f);
         input_unlockAll();  // no turn under way: tick 50 saves
         main_timer(50);
+        main_cameraWait();
         struct stat st;
         EXPECT_TRUE(stat(cam.c_str(), &st) == 0 && (st.st_mode & 0777) == mode && chmod(cam.c_str(), 0600) == 0 &&
                     pcx_readFile(cam, after) && after == bytes) << mode;
@@ -211,7 +214,6 @@ TEST(TileLoad, ReadOnlyCameraFilesAndAFloodOfColourTextures)
         text += "NEW_TEXTURE \"c" + std::to_string(i) + "\"\n{\nColour 17,Color(" + std::to_string(i / 2 % 256) +
                 "," + std::to_string(i / 512 % 256) + "," + std::to_string(i / 131072) + ")\n}\n";
     test_writeText(def, text);
-    auto rss = [] { std::ifstream f("/proc/self/statm"); size_t size, pages = 0; f >> size >> pages; return pages * 4096; };
     size_t before = rss();
     testing::internal::CaptureStderr();
     load(def);
@@ -220,6 +222,29 @@ TEST(TileLoad, ReadOnlyCameraFilesAndAFloodOfColourTextures)
     EXPECT_EQ((std::vector<int>{tile_texCount, tile_tex[0].image.textureId == tile_tex[1].image.textureId,
                                 tile_tex[1].image.textureId == tile_tex[2].image.textureId}),
               (std::vector<int>{TILE_TEXTURE_MAX, 1, 0}));
+}
+
+// Blocks naming one picture share one decoded texture; a picture past the
+// texel budget shows the stand-by picture, said on standard error.
+TEST(TileLoad, BlocksNamingOnePictureShareItWithinTheBudget)
+{
+    REQUIRE_GL();
+    std::string root, def = makeHall(&root), text;
+    test_writeSolidPcx(root + "/PCX/big.pcx", 1024, 1024, 1, 2, 3);
+    test_writeSolidPcx(root + "/PCX/other.pcx", 1024, 1024, 3, 2, 1);
+    for (int i = 0; i < 33; i++)
+        text += "NEW_TEXTURE \"t" + std::to_string(i) + "\" {\nPicture 8,\"" + (i < 32 ? "big" : "other") + "\"\n}\n";
+    test_writeText(def, text);
+    tile_texelBudget = 4u << 20;  // one of the two
+    size_t before = rss();
+    testing::internal::CaptureStderr();
+    load(def);
+    std::string errors = testing::internal::GetCapturedStderr();
+    tile_texelBudget = TILE_TEXEL_BUDGET;
+    EXPECT_LT(rss() - before, 48u << 20) << "32 copies would take over 100 MiB";
+    EXPECT_EQ(tile_tex[0].image.textureId, tile_tex[31].image.textureId);
+    EXPECT_EQ(tile_tex[32].image.texWidth, 4) << "the stand-by picture";
+    EXPECT_NE(errors.find("/PCX/other.pcx: the world's pictures would pass 4 MiB of texels"), std::string::npos) << errors;
 }
 
 }  // namespace

@@ -146,7 +146,7 @@ TEST(Tools, OutputsAreWrittenWholeOrNotAtAll)
         {"tavo-map", "encode a.map old.pcx", "1", "old.pcx: File too large"},  // under a file size limit
         {"tavo-map", "encode a.map link.pcx", "0", ""},
         {"tavo-map", "encode a.map kept.pcx", "0", ""},
-        {"tavo-texgen", "old.pcx", "1", "old.pcx/PCX/demo/"},
+        {"tavo-texgen", "old.pcx", "1", "'old.pcx': Not a directory"},
         {"tavo-map", "encode a.map same.map", "1", "the output is the input"},
         {"tavo-map", "decode link.pcx link.pcx", "1", "the output is the input"},
         {"tavo-cam", "a.map same.map", "1", "the output is the input"},
@@ -161,6 +161,27 @@ TEST(Tools, OutputsAreWrittenWholeOrNotAtAll)
     EXPECT_TRUE(lstat((dir + "/link.pcx").c_str(), &st) == 0 && S_ISREG(st.st_mode));
     EXPECT_TRUE(stat((dir + "/kept.pcx").c_str(), &kept) == 0 && (kept.st_mode & 07777) == 0640);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 6) << "no temporary file left";
+}
+
+// Refusals that name the real reason: an empty or missing root, a number
+// too large for a float, a folder the system will not make.
+TEST(Tools, RefusalsSayWhy)
+{
+    std::string dir = test_tempDir(), errors;
+    test_writeText(dir + "/big.pose", "1e41 0 0 0 1 0 0 0 -1 0 0 0\n");
+    test_writeText(dir + "/ok.pose", "-1 0 0 0 1 0 0 0 -1 0 0 0\n");
+    const char *runs[][4] = {  // tool, arguments, exit status, what standard error says
+        {"tavo-texgen", "''", "2", "an empty name cannot be ROOT"},
+        {"tavo-texgen", "missing", "1", "the root folder 'missing': No such file or directory"},
+        {"tavo-cam", "big.pose x.cam", "1", "'1e41' is out of range"},
+        {"tavo-cam", "ok.pose /sys/tavo/x.cam", "1", "/sys/tavo/x.cam: "},
+    };
+    for (const auto &r : runs) {
+        EXPECT_EQ(tool(r[0], r[1], &errors, "cd " + dir + " && "), atoi(r[2])) << r[1];
+        EXPECT_NE(errors.find(r[3]), std::string::npos) << errors;
+        EXPECT_EQ(errors.find("/sys/tavo/x.cam: No such file"), std::string::npos) << "not the folder's reason";
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 2) << "nothing written";
 }
 
 // The demo world laid out afresh as data/CMakeLists.txt does, so that the
@@ -203,6 +224,7 @@ TEST(DemoWorld, LoadsCleanlyAndItsStartViewShowsTheWorld)
         p.f12 ? input_pressSKey(GLUT_KEY_F12, 0, 0) : input_pressKey('p', 0, 0);
         for (int held = 0; held < 2; held++) {
             main_shotKeys();
+            input_endTick();
             main_render();
         }
         input_releaseKey('p', 0, 0);

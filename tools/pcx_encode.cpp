@@ -96,10 +96,11 @@ bool pcx_writeFile(const std::string &path, const std::vector<unsigned char> &by
 
 bool pcx_writeFileDirs(const std::string &path, const std::vector<unsigned char> &bytes, int *result)
 {
-    for (size_t i = 1; i < path.size(); i++)
-        if (path[i] == '/')
-            mkdir(path.substr(0, i).c_str(), 0755);  // existing folders just fail
-    return pcx_writeFile(path, bytes, result);
+    size_t slash = path.rfind('/');
+    int made = slash && slash != std::string::npos ? file_makeFolders(path.substr(0, slash).c_str()) : 0;
+    if (made && result)
+        *result = made;  // the folder's own reason, not the file's ENOENT
+    return !made && pcx_writeFile(path, bytes, result);
 }
 
 bool pcx_readFile(const std::string &path, std::vector<unsigned char> &bytes, int *result)

@@ -1,4 +1,5 @@
 // tavo_cam.cpp -- tavo-cam: a camera pose as text, to and from the 48-byte camera file
+#include <errno.h>
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -31,8 +32,9 @@ static const char *cam_usage =
     "                   write the world's camera file (SYS/CAM/<name>.cam) with\n"
     "                   a view from above and in front of its map, the view\n"
     "                   tavo --new starts a world with\n"
-    "  -h, --help       print this text and exit\n"
-    "  --version        print the version and exit\n"
+    "  -h, --help       show this help and exit\n"
+    "  --version        show the version and licence and exit\n"
+    "  --               end of the options\n"
     "\n"
     "A pose is twelve numbers, three to a line: left, up, forward and\n"
     "position (x y z each).  Text after # on a line is a comment.  The camera\n"
@@ -78,7 +80,13 @@ static int cam_write(const char *in, const char *out)
             size_t end = s.find_first_of(" \t\r\n#", i);
             std::string word = s.substr(i, end == std::string::npos ? std::string::npos : end - i);
             char *stop;
+            errno = 0;
             float v = strtof(word.c_str(), &stop);
+            if (!*stop && errno == ERANGE && isinf(v)) {
+                fprintf(stderr, "tavo-cam: %s: '%s' is out of range for a camera file's 32-bit floats\n",
+                        in, word.c_str());
+                return 1;
+            }
             if (*stop || !isfinite(v)) {
                 fprintf(stderr, "tavo-cam: %s: '%s' is not a number\n", in, word.c_str());
                 return 1;

@@ -1,6 +1,8 @@
 // tavo_texgen.cpp -- tavo-texgen: draws the demo world's texture pictures and the system pictures
+#include <errno.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/stat.h>
 
 #include <map>
 #include <string>
@@ -19,8 +21,9 @@ static const char texgen_usage[] =
     "stand-by picture ROOT/PCX/SYSTEM/BASIC02.PCX and ROOT/SYS/IMG/matrix.pcx.\n"
     "\n"
     "Options:\n"
-    "  -h, --help         print this text and exit\n"
-    "  --version          print the version and exit\n";
+    "  -h, --help         show this help and exit\n"
+    "  --version          show the version and licence and exit\n"
+    "  --                 end of the options\n";
 
 int main(int argc, char **argv)
 {
@@ -37,6 +40,15 @@ int main(int argc, char **argv)
     std::string wrong = args_output("ROOT", operands[0]);
     if (!wrong.empty())
         return args_usageError("tavo-texgen", wrong);
+    std::string root = operands[0];
+    // An unset variable in a script gives "" (refused above); a root that
+    // is not there is a typing slip, not a place to make.
+    struct stat st;
+    int err = stat(root.c_str(), &st) != 0 ? errno : S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+    if (err) {
+        fprintf(stderr, "tavo-texgen: the root folder '%s': %s\n", root.c_str(), strerror(err));
+        return 1;
+    }
     for (const TexgenPicture *p = texgen_pictures; p->path; p++) {
         std::string path = std::string(operands[0]) + "/" + p->path;
         int result;
