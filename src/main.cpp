@@ -241,7 +241,7 @@ int main_nextTick(int tick)
 
 // The fixed camera's motion: the mouse flies and strafes, the buttons and
 // w/s rise and sink along the view's up axis.
-static void main_specifiedControl(int tick, int cx, int cy)
+static void main_fixedControl(int tick, int cx, int cy)
 {
     if (mouse_check(0))
         entity_elevate(&camera, 1.0f);
@@ -285,7 +285,7 @@ static void main_control(int tick)
     if (main_looking)
         main_lookControl(tick, cx, cy);
     else
-        main_specifiedControl(tick, cx, cy);
+        main_fixedControl(tick, cx, cy);
 
     // 'q' locks 'e' before 'e' is read, so both at once turn left only.
     if (input_check(MAIN_KEY_LEFT_TURN))
