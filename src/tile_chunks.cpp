@@ -4,12 +4,16 @@
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <exception>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <vector>
 #include <GL/gl.h>
@@ -60,6 +64,9 @@ unsigned chunk_frame;
 
 void chunk_work(void)
 {
+    // Builds wait for the frames, not the other way round: the worker yields
+    // its core to the drawing thread and the renderer's threads.
+    setpriority(PRIO_PROCESS, (id_t)syscall(SYS_gettid), 10);
     std::unique_lock<std::mutex> l(chunk_lock);
     for (;;) {
         chunk_wake.wait(l, [] { return chunk_stopping || (!chunk_paused && !chunk_wanted.empty()); });
@@ -81,7 +88,11 @@ void chunk_work(void)
         std::unique_ptr<Chunk> c(new Chunk{});
         c->optTexture = job.optTexture;
         c->optSmooth = job.optSmooth;
-        tile_chunkBuild(&job.cells, &job.world, job.optTexture, job.optSmooth, &c->faces);
+        try {
+            tile_chunkBuild(&job.cells, &job.world, job.optTexture, job.optSmooth, &c->faces);
+        } catch (const std::bad_alloc &) {
+            c->faces = TileFaces{};  // out of memory: kept empty, not asked for again and again
+        }
         c->bytes = sizeof(Chunk) + tile_facesBytes(&c->faces);
 
         l.lock();
