@@ -231,6 +231,17 @@ bool chunk_turnedAway(int way, const float eye[3], const float lo[3], const floa
     }
 }
 
+enum { CHUNK_SOLID, CHUNK_CUTOUT, CHUNK_TRANSLUCENT };
+
+// The pass a run is drawn in: a full-opacity colour over a picture without
+// an alpha channel gives every pixel an alpha of one.
+int chunk_pass(const TileRun &r)
+{
+    if (r.a < 255)
+        return CHUNK_TRANSLUCENT;
+    return r.image && !r.image->hasAlpha ? CHUNK_SOLID : CHUNK_CUTOUT;
+}
+
 }  // namespace
 
 void tile_chunkBuild(const TileBlock *cells, const TileBlock *world, unsigned char optTexture,
@@ -384,20 +395,34 @@ int tile_drawLook(float ex, float ey, float ez, int view)
 
     // Opaque faces nearest first, so that what they hide fails the depth
     // test; then the translucent ones farthest first, over what lies behind.
+    // Faces whose every texel is opaque go first with blending and the
+    // alpha test off: both leave such a face's pixels as they are, and
+    // without them the renderer tests depth before it textures, so what
+    // the near hills hide costs next to nothing.  Cut-outs follow with both
+    // back on, then the translucent faces.
     std::sort(seen.begin(), seen.end(), [](const Seen &a, const Seen &b) { return a.distance < b.distance; });
     int cull = -1;
     const float eyeAt[3] = {ex, ey, ez};
-    auto draw = [&](const Seen &s, bool translucent) {
+    auto draw = [&](const Seen &s, int pass) {
         for (const TileDraw &d : s.chunk->faces.draws) {
             const TileRun &r = s.chunk->faces.runs[(size_t)d.run];
-            if ((r.a < 255) == translucent && (r.cull || !chunk_turnedAway(d.facing, eyeAt, s.lo, s.hi)))
+            if (chunk_pass(r) == pass && (r.cull || !chunk_turnedAway(d.facing, eyeAt, s.lo, s.hi)))
                 tile_drawRun(r, d.first, d.count, &cull);
         }
     };
+    const GLboolean blend = glIsEnabled(GL_BLEND), alphaTest = glIsEnabled(GL_ALPHA_TEST);
+    glDisable(GL_BLEND);
+    glDisable(GL_ALPHA_TEST);
     for (const Seen &s : seen)
-        draw(s, false);
+        draw(s, CHUNK_SOLID);
+    if (blend)
+        glEnable(GL_BLEND);
+    if (alphaTest)
+        glEnable(GL_ALPHA_TEST);
+    for (const Seen &s : seen)
+        draw(s, CHUNK_CUTOUT);
     for (size_t i = seen.size(); i-- > 0;)
-        draw(seen[i], true);
+        draw(seen[i], CHUNK_TRANSLUCENT);
     for (const Seen &s : seen)
         stats.faces += s.chunk->faces.faces;
     // The state as the frame found it, for the other mode's next frame.
