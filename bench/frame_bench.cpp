@@ -362,10 +362,8 @@ static void bench_lookFrame(std::vector<double> &ms)
 {
     double t0 = bench_now();
     main_render();
-    double t1 = bench_now();
     glFinish();
     ms.push_back(bench_now() - t0);
-    if (getenv("SPLIT")) fprintf(stderr, "split %.2f %.2f\n", t1 - t0, bench_now() - t1);
 }
 
 // Frames until every chunk the view meets is built (at most 20 s): the ms it took.
@@ -416,7 +414,6 @@ static void bench_freeLook(const BenchWorld &demo, int frames, double denseMedia
     }
     cpu64 = (bench_cpu() - cpu64) / frames;
     at64.erase(at64.begin(), at64.begin() + 5);
-    if (getenv("SHOT")) { std::vector<unsigned char> px; bench_capture = &px; main_render(); FILE *f = fopen(getenv("SHOT"), "wb"); fwrite(px.data(), 1, px.size(), f); fclose(f); }
     long faces64 = tile_lookStats.faces;
     int chunks64 = tile_lookStats.drawn;
 
