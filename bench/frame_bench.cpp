@@ -14,6 +14,7 @@
 
 #include <GL/freeglut.h>
 
+#include "bench_world.h"
 #include "camera.h"
 #include "error.h"
 #include "main.h"
@@ -335,6 +336,113 @@ static int bench_readPose(const char *path, Entity *e)
 
 static void bench_nothing(void) {}
 
+// ------------------------------------------------------------- free look
+
+static double bench_worst(const std::vector<double> &ms)
+{
+    return ms.empty() ? 0.0 : *std::max_element(ms.begin(), ms.end());
+}
+
+static double bench_medianOf(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return bench_rank(v, 0.5);
+}
+
+static void bench_lookFrame(std::vector<double> &ms)
+{
+    double t0 = bench_now();
+    main_render();
+    glFinish();
+    ms.push_back(bench_now() - t0);
+}
+
+// Frames until every chunk the view meets is built (at most 20 s): the ms it took.
+static double bench_lookSettle(void)
+{
+    double t0 = bench_now();
+    std::vector<double> ms;
+    do
+        bench_lookFrame(ms);
+    while (tile_lookStats.pending > 0 && bench_now() - t0 < 20000.0);
+    return bench_now() - t0;
+}
+
+// The generated world, 256 x 64 x 256 cells in the demo's types, seen in
+// free look from above its centre: standing, flying a cell a frame while
+// turning, and twice as far.
+static void bench_freeLook(const BenchWorld &demo, int frames, double denseMedian)
+{
+    static std::vector<unsigned char> cells;
+    const unsigned side = 256, layers = 64;
+    unsigned ground = 0;
+    cells = bench_generateWorld(2026, side, layers, side, &ground);
+    tile_chunksPause();
+    memcpy(tile, demo.defs, sizeof tile);
+    tile_map = cells.data();
+    tile_width = tile_depth = (unsigned short)side;
+    tile_height = (unsigned short)layers;
+    tile_bg = demo.bg;
+    tile_generation++;
+    tile_chunksResume();
+    const Entity still = {{-1, 0, 0}, {0, 1, 0}, {0, -0.25f, -1},
+                          {side / 2 * tile_size, (float)(ground + 8) * tile_size, side / 2 * tile_sizeZ}};
+    auto pose = [&](const Entity &e) {
+        camera = e;
+        main_looking = 0;
+        main_lookToggle();  // heading and tilt from the forward axis
+    };
+    bench_quiet(true);
+    main_view = 64;
+    pose(still);
+    double loaded = bench_lookSettle();
+    std::vector<double> at64, flight, at128;
+    for (int i = 0; i < 5 + frames; i++)
+        bench_lookFrame(at64);
+    at64.erase(at64.begin(), at64.begin() + 5);
+    long faces64 = tile_lookStats.faces;
+    int chunks64 = tile_lookStats.drawn;
+
+    // A cell a frame along the view, turning 1.5 degrees a frame: new chunks every frame.
+    unsigned long walks = tile_walksHere();
+    const int flown = std::max(frames, 120);
+    for (int i = 0; i < flown; i++) {
+        camera.position.x += camera.forward.x * tile_size;
+        camera.position.z += camera.forward.z * tile_size;
+        main_lookTurn(1.5f);
+        bench_lookFrame(flight);
+    }
+    walks = tile_walksHere() - walks;
+
+    main_view = 128;
+    pose(still);
+    double loaded128 = bench_lookSettle();
+    for (int i = 0; i < 5 + frames; i++)
+        bench_lookFrame(at128);
+    at128.erase(at128.begin(), at128.begin() + 5);
+    bench_quiet(false);
+    main_looking = 0;
+    tile_chunksPause();
+
+    double m64 = bench_medianOf(at64), mFlight = bench_medianOf(flight), m128 = bench_medianOf(at128);
+    printf("free look on a generated %u x %u x %u world (%d frames each, flight %d frames):\n", side,
+           layers, side, frames, flown);
+    printf("  N = 64 standing: %d chunks, %ld faces, median %.2f ms, worst %.2f ms\n", chunks64,
+           faces64, m64, bench_worst(at64));
+    printf("  N = 64 standing/dense cached median: %.2f (target: 2 or less); %.2f ms (target: 16 or less)\n",
+           m64 / denseMedian, m64);
+    printf("  flight worst/its median: %.2f (target: 2.5 or less; median %.2f ms, worst %.2f ms)\n",
+           bench_worst(flight) / mFlight, mFlight, bench_worst(flight));
+    printf("  walks on the drawing thread during the flight: %lu, so 0 ms spent building faces there "
+           "(target: 0)\n", walks);
+    printf("  N = 128 median/N = 64 median: %.2f (target: 2 or less; %d chunks, median %.2f ms)\n",
+           m128 / m64, tile_lookStats.drawn, m128);
+    printf("  chunk cache at N = 128: %.1f MB (target: 256 or less)\n",
+           (double)tile_chunksBytes() / 1048576.0);
+    printf("  world load until every chunk in view is drawn: %.0f ms at N = 64; then %.0f ms more at N = 128\n",
+           loaded, loaded128);
+}
+
 int main(int argc, char **argv)
 {
     // A count below 30 and a scene filter are for profiling runs.
@@ -472,5 +580,7 @@ int main(int argc, char **argv)
            (double)tile_facesBytes(&dense.faces) / 1048576.0,
            (double)tile_facesBytes(&lattice.faces) / 1048576.0);
     printf("reference frame against the viewer's: %zu of %d pixels differ\n", differ, 640 * 480);
+    if (haveDemo && (!only || strstr("free look", only)))
+        bench_freeLook(demo, frames, bench_median(scenes[DENSE]));
     return 0;
 }

@@ -48,12 +48,12 @@ static const char main_usageText[] =
     "  --check WORLD.def  load the world without a window and report what is\n"
     "                     wrong with it (exit status 0 when sound, 1 when not)\n"
     "  --shot OUT.png     draw one frame of the world from its saved view into\n"
-    "                     the PNG picture OUT.png and print its path\n"
+    "                     the PNG picture OUT.png and print its path (with\n"
+    "                     --look: in free look, once every chunk in view is\n"
+    "                     built); OUT.png may not be a file the world reads or\n"
+    "                     the camera file\n"
     "  --size WxH         the size of that picture, each side 1 to 8192\n"
-    "                     (default 640x480); OUT.png may not be a file the\n"
-    "                     world reads or the camera file\n"
-    "                     (with --look: in free look, once every chunk in view\n"
-    "                     is built)\n"
+    "                     (default 640x480)\n"
     "  --export OUT.glb   write the world's faces as a glTF 2.0 scene (OUT.gltf:\n"
     "                     as text, all data inside), for other 3D programs; needs\n"
     "                     no display\n"
@@ -241,7 +241,7 @@ int main_nextTick(int tick)
 
 // The fixed camera's motion: the mouse flies and strafes, the buttons and
 // w/s rise and sink along the view's up axis.
-static void main_specifiedControl(int tick, int cx, int cy)
+static void main_fixedControl(int tick, int cx, int cy)
 {
     if (mouse_check(0))
         entity_elevate(&camera, 1.0f);
@@ -285,7 +285,7 @@ static void main_control(int tick)
     if (main_looking)
         main_lookControl(tick, cx, cy);
     else
-        main_specifiedControl(tick, cx, cy);
+        main_fixedControl(tick, cx, cy);
 
     // 'q' locks 'e' before 'e' is read, so both at once turn left only.
     if (input_check(MAIN_KEY_LEFT_TURN))

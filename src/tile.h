@@ -293,6 +293,9 @@ struct TileRun {
 };
 struct TileDraw {
     int run, first, count;  // corners first..first + count - 1 of runs[run]
+    // Chunks: the box face (TILE_BACK...) whose way every face of the draw
+    // looks, so that a chunk wholly behind them skips it; -1 for any way.
+    int facing = -1;
 };
 struct TileFaces {
     bool built;

@@ -4,12 +4,16 @@
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <exception>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <vector>
 #include <GL/gl.h>
@@ -20,6 +24,8 @@ size_t tile_chunkBudget = (size_t)192 << 20;
 TileLookStats tile_lookStats;
 
 namespace {
+
+enum { CHUNK_LISTED = 256 };  // chunks handed to the worker at a time
 
 struct Chunk {
     TileFaces faces;
@@ -58,6 +64,9 @@ unsigned chunk_frame;
 
 void chunk_work(void)
 {
+    // Builds wait for the frames, not the other way round: the worker yields
+    // its core to the drawing thread and the renderer's threads.
+    setpriority(PRIO_PROCESS, (id_t)syscall(SYS_gettid), 10);
     std::unique_lock<std::mutex> l(chunk_lock);
     for (;;) {
         chunk_wake.wait(l, [] { return chunk_stopping || (!chunk_paused && !chunk_wanted.empty()); });
@@ -79,7 +88,11 @@ void chunk_work(void)
         std::unique_ptr<Chunk> c(new Chunk{});
         c->optTexture = job.optTexture;
         c->optSmooth = job.optSmooth;
-        tile_chunkBuild(&job.cells, &job.world, job.optTexture, job.optSmooth, &c->faces);
+        try {
+            tile_chunkBuild(&job.cells, &job.world, job.optTexture, job.optSmooth, &c->faces);
+        } catch (const std::bad_alloc &) {
+            c->faces = TileFaces{};  // out of memory: kept empty, not asked for again and again
+        }
         c->bytes = sizeof(Chunk) + tile_facesBytes(&c->faces);
 
         l.lock();
@@ -169,6 +182,7 @@ void chunk_trim(void)
 struct Seen {
     float distance;  // squared, in world units, to the chunk's centre
     const Chunk *chunk;
+    float lo[3], hi[3];
 };
 
 struct Want {
@@ -183,6 +197,38 @@ void chunk_span(float q, int view, int n, int *first, int *last)
     float lo = floorf((q - (float)view) / TILE_CHUNK), hi = floorf((q + (float)view) / TILE_CHUNK);
     *first = lo > 0.0f ? (lo < (float)n ? (int)lo : n) : 0;  // NaN: 0
     *last = hi < (float)(n - 1) ? (hi > -1.0f ? (int)hi : -1) : n - 1;
+}
+
+// The box face whose way a face looks (its corners wound counter-clockwise
+// from outside), -1 when it lies along no axis.
+int chunk_facing(const float *corners)
+{
+    const float *a = corners, *b = corners + 5, *c = corners + 10;
+    float n[3];
+    for (int k = 0; k < 3; k++) {
+        int k1 = (k + 1) % 3, k2 = (k + 2) % 3;
+        n[k] = (b[k1] - a[k1]) * (c[k2] - a[k2]) - (b[k2] - a[k2]) * (c[k1] - a[k1]);
+    }
+    static const int ways[3][2] = {{TILE_LEFT, TILE_RIGHT}, {TILE_BOTTOM, TILE_TOP}, {TILE_BACK, TILE_FRONT}};
+    for (int k = 0; k < 3; k++)
+        if (n[(k + 1) % 3] == 0.0f && n[(k + 2) % 3] == 0.0f && n[k] != 0.0f)
+            return ways[k][n[k] > 0.0f];
+    return -1;
+}
+
+// Faces looking way, culled, all turned from the eye when the chunk lo..hi
+// lies wholly on their back side.
+bool chunk_turnedAway(int way, const float eye[3], const float lo[3], const float hi[3])
+{
+    switch (way) {
+    case TILE_RIGHT: return eye[0] <= lo[0];
+    case TILE_LEFT: return eye[0] >= hi[0];
+    case TILE_TOP: return eye[1] <= lo[1];
+    case TILE_BOTTOM: return eye[1] >= hi[1];
+    case TILE_FRONT: return eye[2] <= lo[2];
+    case TILE_BACK: return eye[2] >= hi[2];
+    default: return false;
+    }
 }
 
 }  // namespace
@@ -200,9 +246,25 @@ void tile_chunkBuild(const TileBlock *cells, const TileBlock *world, unsigned ch
     tile_walkBegin(&w, &rec, optTexture, optSmooth);
     tile_walkCells(&w, cells, world);
     // Opaque runs first, then the translucent ones in the walk's order.
+    // Each run's faces are sorted by the way they look (a stable sort, so
+    // translucent faces keep their order within each way), a draw each.
+    std::vector<float> sorted;
     for (size_t i = 0; i < out->runs.size(); i++) {
-        out->runs[i].vertices.shrink_to_fit();
-        out->draws.push_back(TileDraw{(int)i, 0, (int)(out->runs[i].vertices.size() / 5)});
+        std::vector<float> &v = out->runs[i].vertices;
+        const size_t face = (out->runs[i].mode == GL_TRIANGLES ? 3 : 4) * 5;
+        std::vector<int> ways;
+        for (size_t a = 0; a < v.size(); a += face)
+            ways.push_back(chunk_facing(&v[a]));
+        sorted.clear();
+        for (int way = -1; way < 6; way++) {
+            int first = (int)(sorted.size() / 5);
+            for (size_t f = 0; f < ways.size(); f++)
+                if (ways[f] == way)
+                    sorted.insert(sorted.end(), v.begin() + (long)(f * face), v.begin() + (long)((f + 1) * face));
+            if ((int)(sorted.size() / 5) > first)
+                out->draws.push_back(TileDraw{(int)i, first, (int)(sorted.size() / 5) - first, way});
+        }
+        std::vector<float>(sorted).swap(v);  // a copy of its own size: no room to spare
     }
 }
 
@@ -316,7 +378,7 @@ int tile_drawLook(float ex, float ey, float ez, int view)
                     stats.pending += inside;
                 }
                 if (chunk && inside && !chunk->faces.runs.empty())
-                    seen.push_back(Seen{centre2, chunk});
+                    seen.push_back(Seen{centre2, chunk, {lo[0], lo[1], lo[2]}, {hi[0], hi[1], hi[2]}});
             }
     chunk_trim();
 
@@ -324,14 +386,18 @@ int tile_drawLook(float ex, float ey, float ez, int view)
     // test; then the translucent ones farthest first, over what lies behind.
     std::sort(seen.begin(), seen.end(), [](const Seen &a, const Seen &b) { return a.distance < b.distance; });
     int cull = -1;
+    const float eyeAt[3] = {ex, ey, ez};
+    auto draw = [&](const Seen &s, bool translucent) {
+        for (const TileDraw &d : s.chunk->faces.draws) {
+            const TileRun &r = s.chunk->faces.runs[(size_t)d.run];
+            if ((r.a < 255) == translucent && (r.cull || !chunk_turnedAway(d.facing, eyeAt, s.lo, s.hi)))
+                tile_drawRun(r, d.first, d.count, &cull);
+        }
+    };
     for (const Seen &s : seen)
-        for (const TileDraw &d : s.chunk->faces.draws)
-            if (s.chunk->faces.runs[(size_t)d.run].a == 255)
-                tile_drawRun(s.chunk->faces.runs[(size_t)d.run], d.first, d.count, &cull);
+        draw(s, false);
     for (size_t i = seen.size(); i-- > 0;)
-        for (const TileDraw &d : seen[i].chunk->faces.draws)
-            if (seen[i].chunk->faces.runs[(size_t)d.run].a < 255)
-                tile_drawRun(seen[i].chunk->faces.runs[(size_t)d.run], d.first, d.count, &cull);
+        draw(seen[i], true);
     for (const Seen &s : seen)
         stats.faces += s.chunk->faces.faces;
     // The state as the frame found it, for the other mode's next frame.
@@ -340,9 +406,12 @@ int tile_drawLook(float ex, float ey, float ez, int view)
     texture_color(rgba[0], rgba[1], rgba[2]);
     texture_alpha(rgba[3]);
 
-    std::sort(want.begin(), want.end(), [](const Want &a, const Want &b) {
+    // The worker gets a fresh list every frame: only its head is ever reached.
+    const size_t listed = std::min(want.size(), (size_t)CHUNK_LISTED);
+    std::partial_sort(want.begin(), want.begin() + (long)listed, want.end(), [](const Want &a, const Want &b) {
         return a.outside != b.outside ? b.outside : a.distance < b.distance;
     });
+    want.resize(listed);
     std::vector<Job> jobs;
     const TileBlock world = {0, (int)size[0], 0, (int)size[1], 0, (int)size[2]};
     for (const Want &w : want) {

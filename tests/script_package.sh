@@ -71,6 +71,7 @@ done
 
 MANWIDTH=200 man --warnings -E ascii -l "$share/man/man5/tavo-world.5.gz" >"$work/page" 2>"$work/warnings"
 [ ! -s "$work/warnings" ] && grep -q NEW_CUBE "$work/page" || fail "tavo-world(5) warns or is empty: $(cat "$work/warnings")"
+tail -n 1 "$work/page" | grep -q "^$version  " || fail "tavo-world(5) has the footer '$(tail -n 1 "$work/page")'"
 MANWIDTH=200 man -E ascii -l "$share/man/man1/tavo.1.gz" | grep -q 'tavo-world(5)' || fail "tavo(1) does not point to tavo-world(5)"
 grep -q '^Exec=tavo --quiet ' "$share/applications/tavo.desktop" || fail "the menu entry prints a line a frame"
 

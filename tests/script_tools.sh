@@ -8,6 +8,7 @@ set -euo pipefail
 work=$(mktemp -d "${TMPDIR:-/tmp}/tavo-tools-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"  # the GL driver's leaks
 
 # A world made by --new: tavo-cam --frame frames it as --new did; without
 # the camera file a run says how to get one, and --quiet leaves out the
@@ -39,7 +40,6 @@ done
 ! grep -q -e 'ERROR' -e '^CUBE:' "$work/report.txt" || fail "--check printed an ERROR or the loader's console lines"
 
 [ -n "${DISPLAY:-}" ] || { echo "PASS (no display: --shot and the dialogs not run)"; exit 0; }
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"  # the GL driver's leaks
 
 # --shot never writes over a file the world reads, by any name; a name of
 # 255 bytes is written, and a read-only camera file draws no warning.

@@ -26,6 +26,7 @@ TEST(Check, ABrokenWorldHasEachProblemNamed)
                                      "NEW_TEXTURE \"stone\"\n{\n    Picture 8,\"walls:stone\"\n}\n"
                                      "NEW_TEXTURE \"gone\"\n{\n    Picture 8,\"walls:gone\"\n}\n"
                                      "NEW_TEXTURE \"huge\"\n{\n    Picture 8,\"huge\"\n}\nNEW_TEXTURE \"cut\"\n{\n    Picture 8,\"cut\"\n}\n"
+                                     "NEW_TEXTURE \"leaf\"\n{\n    Picture 8,\"leaf\"\n}\n"
                                      "NEW_TEXTURE \"far\"\n{\n    Picture 8,\"..:..:far\"\n}\n"
                                      "NEW_MORVA \"back\"\n{\n    Texture 2,\"skyy\"\n}\n"
                                      "NEW_CUBE \"wall\"\n{\n    Front 8,stone\n    Top 4,ston\n}\n"
@@ -36,12 +37,15 @@ TEST(Check, ABrokenWorldHasEachProblemNamed)
     std::vector<unsigned char> cut = pcx_encode8(4, 5, std::vector<unsigned char>(20, 1).data(), nullptr);
     cut.resize(128 + 2 * 2 + 1);  // two rows of one run each, and the third's count byte
     pcx_writeFile(root + "/PCX/cut.pcx", cut);
+    ASSERT_TRUE(pcx_readFile(std::string(TAVO_SOURCE_DIR) + "/tests/data/pictures/png/rgba8.k8x4_magick.png", cut) &&
+                pcx_writeFile(root + "/PCX/LEAF.png", cut));  // in place of the missing leaf.pcx
     float pose[12] = {NAN, 0, 0, 0, 0, 0, 0, 0, -1};
     pcx_writeFile(root + "/SYS/CAM/broken.cam", std::vector<unsigned char>((unsigned char *)pose, (unsigned char *)(pose + 12)));
     Report r = check(def);
     EXPECT_EQ(r.status, 1);
     EXPECT_REPORTS(r, "  stone                PCX/walls/stone.pcx (PCX 8-bit x 1 plane, 8 x 8)\n");
     EXPECT_REPORTS(r, "Problem: texture \"gone\": picture PCX/walls/gone.pcx missing.\n");
+    EXPECT_REPORTS(r, "  leaf                 PCX/LEAF.png (PNG RGBA 8-bit, 21 x 9, alpha, cut out)\n");
     EXPECT_REPORTS(r, "Problem: the background names texture \"skyy\", which no texture block declares.\n");
     EXPECT_REPORTS(r, "Problem: type 254, face TOP names texture \"ston\", which no texture block declares.\n");
     EXPECT_REPORTS(r, "Problem: 2 map cells of type 17 (the first at x 2, y 0, z 0) but no cube block "
