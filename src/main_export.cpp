@@ -645,6 +645,7 @@ std::string main_exportRegionCheck(const char *region)
 
 int main_export(const MainCommand &command)
 {
+    error_noDialog();  // a script waits for this run: a failure is its status
     ExportRequest req;
     req.out = command.operand("--export");
     req.region = command.operand("--region");
