@@ -322,11 +322,13 @@ void main_timer(int tick)
     if (main_optionPressed(MAIN_KEY_READOUT))
         main_readoutToggle();
 
-    // A saved world file or F5: the world is read again between two frames.
+    // A saved world file or F5: the world is read again off this thread
+    // and put in place between two frames once it is all there.
     int reload = tile_watchPoll();
     reload |= main_optionPressed(MAIN_KEY_RELOAD);
     if (reload)
-        tile_reload();
+        tile_reloadStart();
+    tile_reloadPoll();
 
     // Never mid-turn, so the file only ever holds a squared-up pose.
     if (tick % MAIN_SAVE_EVERY == 0 && !main_turning())

@@ -171,8 +171,60 @@ extern size_t tile_texelBudget;
 
 // Reads the definition file's bytes into tile_tex, tile_texCount, tile_bg
 // and tile, printing its console lines; texture paths are built on root.
+// The two steps below, one after the other.
 void tile_readDef(const unsigned char *data, size_t size, const char *root,
                   const TileDefHooks *hooks);
+
+// What installing a parsed definition file does, in its order: a console
+// line, a line on standard error, the end of the load (error(arg) after
+// the line, if any), the decoding settings of the pictures that follow,
+// the picture or colour square of entry arg, a name no block declares
+// (type arg, face a).
+enum TileDefOpKind { TILE_OP_LINE, TILE_OP_REPORT, TILE_OP_REFUSE, TILE_OP_SETTINGS,
+                     TILE_OP_PICTURE, TILE_OP_COLOR, TILE_OP_UNKNOWN };
+struct TileDefOp {
+    TileDefOpKind op;
+    int arg;
+    std::string text;
+    int a, b, c;
+};
+
+// A definition file read into tables of its own, touching no global, so
+// that it can be read on any thread: the texture table (pictures not made
+// yet), the cube records pointing into it, the background entry (-1 for
+// none), and what installing it must do.
+struct TileDefParsed {
+    CubeDef cubes[256];
+    TextureEntry *tex = nullptr;
+    int texCount = 0, bg = -1;
+    std::vector<TileDefOp> ops;
+    TileDefParsed() = default;
+    TileDefParsed(const TileDefParsed &) = delete;
+    TileDefParsed &operator=(const TileDefParsed &) = delete;
+    ~TileDefParsed();
+};
+void tile_parseDef(const unsigned char *data, size_t size, const char *root, TileDefParsed *out);
+// Hands parsed's tables to the globals (parsed keeps none) and does its
+// operations through hooks, which may be null.
+void tile_installDef(TileDefParsed *parsed, const TileDefHooks *hooks);
+
+// tile_loadFrom in two steps.  The first reads the world's files and
+// parses the definition file, touching no global, so that it may run on
+// any thread; the second, on the drawing thread, makes the pictures,
+// installs the tables and prints the console lines of the load, ending
+// it where a file could not be read.
+struct TileWorldRead {
+    std::string def;
+    bool fits = false;  // the derived paths fit
+    char root[TILE_PATH], map[TILE_PATH], file[TILE_PATH];
+    std::vector<std::string> mapNoted;  // the map's entries of tile_files
+    std::string mapPath, defPath;
+    int mapResult = 0, defResult = 0;   // file_read's answers
+    std::vector<unsigned char> mapBytes, defBytes;
+    TileDefParsed parsed;
+};
+void tile_readWorld(const std::string &def, TileWorldRead *out);
+void tile_installWorld(TileWorldRead *read, bool readCamera, const TileDefHooks *pictures);
 
 // The cube blocks' names by the tile type each block defines, as the
 // cube pass of tile_readDef meets them; "" for types no block defines.
@@ -413,6 +465,17 @@ extern std::vector<std::string> tile_files;
 // stays on screen" instead, and the old world stays untouched.  Returns 1
 // when the world was replaced, 0 when the old one stays.
 int tile_reload(void);
+// tile_reload for the viewer's ticks, so that a large world never stalls
+// the frames: tile_reloadStart has the files read and parsed on a thread
+// of their own while the last good world stays on screen; a tick's
+// tile_reloadPoll puts the result in place once it is there, as
+// tile_reload would, and returns what tile_reload would (0 meanwhile).
+// Asked again while a read is under way, the files are read once more
+// when it ends and the stale read is dropped.
+void tile_reloadStart(void);
+int tile_reloadPoll(void);
+// 1 while a read started by tile_reloadStart has not been put in place.
+int tile_reloadBusy(void);
 
 // Watches tile_files for changes: through inotify on their folders (an
 // editor may save by renaming a new file over the old) when inotify is

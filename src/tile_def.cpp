@@ -209,21 +209,21 @@ static int tile_defFind(const TileDefNames &names, const std::string &value)
     return found == names.end() ? -1 : found->second;
 }
 
-// A whole texture block into entry; false when the file ended inside it.
-static bool tile_defTexture(TileDefReader *r, TextureEntry *entry, const char *root,
-                            const TileDefHooks *hooks)
+// A whole texture block into entry t; false when the file ended inside it.
+static bool tile_defTexture(TileDefReader *r, TileDefParsed *out, int t, const char *root)
 {
+    TextureEntry *entry = &out->tex[t];
     std::string name = tile_defName(r);
     memcpy(entry->name, name.c_str(), name.size() + 1);  // at most 253 characters
-    texture_transparent(0);
-    texture_autoTransparent(0);
+    out->ops.push_back({TILE_OP_SETTINGS, 0, {}, 0, 0, 0});
+    bool refused = false;
     bool closed = tile_defEntries(r, [&](int key, std::string &value) {
+        if (refused)
+            return;
         if (key == 2) {
             int n = tile_defValue(value);
-            if (tile_contains(value, "Transparent") || (n & 0x2)) {
-                texture_transparent(1);
-                texture_autoTransparent(1);
-            }
+            if (tile_contains(value, "Transparent") || (n & 0x2))
+                out->ops.push_back({TILE_OP_SETTINGS, 1, {}, 0, 0, 0});
             if (!tile_contains(value, "Transparent") && (n & 0x10))
                 entry->translucent = 1;
         } else if (key == 8) {
@@ -232,47 +232,46 @@ static bool tile_defTexture(TileDefReader *r, TextureEntry *entry, const char *r
                     c = '/';
             std::string path = std::string(root) + "PCX/" + value + ".pcx";
             if (path.size() >= TILE_PATH) {
-                printf("ERROR: Path too long: %s\n", path.c_str());
-                error(ERROR_FILE);
+                out->ops.push_back({TILE_OP_REFUSE, ERROR_FILE, "ERROR: Path too long: " + path, 0, 0, 0});
+                refused = true;
+                return;
             }
-            printf("TEXTURE:%s\n", path.c_str());
-            if (hooks->loadPicture)
-                hooks->loadPicture(hooks->ctx, &entry->image, path.c_str());
+            out->ops.push_back({TILE_OP_LINE, 0, "TEXTURE:" + path, 0, 0, 0});
+            out->ops.push_back({TILE_OP_PICTURE, t, path, 0, 0, 0});
             entry->loaded = 1;
         } else if (key == 17 && !entry->loaded) {
             int rgb[3];
             if (tile_defColor(value, rgb)) {
-                if (hooks->createColor)
-                    hooks->createColor(hooks->ctx, &entry->image, 32, 32, (unsigned char)rgb[0],
-                                       (unsigned char)rgb[1], (unsigned char)rgb[2]);
+                out->ops.push_back({TILE_OP_COLOR, t, {}, rgb[0], rgb[1], rgb[2]});
                 entry->loaded = 1;
             }
         }
     });
+    if (refused)
+        return false;
     // Every entry that was read gets a picture, even one cut by the end of
     // the file, so that drawing never meets an empty one.
-    if (!entry->loaded && hooks->createColor)
-        hooks->createColor(hooks->ctx, &entry->image, 32, 32, 255, 255, 0);
+    if (!entry->loaded)
+        out->ops.push_back({TILE_OP_COLOR, t, {}, 255, 255, 0});
     return closed;
 }
 
-static void tile_defMorva(TileDefReader *r, const TileDefNames &names, const TileDefHooks *hooks)
+static void tile_defMorva(TileDefReader *r, const TileDefNames &names, TileDefParsed *out)
 {
     tile_defEntries(r, [&](int key, const std::string &value) {
         if (key == 2) {
             int i = tile_defFind(names, value);
             if (i >= 0)
-                tile_bg = &tile_tex[i].image;
-            else if (hooks->unknownTexture)
-                hooks->unknownTexture(hooks->ctx, -1, -1, value.c_str());
+                out->bg = i;
+            else
+                out->ops.push_back({TILE_OP_UNKNOWN, -1, value, -1, 0, 0});
         }
     });
 }
 
-static void tile_defCube(TileDefReader *r, int type, const TileDefNames &names,
-                         const TileDefHooks *hooks)
+static void tile_defCube(TileDefReader *r, int type, const TileDefNames &names, TileDefParsed *out)
 {
-    CubeDef *cube = &tile[type];
+    CubeDef *cube = &out->cubes[type];
     tile_defEntries(r, [&](int key, const std::string &value) {
         int n = tile_defValue(value);
         if (key == 1) {
@@ -286,9 +285,9 @@ static void tile_defCube(TileDefReader *r, int type, const TileDefNames &names,
             cube->faceOn[face] = 1;
             int i = tile_defFind(names, value);
             if (i >= 0)
-                cube->faceTexture[face] = &tile_tex[i];
-            else if (hooks->unknownTexture)
-                hooks->unknownTexture(hooks->ctx, type, face, value.c_str());
+                cube->faceTexture[face] = &out->tex[i];
+            else
+                out->ops.push_back({TILE_OP_UNKNOWN, type, value, face, 0, 0});
         } else if (key == 15) {
             cube->shape = (unsigned char)(n & 0xFF);
         } else if (key == 20) {
@@ -314,19 +313,19 @@ static void tile_defCube(TileDefReader *r, int type, const TileDefNames &names,
     });
 }
 
-void tile_readDef(const unsigned char *data, size_t size, const char *root,
-                  const TileDefHooks *hooks)
+TileDefParsed::~TileDefParsed()
 {
-    static const TileDefHooks none = {nullptr, nullptr, nullptr, nullptr};
-    if (!hooks)
-        hooks = &none;
-    // The tables start afresh; the faces of the old records point into the
-    // old texture table.
-    memset(tile, 0, sizeof tile);
-    tile_bg = nullptr;
-    free(tile_tex);
-    tile_tex = nullptr;
-    tile_texCount = 0;
+    free(tex);
+}
+
+void tile_parseDef(const unsigned char *data, size_t size, const char *root, TileDefParsed *out)
+{
+    memset(out->cubes, 0, sizeof out->cubes);
+    free(out->tex);
+    out->tex = nullptr;
+    out->texCount = 0;
+    out->bg = -1;
+    out->ops.clear();
 
     TileDefReader r = {data, size, 0};
     int count = 0;
@@ -335,41 +334,100 @@ void tile_readDef(const unsigned char *data, size_t size, const char *root,
     if (count > TILE_TEXTURE_MAX) {
         std::string line = std::to_string(count) + " texture blocks; only the first " +
                            std::to_string(TILE_TEXTURE_MAX) + " are read";
-        error_report(nullptr, line.c_str());
+        out->ops.push_back({TILE_OP_REPORT, 0, line, 0, 0, 0});
         count = TILE_TEXTURE_MAX;
     }
 
     // Zero-filled, as the entries no block reaches must stay empty.  The
-    // table is the global at once: the background and the faces point into it.
+    // background and the faces point into it.
     if (count) {
-        tile_tex = (TextureEntry *)calloc((size_t)count, sizeof(TextureEntry));
-        if (!tile_tex)
-            error(ERROR_MEMORY);
+        out->tex = (TextureEntry *)calloc((size_t)count, sizeof(TextureEntry));
+        if (!out->tex) {
+            out->ops.push_back({TILE_OP_REFUSE, ERROR_MEMORY, {}, 0, 0, 0});
+            return;
+        }
     }
-    tile_texCount = count;
+    out->texCount = count;
 
     // The end of the file inside a block ends that pass only; each pass
     // starts again from the top.
     r.pos = 0;
     for (int t = 0; t < count && tile_defScan(&r, "NEW_TEXTURE"); t++)
-        if (!tile_defTexture(&r, &tile_tex[t], root, hooks))
+        if (!tile_defTexture(&r, out, t, root))
             break;
+    if (!out->ops.empty() && out->ops.back().op == TILE_OP_REFUSE)
+        return;
 
     TileDefNames names;
     for (int t = 0; t < count; t++)
-        names.emplace(tile_tex[t].name, t);  // keeps the first of equal names
+        names.emplace(out->tex[t].name, t);  // keeps the first of equal names
 
     r.pos = 0;
     while (tile_defScan(&r, "NEW_MORVA")) {
-        printf("MORVA:%s\n", tile_defName(&r).c_str());
-        tile_defMorva(&r, names, hooks);
+        out->ops.push_back({TILE_OP_LINE, 0, "MORVA:" + tile_defName(&r), 0, 0, 0});
+        tile_defMorva(&r, names, out);
     }
 
     r.pos = 0;
     for (int c = 254; c != 0 && tile_defScan(&r, "NEW_CUBE"); c--) {
-        printf("CUBE:%s\n", tile_defName(&r).c_str());
-        tile_defCube(&r, c, names, hooks);
+        out->ops.push_back({TILE_OP_LINE, 0, "CUBE:" + tile_defName(&r), 0, 0, 0});
+        tile_defCube(&r, c, names, out);
     }
+}
+
+void tile_installDef(TileDefParsed *parsed, const TileDefHooks *hooks)
+{
+    static const TileDefHooks none = {nullptr, nullptr, nullptr, nullptr};
+    if (!hooks)
+        hooks = &none;
+    // The tables are the globals before any picture is made: the loader
+    // looks through them for textures still shown.
+    free(tile_tex);
+    memcpy(tile, parsed->cubes, sizeof tile);
+    tile_tex = parsed->tex;
+    tile_texCount = parsed->texCount;
+    tile_bg = parsed->bg >= 0 ? &tile_tex[parsed->bg].image : nullptr;
+    parsed->tex = nullptr;
+    parsed->texCount = 0;
+    for (const TileDefOp &o : parsed->ops) {
+        switch (o.op) {
+        case TILE_OP_LINE:
+            printf("%s\n", o.text.c_str());
+            break;
+        case TILE_OP_REPORT:
+            error_report(nullptr, o.text.c_str());
+            break;
+        case TILE_OP_REFUSE:
+            if (!o.text.empty())
+                printf("%s\n", o.text.c_str());
+            error(o.arg);
+        case TILE_OP_SETTINGS:
+            texture_transparent(o.arg);
+            texture_autoTransparent(o.arg);
+            break;
+        case TILE_OP_PICTURE:
+            if (hooks->loadPicture)
+                hooks->loadPicture(hooks->ctx, &tile_tex[o.arg].image, o.text.c_str());
+            break;
+        case TILE_OP_COLOR:
+            if (hooks->createColor)
+                hooks->createColor(hooks->ctx, &tile_tex[o.arg].image, 32, 32, (unsigned char)o.a,
+                                   (unsigned char)o.b, (unsigned char)o.c);
+            break;
+        case TILE_OP_UNKNOWN:
+            if (hooks->unknownTexture)
+                hooks->unknownTexture(hooks->ctx, o.arg, o.a, o.text.c_str());
+            break;
+        }
+    }
+}
+
+void tile_readDef(const unsigned char *data, size_t size, const char *root,
+                  const TileDefHooks *hooks)
+{
+    TileDefParsed parsed;
+    tile_parseDef(data, size, root, &parsed);
+    tile_installDef(&parsed, hooks);
 }
 
 void tile_cubeNames(const unsigned char *data, size_t size, std::vector<std::string> *names)

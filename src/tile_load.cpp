@@ -537,16 +537,21 @@ static void tile_sharedPicture(TileLoadPictures *p, Image *image, const std::str
 // The file as found on disk, noted for whoever watches the world.  Of a
 // picture missing as .pcx the .png beside it is noted too, read or not:
 // either one appearing changes what the world shows.
-static std::string tile_noteFile(const std::string &path)
+static std::string tile_findFile(const std::string &path, std::vector<std::string> *noted)
 {
     std::string found = tile_resolvePath(path);
-    tile_files.push_back(found);
+    noted->push_back(found);
     if (tile_isPcxName(path) && !tile_exists(found)) {
-        tile_files.push_back(tile_pngSibling(path));
-        if (tile_exists(tile_files.back()))
-            return tile_files.back();
+        noted->push_back(tile_pngSibling(path));
+        if (tile_exists(noted->back()))
+            return noted->back();
     }
     return found;
+}
+
+static std::string tile_noteFile(const std::string &path)
+{
+    return tile_findFile(path, &tile_files);
 }
 
 static void tile_loadPicture(void *ctx, Image *image, const char *path)
@@ -604,13 +609,6 @@ void tile_defaultPose(Entity *pose)
     pose->forward.z = -1.0f;
 }
 
-// A world file the load cannot go on without: error(0), naming it.
-static void tile_readWorldFile(const std::string &path, std::vector<unsigned char> &bytes)
-{
-    if (int result = file_read(path.c_str(), FILE_WORLD_MAX, bytes))
-        error_about(result == ENOMEM ? ERROR_MEMORY : ERROR_FILE, path.c_str(), file_reason(result));
-}
-
 // The start pose from the camera file.  One that is there but cannot be
 // read, or could not be saved over, is kept as it is: said once here, and
 // file_write refuses it at every save.  A run that saves nothing only
@@ -626,44 +624,73 @@ static void tile_readCamera(void)
                                     (tile_savesCamera ? "; the camera pose is not saved" : "")).c_str());
 }
 
-void tile_loadFrom(const std::string &def, bool readCamera, const TileDefHooks *pictures)
+void tile_readWorld(const std::string &def, TileWorldRead *out)
+{
+    out->def = def;
+    out->fits = tile_derivePaths(def.c_str(), out->root, out->map, out->file);
+    if (!out->fits)
+        return;
+    out->mapPath = tile_findFile(out->map, &out->mapNoted);
+    out->mapResult = file_read(out->mapPath.c_str(), FILE_WORLD_MAX, out->mapBytes);
+    if (out->mapResult)
+        return;  // the load ends there: the definition file is never read
+    out->defPath = tile_resolvePath(def);
+    out->defResult = file_read(out->defPath.c_str(), FILE_WORLD_MAX, out->defBytes);
+    if (!out->defResult)
+        tile_parseDef(out->defBytes.data(), out->defBytes.size(), out->root, &out->parsed);
+    out->defBytes = std::vector<unsigned char>();
+}
+
+// A world file the load could not read: error(0), naming it.
+static void tile_refuseWorldFile(const std::string &path, int result)
+{
+    if (result)
+        error_about(result == ENOMEM ? ERROR_MEMORY : ERROR_FILE, path.c_str(), file_reason(result));
+}
+
+void tile_installWorld(TileWorldRead *read, bool readCamera, const TileDefHooks *pictures)
 {
     TileLoadPictures made = {pictures, {}, {}, 0};
-    tile_files.assign(1, def);
-    char root[TILE_PATH], map[TILE_PATH], file[TILE_PATH];
-    if (!tile_derivePaths(def.c_str(), root, map, file)) {
-        printf("ERROR: Path too long: %s\n", def.c_str());
+    tile_files.assign(1, read->def);
+    if (!read->fits) {
+        printf("ERROR: Path too long: %s\n", read->def.c_str());
         error(ERROR_FILE);
     }
-    memcpy(tile_root, root, sizeof root);
+    memcpy(tile_root, read->root, sizeof read->root);
     tile_loadSystemPicture(&made, &tile_dummy, "PCX/SYSTEM/BASIC02.PCX");
     tile_loadSystemPicture(&made, &tile_matrix, "SYS/IMG/matrix.pcx");
 
-    memcpy(tile_file, file, sizeof file);
+    memcpy(tile_file, read->file, sizeof read->file);
     if (readCamera) {
         tile_defaultPose(&tile_temp);
         tile_readCamera();
     }
 
-    std::vector<unsigned char> bytes;
-    std::string mapPath = tile_noteFile(map);
-    tile_readWorldFile(mapPath, bytes);
+    tile_files.insert(tile_files.end(), read->mapNoted.begin(), read->mapNoted.end());
+    tile_refuseWorldFile(read->mapPath, read->mapResult);
     TileMap grid;
-    const char *outer = error_setFile(mapPath.c_str());
+    const char *outer = error_setFile(read->mapPath.c_str());
     std::string why;
-    if (!tile_decodeMap(bytes.data(), bytes.size(), &grid, &why))
-        error_about(ERROR_FILE, mapPath.c_str(), why.c_str());
+    if (!tile_decodeMap(read->mapBytes.data(), read->mapBytes.size(), &grid, &why))
+        error_about(ERROR_FILE, read->mapPath.c_str(), why.c_str());
     tile_setMap(&grid);
     grid.cells = std::vector<unsigned char>();
+    read->mapBytes = std::vector<unsigned char>();
 
-    std::string defPath = tile_resolvePath(def);
-    tile_readWorldFile(defPath, bytes);
+    tile_refuseWorldFile(read->defPath, read->defResult);
     TileDefHooks hooks = {&made, tile_loadPicture, tile_createColor, nullptr};
-    error_setFile(defPath.c_str());
-    tile_readDef(bytes.data(), bytes.size(), tile_root, &hooks);
+    error_setFile(read->defPath.c_str());
+    tile_installDef(&read->parsed, &hooks);
     error_setFile(outer);
     tile_generation++;
     fflush(stdout);
+}
+
+void tile_loadFrom(const std::string &def, bool readCamera, const TileDefHooks *pictures)
+{
+    TileWorldRead read;
+    tile_readWorld(def, &read);
+    tile_installWorld(&read, readCamera, pictures);
 }
 
 void tile_load(void)

@@ -4,8 +4,11 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <atomic>
 #include <exception>
+#include <memory>
 #include <set>
+#include <thread>
 #include <utility>
 
 #include "error.h"
@@ -71,13 +74,16 @@ void tile_refuse(unsigned char)
     throw TileRefused();
 }
 
-}  // namespace
-
-int tile_reload(void)
+// Puts the world read in place of the live one, on the drawing thread;
+// memory tells that reading it ran out of memory.
+int tile_reloadInstall(TileWorldRead *read, bool memory)
 {
-    if (tile_files.empty())
-        return 0;  // no world yet: nothing to read again
-    std::string def = tile_files[0];
+    if (memory) {
+        fputs(error_message(ERROR_MEMORY), stdout);
+        puts("The last good world stays on screen");
+        fflush(stdout);
+        return 0;
+    }
     // The decoding settings start as they did for the first load; the last
     // texture block left them as it set them.
     texture_transparent(0);
@@ -92,7 +98,7 @@ int tile_reload(void)
     const char *outerFile = error_setFile(nullptr);  // a refused load leaves its own behind
     bool replaced = false;
     try {
-        tile_loadFrom(def, false);
+        tile_installWorld(read, false, nullptr);
         replaced = true;
     } catch (const TileRefused &) {
     } catch (const std::exception &) {
@@ -105,9 +111,79 @@ int tile_reload(void)
     tile_worldRelease(&old);
     tile_chunksResume();
     if (replaced)
-        printf("World reloaded: %s\n", def.c_str());
+        printf("World reloaded: %s\n", read->def.c_str());
     else
         puts("The last good world stays on screen");
     fflush(stdout);
     return replaced;
+}
+
+// The files read off the drawing thread: one read at a time, its result
+// picked up by a tick.  Held by the reading thread too, which is never
+// waited for, so that a slow disk cannot hold up the end of the program.
+struct TileReading {
+    TileWorldRead read;
+    bool memory = false;  // an allocation failed while reading
+    std::atomic<bool> done{false};
+};
+std::shared_ptr<TileReading> tile_reading;
+bool tile_readAgain;  // asked again while a read was under way
+
+void tile_readInBackground(const std::string &def)
+{
+    auto job = std::make_shared<TileReading>();
+    job->read.def = def;
+    tile_reading = job;
+    std::thread([job] {
+        try {
+            tile_readWorld(job->read.def, &job->read);
+        } catch (const std::exception &) {
+            job->memory = true;
+        }
+        job->done = true;
+    }).detach();
+}
+
+}  // namespace
+
+int tile_reload(void)
+{
+    if (tile_files.empty())
+        return 0;  // no world yet: nothing to read again
+    TileWorldRead read;
+    bool memory = false;
+    try {
+        tile_readWorld(tile_files[0], &read);
+    } catch (const std::exception &) {
+        memory = true;
+    }
+    return tile_reloadInstall(&read, memory);
+}
+
+void tile_reloadStart(void)
+{
+    if (tile_files.empty())
+        return;
+    if (tile_reading)
+        tile_readAgain = true;  // the files changed again: what is being read is stale
+    else
+        tile_readInBackground(tile_files[0]);
+}
+
+int tile_reloadBusy(void)
+{
+    return tile_reading != nullptr;
+}
+
+int tile_reloadPoll(void)
+{
+    if (!tile_reading || !tile_reading->done)
+        return 0;
+    std::shared_ptr<TileReading> job = std::move(tile_reading);
+    if (tile_readAgain) {
+        tile_readAgain = false;
+        tile_readInBackground(tile_files[0]);
+        return 0;
+    }
+    return tile_reloadInstall(&job->read, job->memory);
 }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 
 #include <GL/freeglut.h>
 
@@ -35,18 +36,23 @@ std::vector<unsigned char> centre(void)
     return std::vector<unsigned char>(&test_shownFrame[(240 * 640 + 320) * 3], &test_shownFrame[(240 * 640 + 320) * 3 + 3]);
 }
 
-// Ticks as the viewer does until the world is read again, at most three
-// seconds; with F5 pressed, one tick.  Returns the console.
-std::string ticks(bool f5)
+// Ticks as the viewer does until the world is read again, at most ten
+// seconds; with F5 pressed, until what it read is in place or refused.
+// between, when given, runs after the first tick.  Returns the console.
+std::string ticks(bool f5, const std::function<void()> &between = nullptr)
 {
     unsigned before = tile_generation;
     input_pressKey(' ', 0, 0);  // held, so the ticks leave the shared pointer alone
     if (f5)
         input_pressSKey(GLUT_KEY_F5, 0, 0);
     testing::internal::CaptureStdout();
-    for (int i = 0; i < (f5 ? 1 : 150) && tile_generation == before; i++, usleep(20000))
+    for (int i = 0; i < 500 && (f5 ? i == 0 || tile_reloadBusy() : tile_generation == before); i++, usleep(20000)) {
         main_timer(1);
+        if (i == 0 && between)
+            between();
+    }
     input_releaseKey(' ', 0, 0);
+    input_releaseSKey(GLUT_KEY_F5, 0, 0);
     return testing::internal::GetCapturedStdout();
 }
 
@@ -127,6 +133,39 @@ TEST(Reload, BrokenEditsKeepTheLastGoodWorldAndReloadsLeakNoTexture)
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(liveTextures(), textures);
     EXPECT_EQ(centre(), red);
+}
+
+// Megabytes of comment lines are read off the drawing thread: the tick
+// that asks returns with the last good world in place, a save made
+// meanwhile is read after it, and a later tick puts in place what
+// reading at once gives.
+TEST(Reload, ALargeDefinitionFileIsReadWhileTheTicksGoOn)
+{
+    REQUIRE_GL();
+    const std::string root = test_tempDir(), def = openWorld(root);
+    tile_watchStop();
+    std::string filler, text = world;
+    for (int i = 0; i < 1 << 18; i++)
+        filler += std::string(63, 'x') + "\n";
+    auto save = [&](const std::string &body) {
+        test_writeText(def + "~", filler + body);
+        EXPECT_EQ(rename((def + "~").c_str(), def.c_str()), 0);
+    };
+    save(text.replace(text.find("Front 8,red"), 11, "Front 8,green"));
+    const unsigned before = tile_generation;
+    bool waited = false;
+    const std::string out = ticks(true, [&] {
+        waited = tile_reloadBusy() && tile_generation == before;
+        save(world);
+        input_releaseSKey(GLUT_KEY_F5, 0, 0);
+        input_pressSKey(GLUT_KEY_F5, 0, 0);
+    });
+    EXPECT_TRUE(waited);
+    EXPECT_EQ(centre(), red) << out;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(tile_reload(), 1);
+    const std::string now = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out.substr(out.size() - std::min(out.size(), now.size())), now);
 }
 
 // A PNG of each colour type and depth, dropped in place of a missing
