@@ -121,6 +121,7 @@ TEST(Reload, BrokenEditsKeepTheLastGoodWorldAndReloadsLeakNoTexture)
         e.text.empty() ? (void)unlink(e.path.c_str()) : test_writeText(e.path, e.text);
         std::string out = ticks(true);
         EXPECT_TRUE(testing::internal::RE::PartialMatch(out, test_errorPattern(0) + "\nThe last good world stays on screen\n$")) << out;
+        EXPECT_EQ(out.find("ERROR: Path too long: " + root + "/PCX/xxx") != std::string::npos, e.text == tooLong) << out;
         EXPECT_EQ(centre(), red);
         EXPECT_EQ((std::vector<const void *>{tile_map, tile_tex, tile_bg, (void *)(size_t)tile_generation}), kept);
         EXPECT_EQ(liveTextures(), textures);
@@ -166,6 +167,7 @@ TEST(Reload, ALargeDefinitionFileIsReadWhileTheTicksGoOn)
     EXPECT_EQ(tile_reload(), 1);
     const std::string now = testing::internal::GetCapturedStdout();
     EXPECT_EQ(out.substr(out.size() - std::min(out.size(), now.size())), now);
+    EXPECT_EQ(std::count(tile_files.begin(), tile_files.end(), root + "/PCX/box.pcx"), 1);  // watched
 }
 
 // A PNG of each colour type and depth, dropped in place of a missing
