@@ -277,6 +277,8 @@ void tile_block(float ex, float ey, float ez, unsigned width, unsigned height, u
 // faces on, every face's picture opaque without an alpha channel).  With
 // the whole grid as `within`, faces between two solid cells never show.
 void tile_walkCells(TileWalk *w, const TileBlock *cells, const TileBlock *within);
+// Solid in that sense: never TILE_EMPTY.
+bool tile_solidType(unsigned char type);
 
 // ---- the face cache (tile_draw.cpp) ----
 // The drawn block's faces as the walk leaves them, already moved to their
@@ -368,6 +370,21 @@ int tile_drawLook(float ex, float ey, float ez, int view);
 // world; one draw a run, opaque runs first.
 void tile_chunkBuild(const TileBlock *cells, const TileBlock *world, unsigned char optTexture,
                      unsigned char optSmooth, TileFaces *out);
+// Which sides of a chunk's cells open paths join: side 2a is the low side
+// along axis a (x, y, z), 2a + 1 the high one; bit t of sides[s] is set
+// when cells that are not solid lead from side s to side t (bit s itself
+// when any open cell touches side s).
+void tile_chunkSides(const TileBlock *cells, unsigned char sides[6]);
+// The chunks the eye may see past solid cells: a breadth-first search from
+// the eye's chunk eye[] (indices outside 0..n-1 when the eye is outside the
+// grid: then from the grid's sides that face it) through sides that open
+// paths join, never stepping back towards the eye along any axis, within
+// chunks first[]..last[].  sides holds six masks a chunk as tile_chunkSides
+// leaves them (all 0x3F for one not built).  reached gets a flag a chunk.
+// A straight line of sight passes only open cells, and steps away from the
+// eye: whatever it meets is reached.
+void tile_chunksReach(const int n[3], const unsigned char *sides, const int eye[3], const int first[3],
+                      const int last[3], std::vector<unsigned char> *reached);
 // The six planes (a, b, c, d: inside where ax + by + cz + d >= 0) of the
 // column-major clip matrix m (projection times modelview).
 void tile_frustum(const float m[16], float planes[6][4]);

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <exception>
 #include <condition_variable>
 #include <memory>
@@ -29,6 +30,7 @@ enum { CHUNK_LISTED = 256 };  // chunks handed to the worker at a time
 
 struct Chunk {
     TileFaces faces;
+    unsigned char sides[6];  // as tile_chunkSides leaves them
     unsigned char optTexture, optSmooth;
     unsigned lastSeen;  // the frame that last had it within the view distance
     size_t bytes;
@@ -90,8 +92,10 @@ void chunk_work(void)
         c->optSmooth = job.optSmooth;
         try {
             tile_chunkBuild(&job.cells, &job.world, job.optTexture, job.optSmooth, &c->faces);
+            tile_chunkSides(&job.cells, c->sides);
         } catch (const std::bad_alloc &) {
             c->faces = TileFaces{};  // out of memory: kept empty, not asked for again and again
+            std::fill(c->sides, c->sides + 6, 0x3F);
         }
         c->bytes = sizeof(Chunk) + tile_facesBytes(&c->faces);
 
@@ -231,6 +235,17 @@ bool chunk_turnedAway(int way, const float eye[3], const float lo[3], const floa
     }
 }
 
+enum { CHUNK_SOLID, CHUNK_CUTOUT, CHUNK_TRANSLUCENT };
+
+// The pass a run is drawn in: a full-opacity colour over a picture without
+// an alpha channel gives every pixel an alpha of one.
+int chunk_pass(const TileRun &r)
+{
+    if (r.a < 255)
+        return CHUNK_TRANSLUCENT;
+    return r.image && !r.image->hasAlpha ? CHUNK_SOLID : CHUNK_CUTOUT;
+}
+
 }  // namespace
 
 void tile_chunkBuild(const TileBlock *cells, const TileBlock *world, unsigned char optTexture,
@@ -265,6 +280,114 @@ void tile_chunkBuild(const TileBlock *cells, const TileBlock *world, unsigned ch
                 out->draws.push_back(TileDraw{(int)i, first, (int)(sorted.size() / 5) - first, way});
         }
         std::vector<float>(sorted).swap(v);  // a copy of its own size: no room to spare
+    }
+}
+
+void tile_chunkSides(const TileBlock *cells, unsigned char sides[6])
+{
+    std::fill(sides, sides + 6, 0);
+    const int lo[3] = {cells->x0, cells->y0, cells->z0};
+    const int n[3] = {cells->x1 - cells->x0, cells->y1 - cells->y0, cells->z1 - cells->z0};
+    if (!tile_map || n[0] <= 0 || n[1] <= 0 || n[2] <= 0)
+        return;
+    bool solid[256];
+    for (int t = 0; t < 256; t++)
+        solid[t] = tile_solidType((unsigned char)t);
+    auto open = [&](const int c[3]) {
+        size_t x = (size_t)(lo[0] + c[0]), y = (size_t)(lo[1] + c[1]), z = (size_t)(lo[2] + c[2]);
+        return !solid[tile_map[(y * tile_depth + z) * tile_width + x]];
+    };
+    auto index = [&](const int c[3]) { return ((size_t)c[2] * (size_t)n[1] + (size_t)c[1]) * (size_t)n[0] + (size_t)c[0]; };
+    std::vector<unsigned char> seen((size_t)n[0] * (size_t)n[1] * (size_t)n[2]);
+    std::vector<std::array<int, 3>> stack;
+    for (int z = 0; z < n[2]; z++)
+        for (int y = 0; y < n[1]; y++)
+            for (int x = 0; x < n[0]; x++) {
+                const int start[3] = {x, y, z};
+                if (seen[index(start)] || !open(start))
+                    continue;
+                // One open region: the sides it touches are all joined.
+                unsigned touched = 0;
+                seen[index(start)] = 1;
+                stack.push_back({x, y, z});
+                while (!stack.empty()) {
+                    const std::array<int, 3> c = stack.back();
+                    stack.pop_back();
+                    for (int a = 0; a < 3; a++) {
+                        touched |= (c[a] == 0 ? 1u : 0u) << (2 * a) | (c[a] == n[a] - 1 ? 2u : 0u) << (2 * a);
+                        for (int step = -1; step <= 1; step += 2) {
+                            int m[3] = {c[0], c[1], c[2]};
+                            m[a] += step;
+                            if (m[a] >= 0 && m[a] < n[a] && !seen[index(m)] && open(m)) {
+                                seen[index(m)] = 1;
+                                stack.push_back({m[0], m[1], m[2]});
+                            }
+                        }
+                    }
+                }
+                for (int side = 0; side < 6; side++)
+                    if (touched >> side & 1u)
+                        sides[side] |= (unsigned char)touched;
+            }
+}
+
+void tile_chunksReach(const int n[3], const unsigned char *sides, const int eye[3], const int first[3],
+                      const int last[3], std::vector<unsigned char> *reached)
+{
+    const size_t total = (size_t)n[0] * (size_t)n[1] * (size_t)n[2];
+    reached->assign(total, 0);
+    std::vector<unsigned char> entered(total);  // bit s: entered through side s
+    struct Step {
+        int c[3];
+        unsigned char out;  // the sides it may be left by
+    };
+    std::vector<Step> queue;
+    auto key = [&](const int c[3]) { return ((size_t)c[2] * (size_t)n[1] + (size_t)c[1]) * (size_t)n[0] + (size_t)c[0]; };
+    auto enter = [&](const int c[3], int side) {
+        for (int a = 0; a < 3; a++)
+            if (c[a] < first[a] || c[a] > last[a] || c[a] < 0 || c[a] >= n[a])
+                return;
+        size_t k = key(c);
+        if (entered[k] >> side & 1)
+            return;
+        entered[k] |= (unsigned char)(1u << side);
+        (*reached)[k] = 1;
+        queue.push_back(Step{{c[0], c[1], c[2]}, side < 0 ? (unsigned char)0x3F : sides[k * 6 + (size_t)side]});
+    };
+    bool inside = true;
+    for (int a = 0; a < 3; a++)
+        inside &= eye[a] >= 0 && eye[a] < n[a];
+    if (inside) {
+        // Every side of the eye's own chunk: the eye may sit anywhere in it.
+        for (int side = 0; side < 6; side++)
+            enter(eye, side);
+        if (!queue.empty())
+            queue.assign(1, Step{{eye[0], eye[1], eye[2]}, 0x3F});
+    } else {
+        // From outside, sight comes in through the grid's sides that face the eye.
+        for (int a = 0; a < 3; a++) {
+            if (eye[a] >= 0 && eye[a] < n[a])
+                continue;
+            int b = (a + 1) % 3, d = (a + 2) % 3;
+            for (int i = std::max(first[b], 0); i <= std::min(last[b], n[b] - 1); i++)
+                for (int j = std::max(first[d], 0); j <= std::min(last[d], n[d] - 1); j++) {
+                    int c[3];
+                    c[a] = eye[a] < 0 ? 0 : n[a] - 1, c[b] = i, c[d] = j;
+                    enter(c, 2 * a + (eye[a] < 0 ? 0 : 1));
+                }
+        }
+    }
+    for (size_t i = 0; i < queue.size(); i++) {
+        const Step s = queue[i];
+        for (int out = 0; out < 6; out++) {
+            int a = out / 2, dir = out % 2 ? 1 : -1;
+            // A line of sight only moves away from the eye.
+            if (!(s.out >> out & 1u) || (dir > 0 ? s.c[a] < eye[a] : s.c[a] > eye[a]))
+                continue;
+            int c[3] = {s.c[0], s.c[1], s.c[2]};
+            c[a] += dir;
+            enter(c, out ^ 1);
+        }
     }
 }
 
@@ -325,8 +448,24 @@ int tile_drawLook(float ex, float ey, float ez, int view)
 
     unsigned char doubleSided = texture_double, smooth = texture_smoothed;
     unsigned char rgba[4] = {texture_colorR, texture_colorG, texture_colorB, texture_colorA};
-    if (tile_optTexture)
+    // Blending and the alpha test stay off while nothing drawn can be see-through (below).
+    const GLboolean blend = glIsEnabled(GL_BLEND), alphaTest = glIsEnabled(GL_ALPHA_TEST);
+    auto blending = [&](bool on) {
+        if (on && blend)
+            glEnable(GL_BLEND);
+        else
+            glDisable(GL_BLEND);
+        if (on && alphaTest)
+            glEnable(GL_ALPHA_TEST);
+        else
+            glDisable(GL_ALPHA_TEST);
+    };
+    if (tile_optTexture) {
+        const Image *bg = tile_bg ? tile_bg : &tile_dummy;
+        blending(bg->hasAlpha);
         tile_backdrop();
+    }
+    blending(false);
 
     float proj[16], model[16], clip[16], planes[6][4];
     glGetFloatv(GL_PROJECTION_MATRIX, proj);
@@ -345,6 +484,20 @@ int tile_drawLook(float ex, float ey, float ez, int view)
     int first[3], last[3];
     for (int a = 0; a < 3; a++)
         chunk_span(eye[a], view, chunk_n[a], &first[a], &last[a]);
+    // What solid cells hide is left out: the chunks lines of sight reach,
+    // through chunks up to a chunk's diagonal beyond the view distance
+    // (a line to a far corner of a chunk in view passes no farther).
+    std::vector<unsigned char> sides(chunk_table.size() * 6, 0x3F), reached;
+    for (size_t k = 0; k < chunk_table.size(); k++)
+        if (chunk_table[k])
+            std::copy(chunk_table[k]->sides, chunk_table[k]->sides + 6, &sides[k * 6]);
+    int eyeChunk[3], reachFirst[3], reachLast[3];
+    for (int a = 0; a < 3; a++) {
+        float q = floorf((eye[a] + 0.5f) / TILE_CHUNK);
+        eyeChunk[a] = q >= 0.0f ? (q < (float)chunk_n[a] ? (int)q : chunk_n[a]) : -1;  // NaN: -1
+        chunk_span(eye[a], view + 2 * TILE_CHUNK, chunk_n[a], &reachFirst[a], &reachLast[a]);
+    }
+    tile_chunksReach(chunk_n, sides.data(), eyeChunk, reachFirst, reachLast, &reached);
     std::vector<Seen> seen;
     std::vector<Want> want;
     TileLookStats stats = {};
@@ -377,27 +530,35 @@ int tile_drawLook(float ex, float ey, float ez, int view)
                     want.push_back(Want{!inside, centre2, key});
                     stats.pending += inside;
                 }
-                if (chunk && inside && !chunk->faces.runs.empty())
+                if (chunk && inside && reached[(size_t)key] && !chunk->faces.runs.empty())
                     seen.push_back(Seen{centre2, chunk, {lo[0], lo[1], lo[2]}, {hi[0], hi[1], hi[2]}});
             }
     chunk_trim();
 
     // Opaque faces nearest first, so that what they hide fails the depth
     // test; then the translucent ones farthest first, over what lies behind.
+    // Faces whose every texel is opaque go first with blending and the
+    // alpha test off: both leave such a face's pixels as they are, and
+    // without them the renderer tests depth before it textures, so what
+    // the near hills hide costs next to nothing.  Cut-outs follow with both
+    // back on, then the translucent faces.
     std::sort(seen.begin(), seen.end(), [](const Seen &a, const Seen &b) { return a.distance < b.distance; });
     int cull = -1;
     const float eyeAt[3] = {ex, ey, ez};
-    auto draw = [&](const Seen &s, bool translucent) {
+    auto draw = [&](const Seen &s, int pass) {
         for (const TileDraw &d : s.chunk->faces.draws) {
             const TileRun &r = s.chunk->faces.runs[(size_t)d.run];
-            if ((r.a < 255) == translucent && (r.cull || !chunk_turnedAway(d.facing, eyeAt, s.lo, s.hi)))
+            if (chunk_pass(r) == pass && (r.cull || !chunk_turnedAway(d.facing, eyeAt, s.lo, s.hi)))
                 tile_drawRun(r, d.first, d.count, &cull);
         }
     };
     for (const Seen &s : seen)
-        draw(s, false);
+        draw(s, CHUNK_SOLID);
+    blending(true);
+    for (const Seen &s : seen)
+        draw(s, CHUNK_CUTOUT);
     for (size_t i = seen.size(); i-- > 0;)
-        draw(seen[i], true);
+        draw(seen[i], CHUNK_TRANSLUCENT);
     for (const Seen &s : seen)
         stats.faces += s.chunk->faces.faces;
     // The state as the frame found it, for the other mode's next frame.

@@ -360,6 +360,11 @@ static bool tile_solid(const CubeDef *def)
     return true;
 }
 
+bool tile_solidType(unsigned char type)
+{
+    return type != TILE_EMPTY && tile_solid(&tile[type]);
+}
+
 // The neighbour across each box face, by face index.
 static const signed char tile_across[6][3] = {
     {0, 0, -1}, {0, 1, 0}, {1, 0, 0}, {0, -1, 0}, {-1, 0, 0}, {0, 0, 1},
@@ -450,7 +455,7 @@ void tile_walkCells(TileWalk *w, const TileBlock *cells, const TileBlock *within
 {
     bool solid[256];
     for (int t = 0; t < 256; t++)
-        solid[t] = t != TILE_EMPTY && tile_solid(&tile[t]);
+        solid[t] = tile_solidType((unsigned char)t);
     size_t width = tile_width, depth = tile_depth;
     auto cell = [&](int x, int y, int z) {
         return tile_map[((size_t)y * depth + (size_t)z) * width + (size_t)x];

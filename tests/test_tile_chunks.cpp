@@ -4,6 +4,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include <GL/gl.h>
@@ -154,6 +155,50 @@ TEST_F(TileChunks, ASeamHidesOnlyTheFacesSolidNeighboursShare)
     }
 }
 
+TEST_F(TileChunks, OnlyCellsThatAreNotSolidJoinAChunksSides)
+{
+    // A tunnel along x through a chunk of stone.
+    const struct { unsigned char tunnel; unsigned char lowX, lowY; } cases[] = {
+        {STONE, 0, 0}, {TILE_EMPTY, 3, 0}, {GLASS, 3, 0}, {CUTOUT, 3, 0}, {PLANT, 3, 0}, {WEDGE, 3, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << "the tunnel is type " << (int)c.tunnel);
+        world(TILE_CHUNK, TILE_CHUNK, TILE_CHUNK);
+        std::fill(cells.begin(), cells.end(), (unsigned char)STONE);
+        for (unsigned x = 0; x < TILE_CHUNK; x++)
+            at(x, 5, 7) = c.tunnel;
+        const TileBlock all = {0, TILE_CHUNK, 0, TILE_CHUNK, 0, TILE_CHUNK};
+        unsigned char sides[6];
+        tile_chunkSides(&all, sides);
+        EXPECT_EQ(sides[0], c.lowX);
+        EXPECT_EQ(sides[2], c.lowY);
+    }
+}
+
+TEST(TileChunksReach, KeepsWhatOpenCellsShowAndDropsWhatSolidOnesSeal)
+{
+    // Three chunks in a row along x; the eye's chunk index along x, the
+    // first chunk's and the middle one's sides, and what is reached.
+    const unsigned char open = 0x3F, sealed = 0, throughX = 3, lowXToTop = 1 | 8;
+    const struct { int eye; unsigned char first, middle; int last; const char *reached; } cases[] = {
+        {0, open, open, 2, "111"},  {0, open, sealed, 2, "110"}, {0, open, lowXToTop, 2, "110"},
+        {0, open, throughX, 2, "111"}, {0, open, open, 1, "110"},  // the search stays within first..last
+        {2, open, sealed, 2, "011"}, {-1, open, open, 2, "111"},    // from outside the grid
+        {-1, sealed, open, 2, "100"}, {1, sealed, sealed, 2, "111"},
+    };
+    for (const auto &c : cases) {
+        std::vector<unsigned char> sides(18, open), reached;
+        std::fill(sides.begin(), sides.begin() + 6, c.first);
+        std::fill(sides.begin() + 6, sides.begin() + 12, c.middle);
+        const int n[3] = {3, 1, 1}, eye[3] = {c.eye, 0, 0}, first[3] = {0, 0, 0}, last[3] = {c.last, 0, 0};
+        tile_chunksReach(n, sides.data(), eye, first, last, &reached);
+        std::string got;
+        for (unsigned char r : reached)
+            got += r ? '1' : '0';
+        EXPECT_EQ(got, c.reached) << "eye in chunk " << c.eye << ", middle sides " << (int)c.middle;
+    }
+}
+
 TEST(TileFrustum, KeepsWhatTheViewSeesAndDropsWhatIsBehindOrBeside)
 {
     // The viewer's projection (45 degrees, 4:3, 1 to 4000) from the origin along -z.
@@ -192,6 +237,8 @@ TEST_F(TileChunks, FramesNeverWaitForABuildNorWalkTheWorld)
     camera_lookFrom(&eye);
     const unsigned long walks = tile_walksHere();
     int framesWhileBuilding = 0, drawn = 0;
+    glEnable(GL_BLEND);
+    glEnable(GL_ALPHA_TEST);
     testing::internal::CaptureStdout();
     for (int frame = 0; frame < 3000; frame++) {
         drawn = tile_drawLook(eye.position.x, eye.position.y, eye.position.z, 64);
@@ -203,6 +250,7 @@ TEST_F(TileChunks, FramesNeverWaitForABuildNorWalkTheWorld)
     }
     std::string lines = testing::internal::GetCapturedStdout();
     EXPECT_EQ(tile_walksHere(), walks);
+    EXPECT_TRUE(glIsEnabled(GL_BLEND) && glIsEnabled(GL_ALPHA_TEST)) << "left off for the other mode";
     EXPECT_EQ(tile_lookStats.pending, 0);
     EXPECT_GT(framesWhileBuilding, 0);
     EXPECT_GT(drawn, 10);
