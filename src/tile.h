@@ -437,6 +437,12 @@ void tile_chunkSides(const TileBlock *cells, unsigned char sides[6]);
 // eye: whatever it meets is reached.
 void tile_chunksReach(const int n[3], const unsigned char *sides, const int eye[3], const int first[3],
                       const int last[3], std::vector<unsigned char> *reached);
+// The pass of a free-look frame that draws a run: first the runs whose
+// every pixel has an alpha of one (full opacity over a picture without an
+// alpha channel), with blending and the alpha test off; then the cut-outs
+// with both on; then the translucent runs.
+enum { TILE_PASS_SOLID, TILE_PASS_CUTOUT, TILE_PASS_TRANSLUCENT };
+int tile_lookPass(const TileRun &run);
 // The six planes (a, b, c, d: inside where ax + by + cz + d >= 0) of the
 // column-major clip matrix m (projection times modelview).
 void tile_frustum(const float m[16], float planes[6][4]);

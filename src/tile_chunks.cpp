@@ -235,18 +235,14 @@ bool chunk_turnedAway(int way, const float eye[3], const float lo[3], const floa
     }
 }
 
-enum { CHUNK_SOLID, CHUNK_CUTOUT, CHUNK_TRANSLUCENT };
+}  // namespace
 
-// The pass a run is drawn in: a full-opacity colour over a picture without
-// an alpha channel gives every pixel an alpha of one.
-int chunk_pass(const TileRun &r)
+int tile_lookPass(const TileRun &r)
 {
     if (r.a < 255)
-        return CHUNK_TRANSLUCENT;
-    return r.image && !r.image->hasAlpha ? CHUNK_SOLID : CHUNK_CUTOUT;
+        return TILE_PASS_TRANSLUCENT;
+    return r.image && !r.image->hasAlpha ? TILE_PASS_SOLID : TILE_PASS_CUTOUT;
 }
-
-}  // namespace
 
 void tile_chunkBuild(const TileBlock *cells, const TileBlock *world, unsigned char optTexture,
                      unsigned char optSmooth, TileFaces *out)
@@ -548,17 +544,17 @@ int tile_drawLook(float ex, float ey, float ez, int view)
     auto draw = [&](const Seen &s, int pass) {
         for (const TileDraw &d : s.chunk->faces.draws) {
             const TileRun &r = s.chunk->faces.runs[(size_t)d.run];
-            if (chunk_pass(r) == pass && (r.cull || !chunk_turnedAway(d.facing, eyeAt, s.lo, s.hi)))
+            if (tile_lookPass(r) == pass && (r.cull || !chunk_turnedAway(d.facing, eyeAt, s.lo, s.hi)))
                 tile_drawRun(r, d.first, d.count, &cull);
         }
     };
     for (const Seen &s : seen)
-        draw(s, CHUNK_SOLID);
+        draw(s, TILE_PASS_SOLID);
     blending(true);
     for (const Seen &s : seen)
-        draw(s, CHUNK_CUTOUT);
+        draw(s, TILE_PASS_CUTOUT);
     for (size_t i = seen.size(); i-- > 0;)
-        draw(seen[i], CHUNK_TRANSLUCENT);
+        draw(seen[i], TILE_PASS_TRANSLUCENT);
     for (const Seen &s : seen)
         stats.faces += s.chunk->faces.faces;
     // The state as the frame found it, for the other mode's next frame.

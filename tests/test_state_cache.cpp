@@ -41,17 +41,23 @@ TEST(TextureState, BillboardPushesOnceAndDropsRotation)
     glLoadIdentity();
 }
 
+// The demo world opened as the viewer opens it, its console lines captured.
+static void demo_start(void)
+{
+    static const std::string def = std::string(TAVO_BINARY_DIR) + "/demo/DEF/demo.def";
+    tile_argument = def.c_str();
+    testing::internal::CaptureStdout();
+    main_init();
+    main_renderState();
+}
+
 // The demo world has every kind of face (glass and water made opaque: the face cache draws
 // them last on purpose).  The direct walk draws the same frames with the state cache on and
 // off; the face cache's differ only where rounding moves an edge.
 TEST(StateCache, TheFaceCacheAndTheDirectWalkDrawTheDemoWorldAlike)
 {
     REQUIRE_GL();
-    static const std::string def = std::string(TAVO_BINARY_DIR) + "/demo/DEF/demo.def";
-    tile_argument = def.c_str();
-    testing::internal::CaptureStdout();
-    main_init();
-    main_renderState();
+    demo_start();
     for (int t = 0; t < tile_texCount; t++)
         tile_tex[t].translucent = 0;
     tile_generation++;
@@ -96,11 +102,7 @@ TEST(StateCache, TheFaceCacheAndTheDirectWalkDrawTheDemoWorldAlike)
 TEST(StateCache, FreeLookDrawsTheStartViewAsTheFixedCameraDoes)
 {
     REQUIRE_GL();
-    static const std::string def = std::string(TAVO_BINARY_DIR) + "/demo/DEF/demo.def";
-    tile_argument = def.c_str();
-    testing::internal::CaptureStdout();
-    main_init();
-    main_renderState();
+    demo_start();
     camera = Entity{{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}, {20, 9, 97}};
     main_render();
     const std::vector<unsigned char> fixed = test_shownFrame;

@@ -199,6 +199,17 @@ TEST(TileChunksReach, KeepsWhatOpenCellsShowAndDropsWhatSolidOnesSeal)
     }
 }
 
+TEST(TileLookPass, BlendsOnlyRunsThatMayShowWhatLiesBehind)
+{
+    Image plain = {32, 32, 0, 32, 32, 0}, cutout = {32, 32, 1, 32, 32, 0};
+    const struct { const Image *image; unsigned char a; int pass; } cases[] = {
+        {&plain, 255, TILE_PASS_SOLID}, {&cutout, 255, TILE_PASS_CUTOUT}, {nullptr, 255, TILE_PASS_CUTOUT},
+        {&plain, 128, TILE_PASS_TRANSLUCENT}, {&cutout, 0, TILE_PASS_TRANSLUCENT},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(tile_lookPass(TileRun{c.image, 1, 255, 255, 255, c.a, 0, GL_QUADS, {}}), c.pass) << (int)c.a;
+}
+
 TEST(TileFrustum, KeepsWhatTheViewSeesAndDropsWhatIsBehindOrBeside)
 {
     // The viewer's projection (45 degrees, 4:3, 1 to 4000) from the origin along -z.
