@@ -16,7 +16,7 @@
 
 // The driver's largest side, but no more than the viewer takes: a larger
 // picture would hold gigabytes and freeze the view while it uploads.
-static int image_maxTextureSize(void)
+int image_maxTextureSize(void)
 {
     GLint size = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &size);
@@ -126,6 +126,14 @@ bool image_load(Image *image, const char *path)
         image->hasAlpha = texels.hasAlpha;
     image_uploadTexels(image, texels);
     return read;
+}
+
+void image_loadDecoded(Image *image, const ImageTexels &texels)
+{
+    if (texels.tookColor)
+        texture_transparentColor(texels.colorR, texels.colorG, texels.colorB);
+    image->hasAlpha = texels.hasAlpha;
+    image_uploadTexels(image, texels);
 }
 
 void image_create(Image *image, unsigned short width, unsigned short height,

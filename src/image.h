@@ -28,6 +28,9 @@ unsigned short image_powerOfTwo(unsigned short v);
 // to the driver's largest or IMAGE_MAX_SIDE, whichever is smaller.
 bool image_load(Image *image, const char *path);
 #define IMAGE_MAX_SIDE 8192
+// The largest texture side pictures are decoded for: the driver's, or
+// IMAGE_MAX_SIDE when that is smaller.
+int image_maxTextureSize(void);
 // A texture whose every texel is (r, g, b); hasAlpha is left as it is.
 void image_create(Image *image, unsigned short width, unsigned short height,
                   unsigned char r, unsigned char g, unsigned char b);
@@ -119,6 +122,9 @@ void image_solid(unsigned short width, unsigned short height, unsigned char r, u
 // 4 x 4 blue stand-by picture, false.  Malformed pictures end the process
 // as in image_load.
 bool image_read(const char *path, int maxTextureSize, ImageTexels *out);
+// image_load of a picture image_decode gave (under the settings the
+// texture state holds now): its transparent colour taken, uploaded.
+void image_loadDecoded(Image *image, const ImageTexels &texels);
 
 // --- PNG pictures ------------------------------------------------------------
 

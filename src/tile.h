@@ -3,6 +3,7 @@
 #define TAVO_TILE_H
 
 #include <stddef.h>
+#include <map>
 #include <string>
 #include <vector>
 #include "entity.h"
@@ -222,8 +223,18 @@ struct TileWorldRead {
     int mapResult = 0, defResult = 0;   // file_read's answers
     std::vector<unsigned char> mapBytes, defBytes;
     TileDefParsed parsed;
+    // Pictures decoded ahead by tile_decodeAhead, by the settings they were
+    // decoded under and their path; the second step uploads one when the
+    // settings in force then are the same, and reads the picture itself
+    // otherwise.
+    std::map<std::string, ImageTexels> decoded;
 };
 void tile_readWorld(const std::string &def, TileWorldRead *out);
+// Decodes the world's pictures as the second step will ask for them,
+// given the settings a reload starts from (soften, the largest texture
+// side).  Stops at the first picture that would end the load, and at the
+// texel budget.  Touches no global either.
+void tile_decodeAhead(TileWorldRead *read, bool soften, int maxTextureSize);
 void tile_installWorld(TileWorldRead *read, bool readCamera, const TileDefHooks *pictures);
 
 // The cube blocks' names by the tile type each block defines, as the

@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <algorithm>
+#include <exception>
 #include <map>
 #include <new>
 
@@ -466,6 +467,7 @@ size_t tile_texelBudget = TILE_TEXEL_BUDGET;
 // hooks, which are handed the paths as found on disk.
 struct TileLoadPictures {
     const TileDefHooks *made;  // null: textures
+    const std::map<std::string, ImageTexels> *decoded;  // decoded ahead, or null
     TileColors colors;
     TilePictures pictures;
     size_t texels;  // bytes of the pictures decoded so far
@@ -507,6 +509,27 @@ static std::string tile_pictureKey(const std::string &path)
     return std::string((const char *)settings, sizeof settings) + path;
 }
 
+// What a picture decoded under s at path is found by among those decoded ahead.
+static std::string tile_decodedKey(const ImageSettings &s, const std::string &path)
+{
+    const int settings[] = {s.transparent, s.autoTransparent, s.soften, s.transparentR,
+                            s.transparentG, s.transparentB, s.maxTextureSize};
+    return std::string((const char *)settings, sizeof settings) + path;
+}
+
+// The picture decoded ahead under the settings in force now, else read here.
+static bool tile_loadAhead(const TileLoadPictures *p, Image *image, const std::string &path)
+{
+    if (p->decoded) {
+        auto found = p->decoded->find(tile_decodedKey(image_settings(image_maxTextureSize()), path));
+        if (found != p->decoded->end()) {
+            image_loadDecoded(image, found->second);
+            return true;
+        }
+    }
+    return image_load(image, path.c_str());
+}
+
 // A picture uploaded from path, or the one already made from it; one past
 // the budget is given back and the stand-by picture shows instead.
 static void tile_sharedPicture(TileLoadPictures *p, Image *image, const std::string &path)
@@ -518,7 +541,7 @@ static void tile_sharedPicture(TileLoadPictures *p, Image *image, const std::str
         texture_transparentColor(found->second.colorR, found->second.colorG, found->second.colorB);
         return;
     }
-    if (!image_load(image, path.c_str()))
+    if (!tile_loadAhead(p, image, path))
         return;  // the stand-by picture, said so: a missing file is said at every entry
     size_t bytes = (size_t)image->texWidth * image->texHeight * (image->hasAlpha ? 4 : 3);
     if (bytes > tile_texelBudget - std::min(p->texels, tile_texelBudget)) {
@@ -599,8 +622,10 @@ static void tile_loadSystemPicture(TileLoadPictures *pictures, Image *image, con
         tile_loadPicture(pictures, image, path.c_str());
         return;
     }
-    image_load(image, tile_noteFile(path).c_str());
+    tile_loadAhead(pictures, image, tile_noteFile(path));
 }
+
+static const char *const tile_systemPictures[] = {"PCX/SYSTEM/BASIC02.PCX", "SYS/IMG/matrix.pcx"};
 
 void tile_defaultPose(Entity *pose)
 {
@@ -641,6 +666,51 @@ void tile_readWorld(const std::string &def, TileWorldRead *out)
     out->defBytes = std::vector<unsigned char>();
 }
 
+void tile_decodeAhead(TileWorldRead *read, bool soften, int maxTextureSize)
+{
+    if (!read->fits || read->mapResult || read->defResult)
+        return;
+    ImageSettings s = {0, 0, soften, 0, 0, 0, maxTextureSize};
+    std::map<std::string, ImageSettings> left;  // the settings each picture leaves
+    std::vector<std::string> noted;
+    size_t texels = 0;
+    // False where the load itself will stop, or the budget is spent.
+    auto ahead = [&](const std::string &path) {
+        std::string found = tile_findFile(path, &noted), key = tile_decodedKey(s, found);
+        if (!left.count(key)) {
+            std::vector<unsigned char> bytes;
+            if (file_read(found.c_str(), IMAGE_MAX_FILE, bytes))
+                return true;  // the stand-by picture, and no colour taken
+            ImageTexels out;
+            ImageRefusal why;
+            if (!image_decode(bytes.data(), bytes.size(), &s, &out, &why) ||
+                (texels += out.texels.size()) > tile_texelBudget)
+                return false;
+            if (out.tookColor) {
+                s.transparentR = out.colorR;
+                s.transparentG = out.colorG;
+                s.transparentB = out.colorB;
+            }
+            left[key] = s;
+            read->decoded.emplace(key, std::move(out));
+        }
+        s = left[key];  // a picture shared takes the colour it left
+        return true;
+    };
+    try {
+        for (const char *name : tile_systemPictures)
+            if (!ahead(std::string(read->root) + name))
+                return;
+        for (const TileDefOp &o : read->parsed.ops)
+            if (o.op == TILE_OP_SETTINGS)
+                s.transparent = s.autoTransparent = (unsigned char)o.arg;
+            else if ((o.op == TILE_OP_PICTURE && !ahead(o.text)) || o.op == TILE_OP_REFUSE)
+                return;
+    } catch (const std::exception &) {
+        // Out of memory: the rest are read as they are loaded.
+    }
+}
+
 // A world file the load could not read: error(0), naming it.
 static void tile_refuseWorldFile(const std::string &path, int result)
 {
@@ -650,15 +720,15 @@ static void tile_refuseWorldFile(const std::string &path, int result)
 
 void tile_installWorld(TileWorldRead *read, bool readCamera, const TileDefHooks *pictures)
 {
-    TileLoadPictures made = {pictures, {}, {}, 0};
+    TileLoadPictures made = {pictures, &read->decoded, {}, {}, 0};
     tile_files.assign(1, read->def);
     if (!read->fits) {
         printf("ERROR: Path too long: %s\n", read->def.c_str());
         error(ERROR_FILE);
     }
     memcpy(tile_root, read->root, sizeof read->root);
-    tile_loadSystemPicture(&made, &tile_dummy, "PCX/SYSTEM/BASIC02.PCX");
-    tile_loadSystemPicture(&made, &tile_matrix, "SYS/IMG/matrix.pcx");
+    tile_loadSystemPicture(&made, &tile_dummy, tile_systemPictures[0]);
+    tile_loadSystemPicture(&made, &tile_matrix, tile_systemPictures[1]);
 
     memcpy(tile_file, read->file, sizeof read->file);
     if (readCamera) {

@@ -129,17 +129,27 @@ struct TileReading {
 std::shared_ptr<TileReading> tile_reading;
 bool tile_readAgain;  // asked again while a read was under way
 
+// Reads the world of def into job, its pictures decoded as a reload will
+// ask for them (from the settings tile_reloadInstall starts from).
+void tile_readInto(TileReading *job, const std::string &def, bool soften, int maxTextureSize)
+{
+    try {
+        tile_readWorld(def, &job->read);
+    } catch (const std::exception &) {
+        job->memory = true;
+        return;
+    }
+    tile_decodeAhead(&job->read, soften, maxTextureSize);
+}
+
 void tile_readInBackground(const std::string &def)
 {
     auto job = std::make_shared<TileReading>();
-    job->read.def = def;
     tile_reading = job;
-    std::thread([job] {
-        try {
-            tile_readWorld(job->read.def, &job->read);
-        } catch (const std::exception &) {
-            job->memory = true;
-        }
+    bool soften = texture_getSoften();
+    int maxTextureSize = image_maxTextureSize();  // asked here: the reading thread holds no context
+    std::thread([job, def, soften, maxTextureSize] {
+        tile_readInto(job.get(), def, soften, maxTextureSize);
         job->done = true;
     }).detach();
 }
@@ -150,14 +160,9 @@ int tile_reload(void)
 {
     if (tile_files.empty())
         return 0;  // no world yet: nothing to read again
-    TileWorldRead read;
-    bool memory = false;
-    try {
-        tile_readWorld(tile_files[0], &read);
-    } catch (const std::exception &) {
-        memory = true;
-    }
-    return tile_reloadInstall(&read, memory);
+    TileReading job;
+    tile_readInto(&job, tile_files[0], texture_getSoften(), image_maxTextureSize());
+    return tile_reloadInstall(&job.read, job.memory);
 }
 
 void tile_reloadStart(void)
