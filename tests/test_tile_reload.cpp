@@ -170,6 +170,28 @@ TEST(Reload, ALargeDefinitionFileIsReadWhileTheTicksGoOn)
     EXPECT_EQ(std::count(tile_files.begin(), tile_files.end(), root + "/PCX/box.pcx"), 1);  // watched
 }
 
+// One picture under two decoding settings is two pictures after a reload,
+// as at start-up, though the reading thread decoded both ahead.
+TEST(Reload, OnePictureUnderTwoSettingsStaysTwoPictures)
+{
+    REQUIRE_GL();
+    const std::string root = test_tempDir();
+    static std::string def;
+    tile_argument = (def = test_makeWorld(root, "two", "NEW_TEXTURE \"plain\" {\nPicture 8,spot\n}\n"
+                                          "NEW_TEXTURE \"cut\" {\nFlags 2,Transparent\nPicture 8,spot\n}\n",
+                                          2, 3, 2, std::vector<unsigned char>(12, TILE_EMPTY))).c_str();
+    test_writeSolidPcx(root + "/PCX/spot.pcx", 8, 8, 0, 250, 0);
+    auto alpha = [] { return std::vector<int>{tile_tex[0].image.hasAlpha, tile_tex[1].image.hasAlpha}; };
+    testing::internal::CaptureStdout();
+    main_init();
+    const std::vector<int> atStart = alpha();
+    EXPECT_EQ(tile_reload(), 1);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(atStart, (std::vector<int>{0, 1}));
+    EXPECT_EQ(alpha(), atStart);
+    tile_watchStop();
+}
+
 // A PNG of each colour type and depth, dropped in place of a missing
 // .pcx, shows the very frame its PCX twin shows (tests/data/pictures/png:
 // TYPE.TWIN.png holds the pixels of TWIN.pcx); the watch follows the .png.
