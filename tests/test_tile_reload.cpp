@@ -177,8 +177,8 @@ TEST(Reload, OnePictureUnderTwoSettingsStaysTwoPictures)
     REQUIRE_GL();
     const std::string root = test_tempDir();
     static std::string def;
-    tile_argument = (def = test_makeWorld(root, "two", "NEW_TEXTURE \"plain\" {\nPicture 8,spot\n}\n"
-                                          "NEW_TEXTURE \"cut\" {\nFlags 2,Transparent\nPicture 8,spot\n}\n",
+    tile_argument = (def = test_makeWorld(root, "two", "NEW_TEXTURE \"cut\" {\nFlags 2,Transparent\nPicture 8,spot\n}\n"
+                                          "NEW_TEXTURE \"plain\" {\nPicture 8,spot\n}\n",
                                           2, 3, 2, std::vector<unsigned char>(12, TILE_EMPTY))).c_str();
     test_writeSolidPcx(root + "/PCX/spot.pcx", 8, 8, 0, 250, 0);
     auto alpha = [] { return std::vector<int>{tile_tex[0].image.hasAlpha, tile_tex[1].image.hasAlpha}; };
@@ -187,7 +187,7 @@ TEST(Reload, OnePictureUnderTwoSettingsStaysTwoPictures)
     const std::vector<int> atStart = alpha();
     EXPECT_EQ(tile_reload(), 1);
     testing::internal::GetCapturedStdout();
-    EXPECT_EQ(atStart, (std::vector<int>{0, 1}));
+    EXPECT_EQ(atStart, (std::vector<int>{1, 0}));
     EXPECT_EQ(alpha(), atStart);
     tile_watchStop();
 }
