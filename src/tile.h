@@ -141,8 +141,10 @@ struct TileMap {
 // most 8 bits, a frame measuring 0, a line length of 0 or below the width,
 // more layers than 16 bits hold), with the reason in *why when given.
 // error(1) when memory runs out, the picture would exceed TILE_PICTURE_MAX
-// pixels or the grid TILE_GRID_MAX cells.
-int tile_decodeMap(const unsigned char *data, size_t size, TileMap *out, std::string *why = nullptr);
+// pixels or the grid TILE_GRID_MAX cells; given memory, 0 with *memory set
+// instead.
+int tile_decodeMap(const unsigned char *data, size_t size, TileMap *out, std::string *why = nullptr,
+                   bool *memory = nullptr);
 // Installs a grid in tile_width, tile_depth, tile_height and tile_map.
 void tile_setMap(const TileMap *map);
 
@@ -209,9 +211,9 @@ void tile_parseDef(const unsigned char *data, size_t size, const char *root, Til
 // operations through hooks, which may be null.
 void tile_installDef(TileDefParsed *parsed, const TileDefHooks *hooks);
 
-// tile_loadFrom in two steps.  The first reads the world's files and
-// parses the definition file, touching no global, so that it may run on
-// any thread; the second, on the drawing thread, makes the pictures,
+// tile_loadFrom in two steps.  The first reads the world's files, decodes
+// the map and parses the definition file, touching no global, so that it
+// may run on any thread; the second, on the drawing thread, makes the pictures,
 // installs the tables and prints the console lines of the load, ending
 // it where a file could not be read.
 struct TileWorldRead {
@@ -221,7 +223,10 @@ struct TileWorldRead {
     std::vector<std::string> mapNoted;  // the map's entries of tile_files
     std::string mapPath, defPath;
     int mapResult = 0, defResult = 0;   // file_read's answers
-    std::vector<unsigned char> mapBytes, defBytes;
+    TileMap grid;                       // the map, when mapDecoded
+    int mapDecoded = 0;
+    bool mapMemory = false;             // memory ran out decoding it
+    std::string mapWhy;                 // why it was refused
     TileDefParsed parsed;
     // Pictures decoded ahead by tile_decodeAhead, by the settings they were
     // decoded under and their path; the second step uploads one when the

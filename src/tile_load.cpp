@@ -166,6 +166,9 @@ static int tile_mapRefused(std::string *why, const char *format, ...)
     return 0;
 }
 
+// Memory ran out decoding a map picture: the caller says so.
+struct TileMapMemory {};
+
 // The pixels of an 8-bit one-plane run-length PCX: w x rows of them, where
 // rows stops early when the file does (the rows never decoded stand for 255).
 static int tile_mapPcxPixels(const unsigned char *data, size_t size, std::vector<unsigned char> &pixels,
@@ -197,7 +200,7 @@ static int tile_mapPcxPixels(const unsigned char *data, size_t size, std::vector
     try {
         while (rows < h && pos < size) {
             if ((rows + 1) * w > TILE_PICTURE_MAX)
-                error(ERROR_MEMORY);
+                throw TileMapMemory();
             pixels.resize((rows + 1) * w, 255);
             unsigned char *line = &pixels[rows * w];
             rows++;
@@ -217,7 +220,7 @@ static int tile_mapPcxPixels(const unsigned char *data, size_t size, std::vector
             }
         }
     } catch (const std::bad_alloc &) {
-        error(ERROR_MEMORY);
+        throw TileMapMemory();
     }
     *width = w;
     *height = h;
@@ -225,7 +228,7 @@ static int tile_mapPcxPixels(const unsigned char *data, size_t size, std::vector
     return 1;
 }
 
-int tile_decodeMap(const unsigned char *data, size_t size, TileMap *out, std::string *why)
+static int tile_decodeMapPixels(const unsigned char *data, size_t size, TileMap *out, std::string *why)
 {
     std::vector<unsigned char> pixels;
     unsigned w = 0, h = 0;
@@ -234,7 +237,7 @@ int tile_decodeMap(const unsigned char *data, size_t size, TileMap *out, std::st
         ImageRefusal refused;
         if (!image_decodePngValues(data, size, TILE_PICTURE_MAX, pixels, &w, &h, &refused)) {
             if (refused.code == ERROR_MEMORY)
-                error(ERROR_MEMORY);
+                throw TileMapMemory();
             return tile_mapRefused(why, "%s", refused.reason.c_str());
         }
         if (w > 0xFFFF || h > 0xFFFF)
@@ -267,11 +270,11 @@ int tile_decodeMap(const unsigned char *data, size_t size, TileMap *out, std::st
     out->across = (unsigned short)across;
     size_t layerSize = (size_t)width * depth;
     if (layerSize * layers > TILE_GRID_MAX)
-        error(ERROR_MEMORY);
+        throw TileMapMemory();
     try {
         out->cells.assign(layerSize * layers, 255);
     } catch (const std::bad_alloc &) {
-        error(ERROR_MEMORY);
+        throw TileMapMemory();
     }
     for (size_t band = 0; band < bands; band++)
         for (size_t z = 0; z < depth; z++) {
@@ -283,6 +286,18 @@ int tile_decodeMap(const unsigned char *data, size_t size, TileMap *out, std::st
                        &pixels[row * w + b * (width + 2) + 1], width);
         }
     return 1;
+}
+
+int tile_decodeMap(const unsigned char *data, size_t size, TileMap *out, std::string *why, bool *memory)
+{
+    try {
+        return tile_decodeMapPixels(data, size, out, why);
+    } catch (const TileMapMemory &) {
+        if (!memory)
+            error(ERROR_MEMORY);
+        *memory = true;
+        return 0;
+    }
 }
 
 void tile_setMap(const TileMap *grid)
@@ -656,19 +671,22 @@ void tile_readWorld(const std::string &def, TileWorldRead *out)
     if (!out->fits)
         return;
     out->mapPath = tile_findFile(out->map, &out->mapNoted);
-    out->mapResult = file_read(out->mapPath.c_str(), FILE_WORLD_MAX, out->mapBytes);
-    if (out->mapResult)
+    std::vector<unsigned char> bytes;
+    out->mapResult = file_read(out->mapPath.c_str(), FILE_WORLD_MAX, bytes);
+    if (!out->mapResult)
+        out->mapDecoded = tile_decodeMap(bytes.data(), bytes.size(), &out->grid, &out->mapWhy,
+                                         &out->mapMemory);
+    if (!out->mapDecoded)
         return;  // the load ends there: the definition file is never read
     out->defPath = tile_resolvePath(def);
-    out->defResult = file_read(out->defPath.c_str(), FILE_WORLD_MAX, out->defBytes);
+    out->defResult = file_read(out->defPath.c_str(), FILE_WORLD_MAX, bytes);
     if (!out->defResult)
-        tile_parseDef(out->defBytes.data(), out->defBytes.size(), out->root, &out->parsed);
-    out->defBytes = std::vector<unsigned char>();
+        tile_parseDef(bytes.data(), bytes.size(), out->root, &out->parsed);
 }
 
 void tile_decodeAhead(TileWorldRead *read, bool soften, int maxTextureSize)
 {
-    if (!read->fits || read->mapResult || read->defResult)
+    if (!read->fits || !read->mapDecoded || read->defResult)
         return;
     ImageSettings s = {0, 0, soften, 0, 0, 0, maxTextureSize};
     std::map<std::string, ImageSettings> left;  // the settings each picture leaves
@@ -738,14 +756,13 @@ void tile_installWorld(TileWorldRead *read, bool readCamera, const TileDefHooks 
 
     tile_files.insert(tile_files.end(), read->mapNoted.begin(), read->mapNoted.end());
     tile_refuseWorldFile(read->mapPath, read->mapResult);
-    TileMap grid;
     const char *outer = error_setFile(read->mapPath.c_str());
-    std::string why;
-    if (!tile_decodeMap(read->mapBytes.data(), read->mapBytes.size(), &grid, &why))
-        error_about(ERROR_FILE, read->mapPath.c_str(), why.c_str());
-    tile_setMap(&grid);
-    grid.cells = std::vector<unsigned char>();
-    read->mapBytes = std::vector<unsigned char>();
+    if (read->mapMemory)
+        error(ERROR_MEMORY);
+    if (!read->mapDecoded)
+        error_about(ERROR_FILE, read->mapPath.c_str(), read->mapWhy.c_str());
+    tile_setMap(&read->grid);
+    read->grid.cells = std::vector<unsigned char>();
 
     tile_refuseWorldFile(read->defPath, read->defResult);
     TileDefHooks hooks = {&made, tile_loadPicture, tile_createColor, nullptr};

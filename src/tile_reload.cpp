@@ -148,10 +148,15 @@ void tile_readInBackground(const std::string &def)
     tile_reading = job;
     bool soften = texture_getSoften();
     int maxTextureSize = image_maxTextureSize();  // asked here: the reading thread holds no context
-    std::thread([job, def, soften, maxTextureSize] {
-        tile_readInto(job.get(), def, soften, maxTextureSize);
+    try {
+        std::thread([job, def, soften, maxTextureSize] {
+            tile_readInto(job.get(), def, soften, maxTextureSize);
+            job->done = true;
+        }).detach();
+    } catch (const std::exception &) {
+        tile_readInto(job.get(), def, soften, maxTextureSize);  // no thread to be had: read here
         job->done = true;
-    }).detach();
+    }
 }
 
 }  // namespace

@@ -10,31 +10,18 @@ namespace {
 
 typedef std::vector<unsigned char> Bytes;
 
-// A map picture 65535 pixels wide whose frame measures a block of 65532 x 1
-// cells, declared `bands` blocks high; only its first two pixel rows are in
-// the file.
-Bytes tallMap(unsigned bands)
-{
-    Bytes pixels(2 * 65535, 0);
-    std::fill(pixels.begin() + 1, pixels.begin() + 65533, 5);
-    pixels[65535] = 5;  // the frame's left edge: one row of cells
-    Bytes file = pcx_encode8(65535, 2, pixels.data(), nullptr, 65535);
-    test_put16(file, 10, 3 * bands - 1);
-    return file;
-}
-
 // A file of 4 KB could make the decoder allocate a 1.4 GB grid (and the
 // viewer copy it): grids above TILE_GRID_MAX cells are out of memory.
 TEST(FuzzRegressions, MapGridDeclaredBeyondTheCapIsOutOfMemory)
 {
     static_assert(65532u * 1024 <= TILE_GRID_MAX && 65532u * 1025 > TILE_GRID_MAX, "the cases straddle the cap");
-    Bytes file = tallMap(1024);
+    Bytes file = test_tallMap(1024);
     ASSERT_LT(file.size(), 8192u);
     TileMap map;
     ASSERT_EQ(tile_decodeMap(file.data(), file.size(), &map), 1);
     EXPECT_EQ((std::vector<int>{map.width, map.depth, map.height}), (std::vector<int>{65532, 1, 1024}));
     for (unsigned bands : {1025u, 21845u}) {
-        Bytes big = tallMap(bands);
+        Bytes big = test_tallMap(bands);
         EXPECT_ERROR_EXIT(tile_decodeMap(big.data(), big.size(), &map), ERROR_MEMORY) << bands;
     }
 }

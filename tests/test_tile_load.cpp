@@ -138,6 +138,9 @@ TEST(TileLoadDeathTest, BadWorldFilesTooLongPathsAndTheChooser)
     bad[3] = 1;  // one bit per pixel
     ASSERT_TRUE(pcx_writeFile(map, bad));
     EXPECT_LOAD_DIES(def, firstLines + "\n[^\n]*/PCX/hall\\.pcx: PCX version 5, encoding 1, 1-bit x 1 plane is not a map picture");
+    // A grid past the cap: out of memory, said where a malformed map is.
+    ASSERT_TRUE(pcx_writeFile(map, test_tallMap(1025)));
+    EXPECT_LOAD_DIES(def, "matrix\\.pcx\n" + test_errorPattern(1) + "\n[^\n]*/PCX/hall\\.pcx: out of memory");
     // A texture picture of a kind no reader knows: its line, the message, the reason.
     ASSERT_TRUE(pcx_writeFile(map, good));
     bad[65] = 5;

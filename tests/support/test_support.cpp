@@ -9,6 +9,7 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include <GL/freeglut.h>
@@ -163,6 +164,16 @@ void test_put16(std::vector<unsigned char> &file, size_t at, unsigned value)
 {
     file[at] = value & 0xFF;
     file[at + 1] = (value >> 8) & 0xFF;
+}
+
+std::vector<unsigned char> test_tallMap(unsigned bands)
+{
+    std::vector<unsigned char> pixels(2 * 65535, 0);
+    std::fill(pixels.begin() + 1, pixels.begin() + 65533, 5);
+    pixels[65535] = 5;  // the frame's left edge: one row of cells
+    std::vector<unsigned char> file = pcx_encode8(65535, 2, pixels.data(), nullptr, 65535);
+    test_put16(file, 10, 3 * bands - 1);
+    return file;
 }
 
 std::vector<unsigned char> test_pcxHeader(unsigned width, unsigned height, unsigned bytesPerLine,

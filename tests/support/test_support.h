@@ -57,6 +57,9 @@ std::string test_makeWorld(const std::string &root, const std::string &name,
 std::vector<unsigned char> test_pcxHeader(unsigned width, unsigned height, unsigned bytesPerLine,
                                           const std::vector<unsigned char> &data);
 void test_put16(std::vector<unsigned char> &file, size_t at, unsigned value);  // little-endian
+// A map picture 65535 pixels wide whose frame measures a block of 65532 x 1
+// cells, declared `bands` blocks high; only its first two rows are in it.
+std::vector<unsigned char> test_tallMap(unsigned bands);
 
 // A small 8-bit palette picture of one colour per pixel row stripe.
 void test_writeSolidPcx(const std::string &path, unsigned width, unsigned height,
