@@ -87,7 +87,7 @@ run_demo() {
     until [ "$(stat -c %i "$cam" 2>/dev/null || echo none)" != "$before" ] &&
         xdotool search --onlyvisible --name '^Tavo v3\.1$' >/dev/null 2>&1; do
         kill -0 "$tavo" 2>/dev/null || { cat "$work/demo.log"; fail "tavo --demo ended"; }
-        ((SECONDS < deadline)) || fail "tavo --demo saved no camera"
+        ((SECONDS < deadline)) || fail "tavo --demo saved no camera: $(cat "$work/demo.log")"
         sleep 0.05
     done
     kill "$tavo"; wait "$tavo" || tavo=
