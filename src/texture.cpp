@@ -18,6 +18,7 @@ unsigned char texture_autoTransparency;
 unsigned char texture_enabled;
 unsigned char texture_double;
 unsigned char texture_smoothed;
+unsigned char texture_repeated;
 unsigned char texture_transparency;
 unsigned char texture_softened;
 unsigned char texture_colorR = 255, texture_colorG = 255, texture_colorB = 255;
@@ -30,6 +31,7 @@ void texture_soften(bool on) { texture_softened = on; }
 bool texture_getSoften(void) { return texture_softened; }
 void texture_smooth(bool on) { texture_smoothed = on; }
 bool texture_getSmooth(void) { return texture_smoothed; }
+void texture_repeat(bool on) { texture_repeated = on; }
 void texture_transparent(bool on) { texture_transparency = on; }
 bool texture_getTransparent(void) { return texture_transparency; }
 
@@ -163,14 +165,15 @@ void texture_set(const Image *image)
         texture_boundKnown = texture_caching;
     }
 
-    unsigned char want = texture_smoothed ? 2 : 1;
+    unsigned char want = (unsigned char)((texture_smoothed ? 2 : 1) | (texture_repeated ? 4 : 0));
     if (id < texture_known.size() && texture_known[id] == want)
         return;
     GLint filter = texture_smoothed ? GL_LINEAR : GL_NEAREST;
+    GLint wrap = texture_repeated ? GL_REPEAT : GL_CLAMP_TO_EDGE;
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
     if (texture_caching && id < TEXTURE_KNOWN_MAX) {
         if (id >= texture_known.size())
             texture_known.resize((size_t)id + 1, 0);

@@ -45,6 +45,11 @@ unsigned char texture_getTransparentBlue(void);
 void texture_billboard(bool on);
 bool texture_getBillboard(void);
 
+// Whether texture_set leaves the texture repeating its picture past 0..1
+// rather than clamped to its edge texels (the default).
+extern unsigned char texture_repeated;
+void texture_repeat(bool on);
+
 // Tint, bind, filters and clamp of one image, before it is drawn.  With
 // the cache on (the default) it skips the calls that would leave the GL
 // state as it is: the colour already current, the texture already bound,

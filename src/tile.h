@@ -295,6 +295,7 @@ struct TileFace {
     float normal[3];
     float origin[3];    // the cell's place in the world
     float corner[4][5]; // x, y, z from the cell's centre, s, t
+    bool repeat = false;  // s, t run past 0..1: the picture repeats across the face
 };
 class TileSink {
 public:
@@ -360,6 +361,7 @@ struct TileRun {
     unsigned char smooth, r, g, b, a, cull;  // cull: double-sided, culling off
     unsigned mode;                           // GL_QUADS or GL_TRIANGLES
     std::vector<float> vertices;             // x, y, z, s, t of each corner
+    unsigned char repeat = 0;                // some face's picture repeats across it
 };
 struct TileDraw {
     int run, first, count;  // corners first..first + count - 1 of runs[run]
@@ -406,6 +408,8 @@ void tile_drawFaces(const TileFaces *faces);
 // Corners first..first + count - 1 of one run in its state; *cull is the
 // culling last sent (-1: none yet), sent again only when it changes.
 void tile_drawRun(const TileRun &run, int first, int count, int *cull);
+// The same for n ranges of one run, in one call.
+void tile_drawRanges(const TileRun &run, const int *first, const int *count, int n, int *cull);
 // The background picture over the whole window, behind the world.
 void tile_backdrop(void);
 // Bytes the cache holds.
@@ -436,6 +440,30 @@ extern TileLookStats tile_lookStats;
 int tile_drawLook(float ex, float ey, float ez, int view);
 // The faces of cells, a box face hidden against a solid neighbour inside
 // world; one draw a run, opaque runs first.
+// A sink between a walk and the recorder that joins box faces lying side
+// by side in one plane, in one state, whose pictures step by whole
+// repeats from cell to cell, into rectangles with repeating coordinates;
+// every other face passes straight on.  The joined faces reach out at
+// finish().  unit holds a cell's size along x, y and z.
+class TileMerger : public TileSink {
+public:
+    TileMerger(TileSink *out, const float unit[3]);
+    ~TileMerger() override;
+    TileMerger(const TileMerger &) = delete;
+    TileMerger &operator=(const TileMerger &) = delete;
+    void face(const TileFace &face) override;
+    void cull(bool doubleSided) override;
+    void finish(void);
+
+private:
+    struct Groups;
+    bool hold(const TileFace &face);
+    void joined(const void *group, const TileFace &low, int na, int nb);
+    TileSink *out_;
+    Groups *groups_;
+    float unit_[3];
+    bool usable_ = true;
+};
 void tile_chunkBuild(const TileBlock *cells, const TileBlock *world, unsigned char optTexture,
                      unsigned char optSmooth, TileFaces *out);
 // Which sides of a chunk's cells open paths join: side 2a is the low side

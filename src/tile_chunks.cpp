@@ -220,19 +220,57 @@ int chunk_facing(const float *corners)
     return -1;
 }
 
-// Faces looking way, culled, all turned from the eye when the chunk lo..hi
-// lies wholly on their back side.
-bool chunk_turnedAway(int way, const float eye[3], const float lo[3], const float hi[3])
+// The axis a face looking way lies across, and +1 or -1 as it looks up or
+// down that axis; false for a face along no axis.
+bool chunk_axis(int way, int *axis, float *sign)
 {
     switch (way) {
-    case TILE_RIGHT: return eye[0] <= lo[0];
-    case TILE_LEFT: return eye[0] >= hi[0];
-    case TILE_TOP: return eye[1] <= lo[1];
-    case TILE_BOTTOM: return eye[1] >= hi[1];
-    case TILE_FRONT: return eye[2] <= lo[2];
-    case TILE_BACK: return eye[2] >= hi[2];
+    case TILE_RIGHT: *axis = 0, *sign = 1.0f; return true;
+    case TILE_LEFT: *axis = 0, *sign = -1.0f; return true;
+    case TILE_TOP: *axis = 1, *sign = 1.0f; return true;
+    case TILE_BOTTOM: *axis = 1, *sign = -1.0f; return true;
+    case TILE_FRONT: *axis = 2, *sign = 1.0f; return true;
+    case TILE_BACK: *axis = 2, *sign = -1.0f; return true;
     default: return false;
     }
+}
+
+// Faces that look one way along an axis lie sorted by how far they stand
+// out that way.  The eye sees a culled face's front only from beyond its
+// plane.  Opaque faces go farthest first: the ones the eye sees are the
+// draw's tail, which starts with those nearest the eye along the axis, so
+// that they hide more of what follows.  Translucent ones go nearest
+// first: the ones seen are the head, farthest from the eye first, as
+// blending wants them.  *first, *count: the corners of those seen.
+bool chunk_nearFirst(const TileRun &r)
+{
+    return tile_lookPass(r) != TILE_PASS_TRANSLUCENT;
+}
+
+void chunk_facingEye(const TileRun &r, const TileDraw &d, const float eye[3], int *first, int *count)
+{
+    int axis;
+    float sign;
+    *first = d.first, *count = d.count;
+    if (r.cull || !chunk_axis(d.facing, &axis, &sign))
+        return;  // seen from both sides, or along no axis
+    const bool nearFirst = chunk_nearFirst(r);
+    const int corners = r.mode == GL_TRIANGLES ? 3 : 4;
+    const float *v = r.vertices.data();
+    // The first face on the other side of the eye from the ones before it.
+    int lo = 0, hi = d.count / corners;
+    while (lo < hi) {
+        int mid = lo + (hi - lo) / 2;
+        bool seen = sign * v[(size_t)(d.first + mid * corners) * 5 + (size_t)axis] < sign * eye[axis];
+        if (seen == nearFirst)
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    if (nearFirst)
+        *first = d.first + lo * corners, *count = d.count - lo * corners;
+    else
+        *count = lo * corners;
 }
 
 }  // namespace
@@ -253,9 +291,12 @@ void tile_chunkBuild(const TileBlock *cells, const TileBlock *world, unsigned ch
     out->optSmooth = optSmooth;
     TileRecorder rec;
     rec.start(out);
+    const float unit[3] = {tile_size, tile_size, tile_sizeZ};
+    TileMerger merger(&rec, unit);
     TileWalk w;
-    tile_walkBegin(&w, &rec, optTexture, optSmooth);
+    tile_walkBegin(&w, &merger, optTexture, optSmooth);
     tile_walkCells(&w, cells, world);
+    merger.finish();
     // Opaque runs first, then the translucent ones in the walk's order.
     // Each run's faces are sorted by the way they look (a stable sort, so
     // translucent faces keep their order within each way), a draw each.
@@ -269,9 +310,19 @@ void tile_chunkBuild(const TileBlock *cells, const TileBlock *world, unsigned ch
         sorted.clear();
         for (int way = -1; way < 6; way++) {
             int first = (int)(sorted.size() / 5);
+            std::vector<size_t> faces;
             for (size_t f = 0; f < ways.size(); f++)
                 if (ways[f] == way)
-                    sorted.insert(sorted.end(), v.begin() + (long)(f * face), v.begin() + (long)((f + 1) * face));
+                    faces.push_back(f);
+            int axis;
+            float sign;
+            const float order = chunk_nearFirst(out->runs[i]) ? -1.0f : 1.0f;
+            if (chunk_axis(way, &axis, &sign))
+                std::stable_sort(faces.begin(), faces.end(), [&](size_t a, size_t b) {
+                    return order * sign * v[a * face + (size_t)axis] < order * sign * v[b * face + (size_t)axis];
+                });
+            for (size_t f : faces)
+                sorted.insert(sorted.end(), v.begin() + (long)(f * face), v.begin() + (long)((f + 1) * face));
             if ((int)(sorted.size() / 5) > first)
                 out->draws.push_back(TileDraw{(int)i, first, (int)(sorted.size() / 5) - first, way});
         }
@@ -541,11 +592,25 @@ int tile_drawLook(float ex, float ey, float ez, int view)
     std::sort(seen.begin(), seen.end(), [](const Seen &a, const Seen &b) { return a.distance < b.distance; });
     int cull = -1;
     const float eyeAt[3] = {ex, ey, ez};
+    std::vector<int> firsts, counts;
     auto draw = [&](const Seen &s, int pass) {
-        for (const TileDraw &d : s.chunk->faces.draws) {
-            const TileRun &r = s.chunk->faces.runs[(size_t)d.run];
-            if (tile_lookPass(r) == pass && (r.cull || !chunk_turnedAway(d.facing, eyeAt, s.lo, s.hi)))
-                tile_drawRun(r, d.first, d.count, &cull);
+        const TileFaces &faces = s.chunk->faces;
+        // A run's draws follow each other: one call draws what the eye sees of them.
+        for (size_t i = 0; i < faces.draws.size();) {
+            const TileRun &r = faces.runs[(size_t)faces.draws[i].run];
+            firsts.clear();
+            counts.clear();
+            for (; i < faces.draws.size() && &faces.runs[(size_t)faces.draws[i].run] == &r; i++) {
+                const TileDraw &d = faces.draws[i];
+                int first, count = 0;
+                if (tile_lookPass(r) == pass)
+                    chunk_facingEye(r, d, eyeAt, &first, &count);
+                if (count > 0) {
+                    firsts.push_back(first);
+                    counts.push_back(count);
+                }
+            }
+            tile_drawRanges(r, firsts.data(), counts.data(), (int)firsts.size(), &cull);
         }
     };
     for (const Seen &s : seen)
@@ -562,6 +627,7 @@ int tile_drawLook(float ex, float ey, float ez, int view)
     texture_smooth(smooth);
     texture_color(rgba[0], rgba[1], rgba[2]);
     texture_alpha(rgba[3]);
+    texture_repeat(false);
 
     // The worker gets a fresh list every frame: only its head is ever reached.
     const size_t listed = std::min(want.size(), (size_t)CHUNK_LISTED);

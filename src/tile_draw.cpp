@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <utility>
+#define GL_GLEXT_PROTOTYPES  // glMultiDrawArrays
 #include <GL/gl.h>
 
 #include "camera.h"
@@ -337,6 +338,7 @@ void TileRecorder::face(const TileFace &f)
     }
     if (c->runs[run].a == 255)
         lastOpaque = run;
+    c->runs[run].repeat |= (unsigned char)f.repeat;
     std::vector<float> &v = c->runs[run].vertices;
     for (int i = 0; i < f.count; i++) {
         const float *k = f.corner[i];
@@ -534,7 +536,8 @@ void tile_refresh(const TileBlock *b, TileFaces *out)
         tile_record(b, out);
 }
 
-void tile_drawRun(const TileRun &r, int first, int count, int *cull)
+// A run's state and arrays, before its corners are drawn.
+static void tile_runState(const TileRun &r, int *cull)
 {
     texture_smooth(r.smooth);
     texture_color(r.r, r.g, r.b);
@@ -542,11 +545,25 @@ void tile_drawRun(const TileRun &r, int first, int count, int *cull)
     if (r.cull != *cull)
         texture_doubleSided(r.cull);
     *cull = r.cull;
+    texture_repeat(r.repeat);
     texture_set(r.image);
     const float *v = r.vertices.data();
     glVertexPointer(3, GL_FLOAT, 5 * sizeof(float), v);
     glTexCoordPointer(2, GL_FLOAT, 5 * sizeof(float), v + 3);
+}
+
+void tile_drawRun(const TileRun &r, int first, int count, int *cull)
+{
+    tile_runState(r, cull);
     glDrawArrays((GLenum)r.mode, first, count);
+}
+
+void tile_drawRanges(const TileRun &r, const int *first, const int *count, int n, int *cull)
+{
+    if (n <= 0)
+        return;
+    tile_runState(r, cull);
+    glMultiDrawArrays((GLenum)r.mode, first, count, n);
 }
 
 void tile_drawFaces(const TileFaces *faces)
