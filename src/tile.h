@@ -428,9 +428,13 @@ struct TileLookStats {
     int drawn;    // chunks drawn by the last frame
     int pending;  // chunks the view meets that are not built yet (or for other options)
     long faces;   // faces drawn
+    int hidden;   // chunks in view left out: what was drawn before hides their boxes
     size_t bytes; // held by the cache
 };
 extern TileLookStats tile_lookStats;
+// Chunks whose boxes what is drawn already hides are left out (on by
+// default; off draws every chunk in view, to compare against).
+extern bool tile_lookOcclude;
 
 // One free-look frame from the eye at (ex, ey, ez), under the view the
 // modelview and projection matrices hold: the backdrop, then the built

@@ -17,16 +17,22 @@
 #include <new>
 #include <thread>
 #include <vector>
+#define GL_GLEXT_PROTOTYPES  // occlusion queries
 #include <GL/gl.h>
 
 #include "texture.h"
 
 size_t tile_chunkBudget = (size_t)192 << 20;
 TileLookStats tile_lookStats;
+bool tile_lookOcclude = true;
 
 namespace {
 
 enum { CHUNK_LISTED = 256 };  // chunks handed to the worker at a time
+// World units from the eye within which a chunk's box may reach past the
+// near plane (1 unit away), which would cut the box short: such chunks
+// are always drawn.
+const float CHUNK_NEAR = 2.0f;
 
 struct Chunk {
     TileFaces faces;
@@ -34,6 +40,7 @@ struct Chunk {
     unsigned char optTexture, optSmooth;
     unsigned lastSeen;  // the frame that last had it within the view distance
     size_t bytes;
+    bool hidden;  // no pixel of its opaque faces was drawn last time they were asked about
 };
 
 struct Job {
@@ -63,6 +70,10 @@ unsigned chunk_generation;
 bool chunk_known;
 size_t chunk_bytes;
 unsigned chunk_frame;
+// Occlusion queries, made as needed and used again every frame, and the
+// chunks last frame asked about, with the query that holds each answer.
+std::vector<GLuint> chunk_queries;
+std::vector<std::pair<int, size_t>> chunk_asked;
 
 void chunk_work(void)
 {
@@ -185,8 +196,10 @@ void chunk_trim(void)
 
 struct Seen {
     float distance;  // squared, in world units, to the chunk's centre
-    const Chunk *chunk;
+    Chunk *chunk;
+    int key;
     float lo[3], hi[3];
+    bool nearEye;  // its box comes within reach of the near plane
 };
 
 struct Want {
@@ -271,6 +284,52 @@ void chunk_facingEye(const TileRun &r, const TileDraw &d, const float eye[3], in
         *first = d.first + lo * corners, *count = d.count - lo * corners;
     else
         *count = lo * corners;
+}
+
+bool chunk_hasSolid(const Chunk &c)
+{
+    for (const TileRun &r : c.faces.runs)
+        if (tile_lookPass(r) == TILE_PASS_SOLID)
+            return true;
+    return false;
+}
+
+// A query for the chunk at key, answered by next frame's chunk_hear.
+GLuint chunk_ask(int key)
+{
+    const size_t n = chunk_asked.size();
+    if (n == chunk_queries.size()) {
+        GLuint q = 0;
+        glGenQueries(1, &q);
+        chunk_queries.push_back(q);
+    }
+    chunk_asked.push_back({key, n});
+    return chunk_queries[n];
+}
+
+// Last frame's answers: the chunks whose opaque faces drew nothing.
+void chunk_hear(void)
+{
+    for (const auto &a : chunk_asked) {
+        GLuint samples = 1;
+        glGetQueryObjectuiv(chunk_queries[a.second], GL_QUERY_RESULT, &samples);
+        if (a.first >= 0 && (size_t)a.first < chunk_table.size() && chunk_table[(size_t)a.first])
+            chunk_table[(size_t)a.first]->hidden = samples == 0;
+    }
+    chunk_asked.clear();
+}
+
+// The six sides of a box, drawn into the depth test alone.
+void chunk_box(const float lo[3], const float hi[3])
+{
+    static const unsigned char sides[6][4] = {
+        {0, 2, 6, 4}, {1, 5, 7, 3}, {0, 4, 5, 1}, {2, 3, 7, 6}, {0, 1, 3, 2}, {4, 6, 7, 5},
+    };
+    glBegin(GL_QUADS);
+    for (const auto &side : sides)
+        for (unsigned char c : side)
+            glVertex3f(c & 1 ? hi[0] : lo[0], c & 2 ? hi[1] : lo[1], c & 4 ? hi[2] : lo[2]);
+    glEnd();
 }
 
 }  // namespace
@@ -578,7 +637,9 @@ int tile_drawLook(float ex, float ey, float ez, int view)
                     stats.pending += inside;
                 }
                 if (chunk && inside && reached[(size_t)key] && !chunk->faces.runs.empty())
-                    seen.push_back(Seen{centre2, chunk, {lo[0], lo[1], lo[2]}, {hi[0], hi[1], hi[2]}});
+                    seen.push_back(Seen{centre2, chunk, key, {lo[0], lo[1], lo[2]}, {hi[0], hi[1], hi[2]},
+                                        d2 * unit[0] * unit[0] < CHUNK_NEAR * CHUNK_NEAR ||
+                                            d2 * unit[2] * unit[2] < CHUNK_NEAR * CHUNK_NEAR});
             }
     chunk_trim();
 
@@ -613,8 +674,71 @@ int tile_drawLook(float ex, float ey, float ez, int view)
             tile_drawRanges(r, firsts.data(), counts.data(), (int)firsts.size(), &cull);
         }
     };
-    for (const Seen &s : seen)
+    // Occlusion: what hid a chunk's opaque faces last frame likely hides
+    // them now.  The chunks not hidden are drawn first, each asked how many
+    // of its pixels passed the depth test.  The hidden ones are then tried
+    // as their boxes against what is drawn: a box no pixel of which passes
+    // holds nothing this frame shows, and its chunk is left out.
+    chunk_hear();
+    std::vector<size_t> doubtful;
+    auto drawAsking = [&](const Seen &s) {
+        if (!chunk_hasSolid(*s.chunk))
+            return;
+        glBeginQuery(GL_SAMPLES_PASSED, chunk_ask(s.key));
         draw(s, TILE_PASS_SOLID);
+        glEndQuery(GL_SAMPLES_PASSED);
+    };
+    for (size_t i = 0; i < seen.size(); i++) {
+        if (tile_lookOcclude && seen[i].chunk->hidden && !seen[i].nearEye)
+            doubtful.push_back(i);
+        else
+            drawAsking(seen[i]);
+    }
+    if (!doubtful.empty()) {
+        const GLboolean textured = glIsEnabled(GL_TEXTURE_2D);
+        glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+        glDepthMask(GL_FALSE);
+        glDisable(GL_TEXTURE_2D);
+        glDisable(GL_CULL_FACE);
+        cull = -1;
+        std::vector<GLuint> boxes(doubtful.size());
+        glGenQueries((GLsizei)boxes.size(), boxes.data());
+        for (size_t k = 0; k < doubtful.size(); k++) {
+            const size_t i = doubtful[k];
+            // A hair larger, towards the eye as much as away.
+            float lo[3], hi[3];
+            for (int a = 0; a < 3; a++) {
+                const float margin = 0.01f * unit[a];
+                lo[a] = seen[i].lo[a] - margin, hi[a] = seen[i].hi[a] + margin;
+            }
+            glBeginQuery(GL_SAMPLES_PASSED, boxes[k]);
+            chunk_box(lo, hi);
+            glEndQuery(GL_SAMPLES_PASSED);
+        }
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        glDepthMask(GL_TRUE);
+        if (textured)
+            glEnable(GL_TEXTURE_2D);
+        std::vector<bool> left(seen.size());
+        for (size_t k = 0; k < doubtful.size(); k++) {
+            GLuint samples = 1;
+            glGetQueryObjectuiv(boxes[k], GL_QUERY_RESULT, &samples);
+            Seen &s = seen[doubtful[k]];
+            if (samples == 0) {
+                left[doubtful[k]] = true;
+                stats.hidden++;
+                continue;
+            }
+            s.chunk->hidden = false;
+            drawAsking(s);
+        }
+        glDeleteQueries((GLsizei)boxes.size(), boxes.data());
+        size_t kept = 0;
+        for (size_t i = 0; i < seen.size(); i++)
+            if (!left[i])
+                seen[kept++] = seen[i];
+        seen.resize(kept);
+    }
     blending(true);
     for (const Seen &s : seen)
         draw(s, TILE_PASS_CUTOUT);

@@ -2,6 +2,7 @@
 #include <math.h>
 #include <string.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <string>
@@ -306,6 +307,9 @@ TEST_F(TileChunks, FramesNeverWaitForABuildNorWalkTheWorld)
         for (unsigned x = 0; x < 160; x++)
             for (unsigned y = 0; y < 4 + (x * 7 + z * 3) % 11; y++)
                 at(x, y, z) = (x + z) % 9 ? STONE : GLASS;
+    for (unsigned y = 0; y < 24; y++)
+        for (unsigned x = 0; x < 160; x++)
+            at(x, y, 140) = STONE;  // a wall nothing is seen through
     tile_chunksResume();
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
@@ -329,8 +333,42 @@ TEST_F(TileChunks, FramesNeverWaitForABuildNorWalkTheWorld)
     EXPECT_TRUE(glIsEnabled(GL_BLEND) && glIsEnabled(GL_ALPHA_TEST)) << "left off for the other mode";
     EXPECT_EQ(tile_lookStats.pending, 0);
     EXPECT_GT(framesWhileBuilding, 0);
-    EXPECT_GT(drawn, 10);
     EXPECT_NE(lines.find("view " + std::to_string(drawn) + " chunks\n"), std::string::npos);
+
+    // Before the wall every chunk behind it is left out; risen over it,
+    // they show at once.  Either way the frame is the one every chunk in
+    // view draws (read as depths: every face here is white).
+    main_renderState();
+    auto frame = [&](const Entity &from, bool occlude, std::vector<float> *depths) {
+        glLoadIdentity();
+        camera_lookFrom(&from);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        tile_lookOcclude = occlude;
+        testing::internal::CaptureStdout();
+        tile_drawLook(from.position.x, from.position.y, from.position.z, 64);
+        testing::internal::GetCapturedStdout();
+        tile_lookOcclude = true;
+        depths->resize(640 * 480);
+        glReadPixels(0, 0, 640, 480, GL_DEPTH_COMPONENT, GL_FLOAT, depths->data());
+    };
+    const Entity low = {{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}, {160, 30, 1050}};
+    Entity high = low;
+    high.position.y = 60;
+    std::vector<float> occluded, every;
+    for (const Entity &from : {high, low})
+        for (int i = 0; i < 3000 && (i < 4 || tile_lookStats.pending > 0); i++) {
+            usleep(2000);
+            frame(from, true, &occluded);
+        }
+    const TileLookStats left = tile_lookStats;
+    frame(low, false, &every);
+    EXPECT_GT(left.hidden, 10);
+    EXPECT_EQ(left.drawn + left.hidden, tile_lookStats.drawn);
+    EXPECT_TRUE(occluded == every) << "a chunk left out showed";
+    frame(high, true, &occluded);
+    EXPECT_LT(tile_lookStats.hidden, left.hidden);
+    frame(high, false, &every);
+    EXPECT_TRUE(occluded == every) << "a chunk hidden a frame ago was left out";
     tile_chunksPause();
 }
 
