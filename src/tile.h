@@ -410,8 +410,10 @@ void tile_drawFaces(const TileFaces *faces);
 void tile_drawRun(const TileRun &run, int first, int count, int *cull);
 // The same for n ranges of one run, in one call.
 void tile_drawRanges(const TileRun &run, const int *first, const int *count, int n, int *cull);
-// The background picture over the whole window, behind the world.
-void tile_backdrop(void);
+// The background picture over the whole window, behind the world.  With
+// behindDrawn it goes only where nothing is drawn yet (the depth buffer
+// still clear), so the faces it would lie under cost it nothing.
+void tile_backdrop(bool behindDrawn = false);
 // Bytes the cache holds.
 size_t tile_facesBytes(const TileFaces *faces);
 
@@ -437,9 +439,9 @@ extern TileLookStats tile_lookStats;
 extern bool tile_lookOcclude;
 
 // One free-look frame from the eye at (ex, ey, ez), under the view the
-// modelview and projection matrices hold: the backdrop, then the built
-// chunks within view cells that the view meets, opaque ones nearest first,
-// then translucent faces farthest first.  Prints "view N chunks" and
+// modelview and projection matrices hold: the built chunks within view
+// cells that the view meets, opaque ones nearest first, the backdrop where
+// they left the window clear, then translucent faces farthest first.  Prints "view N chunks" and
 // returns N; leaves the texture state as it found it.
 int tile_drawLook(float ex, float ey, float ez, int view);
 // The faces of cells, a box face hidden against a solid neighbour inside

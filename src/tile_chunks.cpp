@@ -566,11 +566,6 @@ int tile_drawLook(float ex, float ey, float ez, int view)
         else
             glDisable(GL_ALPHA_TEST);
     };
-    if (tile_optTexture) {
-        const Image *bg = tile_bg ? tile_bg : &tile_dummy;
-        blending(bg->hasAlpha);
-        tile_backdrop();
-    }
     blending(false);
 
     float proj[16], model[16], clip[16], planes[6][4];
@@ -738,6 +733,13 @@ int tile_drawLook(float ex, float ey, float ez, int view)
             if (!left[i])
                 seen[kept++] = seen[i];
         seen.resize(kept);
+    }
+    // The backdrop only where the opaque faces left the window clear, and
+    // under every face that may show what lies behind it.
+    if (tile_optTexture) {
+        const Image *bg = tile_bg ? tile_bg : &tile_dummy;
+        blending(bg->hasAlpha);
+        tile_backdrop(true);
     }
     blending(true);
     for (const Seen &s : seen)

@@ -641,13 +641,23 @@ void tile_block(float ex, float ey, float ez, unsigned width, unsigned height, u
 }
 
 // The background picture stretched over the whole window, behind the world.
-void tile_backdrop(void)
+void tile_backdrop(bool behindDrawn)
 {
     float right = PH > 0.0f ? PW / PH : 0.0f;
     camera_2D();
+    GLint depthFunc = GL_LESS;
+    if (behindDrawn) {
+        // At the far end of the depth range, passing only where it is clear.
+        glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
+        glEnable(GL_DEPTH_TEST);
+        glDepthFunc(GL_LEQUAL);
+        glDepthRange(1.0, 1.0);
+        glDepthMask(GL_FALSE);
+    }
     texture_smooth(1);
     texture_color(255, 255, 255);
     texture_alpha(255);
+    texture_repeat(false);
     texture_set(tile_bg ? tile_bg : &tile_dummy);
     glBegin(GL_QUADS);
     glTexCoord2f(0.0f, 0.0f);
@@ -659,6 +669,11 @@ void tile_backdrop(void)
     glTexCoord2f(1.0f, 0.0f);
     glVertex2f(right, 0.0f);
     glEnd();
+    if (behindDrawn) {
+        glDepthMask(GL_TRUE);
+        glDepthRange(0.0, 1.0);
+        glDepthFunc((GLenum)depthFunc);
+    }
     camera_3D();
 }
 
