@@ -431,6 +431,7 @@ struct TileLookStats {
     int pending;  // chunks the view meets that are not built yet (or for other options)
     long faces;   // faces drawn
     int hidden;   // chunks in view left out: what was drawn before hides their boxes
+    long shadedBefore;  // pixels the previous frame's opaque faces passed the depth test on, overdraw counted
     size_t bytes; // held by the cache
 };
 extern TileLookStats tile_lookStats;

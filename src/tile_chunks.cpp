@@ -307,16 +307,20 @@ GLuint chunk_ask(int key)
     return chunk_queries[n];
 }
 
-// Last frame's answers: the chunks whose opaque faces drew nothing.
-void chunk_hear(void)
+// Last frame's answers: the chunks whose opaque faces drew nothing, and
+// the pixels those faces drew in all.
+long chunk_hear(void)
 {
+    long shaded = 0;
     for (const auto &a : chunk_asked) {
         GLuint samples = 1;
         glGetQueryObjectuiv(chunk_queries[a.second], GL_QUERY_RESULT, &samples);
+        shaded += samples;
         if (a.first >= 0 && (size_t)a.first < chunk_table.size() && chunk_table[(size_t)a.first])
             chunk_table[(size_t)a.first]->hidden = samples == 0;
     }
     chunk_asked.clear();
+    return shaded;
 }
 
 // The six sides of a box, drawn into the depth test alone.
@@ -649,24 +653,45 @@ int tile_drawLook(float ex, float ey, float ez, int view)
     int cull = -1;
     const float eyeAt[3] = {ex, ey, ez};
     std::vector<int> firsts, counts;
+    // What the eye sees of each facing of a run, and how far the eye
+    // stands out beyond the chunk on that facing's side.
+    struct Range {
+        const TileRun *run;
+        float outside;
+        int first, count;
+    };
+    std::vector<Range> ranges;
     auto draw = [&](const Seen &s, int pass) {
         const TileFaces &faces = s.chunk->faces;
-        // A run's draws follow each other: one call draws what the eye sees of them.
-        for (size_t i = 0; i < faces.draws.size();) {
-            const TileRun &r = faces.runs[(size_t)faces.draws[i].run];
+        ranges.clear();
+        for (const TileDraw &d : faces.draws) {
+            const TileRun &r = faces.runs[(size_t)d.run];
+            int first, count = 0, axis;
+            float sign, outside = 0.0f;
+            if (tile_lookPass(r) == pass)
+                chunk_facingEye(r, d, eyeAt, &first, &count);
+            if (count <= 0)
+                continue;
+            if (chunk_axis(d.facing, &axis, &sign))
+                outside = sign > 0.0f ? eyeAt[axis] - s.hi[axis] : s.lo[axis] - eyeAt[axis];
+            ranges.push_back(Range{&r, outside, first, count});
+        }
+        // A run's draws follow each other: one call draws what the eye sees
+        // of them.  The faces the eye looks at most squarely (the tops of
+        // ground below it, the fronts of a hill ahead) tend to cover the
+        // rest of the chunk, so opaque ones go first and hide caves and
+        // back rows from the texturing.
+        for (size_t a = 0, b; a < ranges.size(); a = b) {
+            for (b = a; b < ranges.size() && ranges[b].run == ranges[a].run; b++)
+                ;
+            if (pass == TILE_PASS_SOLID)
+                std::stable_sort(ranges.begin() + (long)a, ranges.begin() + (long)b,
+                                 [](const Range &x, const Range &y) { return x.outside > y.outside; });
             firsts.clear();
             counts.clear();
-            for (; i < faces.draws.size() && &faces.runs[(size_t)faces.draws[i].run] == &r; i++) {
-                const TileDraw &d = faces.draws[i];
-                int first, count = 0;
-                if (tile_lookPass(r) == pass)
-                    chunk_facingEye(r, d, eyeAt, &first, &count);
-                if (count > 0) {
-                    firsts.push_back(first);
-                    counts.push_back(count);
-                }
-            }
-            tile_drawRanges(r, firsts.data(), counts.data(), (int)firsts.size(), &cull);
+            for (size_t k = a; k < b; k++)
+                firsts.push_back(ranges[k].first), counts.push_back(ranges[k].count);
+            tile_drawRanges(*ranges[a].run, firsts.data(), counts.data(), (int)firsts.size(), &cull);
         }
     };
     // Occlusion: what hid a chunk's opaque faces last frame likely hides
@@ -674,7 +699,7 @@ int tile_drawLook(float ex, float ey, float ez, int view)
     // of its pixels passed the depth test.  The hidden ones are then tried
     // as their boxes against what is drawn: a box no pixel of which passes
     // holds nothing this frame shows, and its chunk is left out.
-    chunk_hear();
+    stats.shadedBefore = chunk_hear();
     std::vector<size_t> doubtful;
     auto drawAsking = [&](const Seen &s) {
         if (!chunk_hasSolid(*s.chunk))
