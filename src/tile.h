@@ -499,6 +499,10 @@ int tile_lookPass(const TileRun &run);
 void tile_frustum(const float m[16], float planes[6][4]);
 // 0 only when the box lo..hi lies wholly outside one of the planes.
 bool tile_boxInFrustum(const float planes[6][4], const float lo[3], const float hi[3]);
+// How far from the eye the near plane's corners lie under the perspective
+// projection proj (1e30 for any other matrix): a box nearer than that may
+// be cut by the near plane.
+float tile_nearReach(const float proj[16]);
 // The worker reads tile_map, tile, tile_tex and the pictures.  Whatever
 // replaces or edits them calls tile_chunksPause first (it returns once no
 // build is under way; none starts until tile_chunksResume) and bumps

@@ -29,10 +29,6 @@ bool tile_lookOcclude = true;
 namespace {
 
 enum { CHUNK_LISTED = 256 };  // chunks handed to the worker at a time
-// World units from the eye within which a chunk's box may reach past the
-// near plane (1 unit away), which would cut the box short: such chunks
-// are always drawn.
-const float CHUNK_NEAR = 2.0f;
 
 struct Chunk {
     TileFaces faces;
@@ -501,6 +497,16 @@ void tile_chunksReach(const int n[3], const unsigned char *sides, const int eye[
     }
 }
 
+// The near distance and half sizes read back from the matrix.
+float tile_nearReach(const float proj[16])
+{
+    if (!(proj[11] == -1.0f && proj[0] != 0.0f && proj[5] != 0.0f && proj[10] != 1.0f))
+        return 1e30f;
+    const float n = proj[14] / (proj[10] - 1.0f), w = n / proj[0], h = n / proj[5];
+    const float reach = sqrtf(n * n + w * w + h * h);
+    return reach == reach ? reach : 1e30f;  // NaN: no reach is safe
+}
+
 void tile_frustum(const float m[16], float planes[6][4])
 {
     // Rows of the column-major clip matrix: the planes are row 4 plus and minus rows 1..3.
@@ -586,6 +592,10 @@ int tile_drawLook(float ex, float ey, float ez, int view)
     const float eye[3] = {ex / tile_size, ey / tile_size, ez / tile_sizeZ};  // in cells
     const float unit[3] = {tile_size, tile_size, tile_sizeZ};
     const unsigned size[3] = {tile_width, tile_height, tile_depth};
+    // Cells' distances in world units are at least their count of the
+    // smaller unit; the boxes tested are a hair (0.01 of a unit) larger.
+    const float unitLeast = std::min(tile_size, tile_sizeZ);
+    const float nearReach = tile_nearReach(proj) + 0.02f * std::max(tile_size, tile_sizeZ);
     int first[3], last[3];
     for (int a = 0; a < 3; a++)
         chunk_span(eye[a], view, chunk_n[a], &first[a], &last[a]);
@@ -637,8 +647,7 @@ int tile_drawLook(float ex, float ey, float ez, int view)
                 }
                 if (chunk && inside && reached[(size_t)key] && !chunk->faces.runs.empty())
                     seen.push_back(Seen{centre2, chunk, key, {lo[0], lo[1], lo[2]}, {hi[0], hi[1], hi[2]},
-                                        d2 * unit[0] * unit[0] < CHUNK_NEAR * CHUNK_NEAR ||
-                                            d2 * unit[2] * unit[2] < CHUNK_NEAR * CHUNK_NEAR});
+                                        !(d2 * unitLeast * unitLeast >= nearReach * nearReach)});
             }
     chunk_trim();
 

@@ -295,6 +295,16 @@ TEST(TileFrustum, KeepsWhatTheViewSeesAndDropsWhatIsBehindOrBeside)
     };
     for (const auto &c : cases)
         EXPECT_EQ(tile_boxInFrustum(planes, c.lo, c.hi), c.seen) << "box at z " << c.lo[2] << ", x " << c.lo[0];
+
+    // Within reach of the near plane's corners a box may be cut short: the
+    // reach grows with the window's width, and no reach is safe without a
+    // perspective.
+    const float t = tanf(22.5f * 3.14159265f / 180.0f);
+    EXPECT_NEAR(tile_nearReach(m), sqrtf(1.0f + t * t + t * t * 16.0f / 9.0f), 1e-4f);
+    m[0] = f / 10.0f;
+    EXPECT_NEAR(tile_nearReach(m), sqrtf(1.0f + t * t + t * t * 100.0f), 1e-3f);
+    const float ortho[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1};
+    EXPECT_GT(tile_nearReach(ortho), 1e29f);
 }
 
 // Hills of stone on a world many chunks wide: frames go on while the worker
