@@ -332,6 +332,45 @@ void chunk_box(const float lo[3], const float hi[3])
     glEnd();
 }
 
+// Whether any pixel of each box which[k] of seen (a hair larger, towards
+// the eye as much as away) passes the depth test of what is drawn: the
+// boxes go into the depth test alone, colour and depth writes off,
+// untextured and unculled (culling is left off).
+std::vector<bool> chunk_boxesShow(const std::vector<Seen> &seen, const std::vector<size_t> &which,
+                                  const float unit[3])
+{
+    const GLboolean textured = glIsEnabled(GL_TEXTURE_2D);
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    glDepthMask(GL_FALSE);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_CULL_FACE);
+    std::vector<GLuint> boxes(which.size());
+    glGenQueries((GLsizei)boxes.size(), boxes.data());
+    for (size_t k = 0; k < which.size(); k++) {
+        const Seen &s = seen[which[k]];
+        float lo[3], hi[3];
+        for (int a = 0; a < 3; a++) {
+            const float margin = 0.01f * unit[a];
+            lo[a] = s.lo[a] - margin, hi[a] = s.hi[a] + margin;
+        }
+        glBeginQuery(GL_SAMPLES_PASSED, boxes[k]);
+        chunk_box(lo, hi);
+        glEndQuery(GL_SAMPLES_PASSED);
+    }
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glDepthMask(GL_TRUE);
+    if (textured)
+        glEnable(GL_TEXTURE_2D);
+    std::vector<bool> shows(which.size());
+    for (size_t k = 0; k < which.size(); k++) {
+        GLuint samples = 1;
+        glGetQueryObjectuiv(boxes[k], GL_QUERY_RESULT, &samples);
+        shows[k] = samples > 0;
+    }
+    glDeleteQueries((GLsizei)boxes.size(), boxes.data());
+    return shows;
+}
+
 }  // namespace
 
 int tile_lookPass(const TileRun &r)
@@ -724,36 +763,12 @@ int tile_drawLook(float ex, float ey, float ez, int view)
             drawAsking(seen[i]);
     }
     if (!doubtful.empty()) {
-        const GLboolean textured = glIsEnabled(GL_TEXTURE_2D);
-        glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
-        glDepthMask(GL_FALSE);
-        glDisable(GL_TEXTURE_2D);
-        glDisable(GL_CULL_FACE);
-        cull = -1;
-        std::vector<GLuint> boxes(doubtful.size());
-        glGenQueries((GLsizei)boxes.size(), boxes.data());
-        for (size_t k = 0; k < doubtful.size(); k++) {
-            const size_t i = doubtful[k];
-            // A hair larger, towards the eye as much as away.
-            float lo[3], hi[3];
-            for (int a = 0; a < 3; a++) {
-                const float margin = 0.01f * unit[a];
-                lo[a] = seen[i].lo[a] - margin, hi[a] = seen[i].hi[a] + margin;
-            }
-            glBeginQuery(GL_SAMPLES_PASSED, boxes[k]);
-            chunk_box(lo, hi);
-            glEndQuery(GL_SAMPLES_PASSED);
-        }
-        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-        glDepthMask(GL_TRUE);
-        if (textured)
-            glEnable(GL_TEXTURE_2D);
+        std::vector<bool> shows = chunk_boxesShow(seen, doubtful, unit);
+        cull = -1;  // the box tests turned culling off
         std::vector<bool> left(seen.size());
         for (size_t k = 0; k < doubtful.size(); k++) {
-            GLuint samples = 1;
-            glGetQueryObjectuiv(boxes[k], GL_QUERY_RESULT, &samples);
             Seen &s = seen[doubtful[k]];
-            if (samples == 0) {
+            if (!shows[k]) {
                 left[doubtful[k]] = true;
                 stats.hidden++;
                 continue;
@@ -761,7 +776,6 @@ int tile_drawLook(float ex, float ey, float ez, int view)
             s.chunk->hidden = false;
             drawAsking(s);
         }
-        glDeleteQueries((GLsizei)boxes.size(), boxes.data());
         size_t kept = 0;
         for (size_t i = 0; i < seen.size(); i++)
             if (!left[i])
