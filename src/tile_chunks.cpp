@@ -36,7 +36,7 @@ struct Chunk {
     unsigned char optTexture, optSmooth;
     unsigned lastSeen;  // the frame that last had it within the view distance
     size_t bytes;
-    bool hidden;  // no pixel of its opaque faces was drawn last time they were asked about
+    bool hidden = false;  // no pixel of its opaque faces was drawn last time they were asked about
 };
 
 struct Job {
@@ -148,6 +148,7 @@ void chunk_reset(void)
         chunk_done.clear();
     }
     chunk_table.clear();
+    chunk_asked.clear();  // answers about chunks that are gone
     chunk_bytes = 0;
     const unsigned size[3] = {tile_width, tile_height, tile_depth};
     for (int a = 0; a < 3; a++)
