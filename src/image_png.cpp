@@ -224,9 +224,33 @@ static bool png_run(PngRead *r)
     return true;
 }
 
+// Whether every chunk before the pixels lies within the file.  The
+// library takes a chunk's memory as its length field claims before it
+// reads the data, so a 67-byte file could have it ask for 400 MB; pixel
+// data is read a bite at a time and is left to it, as is a file that is
+// no PNG at all.
+static bool png_headerFits(const unsigned char *data, size_t size)
+{
+    static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (size < 8 || memcmp(data, signature, 8) != 0)
+        return true;
+    for (size_t at = 8; size - at >= 8;) {
+        const unsigned char *c = data + at;
+        size_t length = (size_t)c[0] << 24 | (size_t)c[1] << 16 | (size_t)c[2] << 8 | c[3];
+        if (memcmp(c + 4, "IDAT", 4) == 0)
+            return true;
+        if (length > size - at - 8 || size - at - 8 - length < 4)  // its data, then its check sum
+            return false;
+        at += 12 + length;
+    }
+    return true;
+}
+
 // Reads the picture; false with *why filled when refused.
 static bool png_read(PngRead *r)
 {
+    if (!png_headerFits(r->data, r->size))
+        return image_refuse(r->why, ERROR_FILE, "PNG ends inside its header");
     r->pos = 0;
     r->width = r->height = r->passes = r->reads = 0;
     r->ended = r->refused = false;
