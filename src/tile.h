@@ -431,12 +431,14 @@ struct TileLookStats {
     int pending;  // chunks the view meets that are not built yet (or for other options)
     long faces;   // faces drawn
     int hidden;   // chunks in view left out: what was drawn before hides their boxes
+    long sealed;  // faces of the chunks drawn left out: only a cave sealed in rock shows them
     long shadedBefore;  // pixels the previous frame's opaque faces passed the depth test on, overdraw counted
     size_t bytes; // held by the cache
 };
 extern TileLookStats tile_lookStats;
-// Chunks whose boxes what is drawn already hides are left out (on by
-// default; off draws every chunk in view, to compare against).
+// Chunks whose boxes what is drawn already hides, and faces only a cave
+// sealed in rock shows when the eye is outside it, are left out (on by
+// default; off draws every face of every chunk in view, to compare against).
 extern bool tile_lookOcclude;
 
 // One free-look frame from the eye at (ex, ey, ez), under the view the
@@ -445,8 +447,6 @@ extern bool tile_lookOcclude;
 // they left the window clear, then translucent faces farthest first.  Prints "view N chunks" and
 // returns N; leaves the texture state as it found it.
 int tile_drawLook(float ex, float ey, float ez, int view);
-// The faces of cells, a box face hidden against a solid neighbour inside
-// world; one draw a run, opaque runs first.
 // A sink between a walk and the recorder that joins box faces lying side
 // by side in one plane, in one state, whose pictures step by whole
 // repeats from cell to cell, into rectangles with repeating coordinates;
@@ -471,8 +471,44 @@ private:
     float unit_[3];
     bool usable_ = true;
 };
+// Marks in *outside (a flag a cell of the grid map, in the map's order) the
+// cells that are not solid and that open cells join to the grid's edge:
+// the air around the world reaches them.  What no such path reaches (a
+// cave sealed in rock) can be seen only from within.
+void tile_outsideAir(const unsigned char *map, unsigned width, unsigned height, unsigned depth,
+                     std::vector<bool> *outside);
+// A sink that passes each face to one of two: the faces an eye in the
+// outside air may see (a box face whose cell across, or whose own cell,
+// the outside reaches; any other face whose cell it reaches), and the
+// rest.  The cells past the grid's edge count as outside.
+class TileAirSplit : public TileSink {
+public:
+    TileAirSplit(TileSink *outsideSink, TileSink *enclosedSink, const std::vector<bool> *outside,
+                 unsigned width, unsigned height, unsigned depth, const float unit[3])
+        : outsideSink_(outsideSink), enclosedSink_(enclosedSink), outside_(outside), width_(width),
+          height_(height), depth_(depth), unit_{unit[0], unit[1], unit[2]} {}
+    void face(const TileFace &face) override;
+    void cull(bool doubleSided) override
+    {
+        outsideSink_->cull(doubleSided);
+        enclosedSink_->cull(doubleSided);
+    }
+    bool seenFromOutside(const TileFace &face) const;
+
+private:
+    bool outside(const int cell[3]) const;
+    TileSink *outsideSink_, *enclosedSink_;
+    const std::vector<bool> *outside_;
+    unsigned width_, height_, depth_;
+    float unit_[3];
+};
+// A chunk's faces, a box face hidden against a solid neighbour inside
+// world; joined, and one draw a run and facing, opaque runs first.  With outside (as tile_outsideAir
+// leaves it for the grid) the faces only a cave sealed in rock shows go to
+// *enclosed instead.
 void tile_chunkBuild(const TileBlock *cells, const TileBlock *world, unsigned char optTexture,
-                     unsigned char optSmooth, TileFaces *out);
+                     unsigned char optSmooth, TileFaces *out, const std::vector<bool> *outside = nullptr,
+                     TileFaces *enclosed = nullptr);
 // Which sides of a chunk's cells open paths join: side 2a is the low side
 // along axis a (x, y, z), 2a + 1 the high one; bit t of sides[s] is set
 // when cells that are not solid lead from side s to side t (bit s itself

@@ -32,6 +32,7 @@ enum { CHUNK_LISTED = 256 };  // chunks handed to the worker at a time
 
 struct Chunk {
     TileFaces faces;
+    TileFaces enclosed;  // what only an eye in a cave sealed in rock can see
     unsigned char sides[6];  // as tile_chunkSides leaves them
     unsigned char optTexture, optSmooth;
     unsigned lastSeen;  // the frame that last had it within the view distance
@@ -58,9 +59,15 @@ std::vector<Done> chunk_done;
 bool chunk_paused, chunk_stopping, chunk_building;
 unsigned chunk_epoch;  // bumped when the world changes: older builds are thrown away
 std::thread chunk_worker;
+// Which cells the air around the world reaches, for the world of
+// chunk_openEpoch: made by the worker before the first chunk of a world,
+// handed to the drawing thread under chunk_lock.
+std::shared_ptr<const std::vector<bool>> chunk_outsideShared;
+unsigned chunk_outsideEpoch = ~0u;
 
 // The drawing thread's own.
 std::vector<std::unique_ptr<Chunk>> chunk_table;
+std::shared_ptr<const std::vector<bool>> chunk_outside;  // for this world, once made
 int chunk_n[3];  // chunks along x, y, z
 unsigned chunk_generation;
 bool chunk_known;
@@ -76,6 +83,8 @@ void chunk_work(void)
     // Builds wait for the frames, not the other way round: the worker yields
     // its core to the drawing thread and the renderer's threads.
     setpriority(PRIO_PROCESS, (id_t)syscall(SYS_gettid), 10);
+    std::shared_ptr<const std::vector<bool>> outside;
+    unsigned outsideEpoch = ~0u;
     std::unique_lock<std::mutex> l(chunk_lock);
     for (;;) {
         chunk_wake.wait(l, [] { return chunk_stopping || (!chunk_paused && !chunk_wanted.empty()); });
@@ -94,19 +103,37 @@ void chunk_work(void)
         chunk_building = true;
         l.unlock();
 
+        // The world's outside air first, once a world: every chunk is split by it.
+        if (outsideEpoch != epoch) {
+            outside.reset();
+            try {
+                auto made = std::make_shared<std::vector<bool>>();
+                tile_outsideAir(tile_map, tile_width, tile_height, tile_depth, made.get());
+                outside = made;
+            } catch (const std::bad_alloc &) {
+                // Out of memory: nothing is split, every face is drawn.
+            }
+            outsideEpoch = epoch;
+        }
         std::unique_ptr<Chunk> c(new Chunk{});
         c->optTexture = job.optTexture;
         c->optSmooth = job.optSmooth;
         try {
-            tile_chunkBuild(&job.cells, &job.world, job.optTexture, job.optSmooth, &c->faces);
+            tile_chunkBuild(&job.cells, &job.world, job.optTexture, job.optSmooth, &c->faces, outside.get(),
+                            &c->enclosed);
             tile_chunkSides(&job.cells, c->sides);
         } catch (const std::bad_alloc &) {
             c->faces = TileFaces{};  // out of memory: kept empty, not asked for again and again
+            c->enclosed = TileFaces{};
             std::fill(c->sides, c->sides + 6, 0x3F);
         }
-        c->bytes = sizeof(Chunk) + tile_facesBytes(&c->faces);
+        c->bytes = sizeof(Chunk) + tile_facesBytes(&c->faces) + tile_facesBytes(&c->enclosed);
 
         l.lock();
+        if (epoch == chunk_epoch && chunk_outsideEpoch != epoch) {
+            chunk_outsideShared = outside;
+            chunk_outsideEpoch = epoch;
+        }
         chunk_building = false;
         if (epoch == chunk_epoch)
             chunk_done.push_back(Done{job.key, std::move(c)});
@@ -148,6 +175,7 @@ void chunk_reset(void)
         chunk_done.clear();
     }
     chunk_table.clear();
+    chunk_outside.reset();
     chunk_asked.clear();  // answers about chunks that are gone
     chunk_bytes = 0;
     const unsigned size[3] = {tile_width, tile_height, tile_depth};
@@ -164,6 +192,8 @@ void chunk_collect(void)
     {
         std::lock_guard<std::mutex> l(chunk_lock);
         done.swap(chunk_done);
+        if (chunk_outsideEpoch == chunk_epoch)
+            chunk_outside = chunk_outsideShared;
     }
     for (Done &d : done) {
         std::unique_ptr<Chunk> &slot = chunk_table[(size_t)d.key];
@@ -283,9 +313,9 @@ void chunk_facingEye(const TileRun &r, const TileDraw &d, const float eye[3], in
         *count = lo * corners;
 }
 
-bool chunk_hasSolid(const Chunk &c)
+bool chunk_hasSolid(const TileFaces &faces)
 {
-    for (const TileRun &r : c.faces.runs)
+    for (const TileRun &r : faces.runs)
         if (tile_lookPass(r) == TILE_PASS_SOLID)
             return true;
     return false;
@@ -381,21 +411,9 @@ int tile_lookPass(const TileRun &r)
     return r.image && !r.image->hasAlpha ? TILE_PASS_SOLID : TILE_PASS_CUTOUT;
 }
 
-void tile_chunkBuild(const TileBlock *cells, const TileBlock *world, unsigned char optTexture,
-                     unsigned char optSmooth, TileFaces *out)
+// A chunk's recorded faces made ready to draw.
+static void chunk_sortRuns(TileFaces *out)
 {
-    out->built = true;
-    out->block = *cells;
-    out->optTexture = optTexture;
-    out->optSmooth = optSmooth;
-    TileRecorder rec;
-    rec.start(out);
-    const float unit[3] = {tile_size, tile_size, tile_sizeZ};
-    TileMerger merger(&rec, unit);
-    TileWalk w;
-    tile_walkBegin(&w, &merger, optTexture, optSmooth);
-    tile_walkCells(&w, cells, world);
-    merger.finish();
     // Opaque runs first, then the translucent ones in the walk's order.
     // Each run's faces are sorted by the way they look (a stable sort, so
     // translucent faces keep their order within each way), a draw each.
@@ -426,6 +444,35 @@ void tile_chunkBuild(const TileBlock *cells, const TileBlock *world, unsigned ch
                 out->draws.push_back(TileDraw{(int)i, first, (int)(sorted.size() / 5) - first, way});
         }
         std::vector<float>(sorted).swap(v);  // a copy of its own size: no room to spare
+    }
+}
+
+void tile_chunkBuild(const TileBlock *cells, const TileBlock *world, unsigned char optTexture,
+                     unsigned char optSmooth, TileFaces *out, const std::vector<bool> *outside,
+                     TileFaces *enclosed)
+{
+    if (!outside)
+        enclosed = nullptr;
+    TileRecorder rec, recEnclosed;
+    for (TileFaces *faces : {out, enclosed})
+        if (faces) {
+            faces->built = true;
+            faces->block = *cells;
+            faces->optTexture = optTexture;
+            faces->optSmooth = optSmooth;
+            (faces == out ? rec : recEnclosed).start(faces);
+        }
+    const float unit[3] = {tile_size, tile_size, tile_sizeZ};
+    TileMerger merger(&rec, unit), mergerEnclosed(&recEnclosed, unit);
+    TileAirSplit split(&merger, &mergerEnclosed, outside, tile_width, tile_height, tile_depth, unit);
+    TileWalk w;
+    tile_walkBegin(&w, enclosed ? static_cast<TileSink *>(&split) : &merger, optTexture, optSmooth);
+    tile_walkCells(&w, cells, world);
+    merger.finish();
+    chunk_sortRuns(out);
+    if (enclosed) {
+        mergerEnclosed.finish();
+        chunk_sortRuns(enclosed);
     }
 }
 
@@ -653,6 +700,22 @@ int tile_drawLook(float ex, float ey, float ez, int view)
         chunk_span(eye[a], view + 2 * TILE_CHUNK, chunk_n[a], &reachFirst[a], &reachLast[a]);
     }
     tile_chunksReach(chunk_n, sides.data(), eyeChunk, reachFirst, reachLast, &reached);
+    // From the air around the world no line of sight enters a cave sealed
+    // in rock: the faces only such a cave shows are left out.  From inside
+    // rock or a sealed cave every face is drawn.
+    bool eyeOutside = false;
+    if (tile_lookOcclude && chunk_outside && chunk_outside->size() == (size_t)size[0] * size[1] * size[2]) {
+        long cell[3];
+        bool inGrid = true;
+        for (int a = 0; a < 3; a++) {
+            const float q = floorf(eye[a] + 0.5f);
+            cell[a] = q > -1e9f && q < 1e9f ? (long)q : -1;
+            inGrid &= cell[a] >= 0 && cell[a] < (long)size[a];
+        }
+        const bool known = eye[0] == eye[0] && eye[1] == eye[1] && eye[2] == eye[2];
+        eyeOutside = known && (!inGrid || (*chunk_outside)[((size_t)cell[1] * size[2] + (size_t)cell[2]) * size[0] +
+                                                             (size_t)cell[0]]);
+    }
     std::vector<Seen> seen;
     std::vector<Want> want;
     TileLookStats stats = {};
@@ -685,7 +748,8 @@ int tile_drawLook(float ex, float ey, float ez, int view)
                     want.push_back(Want{!inside, centre2, key});
                     stats.pending += inside;
                 }
-                if (chunk && inside && reached[(size_t)key] && !chunk->faces.runs.empty())
+                if (chunk && inside && reached[(size_t)key] &&
+                    !(chunk->faces.runs.empty() && (eyeOutside || chunk->enclosed.runs.empty())))
                     seen.push_back(Seen{centre2, chunk, key, {lo[0], lo[1], lo[2]}, {hi[0], hi[1], hi[2]},
                                         !(d2 * unitLeast * unitLeast >= nearReach * nearReach)});
             }
@@ -710,8 +774,7 @@ int tile_drawLook(float ex, float ey, float ez, int view)
         int first, count;
     };
     std::vector<Range> ranges;
-    auto draw = [&](const Seen &s, int pass) {
-        const TileFaces &faces = s.chunk->faces;
+    auto drawFaces = [&](const Seen &s, const TileFaces &faces, int pass) {
         ranges.clear();
         for (const TileDraw &d : faces.draws) {
             const TileRun &r = faces.runs[(size_t)d.run];
@@ -743,6 +806,11 @@ int tile_drawLook(float ex, float ey, float ez, int view)
             tile_drawRanges(*ranges[a].run, firsts.data(), counts.data(), (int)firsts.size(), &cull);
         }
     };
+    auto draw = [&](const Seen &s, int pass) {
+        drawFaces(s, s.chunk->faces, pass);
+        if (!eyeOutside)
+            drawFaces(s, s.chunk->enclosed, pass);
+    };
     // Occlusion: what hid a chunk's opaque faces last frame likely hides
     // them now.  The chunks not hidden are drawn first, each asked how many
     // of its pixels passed the depth test.  The hidden ones are then tried
@@ -751,7 +819,7 @@ int tile_drawLook(float ex, float ey, float ez, int view)
     stats.shadedBefore = chunk_hear();
     std::vector<size_t> doubtful;
     auto drawAsking = [&](const Seen &s) {
-        if (!chunk_hasSolid(*s.chunk))
+        if (!chunk_hasSolid(s.chunk->faces) && (eyeOutside || !chunk_hasSolid(s.chunk->enclosed)))
             return;
         glBeginQuery(GL_SAMPLES_PASSED, chunk_ask(s.key));
         draw(s, TILE_PASS_SOLID);
@@ -795,8 +863,10 @@ int tile_drawLook(float ex, float ey, float ez, int view)
         draw(s, TILE_PASS_CUTOUT);
     for (size_t i = seen.size(); i-- > 0;)
         draw(seen[i], TILE_PASS_TRANSLUCENT);
-    for (const Seen &s : seen)
-        stats.faces += s.chunk->faces.faces;
+    for (const Seen &s : seen) {
+        stats.faces += s.chunk->faces.faces + (eyeOutside ? 0 : s.chunk->enclosed.faces);
+        stats.sealed += eyeOutside ? s.chunk->enclosed.faces : 0;
+    }
     // The state as the frame found it, for the other mode's next frame.
     texture_doubleSided(doubleSided);
     texture_smooth(smooth);

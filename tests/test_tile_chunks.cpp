@@ -241,6 +241,41 @@ TEST_F(TileChunks, OnlyCellsThatAreNotSolidJoinAChunksSides)
     }
 }
 
+// Rock with a cave sealed in it, one a tunnel opens to the edge and one
+// behind glass: only the sealed cave's faces are kept apart, for an eye
+// inside it.
+TEST_F(TileChunks, OnlyACaveSealedInRockKeepsItsFacesApart)
+{
+    world(TILE_CHUNK, 8, 8);
+    std::fill(cells.begin(), cells.end(), (unsigned char)STONE);
+    at(5, 3, 3) = TILE_EMPTY;  // sealed
+    for (unsigned x = 0; x < 3; x++)
+        at(x, 5, 5) = TILE_EMPTY;  // a tunnel from the edge
+    at(9, 3, 3) = TILE_EMPTY;
+    for (unsigned z = 0; z < 3; z++)
+        at(9, 3, z) = GLASS;  // a cave behind glass that reaches the edge
+    std::vector<bool> outside;
+    tile_outsideAir(cells.data(), TILE_CHUNK, 8, 8, &outside);
+    auto reached = [&](unsigned x, unsigned y, unsigned z) { return (bool)outside[((size_t)y * 8 + z) * TILE_CHUNK + x]; };
+    EXPECT_FALSE(reached(5, 3, 3));
+    EXPECT_TRUE(reached(2, 5, 5) && reached(9, 3, 3) && reached(9, 3, 0));
+    EXPECT_FALSE(reached(4, 3, 3)) << "rock is never reached";
+
+    const TileBlock all = {0, TILE_CHUNK, 0, 8, 0, 8};
+    TileFaces whole = {}, seen = {}, sealed = {};
+    tile_chunkBuild(&all, &all, 1, 1, &whole);
+    tile_chunkBuild(&all, &all, 1, 1, &seen, &outside, &sealed);
+    EXPECT_EQ(sealed.faces, 6);  // the rock around the sealed cave, facing into it
+    EXPECT_EQ(seen.faces + sealed.faces, whole.faces);
+    std::vector<Row> rows;
+    addRows(sealed, rows);
+    for (const Row &r : rows)
+        for (size_t i = 6; i < r.size(); i += 5)
+            EXPECT_TRUE(fabsf(r[i] / tile_size - 5.0f) <= 0.5f && fabsf(r[i + 1] / tile_size - 3.0f) <= 0.5f &&
+                        fabsf(r[i + 2] / tile_sizeZ - 3.0f) <= 0.5f)
+                << "a corner away from the sealed cave";
+}
+
 TEST(TileChunksReach, KeepsWhatOpenCellsShowAndDropsWhatSolidOnesSeal)
 {
     // Three chunks in a row along x; the eye's chunk index along x, the
@@ -319,7 +354,9 @@ TEST_F(TileChunks, FramesNeverWaitForABuildNorWalkTheWorld)
                 at(x, y, z) = (x + z) % 9 ? STONE : GLASS;
     for (unsigned y = 0; y < 24; y++)
         for (unsigned x = 0; x < 160; x++)
-            at(x, y, 140) = STONE;  // a wall nothing is seen through
+            for (unsigned z = 139; z < 142; z++)
+                at(x, y, z) = STONE;  // a wall nothing is seen through
+    at(80, 10, 140) = TILE_EMPTY;  // a cave sealed in it
     tile_chunksResume();
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
@@ -345,9 +382,10 @@ TEST_F(TileChunks, FramesNeverWaitForABuildNorWalkTheWorld)
     EXPECT_GT(framesWhileBuilding, 0);
     EXPECT_NE(lines.find("view " + std::to_string(drawn) + " chunks\n"), std::string::npos);
 
-    // Before the wall every chunk behind it is left out; risen over it,
-    // they show at once.  Either way the frame is the one every chunk in
-    // view draws (read as depths: every face here is white).
+    // Before the wall every chunk behind it is left out, and the sealed
+    // cave's faces; risen over it, the chunks show at once; from inside
+    // the cave, its faces.  Each frame is the one every face of every
+    // chunk in view draws (read as depths: every face here is white).
     main_renderState();
     auto frame = [&](const Entity &from, bool occlude, std::vector<float> *depths) {
         glLoadIdentity();
@@ -373,12 +411,18 @@ TEST_F(TileChunks, FramesNeverWaitForABuildNorWalkTheWorld)
     const TileLookStats left = tile_lookStats;
     frame(low, false, &every);
     EXPECT_GT(left.hidden, 10);
+    EXPECT_EQ(left.sealed, 6);
     EXPECT_EQ(left.drawn + left.hidden, tile_lookStats.drawn);
     EXPECT_TRUE(occluded == every) << "a chunk left out showed";
     frame(high, true, &occluded);
     EXPECT_LT(tile_lookStats.hidden, left.hidden);
     frame(high, false, &every);
     EXPECT_TRUE(occluded == every) << "a chunk hidden a frame ago was left out";
+    const Entity cave = {{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}, {80 * tile_size, 10 * tile_size, 140 * tile_sizeZ}};
+    frame(cave, true, &occluded);
+    EXPECT_EQ(tile_lookStats.sealed, 0);
+    frame(cave, false, &every);
+    EXPECT_TRUE(occluded == every) << "the cave the eye is in lost its faces";
     tile_chunksPause();
 }
 
