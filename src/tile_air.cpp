@@ -6,44 +6,68 @@
 void tile_outsideAir(const unsigned char *map, unsigned width, unsigned height, unsigned depth,
                      std::vector<bool> *outside)
 {
-    const size_t row = width, layer = (size_t)width * depth, cells = layer * height;
+    const size_t cells = (size_t)width * depth * height;
     outside->assign(cells, false);
     if (!map || cells == 0)
         return;
     bool solid[256];
     for (int t = 0; t < 256; t++)
         solid[t] = tile_solidType((unsigned char)t);
-    // Cells are (y * depth + z) * width + x; every open cell on the grid's
-    // edge touches the outside, and the fill spreads from there.
-    std::vector<unsigned> stack;
-    auto reach = [&](size_t at) {
-        if (!(*outside)[at] && !solid[map[at]]) {
-            (*outside)[at] = true;
-            stack.push_back((unsigned)at);
+    // Cells are (y * depth + z) * width + x.  Every open cell on the grid's
+    // edge touches the outside; the fill spreads from there a run of open
+    // cells along x at a time, seeding the runs beside it.
+    std::vector<unsigned char> reached(cells, 0);
+    struct Seed {
+        unsigned x, y, z;
+    };
+    std::vector<Seed> stack;
+    auto row = [&](unsigned y, unsigned z) { return ((size_t)y * depth + z) * width; };
+    auto open = [&](size_t at) { return !reached[at] && !solid[map[at]]; };
+    // Seeds the start of each unreached open run of row (y, z) within x0..x1.
+    auto seedRuns = [&](unsigned x0, unsigned x1, unsigned y, unsigned z) {
+        const size_t r = row(y, z);
+        bool inRun = false;
+        for (unsigned x = x0; x <= x1; x++) {
+            const bool o = open(r + x);
+            if (o && !inRun)
+                stack.push_back(Seed{x, y, z});
+            inRun = o;
         }
     };
-    for (size_t at = 0; at < cells; at++) {
-        const size_t x = at % row, z = at / row % depth, y = at / layer;
-        if (x == 0 || x + 1 == width || z == 0 || z + 1 == depth || y == 0 || y + 1 == height)
-            reach(at);
-    }
+    for (unsigned y = 0; y < height; y++)
+        for (unsigned z = 0; z < depth; z++) {
+            if (y == 0 || y + 1 == height || z == 0 || z + 1 == depth) {
+                seedRuns(0, width - 1, y, z);
+            } else {
+                seedRuns(0, 0, y, z);
+                seedRuns(width - 1, width - 1, y, z);
+            }
+        }
     while (!stack.empty()) {
-        const size_t at = stack.back();
+        const Seed s = stack.back();
         stack.pop_back();
-        const size_t x = at % row, z = at / row % depth, y = at / layer;
-        if (x > 0)
-            reach(at - 1);
-        if (x + 1 < width)
-            reach(at + 1);
-        if (z > 0)
-            reach(at - row);
-        if (z + 1 < depth)
-            reach(at + row);
-        if (y > 0)
-            reach(at - layer);
-        if (y + 1 < height)
-            reach(at + layer);
+        const size_t r = row(s.y, s.z);
+        if (!open(r + s.x))
+            continue;  // filled since it was seeded
+        unsigned x0 = s.x, x1 = s.x;
+        while (x0 > 0 && open(r + x0 - 1))
+            x0--;
+        while (x1 + 1 < width && open(r + x1 + 1))
+            x1++;
+        for (unsigned x = x0; x <= x1; x++)
+            reached[r + x] = 1;
+        if (s.z > 0)
+            seedRuns(x0, x1, s.y, s.z - 1);
+        if (s.z + 1 < depth)
+            seedRuns(x0, x1, s.y, s.z + 1);
+        if (s.y > 0)
+            seedRuns(x0, x1, s.y - 1, s.z);
+        if (s.y + 1 < height)
+            seedRuns(x0, x1, s.y + 1, s.z);
     }
+    for (size_t at = 0; at < cells; at++)
+        if (reached[at])
+            (*outside)[at] = true;
 }
 
 bool TileAirSplit::seenFromOutside(const TileFace &f) const
