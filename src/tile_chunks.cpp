@@ -350,11 +350,12 @@ long chunk_hear(void)
     return shaded;
 }
 
-// The six sides of a box, drawn into the depth test alone.
+// The six sides of a box, counter-clockwise seen from outside (corner c
+// has x high when bit 0 is set, y bit 1, z bit 2).
 void chunk_box(const float lo[3], const float hi[3])
 {
     static const unsigned char sides[6][4] = {
-        {0, 2, 6, 4}, {1, 5, 7, 3}, {0, 4, 5, 1}, {2, 3, 7, 6}, {0, 1, 3, 2}, {4, 6, 7, 5},
+        {0, 4, 6, 2}, {1, 3, 7, 5}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 2, 3, 1}, {4, 5, 7, 6},
     };
     glBegin(GL_QUADS);
     for (const auto &side : sides)
@@ -366,7 +367,8 @@ void chunk_box(const float lo[3], const float hi[3])
 // Whether any pixel of each box which[k] of seen (a hair larger, towards
 // the eye as much as away) passes the depth test of what is drawn: the
 // boxes go into the depth test alone, colour and depth writes off,
-// untextured and unculled (culling is left off).
+// untextured.  The eye is outside every box, so the sides facing it
+// cover the box and the far ones are culled (culling is left on).
 std::vector<bool> chunk_boxesShow(const std::vector<Seen> &seen, const std::vector<size_t> &which,
                                   const float unit[3])
 {
@@ -374,7 +376,7 @@ std::vector<bool> chunk_boxesShow(const std::vector<Seen> &seen, const std::vect
     glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
     glDepthMask(GL_FALSE);
     glDisable(GL_TEXTURE_2D);
-    glDisable(GL_CULL_FACE);
+    glEnable(GL_CULL_FACE);
     std::vector<GLuint> boxes(which.size());
     glGenQueries((GLsizei)boxes.size(), boxes.data());
     for (size_t k = 0; k < which.size(); k++) {
@@ -833,7 +835,7 @@ int tile_drawLook(float ex, float ey, float ez, int view)
     }
     if (!doubtful.empty()) {
         std::vector<bool> shows = chunk_boxesShow(seen, doubtful, unit);
-        cull = -1;  // the box tests turned culling off
+        cull = -1;  // the box tests turned culling on
         std::vector<bool> left(seen.size());
         for (size_t k = 0; k < doubtful.size(); k++) {
             Seen &s = seen[doubtful[k]];
