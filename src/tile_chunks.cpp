@@ -15,6 +15,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <string.h>
 #include <thread>
 #include <vector>
 #define GL_GLEXT_PROTOTYPES  // occlusion queries
@@ -77,6 +78,20 @@ unsigned chunk_frame;
 // chunks last frame asked about, with the query that holds each answer.
 std::vector<GLuint> chunk_queries;
 std::vector<std::pair<int, size_t>> chunk_asked;
+// Bumped whenever a chunk comes, goes or is built again.
+unsigned chunk_changes;
+// What the last frame's box tests were made against and what they
+// answered: under the same view, over the same chunks drawn before them,
+// the depth they met is the same and so are their answers.
+struct BoxMemo {
+    float clip[16], eye[3];
+    GLint viewport[4];
+    bool eyeOutside;
+    unsigned changes;
+    std::vector<int> drawnBefore;            // keys, in the order drawn
+    std::vector<std::pair<int, bool>> shows;  // key, and whether its box showed
+};
+BoxMemo chunk_memo;
 
 void chunk_work(void)
 {
@@ -175,6 +190,7 @@ void chunk_reset(void)
         chunk_done.clear();
     }
     chunk_table.clear();
+    chunk_changes++;
     chunk_outside.reset();
     chunk_asked.clear();  // answers about chunks that are gone
     chunk_bytes = 0;
@@ -202,6 +218,7 @@ void chunk_collect(void)
         d.chunk->lastSeen = chunk_frame;
         chunk_bytes += d.chunk->bytes;
         slot = std::move(d.chunk);
+        chunk_changes++;
     }
 }
 
@@ -218,6 +235,7 @@ void chunk_trim(void)
     for (size_t i = 0; i < old.size() && chunk_bytes > tile_chunkBudget; i++) {
         chunk_bytes -= chunk_table[old[i].second]->bytes;
         chunk_table[old[i].second].reset();
+        chunk_changes++;
     }
 }
 
@@ -827,15 +845,50 @@ int tile_drawLook(float ex, float ey, float ez, int view)
         draw(s, TILE_PASS_SOLID);
         glEndQuery(GL_SAMPLES_PASSED);
     };
+    BoxMemo memo;
+    memcpy(memo.clip, clip, sizeof memo.clip);
+    memcpy(memo.eye, eyeAt, sizeof memo.eye);
+    glGetIntegerv(GL_VIEWPORT, memo.viewport);
+    memo.eyeOutside = eyeOutside;
+    memo.changes = chunk_changes;
     for (size_t i = 0; i < seen.size(); i++) {
-        if (tile_lookOcclude && seen[i].chunk->hidden && !seen[i].nearEye)
+        if (tile_lookOcclude && seen[i].chunk->hidden && !seen[i].nearEye) {
             doubtful.push_back(i);
-        else
+        } else {
             drawAsking(seen[i]);
+            memo.drawnBefore.push_back(seen[i].key);
+        }
     }
     if (!doubtful.empty()) {
-        std::vector<bool> shows = chunk_boxesShow(seen, doubtful, unit);
-        cull = -1;  // the box tests turned culling on
+        // A still view over unchanged chunks asks again only about boxes it
+        // has no answer for.
+        const bool same = memcmp(memo.clip, chunk_memo.clip, sizeof memo.clip) == 0 &&
+                          memcmp(memo.eye, chunk_memo.eye, sizeof memo.eye) == 0 &&
+                          memcmp(memo.viewport, chunk_memo.viewport, sizeof memo.viewport) == 0 &&
+                          memo.eyeOutside == chunk_memo.eyeOutside && memo.changes == chunk_memo.changes &&
+                          memo.drawnBefore == chunk_memo.drawnBefore;
+        std::vector<bool> shows(doubtful.size());
+        std::vector<size_t> ask;
+        for (size_t k = 0; k < doubtful.size(); k++) {
+            const int key = seen[doubtful[k]].key;
+            auto known = std::find_if(chunk_memo.shows.begin(), chunk_memo.shows.end(),
+                                      [key](const std::pair<int, bool> &a) { return a.first == key; });
+            if (same && known != chunk_memo.shows.end())
+                shows[k] = known->second;
+            else
+                ask.push_back(k);
+        }
+        if (!ask.empty()) {
+            std::vector<size_t> which;
+            for (size_t k : ask)
+                which.push_back(doubtful[k]);
+            std::vector<bool> answers = chunk_boxesShow(seen, which, unit);
+            for (size_t j = 0; j < ask.size(); j++)
+                shows[ask[j]] = answers[j];
+            cull = -1;  // the box tests turned culling on
+        }
+        for (size_t k = 0; k < doubtful.size(); k++)
+            memo.shows.push_back({seen[doubtful[k]].key, shows[k]});
         std::vector<bool> left(seen.size());
         for (size_t k = 0; k < doubtful.size(); k++) {
             Seen &s = seen[doubtful[k]];
@@ -853,6 +906,7 @@ int tile_drawLook(float ex, float ey, float ez, int view)
                 seen[kept++] = seen[i];
         seen.resize(kept);
     }
+    chunk_memo = std::move(memo);
     // The backdrop only where the opaque faces left the window clear, and
     // under every face that may show what lies behind it.
     if (tile_optTexture) {
