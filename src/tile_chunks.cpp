@@ -891,13 +891,14 @@ int tile_drawLook(float ex, float ey, float ez, int view)
             memo.shows.push_back({seen[doubtful[k]].key, shows[k]});
         std::vector<bool> left(seen.size());
         for (size_t k = 0; k < doubtful.size(); k++) {
-            Seen &s = seen[doubtful[k]];
+            const Seen &s = seen[doubtful[k]];
             if (!shows[k]) {
                 left[doubtful[k]] = true;
                 stats.hidden++;
                 continue;
             }
-            s.chunk->hidden = false;
+            // Still flagged: its own answer, next frame, says whether its
+            // faces show, and a still view keeps its box's answer meanwhile.
             drawAsking(s);
         }
         size_t kept = 0;
