@@ -61,7 +61,7 @@ bool chunk_paused, chunk_stopping, chunk_building;
 unsigned chunk_epoch;  // bumped when the world changes: older builds are thrown away
 std::thread chunk_worker;
 // Which cells the air around the world reaches, for the world of
-// chunk_openEpoch: made by the worker before the first chunk of a world,
+// chunk_outsideEpoch: made by the worker before the first chunk of a world,
 // handed to the drawing thread under chunk_lock.
 std::shared_ptr<const std::vector<bool>> chunk_outsideShared;
 unsigned chunk_outsideEpoch = ~0u;
