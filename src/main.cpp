@@ -397,7 +397,7 @@ void main_openWindow(int *argc, char **argv, int width, int height)
     // The software renderer takes and gives back buffers for the corners
     // it is sent every frame.  With glibc's defaults the top of the heap
     // goes back to the system after each frame and is faulted in again on
-    // the next, a tenth of a free-look frame's processor time: blocks up
+    // the next, some 7% of a free-look frame's processor time: blocks up
     // to 16 MB come from the heap, and up to 64 MB of it is kept.
     mallopt(M_MMAP_THRESHOLD, 16 << 20);
     mallopt(M_TRIM_THRESHOLD, 64 << 20);

@@ -297,6 +297,9 @@ struct TileFace {
     float corner[4][5]; // x, y, z from the cell's centre, s, t
     bool repeat = false;  // s, t run past 0..1: the picture repeats across the face
 };
+// The axis (0 x, 1 y, 2 z) a face's normal lies along; -1 when it has
+// no normal or a slanted one.
+int tile_faceAxis(const TileFace &face);
 class TileSink {
 public:
     virtual ~TileSink() {}
@@ -444,8 +447,9 @@ extern bool tile_lookOcclude;
 // One free-look frame from the eye at (ex, ey, ez), under the view the
 // modelview and projection matrices hold: the built chunks within view
 // cells that the view meets, opaque ones nearest first, the backdrop where
-// they left the window clear, then translucent faces farthest first.  Prints "view N chunks" and
-// returns N; leaves the texture state as it found it.
+// they left the window clear, then translucent faces farthest first.
+// Prints "view N chunks" and returns N; leaves the texture state as it
+// found it.
 int tile_drawLook(float ex, float ey, float ez, int view);
 // A sink between a walk and the recorder that joins box faces lying side
 // by side in one plane, in one state, whose pictures step by whole
@@ -503,9 +507,9 @@ private:
     float unit_[3];
 };
 // A chunk's faces, a box face hidden against a solid neighbour inside
-// world; joined, and one draw a run and facing, opaque runs first.  With outside (as tile_outsideAir
-// leaves it for the grid) the faces only a cave sealed in rock shows go to
-// *enclosed instead.
+// world; joined, and one draw a run and facing, opaque runs first.  With
+// outside (as tile_outsideAir leaves it for the grid) the faces only a
+// cave sealed in rock shows go to *enclosed instead.
 void tile_chunkBuild(const TileBlock *cells, const TileBlock *world, unsigned char optTexture,
                      unsigned char optSmooth, TileFaces *out, const std::vector<bool> *outside = nullptr,
                      TileFaces *enclosed = nullptr);

@@ -81,12 +81,8 @@ bool TileAirSplit::seenFromOutside(const TileFace &f) const
         across[k] = cell[k];
     }
     // A box face is seen from the cell it faces; anything else from its own cell.
-    int axis = -1;
-    if (f.hasNormal)
-        for (int k = 0; k < 3; k++)
-            if (f.normal[k] != 0.0f)
-                axis = axis < 0 ? k : 3;
-    if (axis >= 0 && axis < 3)
+    const int axis = tile_faceAxis(f);
+    if (axis >= 0)
         across[axis] += f.normal[axis] > 0.0f ? 1 : -1;
     return outside(across) || outside(cell);
 }

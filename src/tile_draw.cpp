@@ -362,6 +362,15 @@ static bool tile_solid(const CubeDef *def)
     return true;
 }
 
+int tile_faceAxis(const TileFace &face)
+{
+    int axis = -1;
+    for (int k = 0; face.hasNormal && k < 3; k++)
+        if (face.normal[k] != 0.0f)
+            axis = axis < 0 ? k : 3;
+    return axis < 3 ? axis : -1;
+}
+
 bool tile_solidType(unsigned char type)
 {
     return type != TILE_EMPTY && tile_solid(&tile[type]);

@@ -93,11 +93,8 @@ bool TileMerger::hold(const TileFace &f)
 {
     if (!usable_ || f.mode != GL_QUADS || f.count != 4 || !f.hasNormal)
         return false;
-    int axis = -1;
-    for (int k = 0; k < 3; k++)
-        if (f.normal[k] != 0.0f)
-            axis = axis < 0 ? k : 3;
-    if (axis < 0 || axis > 2)
+    const int axis = tile_faceAxis(f);
+    if (axis < 0)
         return false;
     const int a = (axis + 1) % 3, b = (axis + 2) % 3;
     int cell[3];
