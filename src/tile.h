@@ -351,6 +351,12 @@ void tile_block(float ex, float ey, float ez, unsigned width, unsigned height, u
 void tile_walkCells(TileWalk *w, const TileBlock *cells, const TileBlock *within);
 // Solid in that sense: never TILE_EMPTY.
 bool tile_solidType(unsigned char type);
+// Bit f set: side f of a cell of this type is a box face (shape 0, not
+// crossed) that is on and shows an opaque picture without an alpha
+// channel (a checkered type's opposite face too, whose picture it may
+// show), so sight from the cell across it stops there.  All six for a
+// solid type, none for TILE_EMPTY.
+unsigned tile_coverSides(unsigned char type);
 
 // ---- the face cache (tile_draw.cpp) ----
 // The drawn block's faces as the walk leaves them, already moved to their
@@ -476,9 +482,12 @@ private:
     bool usable_ = true;
 };
 // Marks in *outside (a flag a cell of the grid map, in the map's order) the
-// cells that are not solid and that open cells join to the grid's edge:
-// the air around the world reaches them.  What no such path reaches (a
-// cave sealed in rock) can be seen only from within.
+// cells sight from the air around the world can come into: from past the
+// grid's edge, or from a cell it came into, through any side of a cell
+// that its own face does not cover (tile_coverSides), so never into a
+// solid cell.  A face an eye in such a cell sees lies towards such a
+// cell: what no such path reaches (a cave sealed in rock, the rock's top
+// under a box open only underneath) can be seen only from within.
 void tile_outsideAir(const unsigned char *map, unsigned width, unsigned height, unsigned depth,
                      std::vector<bool> *outside);
 // A sink that passes each face to one of two: the faces an eye in the

@@ -10,60 +10,66 @@ void tile_outsideAir(const unsigned char *map, unsigned width, unsigned height, 
     outside->assign(cells, false);
     if (!map || cells == 0)
         return;
-    bool solid[256];
+    unsigned cover[256];
     for (int t = 0; t < 256; t++)
-        solid[t] = tile_solidType((unsigned char)t);
-    // Cells are (y * depth + z) * width + x.  Every open cell on the grid's
-    // edge touches the outside; the fill spreads from there a run of open
-    // cells along x at a time, seeding the runs beside it.
+        cover[t] = tile_coverSides((unsigned char)t);
+    // Cells are (y * depth + z) * width + x.  Sight comes into a cell
+    // through any side its own face does not cover: from past the grid's
+    // edge, or from a cell it came into.  The fill spreads a run along x at
+    // a time, seeding the cells beside the run that sight comes into.
     std::vector<unsigned char> reached(cells, 0);
     struct Seed {
         unsigned x, y, z;
     };
     std::vector<Seed> stack;
     auto row = [&](unsigned y, unsigned z) { return ((size_t)y * depth + z) * width; };
-    auto open = [&](size_t at) { return !reached[at] && !solid[map[at]]; };
-    // Seeds the start of each unreached open run of row (y, z) within x0..x1.
-    auto seedRuns = [&](unsigned x0, unsigned x1, unsigned y, unsigned z) {
+    auto enters = [&](size_t at, int side) { return !reached[at] && !(cover[map[at]] >> side & 1u); };
+    // Seeds the cells of row (y, z) within x0..x1 that sight comes into
+    // through `side`: each one a run from the seed before cannot reach.
+    auto seedRow = [&](unsigned x0, unsigned x1, unsigned y, unsigned z, int side) {
         const size_t r = row(y, z);
         bool inRun = false;
         for (unsigned x = x0; x <= x1; x++) {
-            const bool o = open(r + x);
-            if (o && !inRun)
+            const bool in = enters(r + x, side);
+            if (in && (!inRun || (cover[map[r + x]] >> TILE_LEFT & 1u)))
                 stack.push_back(Seed{x, y, z});
-            inRun = o;
+            inRun = in;
         }
     };
     for (unsigned y = 0; y < height; y++)
         for (unsigned z = 0; z < depth; z++) {
-            if (y == 0 || y + 1 == height || z == 0 || z + 1 == depth) {
-                seedRuns(0, width - 1, y, z);
-            } else {
-                seedRuns(0, 0, y, z);
-                seedRuns(width - 1, width - 1, y, z);
-            }
+            if (y == 0)
+                seedRow(0, width - 1, y, z, TILE_BOTTOM);
+            if (y + 1 == height)
+                seedRow(0, width - 1, y, z, TILE_TOP);
+            if (z == 0)
+                seedRow(0, width - 1, y, z, TILE_BACK);
+            if (z + 1 == depth)
+                seedRow(0, width - 1, y, z, TILE_FRONT);
+            seedRow(0, 0, y, z, TILE_LEFT);
+            seedRow(width - 1, width - 1, y, z, TILE_RIGHT);
         }
     while (!stack.empty()) {
         const Seed s = stack.back();
         stack.pop_back();
         const size_t r = row(s.y, s.z);
-        if (!open(r + s.x))
+        if (reached[r + s.x])
             continue;  // filled since it was seeded
         unsigned x0 = s.x, x1 = s.x;
-        while (x0 > 0 && open(r + x0 - 1))
+        while (x0 > 0 && enters(r + x0 - 1, TILE_RIGHT))
             x0--;
-        while (x1 + 1 < width && open(r + x1 + 1))
+        while (x1 + 1 < width && enters(r + x1 + 1, TILE_LEFT))
             x1++;
         for (unsigned x = x0; x <= x1; x++)
             reached[r + x] = 1;
         if (s.z > 0)
-            seedRuns(x0, x1, s.y, s.z - 1);
+            seedRow(x0, x1, s.y, s.z - 1, TILE_FRONT);
         if (s.z + 1 < depth)
-            seedRuns(x0, x1, s.y, s.z + 1);
+            seedRow(x0, x1, s.y, s.z + 1, TILE_BACK);
         if (s.y > 0)
-            seedRuns(x0, x1, s.y - 1, s.z);
+            seedRow(x0, x1, s.y - 1, s.z, TILE_TOP);
         if (s.y + 1 < height)
-            seedRuns(x0, x1, s.y + 1, s.z);
+            seedRow(x0, x1, s.y + 1, s.z, TILE_BOTTOM);
     }
     for (size_t at = 0; at < cells; at++)
         if (reached[at])

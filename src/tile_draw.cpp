@@ -347,19 +347,30 @@ void TileRecorder::face(const TileFace &f)
     c->faces++;
 }
 
+static bool tile_opaqueFace(const CubeDef *def, int f)
+{
+    const TextureEntry *e = def->faceTexture[f];
+    return def->faceOn[f] && e && !e->translucent && !e->image.hasAlpha;
+}
+
+// The checker swap trades a face's picture for its opposite's.
+static unsigned tile_cover(const CubeDef *def)
+{
+    if (def->shape != 0 || def->crossed)
+        return 0;
+    unsigned sides = 0;
+    for (int f = 0; f < 6; f++)
+        if (tile_opaqueFace(def, f) && (!def->checkered || tile_opaqueFace(def, tile_opposites[f])))
+            sides |= 1u << f;
+    return sides;
+}
+
 // Solid types hide the faces they share with each other: a box whose six
 // faces are all on and all opaque pictures without an alpha channel (the
 // checker swap only trades these pictures among themselves).
 static bool tile_solid(const CubeDef *def)
 {
-    if (def->shape != 0 || def->crossed)
-        return false;
-    for (int f = 0; f < 6; f++) {
-        const TextureEntry *e = def->faceTexture[f];
-        if (!def->faceOn[f] || !e || e->translucent || e->image.hasAlpha)
-            return false;
-    }
-    return true;
+    return tile_cover(def) == 0x3F;
 }
 
 int tile_faceAxis(const TileFace &face)
@@ -374,6 +385,11 @@ int tile_faceAxis(const TileFace &face)
 bool tile_solidType(unsigned char type)
 {
     return type != TILE_EMPTY && tile_solid(&tile[type]);
+}
+
+unsigned tile_coverSides(unsigned char type)
+{
+    return type == TILE_EMPTY ? 0 : tile_cover(&tile[type]);
 }
 
 // The neighbour across each box face, by face index.

@@ -276,6 +276,58 @@ TEST_F(TileChunks, OnlyACaveSealedInRockKeepsItsFacesApart)
                 << "a corner away from the sealed cave";
 }
 
+// A box open only underneath (a lid) lets sight in from below alone: on
+// rock, the rock's top under it and the faces lids share are set apart;
+// over a cave that reaches the edge it is seen into.
+TEST_F(TileChunks, ABoxOpenOnOneSideLetsSightInThereAlone)
+{
+    const unsigned char LID = 7, CHECKERED = 8;
+    tile[LID] = tile[STONE];
+    tile[LID].faceOn[TILE_BOTTOM] = 0;
+    tile[CHECKERED] = tile[STONE];
+    tile[CHECKERED].checkered = 1;
+    tile[CHECKERED].faceTexture[TILE_BOTTOM] = &entries[1];  // its top may show the glass below
+    EXPECT_EQ(tile_coverSides(LID), 0x3Fu & ~(1u << TILE_BOTTOM));
+    EXPECT_EQ(tile_coverSides(CHECKERED), 0x3Fu & ~(1u << TILE_BOTTOM | 1u << TILE_TOP));
+    EXPECT_EQ(tile_coverSides(STONE), 0x3Fu);
+    EXPECT_EQ(tile_coverSides(PLANT) | tile_coverSides(WEDGE) | tile_coverSides(TILE_EMPTY), 0u);
+
+    world(TILE_CHUNK, 8, 8);
+    for (unsigned z = 0; z < 8; z++)
+        for (unsigned y = 0; y < 3; y++)
+            for (unsigned x = 0; x < TILE_CHUNK; x++)
+                at(x, y, z) = STONE;
+    for (unsigned x = 2; x < 5; x++)
+        at(x, 3, 3) = LID;  // three in a row on rock
+    at(9, 3, 3) = at(10, 3, 3) = LID;
+    at(10, 2, 3) = TILE_EMPTY;
+    for (unsigned z = 0; z < 4; z++)
+        at(9, 2, z) = TILE_EMPTY;  // two over a cave a tunnel opens to the edge
+    std::vector<bool> outside;
+    tile_outsideAir(cells.data(), TILE_CHUNK, 8, 8, &outside);
+    auto reached = [&](unsigned x, unsigned y, unsigned z) { return (bool)outside[((size_t)y * 8 + z) * TILE_CHUNK + x]; };
+    EXPECT_FALSE(reached(2, 3, 3) || reached(3, 3, 3) || reached(4, 3, 3));
+    EXPECT_TRUE(reached(9, 3, 3) && reached(10, 3, 3) && reached(9, 2, 3) && reached(2, 4, 3));
+
+    const TileBlock all = {0, TILE_CHUNK, 0, 8, 0, 8};
+    TileFaces whole = {}, seen = {}, apart = {};
+    tile_chunkBuild(&all, &all, 1, 1, &whole);
+    tile_chunkBuild(&all, &all, 1, 1, &seen, &outside, &apart);
+    std::vector<Row> rows;
+    addRows(apart, rows);
+    EXPECT_EQ(rows.size(), 3u + 2 * 2) << "rock's top under each lid, and each side two lids share";
+    for (const Row &r : rows)
+        for (size_t i = 6; i < r.size(); i += 5)
+            EXPECT_TRUE(r[i] / tile_size > 1.0f && r[i] / tile_size < 5.0f && fabsf(r[i + 2] / tile_sizeZ - 3.0f) <= 0.5f)
+                << "a corner away from the lids on rock";
+    std::vector<Row> split = rows, walked;
+    addRows(seen, split);
+    addRows(whole, walked);
+    std::sort(split.begin(), split.end());
+    std::sort(walked.begin(), walked.end());
+    EXPECT_EQ(split, walked);
+}
+
 TEST(TileChunksReach, KeepsWhatOpenCellsShowAndDropsWhatSolidOnesSeal)
 {
     // Three chunks in a row along x; the eye's chunk index along x, the
