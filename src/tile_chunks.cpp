@@ -38,8 +38,22 @@ struct Chunk {
     unsigned char optTexture, optSmooth;
     unsigned lastSeen;  // the frame that last had it within the view distance
     size_t bytes;
+    // The bounds of its faces, and of those with the enclosed ones: the
+    // chunk's cells may hold far less than their box.
+    float lo[3], hi[3], loAll[3], hiAll[3];
     bool hidden = false;  // no pixel of its opaque faces was drawn last time they were asked about
 };
+
+// The bounds of faces' corners grown into lo, hi (left as they are when there are none).
+void chunk_grow(const TileFaces &faces, float lo[3], float hi[3])
+{
+    for (const TileRun &r : faces.runs)
+        for (size_t at = 0; at + 3 <= r.vertices.size(); at += 5)
+            for (int a = 0; a < 3; a++) {
+                lo[a] = std::min(lo[a], r.vertices[at + (size_t)a]);
+                hi[a] = std::max(hi[a], r.vertices[at + (size_t)a]);
+            }
+}
 
 struct Job {
     int key;
@@ -143,6 +157,12 @@ void chunk_work(void)
             std::fill(c->sides, c->sides + 6, 0x3F);
         }
         c->bytes = sizeof(Chunk) + tile_facesBytes(&c->faces) + tile_facesBytes(&c->enclosed);
+        std::fill(c->lo, c->lo + 3, 1e30f);
+        std::fill(c->hi, c->hi + 3, -1e30f);
+        chunk_grow(c->faces, c->lo, c->hi);
+        std::copy(c->lo, c->lo + 3, c->loAll);
+        std::copy(c->hi, c->hi + 3, c->hiAll);
+        chunk_grow(c->enclosed, c->loAll, c->hiAll);
 
         l.lock();
         if (epoch == chunk_epoch && chunk_outsideEpoch != epoch) {
@@ -768,9 +788,13 @@ int tile_drawLook(float ex, float ey, float ez, int view)
                     want.push_back(Want{!inside, centre2, key});
                     stats.pending += inside;
                 }
-                if (chunk && inside && reached[(size_t)key] &&
-                    !(chunk->faces.runs.empty() && (eyeOutside || chunk->enclosed.runs.empty())))
-                    seen.push_back(Seen{centre2, chunk, key, {lo[0], lo[1], lo[2]}, {hi[0], hi[1], hi[2]},
+                if (!chunk || !inside || !reached[(size_t)key] ||
+                    (chunk->faces.runs.empty() && (eyeOutside || chunk->enclosed.runs.empty())))
+                    continue;
+                // Its faces' own box, tighter than its cells'.
+                const float *flo = eyeOutside ? chunk->lo : chunk->loAll, *fhi = eyeOutside ? chunk->hi : chunk->hiAll;
+                if (tile_boxInFrustum(planes, flo, fhi))
+                    seen.push_back(Seen{centre2, chunk, key, {flo[0], flo[1], flo[2]}, {fhi[0], fhi[1], fhi[2]},
                                         !(d2 * unitLeast * unitLeast >= nearReach * nearReach)});
             }
     chunk_trim();
