@@ -438,9 +438,10 @@ extern size_t tile_chunkBudget;
 struct TileLookStats {
     int drawn;    // chunks drawn by the last frame
     int pending;  // chunks the view meets that are not built yet (or for other options)
+    int queued;   // chunks within the view distance, met or not, not built yet
     long faces;   // faces drawn
     int hidden;   // chunks in view left out: what was drawn before hides their boxes
-    long sealed;  // faces of the chunks drawn left out: only a cave sealed in rock shows them
+    long sealed;  // faces of the chunks drawn left out: no line of sight from the open air reaches them
     long shadedBefore;  // pixels the previous frame's opaque faces passed the depth test on, overdraw counted
     size_t bytes; // held by the cache
 };

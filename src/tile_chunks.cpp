@@ -787,6 +787,7 @@ int tile_drawLook(float ex, float ey, float ez, int view)
                 if (!current) {
                     want.push_back(Want{!inside, centre2, key});
                     stats.pending += inside;
+                    stats.queued++;
                 }
                 if (!chunk || !inside || !reached[(size_t)key] ||
                     (chunk->faces.runs.empty() && (eyeOutside || chunk->enclosed.runs.empty())))
