@@ -446,9 +446,10 @@ struct TileLookStats {
     size_t bytes; // held by the cache
 };
 extern TileLookStats tile_lookStats;
-// Chunks whose boxes what is drawn already hides, and faces only a cave
-// sealed in rock shows when the eye is outside it, are left out (on by
-// default; off draws every face of every chunk in view, to compare against).
+// Chunks whose boxes what is drawn already hides, and faces no line of
+// sight from the open air reaches when the eye is in it (a cave sealed in
+// rock), are left out (on by default; off draws every face of every chunk
+// in view, to compare against).
 extern bool tile_lookOcclude;
 
 // One free-look frame from the eye at (ex, ey, ez), under the view the
