@@ -1,4 +1,4 @@
-// tile_air.cpp -- which open cells the air around the world reaches
+// tile_air.cpp -- which cells sight from the air around the world can come into
 #include <vector>
 
 #include "tile.h"
@@ -25,7 +25,8 @@ void tile_outsideAir(const unsigned char *map, unsigned width, unsigned height, 
     auto row = [&](unsigned y, unsigned z) { return ((size_t)y * depth + z) * width; };
     auto enters = [&](size_t at, int side) { return !reached[at] && !(cover[map[at]] >> side & 1u); };
     // Seeds the cells of row (y, z) within x0..x1 that sight comes into
-    // through `side`: each one a run from the seed before cannot reach.
+    // through `side`: the first of each stretch of them, and each whose
+    // left side is covered, where a run along x from the one before stops.
     auto seedRow = [&](unsigned x0, unsigned x1, unsigned y, unsigned z, int side) {
         const size_t r = row(y, z);
         bool inRun = false;
