@@ -12,6 +12,9 @@
 #ifndef GL_CLAMP_TO_EDGE
 #define GL_CLAMP_TO_EDGE 0x812F
 #endif
+#ifndef GL_MIRRORED_REPEAT
+#define GL_MIRRORED_REPEAT 0x8370
+#endif
 
 unsigned char texture_billboarder;
 unsigned char texture_autoTransparency;
@@ -31,7 +34,7 @@ void texture_soften(bool on) { texture_softened = on; }
 bool texture_getSoften(void) { return texture_softened; }
 void texture_smooth(bool on) { texture_smoothed = on; }
 bool texture_getSmooth(void) { return texture_smoothed; }
-void texture_repeat(bool on) { texture_repeated = on; }
+void texture_repeat(unsigned char how) { texture_repeated = how <= TEXTURE_MIRROR ? how : (unsigned char)TEXTURE_CLAMP; }
 void texture_transparent(bool on) { texture_transparency = on; }
 bool texture_getTransparent(void) { return texture_transparency; }
 
@@ -165,11 +168,13 @@ void texture_set(const Image *image)
         texture_boundKnown = texture_caching;
     }
 
-    unsigned char want = (unsigned char)((texture_smoothed ? 2 : 1) | (texture_repeated ? 4 : 0));
+    unsigned char want = (unsigned char)((texture_smoothed ? 2 : 1) | texture_repeated << 2);
     if (id < texture_known.size() && texture_known[id] == want)
         return;
     GLint filter = texture_smoothed ? GL_LINEAR : GL_NEAREST;
-    GLint wrap = texture_repeated ? GL_REPEAT : GL_CLAMP_TO_EDGE;
+    GLint wrap = texture_repeated == TEXTURE_REPEAT   ? GL_REPEAT
+                 : texture_repeated == TEXTURE_MIRROR ? GL_MIRRORED_REPEAT
+                                                      : GL_CLAMP_TO_EDGE;
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);

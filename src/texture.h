@@ -45,10 +45,12 @@ unsigned char texture_getTransparentBlue(void);
 void texture_billboard(bool on);
 bool texture_getBillboard(void);
 
-// Whether texture_set leaves the texture repeating its picture past 0..1
-// rather than clamped to its edge texels (the default).
+// How texture_set leaves the texture's picture past 0..1: clamped to its
+// edge texels (the default), repeating, or repeating mirrored, which for
+// coordinates within 0..1 samples exactly as clamped does.
+enum { TEXTURE_CLAMP = 0, TEXTURE_REPEAT = 1, TEXTURE_MIRROR = 2 };
 extern unsigned char texture_repeated;
-void texture_repeat(bool on);
+void texture_repeat(unsigned char how);
 
 // Tint, bind, filters and clamp of one image, before it is drawn.  With
 // the cache on (the default) it skips the calls that would leave the GL

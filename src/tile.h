@@ -8,6 +8,7 @@
 #include <vector>
 #include "entity.h"
 #include "image.h"
+#include "texture.h"
 
 // Face indices, the same everywhere
 #define TILE_BACK   0  // towards -z
@@ -295,7 +296,9 @@ struct TileFace {
     float normal[3];
     float origin[3];    // the cell's place in the world
     float corner[4][5]; // x, y, z from the cell's centre, s, t
-    bool repeat = false;  // s, t run past 0..1: the picture repeats across the face
+    // TEXTURE_REPEAT: s, t run past 0..1, the picture repeats across the
+    // face; TEXTURE_MIRROR: it shows mirrored past each whole repeat.
+    unsigned char repeat = TEXTURE_CLAMP;
 };
 // The axis (0 x, 1 y, 2 z) a face's normal lies along; -1 when it has
 // no normal or a slanted one.
@@ -370,7 +373,7 @@ struct TileRun {
     unsigned char smooth, r, g, b, a, cull;  // cull: double-sided, culling off
     unsigned mode;                           // GL_QUADS or GL_TRIANGLES
     std::vector<float> vertices;             // x, y, z, s, t of each corner
-    unsigned char repeat = 0;                // some face's picture repeats across it
+    unsigned char repeat = TEXTURE_CLAMP;    // as its faces' pictures repeat: one way a run
 };
 struct TileDraw {
     int run, first, count;  // corners first..first + count - 1 of runs[run]
@@ -477,6 +480,8 @@ public:
 private:
     struct Groups;
     bool hold(const TileFace &face);
+    bool joinHalf(const TileFace &face);
+    void flushHalves(void);
     void joined(const void *group, const TileFace &low, int na, int nb);
     TileSink *out_;
     Groups *groups_;

@@ -954,7 +954,7 @@ int tile_drawLook(float ex, float ey, float ez, int view)
     texture_smooth(smooth);
     texture_color(rgba[0], rgba[1], rgba[2]);
     texture_alpha(rgba[3]);
-    texture_repeat(false);
+    texture_repeat(TEXTURE_CLAMP);
 
     // The worker gets a fresh list every frame: only its head is ever reached.
     const size_t listed = std::min(want.size(), (size_t)CHUNK_LISTED);

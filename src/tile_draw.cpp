@@ -296,10 +296,14 @@ void tile_plot(TileWalk *w, unsigned char type, unsigned int x, unsigned int y, 
 
 // --------------------------------------------------------------- the cache
 
-static bool tile_sameState(const TileRun &a, const TileState &b, unsigned mode)
+// A clamped face may join a run whose picture repeats either way (its
+// coordinates stay within 0..1), but the two ways never share a run.
+static bool tile_sameState(const TileRun &a, const TileFace &f)
 {
+    const TileState &b = f.state;
     return a.image == b.image && a.smooth == b.smooth && a.r == b.r && a.g == b.g && a.b == b.b &&
-           a.a == b.a && a.cull == b.cull && a.mode == mode;
+           a.a == b.a && a.cull == b.cull && a.mode == f.mode &&
+           (a.repeat == TEXTURE_CLAMP || f.repeat == TEXTURE_CLAMP || a.repeat == f.repeat);
 }
 
 void TileRecorder::start(TileFaces *faces)
@@ -321,13 +325,13 @@ void TileRecorder::face(const TileFace &f)
     const TileState &st = f.state;
     int run = -1;
     if (st.a < 255) {
-        if (c->runs.size() > (size_t)opaqueRuns && tile_sameState(c->runs.back(), st, f.mode))
+        if (c->runs.size() > (size_t)opaqueRuns && tile_sameState(c->runs.back(), f))
             run = (int)c->runs.size() - 1;
-    } else if (lastOpaque >= 0 && tile_sameState(c->runs[lastOpaque], st, f.mode)) {
+    } else if (lastOpaque >= 0 && tile_sameState(c->runs[lastOpaque], f)) {
         run = lastOpaque;
     } else {
         for (int i = 0; i < opaqueRuns && run < 0; i++)
-            if (tile_sameState(c->runs[i], st, f.mode))
+            if (tile_sameState(c->runs[i], f))
                 run = i;
     }
     if (run < 0) {
@@ -338,7 +342,8 @@ void TileRecorder::face(const TileFace &f)
     }
     if (c->runs[run].a == 255)
         lastOpaque = run;
-    c->runs[run].repeat |= (unsigned char)f.repeat;
+    if (f.repeat != TEXTURE_CLAMP)
+        c->runs[run].repeat = f.repeat;
     std::vector<float> &v = c->runs[run].vertices;
     for (int i = 0; i < f.count; i++) {
         const float *k = f.corner[i];
@@ -682,7 +687,7 @@ void tile_backdrop(bool behindDrawn)
     texture_smooth(1);
     texture_color(255, 255, 255);
     texture_alpha(255);
-    texture_repeat(false);
+    texture_repeat(TEXTURE_CLAMP);
     texture_set(tile_bg ? tile_bg : &tile_dummy);
     glBegin(GL_QUADS);
     glTexCoord2f(0.0f, 0.0f);

@@ -1,7 +1,9 @@
-// tile_merge.cpp -- joining box faces that lie side by side into rectangles, for the chunk cache
+// tile_merge.cpp -- joining box faces that lie side by side into rectangles, and the two
+// halves of a crossed plane into one, for the chunk cache
 #include "tile.h"
 
 #include <math.h>
+#include <string.h>
 
 #include <algorithm>
 #include <map>
@@ -59,10 +61,96 @@ struct Group {
     std::vector<Held> faces;
 };
 
+// A crossed cell's half plane: two corners on the cell's upright centre
+// line, two on an outer upright edge, a picture laid on it without a
+// twist (s, t step alike along both uprights) and within 0..1.
+struct Half {
+    int top[2], bottom[2];  // the outer corner, the centre one, at the top and at the bottom
+    int side, plane;        // the outer edge's x sign, and the plane's (x times z)
+};
+
+bool merge_half(const TileFace &f, Half *h)
+{
+    if (f.mode != GL_QUADS || f.count != 4 || f.hasNormal)
+        return false;
+    int outer[2] = {-1, -1}, centre[2] = {-1, -1}, no = 0, nc = 0;
+    for (int i = 0; i < 4; i++) {
+        const float *c = f.corner[i];
+        if (!(c[3] >= 0.0f && c[3] <= 1.0f && c[4] >= 0.0f && c[4] <= 1.0f))
+            return false;
+        if (c[0] == 0.0f && c[2] == 0.0f) {
+            if (nc == 2)
+                return false;
+            centre[nc++] = i;
+        } else if (c[0] != 0.0f && c[2] != 0.0f) {
+            if (no == 2)
+                return false;
+            outer[no++] = i;
+        } else {
+            return false;
+        }
+    }
+    const float *o0 = f.corner[outer[0]], *o1 = f.corner[outer[1]];
+    const float *c0 = f.corner[centre[0]], *c1 = f.corner[centre[1]];
+    if (no != 2 || o0[0] != o1[0] || o0[2] != o1[2] || o0[1] == o1[1] || c0[1] == c1[1])
+        return false;
+    const int ot = o0[1] > o1[1] ? 0 : 1, ct = c0[1] > c1[1] ? 0 : 1;
+    h->top[0] = outer[ot], h->bottom[0] = outer[1 - ot];
+    h->top[1] = centre[ct], h->bottom[1] = centre[1 - ct];
+    const float *ut = f.corner[h->top[0]], *ub = f.corner[h->bottom[0]];
+    const float *vt = f.corner[h->top[1]], *vb = f.corner[h->bottom[1]];
+    if (ut[1] != vt[1] || ub[1] != vb[1])
+        return false;
+    for (int k = 3; k < 5; k++)
+        if (ut[k] - ub[k] != vt[k] - vb[k])
+            return false;
+    h->side = o0[0] > 0.0f ? 1 : -1;
+    h->plane = (o0[0] > 0.0f) == (o0[2] > 0.0f) ? 1 : -1;
+    return true;
+}
+
+bool merge_sameState(const TileFace &a, const TileFace &b)
+{
+    const TileState &s = a.state, &t = b.state;
+    return s.image == t.image && s.smooth == t.smooth && s.r == t.r && s.g == t.g && s.b == t.b &&
+           s.a == t.a && s.cull == t.cull && a.repeat == b.repeat &&
+           memcmp(a.origin, b.origin, sizeof a.origin) == 0;
+}
+
+// The two halves of one plane as one face: b's outer corners take the
+// place of a's centre ones.  Where the picture changes along the plane it
+// must meet the centre line on a whole coordinate, so that mirroring past
+// it shows b's half as b showed it.
+bool merge_halves(const TileFace &a, const Half &ha, const TileFace &b, const Half &hb, TileFace *out)
+{
+    if (ha.plane != hb.plane || ha.side == hb.side || !merge_sameState(a, b))
+        return false;
+    *out = a;
+    for (int end = 0; end < 2; end++) {
+        const float *centre = a.corner[end ? ha.bottom[1] : ha.top[1]];
+        const float *theirs = b.corner[end ? hb.bottom[1] : hb.top[1]];
+        const float *mine = a.corner[end ? ha.bottom[0] : ha.top[0]];
+        const float *far = b.corner[end ? hb.bottom[0] : hb.top[0]];
+        if (memcmp(centre, theirs, 5 * sizeof(float)) != 0)
+            return false;
+        float *c = out->corner[end ? ha.bottom[1] : ha.top[1]];
+        for (int k = 0; k < 3; k++)
+            c[k] = far[k];
+        for (int k = 3; k < 5; k++) {
+            if ((mine[k] != centre[k] || far[k] != centre[k]) && centre[k] != 0.0f && centre[k] != 1.0f)
+                return false;
+            c[k] = 2.0f * centre[k] - far[k];
+        }
+    }
+    out->repeat = TEXTURE_MIRROR;
+    return true;
+}
+
 }  // namespace
 
 struct TileMerger::Groups {
     std::map<MergeKey, Group> byKey;
+    std::vector<TileFace> halves;  // of the cell being walked, waiting for their other half
 };
 
 TileMerger::TileMerger(TileSink *out, const float unit[3]) : out_(out), groups_(new Groups)
@@ -85,8 +173,39 @@ void TileMerger::cull(bool doubleSided)
 
 void TileMerger::face(const TileFace &f)
 {
-    if (!hold(f))
+    if (!joinHalf(f) && !hold(f))
         out_->face(f);
+}
+
+// Crossed planes come as four halves, two by two in one plane; a pair in
+// one state goes on as one face whose picture repeats mirrored, which
+// within 0..1 on each half samples as the clamped halves did.
+bool TileMerger::joinHalf(const TileFace &f)
+{
+    std::vector<TileFace> &held = groups_->halves;
+    if (!held.empty() && memcmp(held[0].origin, f.origin, sizeof f.origin) != 0)
+        flushHalves();
+    Half h;
+    if (!merge_half(f, &h))
+        return false;
+    for (size_t i = 0; i < held.size(); i++) {
+        Half hh;
+        TileFace joined;
+        if (merge_half(held[i], &hh) && merge_halves(held[i], hh, f, h, &joined)) {
+            held.erase(held.begin() + (long)i);
+            out_->face(joined);
+            return true;
+        }
+    }
+    held.push_back(f);
+    return true;
+}
+
+void TileMerger::flushHalves(void)
+{
+    for (const TileFace &f : groups_->halves)
+        out_->face(f);
+    groups_->halves.clear();
 }
 
 bool TileMerger::hold(const TileFace &f)
@@ -156,12 +275,13 @@ void TileMerger::joined(const void *group, const TileFace &low, int na, int nb)
         for (int k = 0; k < 2; k++)
             c[3 + k] = u00[k] + (float)(ha * na * g.stepA[k] + hb * nb * g.stepB[k]);
     }
-    m.repeat = na > 1 || nb > 1;
+    m.repeat = na > 1 || nb > 1 ? TEXTURE_REPEAT : TEXTURE_CLAMP;
     out_->face(m);
 }
 
 void TileMerger::finish(void)
 {
+    flushHalves();
     for (auto &entry : groups_->byKey) {
         Group &g = entry.second;
         int lo[2] = {g.faces[0].a, g.faces[0].b}, hi[2] = {lo[0], lo[1]};
