@@ -380,6 +380,7 @@ struct TileDraw {
     // Chunks: the box face (TILE_BACK...) whose way every face of the draw
     // looks, so that a chunk wholly behind them skips it; -1 for any way.
     int facing = -1;
+    float lo[3] = {0, 0, 0}, hi[3] = {0, 0, 0};  // chunks: the box of its faces
 };
 struct TileFaces {
     bool built;
@@ -487,6 +488,37 @@ private:
     Groups *groups_;
     float unit_[3];
     bool usable_ = true;
+};
+// What the opaque faces drawn so far cover of the window, kept per upright
+// strip as the height up to which the strip is covered from the window's
+// lower edge.  Free look hands it the chunks in an order in which a chunk
+// never lies behind a later one along any line of sight; a face of a later
+// chunk that lies wholly within the cover is behind every pixel of it and
+// need not be sent.  Faces join the cover at commit(), a chunk at a time.
+class TileCover {
+public:
+    // clip: the projection times the model-view, as OpenGL keeps them;
+    // the window's size in pixels.
+    void begin(const float clip[16], int widthPixels, int heightPixels);
+    // Whether no pixel of the face (count corners 5 floats apart: x, y, z,
+    // s, t) could show over the cover.
+    bool hides(const float *corners, int count) const;
+    bool hidesBox(const float lo[3], const float hi[3]) const;
+    // An opaque face, drawn with culling off (bothSides) or on.
+    void add(const float *corners, int count, bool bothSides);
+    void commit(void);
+
+private:
+    int project(const float *corners, int count, float xy[8][2]) const;
+    bool covers(float xmin, float xmax, float ymin, float ymax) const;
+    float clip_[16] = {};
+    int width_ = 1, height_ = 1, words_ = 1;
+    float slackX_ = 0.0f, slackY_ = 0.0f;
+    // A bit a pixel, column by column: covered, and covered by the faces
+    // added since the last commit (columns pendingFirst_..pendingLast_).
+    std::vector<unsigned long long> covered_, pending_;
+    int pendingFirst_ = 0, pendingLast_ = -1;
+    std::vector<float> lo_, hi_;  // a face's lower and upper edge, column by column
 };
 // Marks in *outside (a flag a cell of the grid map, in the map's order) the
 // cells sight from the air around the world can come into: from past the

@@ -267,6 +267,14 @@ struct Seen {
     bool nearEye;  // its box comes within reach of the near plane
 };
 
+// The faces of a chunk's draws the cover left: for the faces (0) and the
+// enclosed ones (1), draw i's ranges are first/count[start[i]..start[i + 1]).
+struct Shown {
+    bool covered = false;
+    std::vector<int> start[2];
+    std::vector<int> first, count;
+};
+
 struct Want {
     bool outside;  // of the frustum: built after the ones the view meets
     float distance;
@@ -349,6 +357,112 @@ void chunk_facingEye(const TileRun &r, const TileDraw &d, const float eye[3], in
         *first = d.first + lo * corners, *count = d.count - lo * corners;
     else
         *count = lo * corners;
+}
+
+// The cover takes the chunks in view nearest first by the centres of their
+// whole cubes: the cubes of a grid are the cells of their centres' Voronoi
+// diagram, and in the order of their centres' distance from the eye no
+// cube lies behind a later one along any line of sight.  Each chunk's
+// faces are tested against what the chunks before it cover, then its
+// opaque faces join the cover.  Runs on a thread of its own, a chunk ahead
+// of the drawing thread, which waits for each chunk's answer.
+struct CoverRun {
+    const std::vector<Seen> *seen;
+    std::vector<Shown> *shown;
+    std::vector<char> gone;  // hidden whole
+    TileCover cover;
+    float eye[3];
+    bool eyeOutside;
+    std::mutex lock;
+    std::condition_variable step;
+    size_t done = 0;
+
+    void one(size_t i);
+    void run(void);
+    void waitFor(size_t i);
+};
+
+void CoverRun::one(size_t i)
+{
+    const Seen &s = (*seen)[i];
+    Shown &sh = (*shown)[i];
+    if (cover.hidesBox(s.lo, s.hi)) {
+        gone[i] = 1;
+        return;
+    }
+    sh.covered = true;
+    // A face in the plane between this chunk's cube and an earlier one may
+    // lie on a face of that chunk (glass against stone), drawn after it
+    // and showing where the two meet: no such face goes into the cover.
+    const float unit[3] = {tile_size, tile_size, tile_sizeZ};
+    const int cube[3] = {s.key % chunk_n[0], s.key / chunk_n[0] % chunk_n[1], s.key / chunk_n[0] / chunk_n[1]};
+    float side[3][2];
+    for (int a = 0; a < 3; a++)
+        for (int k = 0; k < 2; k++)
+            side[a][k] = ((float)((cube[a] + k) * TILE_CHUNK) - 0.5f) * unit[a];
+    auto onSide = [&](const float *corners, int per) {
+        for (int a = 0; a < 3; a++)
+            for (int k = 0; k < 2; k++) {
+                bool all = true;
+                for (int c = 0; c < per && all; c++)
+                    all = fabsf(corners[c * 5 + a] - side[a][k]) <= 1e-3f * unit[a];
+                if (all)
+                    return true;
+            }
+        return false;
+    };
+    for (int which = 0; which < 2; which++) {
+        const TileFaces &faces = which ? s.chunk->enclosed : s.chunk->faces;
+        std::vector<int> &start = sh.start[which];
+        start.assign(1, (int)sh.first.size());
+        for (const TileDraw &d : faces.draws) {
+            const TileRun &r = faces.runs[(size_t)d.run];
+            int first = 0, count = 0;
+            if ((which == 0 || !eyeOutside) && !cover.hidesBox(d.lo, d.hi))
+                chunk_facingEye(r, d, eye, &first, &count);
+            const int per = r.mode == GL_TRIANGLES ? 3 : 4;
+            const bool solid = tile_lookPass(r) == TILE_PASS_SOLID;
+            const float *v = r.vertices.data();
+            int open = -1;  // the range being extended
+            for (int f = first; f + per <= first + count; f += per) {
+                const float *corners = v + (size_t)f * 5;
+                if (cover.hides(corners, per))
+                    continue;
+                if (open >= 0 && sh.first[(size_t)open] + sh.count[(size_t)open] == f) {
+                    sh.count[(size_t)open] += per;
+                } else {
+                    open = (int)sh.first.size();
+                    sh.first.push_back(f), sh.count.push_back(per);
+                }
+                if (solid && !onSide(corners, per))
+                    cover.add(corners, per, r.cull != 0);
+            }
+            start.push_back((int)sh.first.size());
+        }
+    }
+    cover.commit();
+}
+
+void CoverRun::run(void)
+{
+    for (size_t i = 0; i < seen->size(); i++) {
+        try {
+            one(i);
+        } catch (const std::exception &) {
+            // Out of memory: the chunk's faces are drawn as they are.
+            (*shown)[i] = Shown();
+            gone[i] = 0;
+        }
+        std::lock_guard<std::mutex> l(lock);
+        done = i + 1;
+        step.notify_all();
+    }
+}
+
+void CoverRun::waitFor(size_t i)
+{
+    std::unique_lock<std::mutex> l(lock);
+    step.wait(l, [&] { return done > i; });
 }
 
 bool chunk_hasSolid(const TileFaces &faces)
@@ -480,8 +594,15 @@ static void chunk_sortRuns(TileFaces *out)
                 });
             for (size_t f : faces)
                 sorted.insert(sorted.end(), v.begin() + (long)(f * face), v.begin() + (long)((f + 1) * face));
-            if ((int)(sorted.size() / 5) > first)
-                out->draws.push_back(TileDraw{(int)i, first, (int)(sorted.size() / 5) - first, way});
+            if ((int)(sorted.size() / 5) > first) {
+                TileDraw d{(int)i, first, (int)(sorted.size() / 5) - first, way};
+                for (int a = 0; a < 3; a++) {
+                    d.lo[a] = sorted[(size_t)first * 5 + (size_t)a], d.hi[a] = d.lo[a];
+                    for (size_t k = (size_t)first * 5 + (size_t)a; k < sorted.size(); k += 5)
+                        d.lo[a] = std::min(d.lo[a], sorted[k]), d.hi[a] = std::max(d.hi[a], sorted[k]);
+                }
+                out->draws.push_back(d);
+            }
         }
         std::vector<float>(sorted).swap(v);  // a copy of its own size: no room to spare
     }
@@ -772,7 +893,9 @@ int tile_drawLook(float ex, float ey, float ez, int view)
                     d2 += (eye[a] - near) * (eye[a] - near);
                     lo[a] = ((float)c0 - 0.5f) * unit[a];
                     hi[a] = ((float)c1 - 0.5f) * unit[a];
-                    float mid = (lo[a] + hi[a]) * 0.5f - eye[a] * unit[a];
+                    // The whole cube's centre, cut by the grid's edge or not
+                    // (see chunk_cover).
+                    float mid = ((float)c0 + (float)TILE_CHUNK * 0.5f - 0.5f) * unit[a] - eye[a] * unit[a];
                     centre2 += mid * mid;
                 }
                 if (!(d2 <= (float)view * (float)view))
@@ -810,6 +933,29 @@ int tile_drawLook(float ex, float ey, float ez, int view)
     std::sort(seen.begin(), seen.end(), [](const Seen &a, const Seen &b) { return a.distance < b.distance; });
     int cull = -1;
     const float eyeAt[3] = {ex, ey, ez};
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    // What the eye sees of each draw, as ranges of faces: all the faces
+    // that look its way, less those the cover hides.
+    std::vector<Shown> shown(seen.size());
+    static CoverRun coverRun;
+    CoverRun &cr = coverRun;
+    cr.seen = &seen, cr.shown = &shown;
+    cr.gone.assign(seen.size(), 0);
+    std::copy(eyeAt, eyeAt + 3, cr.eye);
+    cr.eyeOutside = eyeOutside;
+    cr.done = tile_lookOcclude ? 0 : seen.size();
+    std::thread coverThread;
+    if (cr.done == 0) {
+        cr.cover.begin(clip, (int)viewport[2], (int)viewport[3]);
+        try {
+            coverThread = std::thread([&cr] { cr.run(); });
+        } catch (const std::exception &) {
+            // No thread to be had: the drawing thread runs the cover itself.
+        }
+        if (!coverThread.joinable())
+            cr.run();
+    }
     std::vector<int> firsts, counts;
     // What the eye sees of each facing of a run, and how far the eye
     // stands out beyond the chunk on that facing's side.
@@ -821,11 +967,18 @@ int tile_drawLook(float ex, float ey, float ez, int view)
     std::vector<Range> ranges;
     auto drawFaces = [&](const Seen &s, const TileFaces &faces, int pass) {
         ranges.clear();
-        for (const TileDraw &d : faces.draws) {
+        const Shown &those = shown[(size_t)(&s - seen.data())];
+        const int which = &faces == &s.chunk->faces ? 0 : 1;
+        for (size_t i = 0; i < faces.draws.size(); i++) {
+            const TileDraw &d = faces.draws[i];
             const TileRun &r = faces.runs[(size_t)d.run];
-            int first, count = 0, axis;
+            int first = 0, count = 0, axis;
             float sign, outside = 0.0f;
-            if (tile_lookPass(r) == pass)
+            if (tile_lookPass(r) != pass)
+                continue;
+            if (those.covered)
+                count = those.start[which][i + 1] - those.start[which][i], first = -1 - those.start[which][i];
+            else
                 chunk_facingEye(r, d, eyeAt, &first, &count);
             if (count <= 0)
                 continue;
@@ -846,8 +999,16 @@ int tile_drawLook(float ex, float ey, float ez, int view)
                                  [](const Range &x, const Range &y) { return x.outside > y.outside; });
             firsts.clear();
             counts.clear();
-            for (size_t k = a; k < b; k++)
-                firsts.push_back(ranges[k].first), counts.push_back(ranges[k].count);
+            for (size_t k = a; k < b; k++) {
+                if (ranges[k].first >= 0) {
+                    firsts.push_back(ranges[k].first), counts.push_back(ranges[k].count);
+                    continue;
+                }
+                // Ranges the cover left, from the chunk's list of them.
+                const Shown &those = shown[(size_t)(&s - seen.data())];
+                for (int j = -1 - ranges[k].first, end = j + ranges[k].count; j < end; j++)
+                    firsts.push_back(those.first[(size_t)j]), counts.push_back(those.count[(size_t)j]);
+            }
             tile_drawRanges(*ranges[a].run, firsts.data(), counts.data(), (int)firsts.size(), &cull);
         }
     };
@@ -877,13 +1038,21 @@ int tile_drawLook(float ex, float ey, float ez, int view)
     memo.eyeOutside = eyeOutside;
     memo.changes = chunk_changes;
     for (size_t i = 0; i < seen.size(); i++) {
-        if (tile_lookOcclude && seen[i].chunk->hidden && !seen[i].nearEye) {
+        cr.waitFor(i);
+        if (cr.gone[i]) {
+            stats.hidden++;
+        } else if (tile_lookOcclude && seen[i].chunk->hidden && !seen[i].nearEye) {
             doubtful.push_back(i);
         } else {
             drawAsking(seen[i]);
             memo.drawnBefore.push_back(seen[i].key);
         }
     }
+    if (coverThread.joinable())
+        coverThread.join();
+    std::vector<bool> left(seen.size());
+    for (size_t i = 0; i < seen.size(); i++)
+        left[i] = cr.gone[i] != 0;
     if (!doubtful.empty()) {
         // A still view over unchanged chunks asks again only about boxes it
         // has no answer for.
@@ -914,7 +1083,6 @@ int tile_drawLook(float ex, float ey, float ez, int view)
         }
         for (size_t k = 0; k < doubtful.size(); k++)
             memo.shows.push_back({seen[doubtful[k]].key, shows[k]});
-        std::vector<bool> left(seen.size());
         for (size_t k = 0; k < doubtful.size(); k++) {
             const Seen &s = seen[doubtful[k]];
             if (!shows[k]) {
@@ -926,12 +1094,16 @@ int tile_drawLook(float ex, float ey, float ez, int view)
             // faces show, and a still view keeps its box's answer meanwhile.
             drawAsking(s);
         }
-        size_t kept = 0;
-        for (size_t i = 0; i < seen.size(); i++)
-            if (!left[i])
-                seen[kept++] = seen[i];
-        seen.resize(kept);
     }
+    size_t kept = 0;
+    for (size_t i = 0; i < seen.size(); i++)
+        if (!left[i]) {
+            if (kept != i)
+                shown[kept] = std::move(shown[i]);
+            seen[kept++] = seen[i];
+        }
+    seen.resize(kept);
+    shown.resize(kept);
     chunk_memo = std::move(memo);
     // The backdrop only where the opaque faces left the window clear, and
     // under every face that may show what lies behind it.
