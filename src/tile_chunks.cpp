@@ -946,6 +946,15 @@ int tile_drawLook(float ex, float ey, float ez, int view)
     cr.eyeOutside = eyeOutside;
     cr.done = tile_lookOcclude ? 0 : seen.size();
     std::thread coverThread;
+    // Joined on every way out of the frame: the thread reads its chunks.
+    struct Joiner {
+        std::thread &t;
+        ~Joiner()
+        {
+            if (t.joinable())
+                t.join();
+        }
+    } joiner{coverThread};
     if (cr.done == 0) {
         cr.cover.begin(clip, (int)viewport[2], (int)viewport[3]);
         try {
