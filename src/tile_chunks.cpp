@@ -894,7 +894,7 @@ int tile_drawLook(float ex, float ey, float ez, int view)
                     lo[a] = ((float)c0 - 0.5f) * unit[a];
                     hi[a] = ((float)c1 - 0.5f) * unit[a];
                     // The whole cube's centre, cut by the grid's edge or not
-                    // (see chunk_cover).
+                    // (see CoverRun).
                     float mid = ((float)c0 + (float)TILE_CHUNK * 0.5f - 0.5f) * unit[a] - eye[a] * unit[a];
                     centre2 += mid * mid;
                 }
@@ -1014,7 +1014,6 @@ int tile_drawLook(float ex, float ey, float ez, int view)
                     continue;
                 }
                 // Ranges the cover left, from the chunk's list of them.
-                const Shown &those = shown[(size_t)(&s - seen.data())];
                 for (int j = -1 - ranges[k].first, end = j + ranges[k].count; j < end; j++)
                     firsts.push_back(those.first[(size_t)j]), counts.push_back(those.count[(size_t)j]);
             }

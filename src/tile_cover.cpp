@@ -3,8 +3,6 @@
 
 #include <math.h>
 
-#include <stdint.h>
-
 #include <algorithm>
 
 // A face's corners cut to the part between the near and far planes, in
