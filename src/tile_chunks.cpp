@@ -958,7 +958,7 @@ int tile_drawLook(float ex, float ey, float ez, int view)
     if (cr.done == 0) {
         cr.cover.begin(clip, (int)viewport[2], (int)viewport[3]);
         try {
-            coverThread = std::thread([&cr] { cr.run(); });
+            coverThread = std::thread(&CoverRun::run, &cr);
         } catch (const std::exception &) {
             // No thread to be had: the drawing thread runs the cover itself.
         }
