@@ -24,8 +24,9 @@ int TileCover::project(const float *v, int count, float xy[8][2]) const
     }
     if (inside) {
         for (int i = 0; i < count; i++) {
-            const float inv = 1.0f / in[i][3];
-            xy[i][0] = in[i][0] * inv, xy[i][1] = in[i][1] * inv;
+            xy[i][0] = in[i][0] / in[i][3], xy[i][1] = in[i][1] / in[i][3];
+            if (xy[i][0] != xy[i][0] || xy[i][1] != xy[i][1])
+                return -1;
         }
         return count;
     }
@@ -54,6 +55,8 @@ int TileCover::project(const float *v, int count, float xy[8][2]) const
             return -1;
         xy[i][0] = in[i][0] / in[i][3];
         xy[i][1] = in[i][1] / in[i][3];
+        if (xy[i][0] != xy[i][0] || xy[i][1] != xy[i][1])
+            return -1;
     }
     return count;
 }
@@ -116,7 +119,6 @@ bool TileCover::covers(float xmin, float xmax, float ymin, float ymax) const
 
 bool TileCover::hides(const float *v, int count) const
 {
-
     float xy[8][2];
     const int n = count >= 3 && count <= 4 ? project(v, count, xy) : -1;
     if (n < 0)
@@ -133,7 +135,6 @@ bool TileCover::hides(const float *v, int count) const
 
 bool TileCover::hidesBox(const float lo[3], const float hi[3]) const
 {
-
     // Every pixel of what the box holds lies within its corners' bounds,
     // while they all lie beyond the near plane.
     float xmin = 1e30f, xmax = -1e30f, ymin = 1e30f, ymax = -1e30f;
@@ -189,16 +190,22 @@ void TileCover::add(const float *v, int count, bool bothSides)
         const float slope = (b[1] - a[1]) / (b[0] - a[0]), reach = slackX_ * fabsf(slope);
         const int e0 = std::max(c0, cover_firstAtOrAbove(std::min(a[0], b[0]) - slackX_, width_));
         const int e1 = std::min(c1, cover_lastAtOrBelow(std::max(a[0], b[0]) + slackX_, width_));
+        if (!(fabsf(slope) < 1e20f)) {
+            // Upright as near as makes no difference: its columns stay open.
+            for (int c = e0; c <= e1; c++)
+                lo[c - c0] = 1e30f;
+            continue;
+        }
         // In rows rather than normalised units from here on.
         const float rowsPer = 0.5f * (float)height_, dy = slope * step * rowsPer;
-        float y = (a[1] + slope * (-1.0f + ((float)e0 + 0.5f) * step - a[0]) + 1.0f) * rowsPer - 0.5f;
+        const float y0 = (a[1] + slope * (-1.0f + ((float)e0 + 0.5f) * step - a[0]) + 1.0f) * rowsPer - 0.5f;
         const float r = (reach + slackY_) * rowsPer;
         if (lower)
-            for (int c = e0; c <= e1; c++, y += dy)
-                lo[c - c0] = std::max(lo[c - c0], y + r);
+            for (int c = e0; c <= e1; c++)
+                lo[c - c0] = std::max(lo[c - c0], y0 + dy * (float)(c - e0) + r);
         else
-            for (int c = e0; c <= e1; c++, y += dy)
-                hi[c - c0] = std::min(hi[c - c0], y - r);
+            for (int c = e0; c <= e1; c++)
+                hi[c - c0] = std::min(hi[c - c0], y0 + dy * (float)(c - e0) - r);
     }
     const float rowLimit = (float)height_;
     for (int c = c0; c <= c1; c++) {

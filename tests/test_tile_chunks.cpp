@@ -476,6 +476,15 @@ TEST(TileCover, HidesOnlyWhatCommittedFacesTurnedTowardsTheEyeCover)
     cover.commit();
     EXPECT_TRUE(cover.hides(upright(-1, 1, -3, -2, -60).data(), 4));
     EXPECT_FALSE(cover.hides(upright(-1, 1, -3, 2, -60).data(), 4));
+
+    // Corners that are not numbers neither hide nor cover.
+    cover.begin(m, 64, 48);
+    std::vector<float> broken = upright(-100, 100, -100, 100, -10);
+    broken[5] = NAN;
+    cover.add(broken.data(), 4, true);
+    cover.commit();
+    EXPECT_FALSE(cover.hides(ahead.data(), 4));
+    EXPECT_FALSE(cover.hides(broken.data(), 4));
 }
 
 // Hills of stone on a world many chunks wide: frames go on while the worker
