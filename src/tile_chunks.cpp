@@ -44,15 +44,15 @@ struct Chunk {
     bool hidden = false;  // no pixel of its opaque faces was drawn last time they were asked about
 };
 
-// The bounds of faces' corners grown into lo, hi (left as they are when there are none).
+// The bounds of faces' corners grown into lo, hi (left as they are when
+// there are none): every face lies in one of the draws, which know theirs.
 void chunk_grow(const TileFaces &faces, float lo[3], float hi[3])
 {
-    for (const TileRun &r : faces.runs)
-        for (size_t at = 0; at + 3 <= r.vertices.size(); at += 5)
-            for (int a = 0; a < 3; a++) {
-                lo[a] = std::min(lo[a], r.vertices[at + (size_t)a]);
-                hi[a] = std::max(hi[a], r.vertices[at + (size_t)a]);
-            }
+    for (const TileDraw &d : faces.draws)
+        for (int a = 0; a < 3; a++) {
+            lo[a] = std::min(lo[a], d.lo[a]);
+            hi[a] = std::max(hi[a], d.hi[a]);
+        }
 }
 
 struct Job {

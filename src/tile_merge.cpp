@@ -90,9 +90,10 @@ bool merge_half(const TileFace &f, Half *h)
             return false;
         }
     }
+    // Four corners, at most two of each kind: two of each.
     const float *o0 = f.corner[outer[0]], *o1 = f.corner[outer[1]];
     const float *c0 = f.corner[centre[0]], *c1 = f.corner[centre[1]];
-    if (no != 2 || o0[0] != o1[0] || o0[2] != o1[2] || o0[1] == o1[1] || c0[1] == c1[1])
+    if (o0[0] != o1[0] || o0[2] != o1[2] || o0[1] == o1[1] || c0[1] == c1[1])
         return false;
     const int ot = o0[1] > o1[1] ? 0 : 1, ct = c0[1] > c1[1] ? 0 : 1;
     h->top[0] = outer[ot], h->bottom[0] = outer[1 - ot];
