@@ -192,6 +192,11 @@ static int tile_mapPcxPixels(const unsigned char *data, size_t size, std::vector
         return tile_mapRefused(why, "a picture of %u x %u pixels has none", w, h);
     if (bpl < w)
         return tile_mapRefused(why, "PCX lines of %u bytes cannot hold %u pixels", bpl, w);
+    // The words of the PNG reader: a map is refused for what its header
+    // claims, before any of it is read.
+    if ((size_t)w * h > TILE_PICTURE_MAX)
+        return tile_mapRefused(why, "%u x %u pixels is more than a map may hold (%zu)", w, h,
+                               (size_t)TILE_PICTURE_MAX);
 
     // Rows are decoded until the data ends; past it every pixel reads as
     // 255, which is what the rows never decoded stand for.  So the buffer
@@ -199,8 +204,6 @@ static int tile_mapPcxPixels(const unsigned char *data, size_t size, std::vector
     size_t rows = 0, pos = 128;
     try {
         while (rows < h && pos < size) {
-            if ((rows + 1) * w > TILE_PICTURE_MAX)
-                throw TileMapMemory();
             pixels.resize((rows + 1) * w, 255);
             unsigned char *line = &pixels[rows * w];
             rows++;
@@ -400,13 +403,18 @@ static std::string tile_prompt(void)
 // that answers at once, by itself, must not be asked forever.
 #define TILE_DIALOG_TRIES 5
 
+void tile_requireWorldFile(const char *path)
+{
+    if (int result = tile_fileState(path)) {
+        printf("ERROR: Cannot open world file %s\n", path);
+        error_about(ERROR_FILE, path, file_reason(result));
+    }
+}
+
 static std::string tile_choose(void)
 {
     if (tile_argument) {
-        if (int result = tile_fileState(tile_argument)) {
-            printf("ERROR: Cannot open world file %s\n", tile_argument);
-            error_about(ERROR_FILE, tile_argument, file_reason(result));
-        }
+        tile_requireWorldFile(tile_argument);
         return tile_argument;
     }
     bool dialog = tile_hasDialog();
@@ -477,6 +485,7 @@ struct TileShared {
 typedef std::map<std::string, TileShared> TilePictures;
 
 size_t tile_texelBudget = TILE_TEXEL_BUDGET;
+std::vector<std::string> tile_problems;
 
 // The pictures of one load: uploaded as textures, or made by the caller's
 // hooks, which are handed the paths as found on disk.
@@ -769,6 +778,7 @@ void tile_installWorld(TileWorldRead *read, bool readCamera, const TileDefHooks 
     error_setFile(read->defPath.c_str());
     tile_installDef(&read->parsed, &hooks);
     error_setFile(outer);
+    tile_problems = tile_drawProblems(read->parsed.ops, tile_map, tile_width, tile_depth, tile_height);
     tile_generation++;
     fflush(stdout);
 }

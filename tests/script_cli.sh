@@ -10,7 +10,7 @@ trap 'rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$TAVO_BINARY_DIR/CMakeCache.txt")
-bin() { [ "$1" = tavo ] && echo "$TAVO_BIN" || echo "$TAVO_BINARY_DIR/tools/$1"; }
+bin() { [ "$1" = tavo ] && echo "$TAVO_BIN" || echo "$TAVO_BINARY_DIR/$1"; }
 e2e="$TAVO_SOURCE_DIR/tests/data/e2e/DEF/e2e.def"
 
 # PROGRAM STATUS WANTED ARGS...: run with no display, in a scratch folder.

@@ -15,7 +15,7 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"  # the GL dr
 # frame line and nothing else.
 if [ -n "${DISPLAY:-}" ]; then
     (cd "$work" && "$TAVO_BIN" --new hall >/dev/null) && mv "$work/hall/SYS/CAM/hall.cam" "$work/made.cam" || fail "tavo --new hall"
-    "$TAVO_BINARY_DIR/tools/tavo-cam" --frame "$work/hall/DEF/hall.def" >/dev/null &&
+    "$TAVO_BINARY_DIR/tavo-cam" --frame "$work/hall/DEF/hall.def" >/dev/null &&
         cmp -s "$work/made.cam" "$work/hall/SYS/CAM/hall.cam" || fail "tavo-cam --frame does not frame as --new"
     rm "$work/hall/SYS/CAM/hall.cam"
     frame='[0-9]+->[0-9]+|view [0-9]+ chunks'  # the frame lines of the drawn block and of free look

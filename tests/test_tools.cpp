@@ -26,7 +26,7 @@ int tool(const std::string &name, const std::string &args, std::string *errors =
          const std::string &before = "")
 {
     static const std::string errFile = test_tempDir() + "/stderr.txt";
-    int raw = system((before + std::string(TAVO_BINARY_DIR) + "/tools/" + name + " " + args + " 2>" + errFile).c_str());
+    int raw = system((before + std::string(TAVO_BINARY_DIR) + "/" + name + " " + args + " 2>" + errFile).c_str());
     Bytes bytes;
     if (errors && pcx_readFile(errFile, bytes))
         errors->assign(bytes.begin(), bytes.end());

@@ -161,7 +161,8 @@ static int cam_frame(const char *def)
         return 1;
     }
     Entity pose;
-    main_framePose(&pose, grid.width, grid.height, grid.depth);
+    main_framePose(&pose, grid.width, main_frameTop(grid.cells, grid.width, grid.height, grid.depth),
+                   grid.depth);
     std::vector<unsigned char> cam(ENTITY_FILE_SIZE);
     entity_toBytes(&pose, cam.data());
     std::string out = tile_resolvePath(std::string(root) + "SYS/CAM/" + file);
