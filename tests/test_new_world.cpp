@@ -155,6 +155,25 @@ TEST(NewWorld, SizesStopWhereTheMapReaderDoes)
     EXPECT_EQ(map.height, 65535);
 }
 
+// The start view stands two layers above the highest layer in use, layer
+// 10 at the least, and looks down at the lowest layer the block draws.
+TEST(NewWorld, FramedViewStandsAboveTheHighestLayer)
+{
+    std::vector<unsigned char> cells(4 * 64 * 4, TILE_EMPTY);
+    const struct {
+        unsigned filledLayer, top, eyeLayer;
+    } cases[] = {{0, 1, 10}, {7, 8, 10}, {39, 40, 42}, {63, 64, 66}};
+    for (const auto &c : cases) {
+        cells[(size_t)c.filledLayer * 16 + 5] = 1;
+        EXPECT_EQ(main_frameTop(cells, 4, 64, 4), c.top);
+        Entity pose;
+        main_framePose(&pose, 4, c.top, 4);
+        EXPECT_FLOAT_EQ(pose.position.y, (float)c.eyeLayer * tile_size) << c.top;
+        EXPECT_LT(pose.forward.y, -0.3f);
+    }
+    EXPECT_EQ(main_frameTop(std::vector<unsigned char>(16, TILE_EMPTY), 2, 4, 2), 0u);
+}
+
 std::vector<std::string> entriesOf(const std::string &dir)
 {
     std::vector<std::string> names;
