@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 #include <errno.h>
+#include <limits.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -102,15 +103,26 @@ std::string tile_resolvePath(const std::string &path)
 }
 
 // A path as the file system sees it: links and dotted folders resolved;
-// a file not there yet keeps its own name under its resolved folder.
+// a file not there yet keeps its own name under its resolved folder, and a
+// link to a file not there yet stands for that file.
 static std::string tile_canonical(const std::string &path)
 {
-    if (char *real = realpath(path.c_str(), nullptr)) {
-        std::string full(real);
-        free(real);
-        return full;
+    std::string p = path;
+    for (int hops = 0; hops < 40; hops++) {
+        if (char *real = realpath(p.c_str(), nullptr)) {
+            std::string full(real);
+            free(real);
+            return full;
+        }
+        char target[PATH_MAX];
+        ssize_t n = readlink(p.c_str(), target, sizeof target - 1);
+        if (n <= 0)
+            break;
+        std::string to(target, (size_t)n);
+        size_t slash = p.rfind('/');
+        p = to[0] == '/' || slash == std::string::npos ? to : p.substr(0, slash + 1) + to;
     }
-    return tile_absolute(path);
+    return tile_absolute(p);
 }
 
 std::string tile_worldFile(const char *path)

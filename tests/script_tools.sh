@@ -83,6 +83,9 @@ done
 mv "$w/SYS/CAM/demo.cam" "$work/demo.cam"
 "$TAVO_BIN" --shot "$w/SYS/CAM/demo.cam" "$w/DEF/demo.def" >/dev/null 2>&1 && fail "--shot made the camera file"
 [ ! -e "$w/SYS/CAM/demo.cam" ] || fail "--shot made the camera file"
+ln -s CAM/demo.cam "$w/SYS/cam-link"  # a link to the camera file not made yet
+"$TAVO_BIN" --shot "$w/SYS/cam-link" "$w/DEF/demo.def" >/dev/null 2>"$work/err.txt" && fail "--shot replaced a link to the camera file"
+grep -q "the world reads it" "$work/err.txt" && [ -L "$w/SYS/cam-link" ] || fail "--shot through a link to the camera file: $(cat "$work/err.txt")"
 mv "$work/demo.cam" "$w/SYS/CAM/demo.cam" && chmod 444 "$w/SYS/CAM/demo.cam"
 long="$work/$(printf 'a%.0s' $(seq 251)).png"
 "$TAVO_BIN" --shot "$long" "$w/DEF/demo.def" >/dev/null 2>"$work/err.txt" && [ -s "$long" ] || fail "no 255-byte picture"
