@@ -303,7 +303,8 @@ void main_newCells(unsigned width, unsigned height, unsigned depth, std::vector<
         if (x >= 0 && y >= 0 && z >= 0 && x < (long)width && y < (long)height && z < (long)depth)
             cells[((size_t)y * depth + (size_t)z) * width + (size_t)x] = type;
     };
-    // The last column and row are never drawn: the floor stops short of them.
+    // The fixed camera never draws the last column and row: the floor stops
+    // short of them.
     long floorWidth = width > 1 ? (long)width - 1 : 1, floorDepth = depth > 1 ? (long)depth - 1 : 1;
     for (long z = 0; z < floorDepth; z++)
         for (long x = 0; x < floorWidth; x++)
