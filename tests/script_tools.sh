@@ -50,6 +50,14 @@ mkdir "$work/elsewhere"
     eval "$(grep -A1 'Open it with:' "$work/printed.txt" | tail -n 1 | sed 's/ \([^ ]*\)$/ --check \1/')" >/dev/null) ||
     fail "the tavo command --new printed does not run: $(cat "$work/printed.txt")"
 
+# A mount point, where a mount namespace of our own may be had: filled in
+# place, keeping its mode and set-group-id bit.
+mkdir "$work/mnt"
+if unshare -m sh -c "mount -t tmpfs none '$work/mnt'" 2>/dev/null; then
+    unshare -m sh -c "mount -t tmpfs none '$work/mnt' && chmod 2775 '$work/mnt' && '$TAVO_BIN' --new '$work/mnt' >/dev/null &&
+        [ \$(stat -c %a '$work/mnt') = 2775 ] && [ -f '$work/mnt/DEF/mnt.def' ]" || fail "--new on a mount point"
+fi
+
 # With no display, a world that cannot be read is named (status 255), not
 # the display.
 status=0
