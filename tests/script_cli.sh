@@ -10,7 +10,7 @@ trap 'rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$TAVO_BINARY_DIR/CMakeCache.txt")
-bin() { [ "$1" = tavo ] && echo "$TAVO_BIN" || echo "$TAVO_BINARY_DIR/tools/$1"; }
+bin() { [ "$1" = tavo ] && echo "$TAVO_BIN" || echo "$TAVO_BINARY_DIR/$1"; }
 e2e="$TAVO_SOURCE_DIR/tests/data/e2e/DEF/e2e.def"
 
 # PROGRAM STATUS WANTED ARGS...: run with no display, in a scratch folder.
@@ -49,7 +49,8 @@ row tavo 2 "more than one world file: 'a.def' and 'b.def'" a.def b.def
 row tavo 2 "option '--size': '0x0': each side must be 1 to 8192" --shot a.png --size 0x0 w.def
 row tavo 2 "option '--size': '20000x20000': each side must be 1 to 8192" --shot a.png --size=20000x20000 w.def
 row tavo 2 "option '--size': '64x' is not WIDTHxHEIGHT" --shot a.png --size 64x w.def
-row tavo 1 "freeglut" --shot a.png --size 8192x8192 w.def  # the largest side passes, to find no display
+row tavo 1 "freeglut" --shot a.png --size 8192x8192 "$e2e"  # the largest side passes, to find no display
+row tavo 255 "ERROR: Cannot open world file w.def" --shot a.png w.def  # the world before the display
 row tavo 2 "option '--size' needs --shot or --new" --size 64x48 w.def
 row tavo 2 "--new makes a world in its folder, and 'w.def' is another word" --new d w.def
 row tavo 2 "option '--shot' needs OUT.png" --shot

@@ -102,7 +102,7 @@ expect_exit_0
 { printf 'across 1\nlegend . 255 empty\nlegend # 254 stone\nlayer 0\n'
   for z in $(seq 0 63); do [ "$z" = 20 ] || [ "$z" = 50 ] && echo '.#.' || echo '...'; done
 } >"$work/look.txt"
-"$TAVO_BINARY_DIR/tools/tavo-map" encode "$work/look.txt" "$world/PCX/look.pcx" >/dev/null
+"$TAVO_BINARY_DIR/tavo-map" encode "$work/look.txt" "$world/PCX/look.pcx" >/dev/null
 cp "$world/DEF/e2e.def" "$world/DEF/look.def"
 cam="$world/SYS/CAM/look.cam"
 last_line() { tail -n 1 "$work/look.log" | grep -Eq "$1"; }

@@ -19,7 +19,7 @@ cp -r "$demo" "$work/every"
     row=$(echo "$types" | sed 's/./&./g')
     printf 'layer 0\n%s..\n.%s.\n%s..\n' "${row//?/.}" "$row" "${row//?/.}"
 } >"$work/every.map"
-"$TAVO_BINARY_DIR/tools/tavo-map" encode "$work/every.map" "$work/every/PCX/demo.pcx" >/dev/null
+"$TAVO_BINARY_DIR/tavo-map" encode "$work/every.map" "$work/every/PCX/demo.pcx" >/dev/null
 
 # The validator, installed by scripts/setup.sh; the tests never fetch it.
 validator=$TAVO_SOURCE_DIR/.cache/node/node_modules/gltf-validator

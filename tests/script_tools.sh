@@ -15,7 +15,7 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"  # the GL dr
 # frame line and nothing else.
 if [ -n "${DISPLAY:-}" ]; then
     (cd "$work" && "$TAVO_BIN" --new hall >/dev/null) && mv "$work/hall/SYS/CAM/hall.cam" "$work/made.cam" || fail "tavo --new hall"
-    "$TAVO_BINARY_DIR/tools/tavo-cam" --frame "$work/hall/DEF/hall.def" >/dev/null &&
+    "$TAVO_BINARY_DIR/tavo-cam" --frame "$work/hall/DEF/hall.def" >/dev/null &&
         cmp -s "$work/made.cam" "$work/hall/SYS/CAM/hall.cam" || fail "tavo-cam --frame does not frame as --new"
     rm "$work/hall/SYS/CAM/hall.cam"
     frame='[0-9]+->[0-9]+|view [0-9]+ chunks'  # the frame lines of the drawn block and of free look
@@ -28,7 +28,42 @@ if [ -n "${DISPLAY:-}" ]; then
             cmp -s - "$work/quiet.txt" || fail "--quiet $look changed more than the frame lines: $(diff "$work/loud.txt" "$work/quiet.txt")"
     done
     grep -q 'no camera file.*tavo-cam --frame' "$work/quiet.err" || fail "no word of the missing camera file: $(cat "$work/quiet.err")"
+
+    # A face naming a texture nobody declares, cells of a type no block
+    # defines (the ridge's block gone): one line each, and the picture made.
+    sed -i -e 's/Top 4,floor/Top 4,flor/' -e '/^NEW_CUBE "ridge"/,$d' "$work/hall/DEF/hall.def"
+    "$TAVO_BIN" --shot "$work/lacking.png" "$work/hall/DEF/hall.def" >/dev/null 2>"$work/lacking.err" ||
+        fail "a world lacking a texture and a cube type stopped --shot: $(cat "$work/lacking.err")"
+    for line in 'type 254, face TOP names texture "flor", which no texture block declares' \
+        '3 map cells of type 248 (the first at x 15, y 6, z 25) but no cube block defines type 248'; do
+        grep -qxF "tavo: $work/hall/DEF/hall.def: $line" "$work/lacking.err" || fail "no line '$line': $(cat "$work/lacking.err")"
+    done
 fi
+
+# The commands --new prints run as printed, from where the user is, with
+# the build folder on no PATH.
+mkdir "$work/elsewhere"
+(cd "$work/elsewhere" && PATH=/usr/bin:/bin "$TAVO_BIN" --new ../printed >"$work/printed.txt") || fail "tavo --new ../printed"
+(cd "$work/elsewhere" && PATH=/usr/bin:/bin eval "$(grep -A1 'make its picture with:' "$work/printed.txt" | tail -n 1)" >/dev/null) ||
+    fail "the tavo-map command --new printed does not run: $(cat "$work/printed.txt")"
+(cd "$work/elsewhere" && unset DISPLAY && PATH=/usr/bin:/bin &&
+    eval "$(grep -A1 'Open it with:' "$work/printed.txt" | tail -n 1 | sed 's/ \([^ ]*\)$/ --check \1/')" >/dev/null) ||
+    fail "the tavo command --new printed does not run: $(cat "$work/printed.txt")"
+
+# A mount point, where a mount namespace of our own may be had: filled in
+# place, keeping its mode and set-group-id bit.
+mkdir "$work/mnt"
+if unshare -m sh -c "mount -t tmpfs none '$work/mnt'" 2>/dev/null; then
+    unshare -m sh -c "mount -t tmpfs none '$work/mnt' && chmod 2775 '$work/mnt' && '$TAVO_BIN' --new '$work/mnt' >/dev/null &&
+        [ \$(stat -c %a '$work/mnt') = 2775 ] && [ -f '$work/mnt/DEF/mnt.def' ]" || fail "--new on a mount point"
+fi
+
+# With no display, a world that cannot be read is named (status 255), not
+# the display.
+status=0
+env -u DISPLAY "$TAVO_BIN" "$work/none.def" >"$work/none.txt" 2>"$work/none.err" || status=$?
+[ $status = 255 ] && grep -qxF "tavo: $work/none.def: No such file or directory" "$work/none.err" ||
+    fail "a missing world with no display: status $status, $(cat "$work/none.txt" "$work/none.err")"
 
 # --check, given a path relative to the world's DEF folder, prints its report
 # alone and calls the demo world sound (status 0).
@@ -56,6 +91,9 @@ done
 mv "$w/SYS/CAM/demo.cam" "$work/demo.cam"
 "$TAVO_BIN" --shot "$w/SYS/CAM/demo.cam" "$w/DEF/demo.def" >/dev/null 2>&1 && fail "--shot made the camera file"
 [ ! -e "$w/SYS/CAM/demo.cam" ] || fail "--shot made the camera file"
+ln -s CAM/demo.cam "$w/SYS/cam-link"  # a link to the camera file not made yet
+"$TAVO_BIN" --shot "$w/SYS/cam-link" "$w/DEF/demo.def" >/dev/null 2>"$work/err.txt" && fail "--shot replaced a link to the camera file"
+grep -q "the world reads it" "$work/err.txt" && [ -L "$w/SYS/cam-link" ] || fail "--shot through a link to the camera file: $(cat "$work/err.txt")"
 mv "$work/demo.cam" "$w/SYS/CAM/demo.cam" && chmod 444 "$w/SYS/CAM/demo.cam"
 long="$work/$(printf 'a%.0s' $(seq 251)).png"
 "$TAVO_BIN" --shot "$long" "$w/DEF/demo.def" >/dev/null 2>"$work/err.txt" && [ -s "$long" ] || fail "no 255-byte picture"

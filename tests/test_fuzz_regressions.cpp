@@ -1,4 +1,6 @@
 // test_fuzz_regressions.cpp -- inputs the fuzz targets found harmful, each kept with its sound outcome
+#include <zlib.h>
+
 #include <algorithm>
 
 #include "error.h"
@@ -21,21 +23,57 @@ TEST(FuzzRegressions, MapGridDeclaredBeyondTheCapIsOutOfMemory)
     TileMap map;
     ASSERT_EQ(tile_decodeMap(file.data(), file.size(), &map), 1);
     EXPECT_EQ((std::vector<int>{map.width, map.depth, map.height}), (std::vector<int>{65532, 1, 1024}));
-    for (unsigned bands : {1025u, 21845u}) {
-        Bytes big = test_tallMap(bands);
-        EXPECT_ERROR_EXIT(tile_decodeMap(big.data(), big.size(), &map), ERROR_MEMORY) << bands;
-    }
+    Bytes big = test_tallMap(1025);  // a taller picture is refused for its pixels, below
+    EXPECT_ERROR_EXIT(tile_decodeMap(big.data(), big.size(), &map), ERROR_MEMORY);
 }
 
-// Runs of 63 let 8 MB of file spell 256 Mi pixels; more than that is out
-// of memory rather than gigabytes taken from a small file.
-TEST(FuzzRegressions, MapPictureBeyondTheCapIsOutOfMemory)
+// A grey PNG's header claiming width x height pixels, then an empty data
+// chunk and the end: what the reader needs to learn the size.
+Bytes pngClaiming(unsigned width, unsigned height)
 {
-    Bytes file = test_pcxHeader(65535, 65535, 65535, {});
-    for (size_t runs = (TILE_PICTURE_MAX / 65535 + 1) * ((65535 + 62) / 63); runs; runs--)
-        file.insert(file.end(), {0xFF, 5});
-    TileMap map;
-    EXPECT_ERROR_EXIT(tile_decodeMap(file.data(), file.size(), &map), ERROR_MEMORY);
+    Bytes file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    auto chunk = [&](const char *type, Bytes data) {
+        Bytes body(type, type + 4);
+        body.insert(body.end(), data.begin(), data.end());
+        unsigned n = (unsigned)data.size();
+        file.insert(file.end(), {(unsigned char)(n >> 24), (unsigned char)(n >> 16), (unsigned char)(n >> 8),
+                                 (unsigned char)n});
+        file.insert(file.end(), body.begin(), body.end());
+        uLong crc = crc32(0, body.data(), (uInt)body.size());
+        file.insert(file.end(), {(unsigned char)(crc >> 24), (unsigned char)(crc >> 16), (unsigned char)(crc >> 8),
+                                 (unsigned char)crc});
+    };
+    chunk("IHDR", {(unsigned char)(width >> 24), (unsigned char)(width >> 16), (unsigned char)(width >> 8),
+                   (unsigned char)width, (unsigned char)(height >> 24), (unsigned char)(height >> 16),
+                   (unsigned char)(height >> 8), (unsigned char)height, 8, 0, 0, 0, 0});
+    chunk("IDAT", {});
+    chunk("IEND", {});
+    return file;
+}
+
+// A header of a few bytes may claim 4 Gi pixels, and runs let 8 MB of PCX
+// spell 256 Mi of them: a picture claiming more than TILE_PICTURE_MAX is
+// refused for its size, in the same words for PCX and PNG, not taken for
+// memory running out.
+TEST(FuzzRegressions, MapPictureClaimingTooManyPixelsIsRefusedForItsSize)
+{
+    const struct {
+        Bytes file;
+        const char *reason;
+    } cases[] = {
+        {test_pcxHeader(65535, 65535, 65535, {0xFF, 5}), "65535 x 65535 pixels is more than a map may hold"},
+        {pngClaiming(65534, 65535), "65534 x 65535 pixels is more than a map may hold"},
+        {test_pcxHeader(65535, 4097, 65535, {}), "65535 x 4097 pixels is more than a map may hold"},
+        {test_tallMap(21845), "65535 x 65535 pixels is more than a map may hold"},
+    };
+    for (const auto &c : cases) {
+        TileMap map;
+        std::string why;
+        bool memory = false;
+        EXPECT_EQ(tile_decodeMap(c.file.data(), c.file.size(), &map, &why, &memory), 0);
+        EXPECT_FALSE(memory);
+        EXPECT_EQ(why, std::string(c.reason) + " (" + std::to_string(TILE_PICTURE_MAX) + ")");
+    }
 }
 
 // 67 bytes whose sPLT chunk claims 436 MB: refused as cut short, as the

@@ -192,5 +192,6 @@ TEST(ImagePng, RefusalsSayWhyAndMapsKeepTheirValues)
     ASSERT_TRUE(tile_decodeMap(twin.data(), twin.size(), &fromPcx) && tile_decodeMap(grey.data(), grey.size(), &fromPng));
     EXPECT_TRUE(fromPng.cells == fromPcx.cells && fromPng.width == fromPcx.width && fromPng.height == fromPcx.height);
     EXPECT_FALSE(image_decodePngValues(grey.data(), grey.size(), 12 * 15 - 1, values, &w, &h, &why));
-    EXPECT_EQ(why.code, ERROR_MEMORY);
+    EXPECT_EQ(why.code, ERROR_FILE);
+    EXPECT_EQ(why.reason, "12 x 15 pixels is more than a map may hold (179)");
 }

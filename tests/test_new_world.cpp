@@ -10,6 +10,7 @@
 #include "input.h"
 #include "main.h"
 #include "map_text.h"
+#include "pcx_encode.h"
 #include "tile.h"
 
 namespace {
@@ -105,6 +106,7 @@ TEST(NewWorld, RefusesBadInputAndLeavesNothingBehind)
         {{"--new", s.dir + "/w", "--size", "4x4x0"}, 2},
         {{"--new", s.dir + "/w", "--size", "1024x1024x65"}, 2},  // above the grid's cells
         {{"--new", s.dir + "/w", "--size", "65533x1x1"}, 2},     // wider than a picture
+        {{"--new", s.dir + "/w", "--size", "1x65536x1"}, 2},     // more layers than a map holds
         {{"--new", s.dir + "/w", "--size", "4x4"}, 2},
         {{"--size", "4x4x4", "--new", s.dir + "/empty"}, 0},
     };
@@ -122,6 +124,102 @@ TEST(NewWorld, RefusesBadInputAndLeavesNothingBehind)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(s.dir), {}), 4);
     EXPECT_TRUE(std::filesystem::exists(s.dir + "/empty/DEF/empty.def"));
     EXPECT_TRUE(std::filesystem::is_empty(s.dir + "/locked"));
+}
+
+// The sizes a map picture holds, at their bounds: layers in 16 bits, cells
+// up to TILE_GRID_MAX.  The tallest world is made and read back.
+TEST(NewWorld, SizesStopWhereTheMapReaderDoes)
+{
+    static_assert(1024u * 64 * 1024 == TILE_GRID_MAX, "the cell case sits on the bound");
+    const struct {
+        const char *size;
+        const char *refusal;  // "" when taken
+    } cases[] = {
+        {"1x65535x1", ""},
+        {"1x65536x1", "65536 layers, more than the 65535"},
+        {"1024x64x1024", ""},
+        {"1024x64x1025", "more than 67108864 cells"},
+        {"8192x1x8193", "more than 67108864 cells"},
+    };
+    for (const auto &c : cases) {
+        std::string why = main_newSizeCheck(c.size);
+        EXPECT_EQ(why.empty(), !*c.refusal) << c.size << ": " << why;
+        EXPECT_NE(why.find(c.refusal), std::string::npos) << c.size << ": " << why;
+    }
+    Scratch s;
+    ASSERT_EQ(newWorld({"--new", s.dir + "/tall", "--size", "1x65535x1"}), 0);
+    std::vector<unsigned char> bytes;
+    ASSERT_TRUE(pcx_readFile(s.dir + "/tall/PCX/tall.pcx", bytes));
+    TileMap map;
+    ASSERT_EQ(tile_decodeMap(bytes.data(), bytes.size(), &map), 1);
+    EXPECT_EQ(map.height, 65535);
+}
+
+// The start view stands two layers above the highest layer in use, layer
+// 10 at the least, and looks down at the lowest layer the block draws.
+TEST(NewWorld, FramedViewStandsAboveTheHighestLayer)
+{
+    std::vector<unsigned char> cells(4 * 64 * 4, TILE_EMPTY);
+    const struct {
+        unsigned filledLayer, top, eyeLayer;
+    } cases[] = {{0, 1, 10}, {7, 8, 10}, {39, 40, 42}, {63, 64, 66}};
+    for (const auto &c : cases) {
+        cells[(size_t)c.filledLayer * 16 + 5] = 1;
+        EXPECT_EQ(main_frameTop(cells, 4, 64, 4), c.top);
+        Entity pose;
+        main_framePose(&pose, 4, c.top, 4);
+        EXPECT_FLOAT_EQ(pose.position.y, (float)c.eyeLayer * tile_size) << c.top;
+        EXPECT_LT(pose.forward.y, -0.3f);
+    }
+    EXPECT_EQ(main_frameTop(std::vector<unsigned char>(16, TILE_EMPTY), 2, 4, 2), 0u);
+}
+
+std::vector<std::string> entriesOf(const std::string &dir)
+{
+    std::vector<std::string> names;
+    for (const auto &e : std::filesystem::directory_iterator(dir))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// An existing empty folder is filled, not replaced: its mode and set-group-id
+// bit stay, through a link too; a failure, writing or moving in, leaves it
+// as it was.
+TEST(NewWorld, FillsAnEmptyFolderInPlace)
+{
+    Scratch s;
+    const std::vector<std::string> world = {"DEF", "PCX", "SYS"};
+    for (mode_t mode : {02770, 0705}) {
+        std::string dir = s.dir + "/kept" + std::to_string(mode);
+        test_makeDirs(dir);
+        ASSERT_EQ(chmod(dir.c_str(), mode), 0);
+        ASSERT_EQ(newWorld({"--new", dir}), 0);
+        struct stat st;
+        ASSERT_EQ(stat(dir.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, mode);
+        EXPECT_EQ(entriesOf(dir), world);
+        EXPECT_TRUE(std::filesystem::exists(dir + "/DEF/kept" + std::to_string(mode) + ".def"));
+    }
+    test_makeDirs(s.dir + "/target");
+    std::filesystem::create_directory_symlink("target", s.dir + "/link");
+    ASSERT_EQ(newWorld({"--new", s.dir + "/link/"}), 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(s.dir + "/link"));
+    EXPECT_TRUE(std::filesystem::exists(s.dir + "/target/DEF/link.def"));
+    std::filesystem::create_directory_symlink("nowhere", s.dir + "/dangling");
+    EXPECT_EQ(newWorld({"--new", s.dir + "/dangling"}), 1);
+
+    // A file where a folder must go fails the writing; an entry taken
+    // meanwhile fails the moving in, after DEF went in: it is taken back.
+    test_makeDirs(s.dir + "/empty");
+    test_makeDirs(s.dir + "/taken/PCX/keep");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(main_newPlace(s.dir + "/empty", {{"DEF/a", {1}, ""}, {"DEF/a/b", {2}, ""}}), 1);
+    EXPECT_EQ(main_newPlace(s.dir + "/taken", {{"DEF/a", {1}, ""}, {"PCX/b", {2}, ""}}), 1);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("/taken/PCX: "), std::string::npos);
+    EXPECT_EQ(entriesOf(s.dir + "/empty"), std::vector<std::string>{});
+    EXPECT_EQ(entriesOf(s.dir + "/taken"), std::vector<std::string>{"PCX"});
+    EXPECT_EQ(entriesOf(s.dir + "/taken/PCX"), std::vector<std::string>{"keep"});
 }
 
 // A room seen from in front (+z): a wall at row 1, glass at row 3 in

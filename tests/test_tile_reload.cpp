@@ -99,6 +99,39 @@ TEST(Reload, ASavedEditShowsWithTheCameraAndOptionsKept)
     tile_watchStop();
 }
 
+// What a world lacks is named on standard error at load and at each reload,
+// one line each, and the world is shown all the same.
+TEST(Reload, WhatTheWorldLacksIsNamedAtLoadAndAtEachReload)
+{
+    REQUIRE_GL();
+    const std::string root = test_tempDir();
+    std::vector<unsigned char> cells(2 * 3 * 2, TILE_EMPTY);
+    cells[0] = 254, cells[1] = 253;  // no block defines 253
+    const std::string def = test_makeWorld(root, "box", world, 2, 3, 2, cells);
+    test_writeSolidPcx(root + "/PCX/green.pcx", 8, 8, 0, 250, 0);
+    const std::string undefined = "tavo: " + def + ": 1 map cell of type 253 (the first at x 1, y 0, z 0) but no "
+                                  "cube block defines type 253\n";
+    const std::string unknown = "tavo: " + def + ": type 254, face FRONT names texture \"grey\", which no texture "
+                                "block declares\n";
+    tile_argument = def.c_str();
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    main_init();
+    testing::internal::GetCapturedStdout();
+    tile_watchStop();
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find(undefined), std::string::npos) << err;
+    EXPECT_EQ(err.find("names texture"), std::string::npos) << err;
+
+    std::string text = world;
+    test_writeText(def, text.replace(text.find("Front 8,red"), 11, "Front 8,grey"));
+    testing::internal::CaptureStderr();
+    std::string out = ticks(true);
+    err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(out.find("World reloaded: "), std::string::npos) << out;
+    EXPECT_EQ(err, unknown + undefined);
+}
+
 // What would end the program at start-up leaves the last good world, with
 // its frame, tables and textures; F5 after a good save reads again.  Then
 // a hundred reloads leave as many textures as there were.

@@ -26,7 +26,7 @@ int tool(const std::string &name, const std::string &args, std::string *errors =
          const std::string &before = "")
 {
     static const std::string errFile = test_tempDir() + "/stderr.txt";
-    int raw = system((before + std::string(TAVO_BINARY_DIR) + "/tools/" + name + " " + args + " 2>" + errFile).c_str());
+    int raw = system((before + std::string(TAVO_BINARY_DIR) + "/" + name + " " + args + " 2>" + errFile).c_str());
     Bytes bytes;
     if (errors && pcx_readFile(errFile, bytes))
         errors->assign(bytes.begin(), bytes.end());
@@ -248,11 +248,11 @@ TEST(DemoWorld, LoadsCleanlyAndItsStartViewShowsTheWorld)
     ASSERT_EQ(stat((root + "/SYS/CAM/demo.cam").c_str(), &st), 0);
     ino_t camera = st.st_ino;
     setenv("ASAN_OPTIONS", "detect_leaks=0", 1);  // the GL driver's leaks are not tavo's
-    EXPECT_EQ(tool("../tavo", "--shot " + root + "/shot.png " + root + "/DEF/demo.def >/dev/null"), 0);
+    EXPECT_EQ(tool("tavo", "--shot " + root + "/shot.png " + root + "/DEF/demo.def >/dev/null"), 0);
     EXPECT_TRUE(readPng(root + "/shot.png") == shown);
     EXPECT_TRUE(stat((root + "/SYS/CAM/demo.cam").c_str(), &st) == 0 && st.st_ino == camera);
     test_writeText(root + "/DEF/nomap.def", "");
-    EXPECT_EQ(tool("../tavo", "--shot " + root + "/no.png " + root + "/DEF/nomap.def >/dev/null", nullptr,
+    EXPECT_EQ(tool("tavo", "--shot " + root + "/no.png " + root + "/DEF/nomap.def >/dev/null", nullptr,
                    "PATH=/nonexistent "), 255);  // no error dialog to wait on, zenity or not
     EXPECT_NE(stat((root + "/no.png").c_str(), &st), 0);
 

@@ -30,8 +30,9 @@ static const char *cam_usage =
     "  --show FILE.cam  print the pose a camera file holds\n"
     "  --frame WORLD.def\n"
     "                   write the world's camera file (SYS/CAM/<name>.cam) with\n"
-    "                   a view from above and in front of its map, the view\n"
-    "                   tavo --new starts a world with\n"
+    "                   a view from in front of its map and two layers above\n"
+    "                   its highest layer in use (layer 10 at the least), the\n"
+    "                   view tavo --new starts a world with\n"
     "  -h, --help       show this help and exit\n"
     "  --version        show the version and licence and exit\n"
     "  --               end of the options\n"
@@ -161,7 +162,8 @@ static int cam_frame(const char *def)
         return 1;
     }
     Entity pose;
-    main_framePose(&pose, grid.width, grid.height, grid.depth);
+    main_framePose(&pose, grid.width, main_frameTop(grid.cells, grid.width, grid.height, grid.depth),
+                   grid.depth);
     std::vector<unsigned char> cam(ENTITY_FILE_SIZE);
     entity_toBytes(&pose, cam.data());
     std::string out = tile_resolvePath(std::string(root) + "SYS/CAM/" + file);

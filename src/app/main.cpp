@@ -62,7 +62,8 @@ static const char main_usageText[] =
     "                     export only these cells (inclusive; default all)\n"
     "  --flat             export each picture as its average colour\n"
     "  --new DIR          make a new world to start from in the folder DIR (which\n"
-    "                     must not exist, or be empty): a definition file with\n"
+    "                     must not exist, or be empty: an empty folder is filled\n"
+    "                     and keeps its mode and owner): a definition file with\n"
     "                     notes, a map with a floor and a small house, its text,\n"
     "                     the system pictures and a start view; prints how to\n"
     "                     open it\n"
@@ -124,9 +125,20 @@ static void main_cameraHint(void)
     fflush(stdout);
     fprintf(stderr,
             "tavo: %s: no camera file, so the view starts at the origin looking along -z; "
-            "\"tavo-cam --frame %s\" writes one that frames the map, or fly to a view "
+            "\"%s --frame %s\" writes one that frames the map, or fly to a view "
             "(space bar held frees the pointer) and it is saved there every second\n",
-            path.c_str(), tile_files[0].c_str());
+            path.c_str(), main_command("tavo-cam").c_str(), tile_files[0].c_str());
+}
+
+// What the world asks for and lacks, one line each on standard error; the
+// world is shown all the same (--check says more).
+static void main_reportProblems(void)
+{
+    if (tile_problems.empty() || tile_files.empty())
+        return;
+    fflush(stdout);
+    for (const std::string &p : tile_problems)
+        fprintf(stderr, "tavo: %s: %s\n", tile_files[0].c_str(), p.c_str());
 }
 
 void main_init(void)
@@ -134,6 +146,7 @@ void main_init(void)
     input_unlockAll();
     texture_smooth(1);
     tile_load();
+    main_reportProblems();
     main_cameraHint();
     tile_watchStart(true);
     camera = tile_temp;
@@ -329,7 +342,8 @@ void main_timer(int tick)
     reload |= main_optionPressed(MAIN_KEY_RELOAD);
     if (reload)
         tile_reloadStart();
-    tile_reloadPoll();
+    if (tile_reloadPoll())
+        main_reportProblems();
 
     // Never mid-turn, so the file only ever holds a squared-up pose.
     if (tick % MAIN_SAVE_EVERY == 0 && !main_turning())
@@ -439,6 +453,8 @@ int main_run(int argc, char **argv)
         return main_export(command);
 
     // With no world named, tile_load asks for one.
+    if (command.world)
+        tile_requireWorldFile(command.world);
     int glutArgc = (int)command.glut.size() - 1;
     glutInit(&glutArgc, command.glut.data());
     tile_argument = command.world;

@@ -124,9 +124,10 @@ struct MainNewFile {
     std::vector<unsigned char> bytes;
     std::string what;  // what it is, for the list printed
 };
-// Writes files in a hidden folder beside folder (no trailing '/') and
-// renames it into place; on any failure removes what it wrote and says
-// why: 1.  0 when done.
+// Writes files in a hidden folder and places them: beside folder (no
+// trailing '/') renamed whole into place when folder does not exist, inside
+// an existing folder moved up entry by entry, keeping the folder itself.
+// On any failure removes what it wrote and says why: 1.  0 when done.
 int main_newPlace(const std::string &folder, const std::vector<MainNewFile> &files);
 // "WxHxD" into size; false with the reason for a form it is not, a side of
 // 0 or more cells than the viewer reads.
@@ -138,9 +139,14 @@ std::string main_newSizeCheck(const char *text);
 unsigned main_newAcross(unsigned width, unsigned height, unsigned depth);
 // The cells of the new world: a floor and a small house near the front.
 void main_newCells(unsigned width, unsigned height, unsigned depth, std::vector<unsigned char> *out);
-// The pose that frames a width x height x depth grid from above and in
-// front, as the drawn block allows (also tavo-cam --frame).
-void main_framePose(Entity *pose, unsigned width, unsigned height, unsigned depth);
+// The layers in use of a grid: one above the highest holding a non-empty
+// cell, 0 for an empty grid.
+unsigned main_frameTop(const std::vector<unsigned char> &cells, unsigned width, unsigned height,
+                       unsigned depth);
+// The pose that frames a width x depth grid whose layers in use are top,
+// from above them and in front, as the drawn block allows (also tavo-cam
+// --frame).
+void main_framePose(Entity *pose, unsigned width, unsigned top, unsigned depth);
 
 // The readout key i toggles (off at start): what the world, the camera and
 // the cell at the centre of the view are.
@@ -170,6 +176,11 @@ void main_readoutDraw(void);
 // ~/.local/share/tavo/demo, where the camera can be saved.  Ends the
 // process through error() when there is no demo or no copy can be made.
 std::string main_demoWorld(void);
+// The folder of the running program, "" when the system will not say.
+std::string main_programFolder(void);
+// A program built and installed beside tavo as the user can type it: its
+// bare name when PATH finds that very file, else its full path.
+std::string main_command(const std::string &program);
 
 // The shot keys (F12, 'p'), read by the tick: a press asks for a picture
 // of the next frame; holding the key asks once.

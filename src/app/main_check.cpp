@@ -263,14 +263,7 @@ void check_createColor(void *ctx, Image *image, unsigned short, unsigned short,
 
 void check_unknownTexture(void *ctx, int type, int face, const char *name)
 {
-    CheckState *state = (CheckState *)ctx;
-    if (type < 0)
-        state->unknown.push_back(check_format("the background names texture \"%s\", which no "
-                                              "texture block declares", name));
-    else
-        state->unknown.push_back(check_format("type %d, face %s names texture \"%s\", which no "
-                                              "texture block declares",
-                                              type, face >= 0 && face < 6 ? tile_faceNames[face] : "?", name));
+    ((CheckState *)ctx)->unknown.push_back(tile_unknownTextureProblem(type, face, name));
 }
 
 void check_systemPicture(CheckState &state, const std::string &root, const char *name)
@@ -306,33 +299,23 @@ void check_cube(int type, const std::string &name)
 void check_cells(CheckState &state, const std::vector<bool> &defined)
 {
     size_t w = tile_width, d = tile_depth, h = tile_height;
-    size_t count[256] = {0}, first[256] = {0}, filled = 0, undrawn = 0;
+    size_t filled = 0, undrawn = 0;
     for (size_t y = 0; y < h; y++)
         for (size_t z = 0; z < d; z++)
             for (size_t x = 0; x < w; x++) {
-                size_t i = (y * d + z) * w + x;
-                unsigned char v = tile_map[i];
-                if (v == TILE_EMPTY)
+                if (tile_map[(y * d + z) * w + x] == TILE_EMPTY)
                     continue;
                 filled++;
                 if (x == w - 1 || y == h - 1 || z == d - 1)
                     undrawn++;
-                if (count[v]++ == 0)
-                    first[v] = i;
             }
     printf("Cells: %zu of %zu filled\n", filled, w * d * h);
-    for (int v = 0; v < 255; v++) {
-        if (!count[v] || defined[(size_t)v])
-            continue;
-        size_t i = first[v];
-        state.problems.push_back(check_format(
-            "%zu map cell%s of type %d (the first at x %zu, y %zu, z %zu) but no cube block "
-            "defines type %d",
-            count[v], count[v] == 1 ? "" : "s", v, i % w, i / (w * d), (i / w) % d, v));
-    }
+    std::vector<std::string> undefined = tile_undefinedTypeProblems(tile_map, w, d, h, defined);
+    state.problems.insert(state.problems.end(), undefined.begin(), undefined.end());
     if (undrawn)
         state.notes.push_back(check_format(
-            "%zu filled cell%s in the last column, row or layer, which the viewer never draws",
+            "%zu filled cell%s in the last column, row or layer, which the fixed camera never draws "
+            "(free look, --shot --look and --export do)",
             undrawn, undrawn == 1 ? " lies" : "s lie"));
 }
 

@@ -34,17 +34,6 @@ static bool main_isFolder(const std::string &path)
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// The folder of the running program, "" when the system will not say.
-static std::string main_programFolder(void)
-{
-    char buf[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0)
-        return "";
-    std::string exe(buf, (size_t)n);
-    return exe.substr(0, exe.rfind('/'));
-}
-
 static std::string main_userDataFolder(void)
 {
     const char *data = getenv("XDG_DATA_HOME");

@@ -2,6 +2,7 @@
 #include "main.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <errno.h>
 #include <ftw.h>
 #include <stdio.h>
@@ -10,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -30,7 +32,9 @@ enum {
     NEW_WALL = 253,
     NEW_GLASS = 252,
     NEW_PLANT = 251,
-    NEW_WEDGE = 250,
+    NEW_ROOF_LEFT = 250,
+    NEW_ROOF_RIGHT = 249,
+    NEW_RIDGE = 248,
 };
 
 static const struct {
@@ -39,7 +43,9 @@ static const struct {
     const char *name;
 } main_newLegend[] = {
     {'.', TILE_EMPTY, "empty"}, {'f', NEW_FLOOR, "floor"}, {'#', NEW_WALL, "wall"},
-    {'o', NEW_GLASS, "glass"},  {'p', NEW_PLANT, "plant"}, {'/', NEW_WEDGE, "wedge"},
+    {'o', NEW_GLASS, "glass"},  {'p', NEW_PLANT, "plant"},
+    {'/', NEW_ROOF_LEFT, "left roof"}, {'\\', NEW_ROOF_RIGHT, "right roof"},
+    {'^', NEW_RIDGE, "ridge"},
 };
 
 // Texture pictures of the new world (under PCX/house/) and what draws each.
@@ -157,14 +163,33 @@ static const char main_newDef[] =
     "\n"
     "Key 15: the shape.  1 to 4 are wedges whose slope takes the picture of\n"
     "TOP, RIGHT, BOTTOM or LEFT, capped by the FRONT and BACK pictures; 5 to 8\n"
-    "slanted quads, 9 to 12 upright diagonals.\n"
-    "NEW_CUBE \"wedge\"\n"
+    "slanted quads, 9 to 12 upright diagonals.  Shape 4 rises towards +x, its\n"
+    "solid half at the bottom right as seen from the front; shape 1 rises\n"
+    "towards -x.  Side by side they make the two sides of a gable roof.\n"
+    "NEW_CUBE \"roof_left\"\n"
+    "{\n"
+    "    Shape 15,4\n"
+    "    Slope 7,roof\n"
+    "    Back 3,bricks\n"
+    "    Right 5,bricks\n"
+    "    Front 8,bricks\n"
+    "}\n"
+    "\n"
+    "NEW_CUBE \"roof_right\"\n"
     "{\n"
     "    Shape 15,1\n"
     "    Slope 4,roof\n"
     "    Back 3,bricks\n"
+    "    Left 7,bricks\n"
     "    Front 8,bricks\n"
-    "    Base 6,bricks\n"
+    "}\n"
+    "\n"
+    "The ridge: the gable's top, roofed.\n"
+    "NEW_CUBE \"ridge\"\n"
+    "{\n"
+    "    Back 3,bricks\n"
+    "    Top 4,roof\n"
+    "    Front 8,bricks\n"
     "}\n";
 
 // A positive decimal number of at most five digits.
@@ -193,7 +218,7 @@ unsigned main_newAcross(unsigned width, unsigned height, unsigned depth)
             continue;
         unsigned long long w = (unsigned long long)a * (width + 2);
         unsigned long long h = (unsigned long long)(height / a) * (depth + 2);
-        if (w > MAP_MAX_PICTURE_WIDTH || h > MAP_MAX_PICTURE_HEIGHT)
+        if (w > MAP_MAX_PICTURE_WIDTH || h > MAP_MAX_PICTURE_HEIGHT || w * h > TILE_PICTURE_MAX)
             continue;
         unsigned long long gap = w > h ? w - h : h - w;
         if (gap < bestGap) {
@@ -218,6 +243,12 @@ bool main_newParseSize(const char *text, unsigned size[3], std::string *reason)
         *reason = std::string("a world is at least 1 cell each way, not ") + text;
         return false;
     }
+    // The map reader counts layers in 16 bits.
+    if (size[1] > 0xFFFF) {
+        *reason = std::string(text) + ": " + std::to_string(size[1]) +
+                  " layers, more than the 65535 a map picture holds";
+        return false;
+    }
     if ((unsigned long long)size[0] * size[1] * size[2] > TILE_GRID_MAX) {
         *reason = std::string(text) + " is more than " + std::to_string(TILE_GRID_MAX) +
                   " cells, the most the viewer reads";
@@ -232,18 +263,31 @@ bool main_newParseSize(const char *text, unsigned size[3], std::string *reason)
     return true;
 }
 
-void main_framePose(Entity *pose, unsigned width, unsigned height, unsigned depth)
+unsigned main_frameTop(const std::vector<unsigned char> &cells, unsigned width, unsigned height,
+                       unsigned depth)
 {
-    (void)height;
+    size_t layer = (size_t)width * depth;
+    for (unsigned y = height; y > 0; y--)
+        for (size_t i = (size_t)(y - 1) * layer; i < (size_t)y * layer && i < cells.size(); i++)
+            if (cells[i] != TILE_EMPTY)
+                return y;
+    return 0;
+}
+
+void main_framePose(Entity *pose, unsigned width, unsigned top, unsigned depth)
+{
     // The drawn block reaches 10 layers down and 21 rows ahead, only along
-    // -z: from layer 10, three rows in front of the last row, the floor and
-    // the drawn rows are in view, the middle of them at the centre.
+    // -z: from two layers above the highest one in use (layer 10 at the
+    // least), three rows in front of the last row, the eye looks at the
+    // middle of the drawn rows on the lowest layer drawn.
+    float eye = (float)std::max(10u, top + 2);
     float x = (float)(width ? width - 1 : 0) * tile_size / 2.0f;
-    float y = 10.0f * tile_size;
+    float y = eye * tile_size;
+    float low = (eye - 10.0f) * tile_size;
     float z = (float)(depth ? depth - 1 : 0) * tile_sizeZ + 3.0f * tile_sizeZ;
     float middle = depth > 12 ? (float)(depth - 12) * tile_sizeZ : 0.0f;
     Vector forward;
-    vector_set(&forward, 0.0f, -y, middle - z);
+    vector_set(&forward, 0.0f, low - y, middle - z);
     vector_normalize(&forward);
     entity_set(pose, x, y, z);
     vector_set(&pose->forward, 0.0f, forward.y, forward.z);
@@ -259,13 +303,14 @@ void main_newCells(unsigned width, unsigned height, unsigned depth, std::vector<
         if (x >= 0 && y >= 0 && z >= 0 && x < (long)width && y < (long)height && z < (long)depth)
             cells[((size_t)y * depth + (size_t)z) * width + (size_t)x] = type;
     };
-    // The last column and row are never drawn: the floor stops short of them.
+    // The fixed camera never draws the last column and row: the floor stops
+    // short of them.
     long floorWidth = width > 1 ? (long)width - 1 : 1, floorDepth = depth > 1 ? (long)depth - 1 : 1;
     for (long z = 0; z < floorDepth; z++)
         for (long x = 0; x < floorWidth; x++)
             put(x, 0, z, NEW_FLOOR);
     // A house of 7 x 3 cells near the front, walls three layers high with a
-    // door and two windows in the front wall, a roof of wedges, and two
+    // door and two windows in the front wall, a gable roof of wedges, and two
     // plants by the door.
     long cx = ((long)width - 1) / 2, front = (long)depth - 5;
     for (long y = 1; y <= 3; y++)
@@ -279,9 +324,15 @@ void main_newCells(unsigned width, unsigned height, unsigned depth, std::vector<
                 if (!door)
                     put(x, y, z, window ? NEW_GLASS : NEW_WALL);
             }
+    // The gable roof: each layer up, the slopes step one column in, the
+    // bricks between them close the gable, and the ridge tops it.
     for (long z = front - 2; z <= front; z++)
-        for (long x = cx - 3; x <= cx + 3; x++)
-            put(x, 4, z, NEW_WEDGE);
+        for (long step = 0; step <= 2; step++) {
+            put(cx - 3 + step, 4 + step, z, NEW_ROOF_LEFT);
+            put(cx + 3 - step, 4 + step, z, NEW_ROOF_RIGHT);
+            for (long x = cx - 2 + step; x <= cx + 2 - step; x++)
+                put(x, 4 + step, z, step == 2 ? NEW_RIDGE : NEW_WALL);
+        }
     put(cx - 5, 1, front + 1, NEW_PLANT);
     put(cx + 5, 1, front + 1, NEW_PLANT);
 }
@@ -362,7 +413,7 @@ std::vector<MainNewFile> main_newFiles(const std::string &name, const unsigned s
                      "shown on every face while texturing is off (key 3)"});
 
     Entity pose;
-    main_framePose(&pose, size[0], size[1], size[2]);
+    main_framePose(&pose, size[0], main_frameTop(text.cells, size[0], size[1], size[2]), size[2]);
     std::vector<unsigned char> cam(ENTITY_FILE_SIZE);
     entity_toBytes(&pose, cam.data());
     files.push_back({"SYS/CAM/" + name + ".cam", cam, "the start view, over the house"});
@@ -387,7 +438,27 @@ int main_new(const MainCommand &command)
     return main_newWorld(command.operand("--new"), size);
 }
 
-int main_newPlace(const std::string &folder, const std::vector<MainNewFile> &files)
+namespace {
+
+// Writes every file under scratch; "" when all are written, else why not.
+std::string main_newWriteAll(const std::string &scratch, const std::vector<MainNewFile> &files)
+{
+    for (const MainNewFile &f : files) {
+        int result;
+        if (!pcx_writeFileDirs(scratch + "/" + f.path, f.bytes, &result))
+            return f.path + ": " + file_reason(result);
+    }
+    return "";
+}
+
+void main_newRemoveAll(const std::string &path)
+{
+    nftw(path.c_str(), main_newRemove, 16, FTW_DEPTH | FTW_PHYS);
+}
+
+// A folder that does not exist yet: made whole beside it and renamed into
+// place, so nothing half made is ever seen under its name.
+int main_newPlaceBeside(const std::string &folder, const std::vector<MainNewFile> &files)
 {
     std::string parent, name;
     main_newSplit(folder, &parent, &name);
@@ -398,27 +469,63 @@ int main_newPlace(const std::string &folder, const std::vector<MainNewFile> &fil
         return main_newRefuse("cannot make a folder in " + parent + ": " + strerror(errno));
     scratch = scratchPath.data();
 
-    std::string failed;
-    for (const MainNewFile &f : files) {
-        int result;
-        if (!pcx_writeFileDirs(scratch + "/" + f.path, f.bytes, &result)) {
-            failed = f.path + ": " + file_reason(result);
-            break;
-        }
-    }
+    std::string failed = main_newWriteAll(scratch, files);
     mode_t mask = umask(0);
     umask(mask);
     if (failed.empty() && chmod(scratch.c_str(), 0777 & ~mask) != 0)
         failed = scratch + ": " + strerror(errno);
-    // An empty folder is replaced whole; one filled meanwhile is kept.
+    // A folder made meanwhile is not replaced when it holds anything.
     if (failed.empty() && rename(scratch.c_str(), folder.c_str()) != 0)
         failed = folder + ": " + strerror(errno);
     if (!failed.empty()) {
-        nftw(scratch.c_str(), main_newRemove, 16, FTW_DEPTH | FTW_PHYS);
+        main_newRemoveAll(scratch);
         return main_newRefuse(failed);
     }
     return 0;
+}
 
+// An existing empty folder (a mount point, the end of a link) is kept, with
+// its mode, owner and access lists: the world is made in a hidden folder
+// inside it, whose entries are then moved up one by one; a failure takes
+// back those already moved, so the folder is left as it was.
+int main_newPlaceInside(const std::string &folder, const std::vector<MainNewFile> &files)
+{
+    std::string scratch = folder + "/.tavo-new-XXXXXX";
+    std::vector<char> scratchPath(scratch.begin(), scratch.end());
+    scratchPath.push_back('\0');
+    if (!mkdtemp(scratchPath.data()))
+        return main_newRefuse("cannot make a folder in " + folder + ": " + strerror(errno));
+    scratch = scratchPath.data();
+
+    std::string failed = main_newWriteAll(scratch, files);
+    std::vector<std::string> moved;
+    for (const MainNewFile &f : files) {
+        if (!failed.empty())
+            break;
+        std::string top = f.path.substr(0, f.path.find('/'));
+        if (std::find(moved.begin(), moved.end(), top) != moved.end())
+            continue;
+        std::string from = scratch + "/" + top, to = folder + "/" + top;
+        if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0)
+            failed = to + ": " + strerror(errno);
+        else
+            moved.push_back(top);
+    }
+    if (!failed.empty())
+        for (const std::string &top : moved)
+            main_newRemoveAll(folder + "/" + top);
+    main_newRemoveAll(scratch);
+    return failed.empty() ? 0 : main_newRefuse(failed);
+}
+
+}  // namespace
+
+int main_newPlace(const std::string &folder, const std::vector<MainNewFile> &files)
+{
+    struct stat st;
+    if (stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return main_newPlaceInside(folder, files);
+    return main_newPlaceBeside(folder, files);
 }
 
 int main_newWorld(const char *dir, const unsigned size[3])
@@ -431,8 +538,12 @@ int main_newWorld(const char *dir, const unsigned size[3])
     if (name.empty() || name == "." || name == ".." || name == "/")
         return main_newRefuse(std::string(dir) + ": give the new world's folder a name");
 
+    // A link to a folder is followed: the folder it leads to is filled.
     struct stat st;
-    if (lstat(folder.c_str(), &st) == 0) {
+    bool exists = stat(folder.c_str(), &st) == 0;
+    if (!exists && lstat(folder.c_str(), &st) == 0)
+        return main_newRefuse(folder + ": a link that leads nowhere is there already");
+    if (exists) {
         if (!S_ISDIR(st.st_mode))
             return main_newRefuse(folder + ": something that is not a folder is there already");
         DIR *d = opendir(folder.c_str());
@@ -459,10 +570,11 @@ int main_newWorld(const char *dir, const unsigned size[3])
     unsigned across = main_newAcross(size[0], size[1], size[2]);
     // A folder without a write permission bit is left alone, even by the
     // superuser, as read-only files are.
-    if (stat(parent.c_str(), &st) != 0)
-        return main_newRefuse(parent + ": " + strerror(errno));
+    const std::string &writtenIn = exists ? folder : parent;
+    if (stat(writtenIn.c_str(), &st) != 0)
+        return main_newRefuse(writtenIn + ": " + strerror(errno));
     if (!(st.st_mode & 0222))
-        return main_newRefuse(parent + ": the folder is read-only");
+        return main_newRefuse(writtenIn + ": the folder is read-only");
     std::vector<MainNewFile> files = main_newFiles(name, size, across);
     if (main_newPlace(folder, files))
         return 1;
@@ -470,8 +582,10 @@ int main_newWorld(const char *dir, const unsigned size[3])
     printf("Made the world \"%s\" in %s/:\n", name.c_str(), folder.c_str());
     for (const MainNewFile &f : files)
         printf("  %-28s %s\n", f.path.c_str(), f.what.c_str());
-    printf("Open it with:\n  tavo %s\n", main_newQuoted(folder + "/" + def).c_str());
-    printf("After editing PCX/%s.map, make its picture with:\n  tavo-map encode %s %s\n", name.c_str(),
+    printf("Open it with:\n  %s %s\n", main_newQuoted(main_command("tavo")).c_str(),
+           main_newQuoted(folder + "/" + def).c_str());
+    printf("After editing PCX/%s.map, make its picture with:\n  %s encode %s %s\n", name.c_str(),
+           main_newQuoted(main_command("tavo-map")).c_str(),
            main_newQuoted(folder + "/PCX/" + name + ".map").c_str(),
            main_newQuoted(folder + "/PCX/" + name + ".pcx").c_str());
     return 0;

@@ -101,7 +101,7 @@ bool image_isPng(const unsigned char *data, size_t size);
 
 // The values of a palette or grey PNG of at most 8 bits, one byte a pixel,
 // rows from the top (a map picture's tile types).  Refuses a picture of
-// more than maxPixels pixels with ERROR_MEMORY.
+// more than maxPixels pixels with ERROR_FILE and the sizes.
 bool image_decodePngValues(const unsigned char *data, size_t size, size_t maxPixels,
                            std::vector<unsigned char> &values, unsigned *width,
                            unsigned *height, ImageRefusal *why);

@@ -134,8 +134,8 @@ static bool png_prepare(png_structp png, png_infop info, PngRead *r) noexcept
                 return image_refuse(r->why, ERROR_FILE, "%s is not a map picture: a map's pixels "
                                     "are tile types, an 8-bit palette or grey PNG", r->kind);
             if ((size_t)r->width * r->height > r->maxPixels)
-                return image_refuse(r->why, ERROR_MEMORY, "%u x %u pixels is more than a map may "
-                                    "hold", r->width, r->height);
+                return image_refuse(r->why, ERROR_FILE, "%u x %u pixels is more than a map may "
+                                    "hold (%zu)", r->width, r->height, r->maxPixels);
             if (type == PNG_COLOR_TYPE_PALETTE)
                 png_set_packing(png);  // indices as they are, one byte each
             else

@@ -118,6 +118,12 @@ extern bool tile_savesCamera;
 // At the origin looking along -z: the start pose without a camera file.
 void tile_defaultPose(Entity *pose);
 
+// Ends the process through error() (its console line, then the file and the
+// reason) when path is not a regular file that can be read: the viewer asks
+// before the window system starts, so a missing world is named even where
+// no display is.
+void tile_requireWorldFile(const char *path);
+
 // The chosen .def path made absolute: its folders resolved, its own name
 // kept, so that relative and dotted paths give the right root.
 std::string tile_absolute(const std::string &path);
@@ -134,15 +140,15 @@ struct TileMap {
 // taken as out of memory.
 #define TILE_GRID_MAX (64u << 20)
 // The map picture's own pixels: runs let a file of a few megabytes spell
-// gigabytes of them, so a picture above this many is out of memory too.
+// gigabytes of them, so a picture claiming more than this many is refused.
 #define TILE_PICTURE_MAX (256u << 20)
 
 // Decodes the framed 8-bit map picture; 0 when the picture is refused
 // (not an 8-bit one-plane run-length PCX nor a palette or grey PNG of at
 // most 8 bits, a frame measuring 0, a line length of 0 or below the width,
-// more layers than 16 bits hold), with the reason in *why when given.
-// error(1) when memory runs out, the picture would exceed TILE_PICTURE_MAX
-// pixels or the grid TILE_GRID_MAX cells; given memory, 0 with *memory set
+// more layers than 16 bits hold, more pixels than TILE_PICTURE_MAX), with
+// the reason in *why when given.  error(1) when memory runs out or the grid
+// would exceed TILE_GRID_MAX cells; given memory, 0 with *memory set
 // instead.
 int tile_decodeMap(const unsigned char *data, size_t size, TileMap *out, std::string *why = nullptr,
                    bool *memory = nullptr);
@@ -211,6 +217,19 @@ void tile_parseDef(const unsigned char *data, size_t size, const char *root, Til
 // Hands parsed's tables to the globals (parsed keeps none) and does its
 // operations through hooks, which may be null.
 void tile_installDef(TileDefParsed *parsed, const TileDefHooks *hooks);
+
+// What a world asks for that is not there and that changes what is drawn,
+// one sentence each: a face or the background naming a texture no block
+// declares, map cells of a type no cube block defines (cells w x d x h).
+// --check lists them as problems; the viewer reports them at each load.
+std::string tile_unknownTextureProblem(int type, int face, const std::string &name);
+std::vector<std::string> tile_undefinedTypeProblems(const unsigned char *cells, size_t w, size_t d, size_t h,
+                                                    const std::vector<bool> &defined);
+// Both, from a parsed definition file's operations and a grid.
+std::vector<std::string> tile_drawProblems(const std::vector<TileDefOp> &ops, const unsigned char *cells,
+                                           size_t w, size_t d, size_t h);
+// Those of the world installed last, set by tile_installWorld.
+extern std::vector<std::string> tile_problems;
 
 // tile_loadFrom in two steps.  The first reads the world's files, decodes
 // the map and parses the definition file, touching no global, so that it

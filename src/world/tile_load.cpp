@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 #include <errno.h>
+#include <limits.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -102,15 +103,26 @@ std::string tile_resolvePath(const std::string &path)
 }
 
 // A path as the file system sees it: links and dotted folders resolved;
-// a file not there yet keeps its own name under its resolved folder.
+// a file not there yet keeps its own name under its resolved folder, and a
+// link to a file not there yet stands for that file.
 static std::string tile_canonical(const std::string &path)
 {
-    if (char *real = realpath(path.c_str(), nullptr)) {
-        std::string full(real);
-        free(real);
-        return full;
+    std::string p = path;
+    for (int hops = 0; hops < 40; hops++) {
+        if (char *real = realpath(p.c_str(), nullptr)) {
+            std::string full(real);
+            free(real);
+            return full;
+        }
+        char target[PATH_MAX];
+        ssize_t n = readlink(p.c_str(), target, sizeof target - 1);
+        if (n <= 0)
+            break;
+        std::string to(target, (size_t)n);
+        size_t slash = p.rfind('/');
+        p = to[0] == '/' || slash == std::string::npos ? to : p.substr(0, slash + 1) + to;
     }
-    return tile_absolute(path);
+    return tile_absolute(p);
 }
 
 std::string tile_worldFile(const char *path)
@@ -192,6 +204,11 @@ static int tile_mapPcxPixels(const unsigned char *data, size_t size, std::vector
         return tile_mapRefused(why, "a picture of %u x %u pixels has none", w, h);
     if (bpl < w)
         return tile_mapRefused(why, "PCX lines of %u bytes cannot hold %u pixels", bpl, w);
+    // The words of the PNG reader: a map is refused for what its header
+    // claims, before any of it is read.
+    if ((size_t)w * h > TILE_PICTURE_MAX)
+        return tile_mapRefused(why, "%u x %u pixels is more than a map may hold (%zu)", w, h,
+                               (size_t)TILE_PICTURE_MAX);
 
     // Rows are decoded until the data ends; past it every pixel reads as
     // 255, which is what the rows never decoded stand for.  So the buffer
@@ -199,8 +216,6 @@ static int tile_mapPcxPixels(const unsigned char *data, size_t size, std::vector
     size_t rows = 0, pos = 128;
     try {
         while (rows < h && pos < size) {
-            if ((rows + 1) * w > TILE_PICTURE_MAX)
-                throw TileMapMemory();
             pixels.resize((rows + 1) * w, 255);
             unsigned char *line = &pixels[rows * w];
             rows++;
@@ -400,13 +415,18 @@ static std::string tile_prompt(void)
 // that answers at once, by itself, must not be asked forever.
 #define TILE_DIALOG_TRIES 5
 
+void tile_requireWorldFile(const char *path)
+{
+    if (int result = tile_fileState(path)) {
+        printf("ERROR: Cannot open world file %s\n", path);
+        error_about(ERROR_FILE, path, file_reason(result));
+    }
+}
+
 static std::string tile_choose(void)
 {
     if (tile_argument) {
-        if (int result = tile_fileState(tile_argument)) {
-            printf("ERROR: Cannot open world file %s\n", tile_argument);
-            error_about(ERROR_FILE, tile_argument, file_reason(result));
-        }
+        tile_requireWorldFile(tile_argument);
         return tile_argument;
     }
     bool dialog = tile_hasDialog();
@@ -477,6 +497,7 @@ struct TileShared {
 typedef std::map<std::string, TileShared> TilePictures;
 
 size_t tile_texelBudget = TILE_TEXEL_BUDGET;
+std::vector<std::string> tile_problems;
 
 // The pictures of one load: uploaded as textures, or made by the caller's
 // hooks, which are handed the paths as found on disk.
@@ -769,6 +790,7 @@ void tile_installWorld(TileWorldRead *read, bool readCamera, const TileDefHooks 
     error_setFile(read->defPath.c_str());
     tile_installDef(&read->parsed, &hooks);
     error_setFile(outer);
+    tile_problems = tile_drawProblems(read->parsed.ops, tile_map, tile_width, tile_depth, tile_height);
     tile_generation++;
     fflush(stdout);
 }
