@@ -1,0 +1,58 @@
+// export_gltf.h -- the loaded world's faces as a glTF 2.0 file, written chunk by chunk as the walk goes
+#ifndef TAVO_EXPORT_GLTF_H
+#define TAVO_EXPORT_GLTF_H
+
+#include <stdint.h>
+
+#include <string>
+
+#include "entity.h"
+#include "image.h"
+#include "tile.h"
+
+// The largest .glb: its length fields hold 32 bits.
+#define EXPORT_GLB_MAX 0xFFFFFFFFull
+
+// Cells a side of the blocks the export walks one at a time: what is held
+// in memory at once, and the faces a node of translucent faces gathers.
+#define EXPORT_CHUNK 32
+
+// How a picture's texels cover: all opaque, only fully clear or fully
+// opaque (a cut-out), or partly clear somewhere (blended).
+enum ExportAlpha { EXPORT_OPAQUE, EXPORT_MASK, EXPORT_BLEND };
+// Over the width x height picture at the top left of the texels.
+ExportAlpha export_alphaKind(const ImageTexels &texels);
+
+// Bytes of a .glb holding json bytes of JSON and bin bytes of binary data,
+// headers and padding counted.
+uint64_t export_glbSize(uint64_t json, uint64_t bin);
+
+// Hooks for tile_loadFrom that decode the pictures without a window and
+// keep them for the export, at their own size: texture coordinates run
+// 0..1 over the real picture.  Forgets the pictures of an earlier load.
+TileDefHooks export_pictureHooks(void);
+
+struct ExportOptions {
+    bool binary = true;  // .glb; else .gltf with the buffer inside as base64
+    bool flat = false;   // each picture as its mean colour (cut-outs keep their alpha)
+};
+struct ExportSummary {
+    long faces = 0;  // as the walker gave them, before joining
+    size_t materials = 0, pictures = 0;
+    uint64_t bytes = 0;  // of the file written
+};
+
+// Writes the faces of the loaded world's cells in region (faces between
+// two solid cells inside it left out, those on its sides kept), with
+// pose as the start camera, to path: a temporary file beside it renamed
+// into place.  Memory stays bounded by a chunk's faces and the pictures:
+// the binary data goes to a second temporary file as the walk goes.
+// Both are removed on SIGINT and SIGTERM (then the signal ends the
+// process) and on any failure.  Returns 0, or 1 having said on standard
+// error why nothing was written (no faces in region, a .glb past 4 GiB,
+// a file that cannot be written).  Throws std::bad_alloc when memory runs
+// out, having removed its files.
+int export_writeScene(const std::string &path, const TileBlock &region, const ExportOptions &options,
+                      const Entity &pose, ExportSummary *summary);
+
+#endif
