@@ -9,7 +9,6 @@
 #include <map>
 #include <new>
 #include <tuple>
-#include <unordered_map>
 #include <vector>
 #include <GL/gl.h>
 
@@ -187,35 +186,62 @@ struct ExportPrimitive {
     bool textured = false;
     std::vector<float> positions, uvs;
     std::vector<uint32_t> indices;
-    struct Key {
-        float v[5];
-        bool operator==(const Key &o) const { return memcmp(v, o.v, sizeof v) == 0; }
-    };
-    struct Hash {
-        size_t operator()(const Key &k) const
-        {
-            uint32_t w[5];
-            memcpy(w, k.v, sizeof w);
-            size_t h = 1469598103934665603ull;
-            for (uint32_t x : w)
-                h = (h ^ x) * 1099511628211ull;
-            return h;
+    // Open addressing over the vertices made so far: an index + 1 a slot,
+    // 0 for an empty one; never more than half full.
+    std::vector<uint32_t> slots;
+
+    static uint64_t hash(const float k[5])
+    {
+        uint32_t w[5];
+        memcpy(w, k, sizeof w);
+        // Positions step by the cell's size: the bits that differ sit high
+        // in a float, and must reach the low bits too.
+        uint64_t h = 0;
+        for (uint32_t x : w) {
+            h = (h ^ x) * 0x9E3779B97F4A7C15ull;
+            h ^= h >> 32;
         }
-    };
-    std::unordered_map<Key, uint32_t, Hash> at;
+        return h;
+    }
+
+    bool same(uint32_t i, const float k[5]) const
+    {
+        return memcmp(&positions[3 * (size_t)i], k, 3 * sizeof(float)) == 0 &&
+               (!textured || memcmp(&uvs[2 * (size_t)i], k + 3, 2 * sizeof(float)) == 0);
+    }
+
+    void grow(void)
+    {
+        std::vector<uint32_t> old(std::max<size_t>(1024, slots.size() * 2), 0);
+        old.swap(slots);
+        const size_t mask = slots.size() - 1, n = positions.size() / 3;
+        for (size_t i = 0; i < n; i++) {
+            float k[5] = {positions[3 * i], positions[3 * i + 1], positions[3 * i + 2], 0.0f, 0.0f};
+            if (textured)
+                k[3] = uvs[2 * i], k[4] = uvs[2 * i + 1];
+            size_t h = (size_t)hash(k) & mask;
+            while (slots[h])
+                h = (h + 1) & mask;
+            slots[h] = (uint32_t)i + 1;
+        }
+    }
 
     uint32_t vertex(const float *c)
     {
-        Key k{{c[0], c[1], c[2], textured ? c[3] : 0.0f, textured ? c[4] : 0.0f}};
-        auto found = at.find(k);
-        if (found != at.end())
-            return found->second;
-        uint32_t i = (uint32_t)(positions.size() / 3);
-        positions.insert(positions.end(), c, c + 3);
+        const float k[5] = {c[0], c[1], c[2], textured ? c[3] : 0.0f, textured ? c[4] : 0.0f};
+        const size_t n = positions.size() / 3;
+        if ((n + 1) * 2 > slots.size())
+            grow();
+        const size_t mask = slots.size() - 1;
+        size_t h = (size_t)hash(k) & mask;
+        for (; slots[h]; h = (h + 1) & mask)
+            if (same(slots[h] - 1, k))
+                return slots[h] - 1;
+        slots[h] = (uint32_t)n + 1;
+        positions.insert(positions.end(), k, k + 3);
         if (textured)
-            uvs.insert(uvs.end(), c + 3, c + 5);
-        at.emplace(k, i);
-        return i;
+            uvs.insert(uvs.end(), k + 3, k + 5);
+        return (uint32_t)n;
     }
 };
 
