@@ -10,7 +10,6 @@
 #include <new>
 #include <tuple>
 #include <vector>
-#include <GL/gl.h>
 
 #include "error.h"
 #include "export_output.h"
@@ -122,10 +121,15 @@ void json_string(std::string &o, const std::string &s)
     o += '"';
     for (size_t i = 0; i < s.size(); i++) {
         unsigned char c = (unsigned char)s[i];
-        size_t n = c >= 0xF0 && c < 0xF5 ? 3 : c >= 0xE0 ? 2 : c >= 0xC2 && c < 0xE0 ? 1 : 0;
-        bool sequence = c >= 0x80 && n > 0 && i + n < s.size() + 0;
+        size_t n = c >= 0xF0 && c < 0xF5 ? 3 : c >= 0xE0 && c < 0xF0 ? 2 : c >= 0xC2 && c < 0xE0 ? 1 : 0;
+        bool sequence = n > 0;
         for (size_t k = 1; sequence && k <= n; k++)
             sequence = i + k < s.size() && ((unsigned char)s[i + k] & 0xC0) == 0x80;
+        // No overlong forms, surrogates or code points past U+10FFFF.
+        const unsigned char next = sequence ? (unsigned char)s[i + 1] : 0;
+        if ((c == 0xE0 && next < 0xA0) || (c == 0xED && next >= 0xA0) || (c == 0xF0 && next < 0x90) ||
+            (c == 0xF4 && next >= 0x90))
+            sequence = false;
         char esc[8];
         if (c == '"' || c == '\\') {
             o += '\\';
