@@ -55,4 +55,15 @@ struct ExportSummary {
 int export_writeScene(const std::string &path, const TileBlock &region, const ExportOptions &options,
                       const Entity &pose, ExportSummary *summary);
 
+// tavo --export's steps before writing (main_export.cpp): out's folder
+// must be writable, the world of the definition file world is loaded
+// with export_pictureHooks (its console lines held back unless it fails),
+// out must not be one of its files, and regionText ("all", null, or
+// "X0,Y0,Z0:X1,Y1,Z1" as main_exportRegionCheck passes it) must lie in
+// the grid.  0 with *region set, or the exit status, having said why.
+// Then export_writeScene(path, *region, options, tile_temp, ...) writes
+// the scene; path may be any name in a writable folder (a .glb for a page
+// to embed, say).
+int export_prepare(const char *out, const char *world, const char *regionText, TileBlock *region);
+
 #endif

@@ -151,38 +151,9 @@ int export_load(const std::string &def, const TileDefHooks *hooks)
 
 int export_world(const ExportRequest &req)
 {
-    // The command line has checked the region.
-    TileBlock region{0, 0, 0, 0, 0, 0};
-    bool all = !req.region || strcmp(req.region, "all") == 0;
-    if (!all)
-        export_parseRegion(req.region, &region);
-    if (int err = export_folderWritable(req.out)) {
-        error_report(req.out, file_reason(err));
-        return 1;
-    }
-
-    // The viewer's load, the pictures decoded but never uploaded.
-    texture_smooth(1);
-    TileDefHooks hooks = export_pictureHooks();
-    if (int status = export_load(tile_absolute(req.world), &hooks))
+    TileBlock region;
+    if (int status = export_prepare(req.out, req.world, req.region, &region))
         return status;
-    tile_optSmooth = 1;
-    tile_optAlpha = 1;
-    tile_optTexture = 1;
-    fflush(stdout);
-
-    if (export_isWorldFile(req.out)) {
-        error_report(req.out, "is one of the world's own files; it is left as it is");
-        return 1;
-    }
-    if (all) {
-        region = TileBlock{0, tile_width, 0, tile_height, 0, tile_depth};
-    } else if (region.x1 > tile_width || region.y1 > tile_height || region.z1 > tile_depth) {
-        fprintf(stderr, "tavo: --region %s lies outside the grid of x 0..%d, y 0..%d, z 0..%d\n",
-                req.region, tile_width - 1, tile_height - 1, tile_depth - 1);
-        return 1;
-    }
-
     ExportOptions options;
     options.binary = req.binary;
     options.flat = req.flat;
@@ -195,6 +166,42 @@ int export_world(const ExportRequest &req)
 }
 
 }  // namespace
+
+int export_prepare(const char *out, const char *world, const char *regionText, TileBlock *region)
+{
+    // The command line has checked the region.
+    *region = TileBlock{0, 0, 0, 0, 0, 0};
+    bool all = !regionText || strcmp(regionText, "all") == 0;
+    if (!all)
+        export_parseRegion(regionText, region);
+    if (int err = export_folderWritable(out)) {
+        error_report(out, file_reason(err));
+        return 1;
+    }
+
+    // The viewer's load, the pictures decoded but never uploaded.
+    texture_smooth(1);
+    TileDefHooks hooks = export_pictureHooks();
+    if (int status = export_load(tile_absolute(world), &hooks))
+        return status;
+    tile_optSmooth = 1;
+    tile_optAlpha = 1;
+    tile_optTexture = 1;
+    fflush(stdout);
+
+    if (export_isWorldFile(out)) {
+        error_report(out, "is one of the world's own files; it is left as it is");
+        return 1;
+    }
+    if (all) {
+        *region = TileBlock{0, tile_width, 0, tile_height, 0, tile_depth};
+    } else if (region->x1 > tile_width || region->y1 > tile_height || region->z1 > tile_depth) {
+        fprintf(stderr, "tavo: --region %s lies outside the grid of x 0..%d, y 0..%d, z 0..%d\n", regionText,
+                tile_width - 1, tile_height - 1, tile_depth - 1);
+        return 1;
+    }
+    return 0;
+}
 
 std::string main_exportNameCheck(const char *out)
 {
