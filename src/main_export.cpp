@@ -123,12 +123,14 @@ int export_load(const std::string &def, const TileDefHooks *hooks)
     int console = held ? dup(STDOUT_FILENO) : -1;
     if (console >= 0)
         dup2(fileno(held), STDOUT_FILENO);
-    bool refused = false;
+    bool refused = false, memory = false;
     error_setHook(export_refuse);
     try {
         tile_loadFrom(def, true, hooks);
     } catch (const ExportRefused &) {
         refused = true;
+    } catch (const std::bad_alloc &) {
+        refused = memory = true;  // said once the console is back
     }
     error_setHook(nullptr);
     fflush(stdout);
@@ -146,6 +148,8 @@ int export_load(const std::string &def, const TileDefHooks *hooks)
     }
     if (held)
         fclose(held);
+    if (memory)
+        throw std::bad_alloc();
     return refused ? 255 : 0;
 }
 
