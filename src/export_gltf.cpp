@@ -1,6 +1,7 @@
 // export_gltf.cpp -- the loaded world's faces as a glTF 2.0 file, written chunk by chunk as the walk goes
 #include "export_gltf.h"
 
+#include <limits.h>
 #include <math.h>
 #include <stdio.h>
 #include <string.h>
@@ -251,13 +252,19 @@ struct ExportPrimitive {
 
 class ExportScene;
 
+// A node's faces: blended or not, and for blended ones the low cell of
+// their block.
+typedef std::tuple<bool, int, int, int> ExportGroup;
+
 // The sink of one chunk's walk (after the merger): each face joins the
 // primitive of its material.
 class ExportChunk : public TileSink {
 public:
     explicit ExportChunk(ExportScene *scene) : scene_(scene) {}
     void face(const TileFace &f) override;
-    std::map<int, ExportPrimitive> primitives;  // by material
+    // By node, then material: blended faces make a node for each block of
+    // EXPORT_BLEND_BLOCK cells they lie in, the rest one for the chunk.
+    std::map<std::pair<ExportGroup, int>, ExportPrimitive> primitives;
 
 private:
     ExportScene *scene_;
@@ -300,13 +307,11 @@ private:
     int texture(const ExportPicture *p, bool alphaOnly, bool smooth, unsigned char repeat);
     int view(const void *bytes, size_t size, int target, int *err);
     int writePrimitive(ExportPrimitive &p, const float origin[3], std::string *list);
-    int writeNode(std::map<int, ExportPrimitive> &primitives, bool blend, const TileBlock &cells);
-    bool isBlend(int material) const { return blend_[(size_t)material]; }
+    int writeNode(ExportChunk &chunk, const ExportGroup &group, const TileBlock &cells);
 
     ExportTemp *bin_;
     ExportOptions options_;
     std::map<ExportMaterialKey, ExportMaterial> byKey_;
-    std::vector<bool> blend_;  // by material
     std::map<std::tuple<const ExportPicture *, bool>, int> imageOf_;
     std::vector<std::pair<const ExportPicture *, bool>> images_;  // written after the walk
     std::map<std::tuple<int, int, int>, int> textureOf_;
@@ -319,7 +324,15 @@ private:
 void ExportChunk::face(const TileFace &f)
 {
     const ExportMaterial &m = scene_->material(f.state, f.repeat);
-    ExportPrimitive &p = primitives[m.index];
+    ExportGroup group{false, 0, 0, 0};
+    if (m.blend) {
+        const float unit[3] = {tile_size, tile_size, tile_sizeZ};
+        int block[3];
+        for (int k = 0; k < 3; k++)
+            block[k] = (int)floorf(rintf(f.origin[k] / unit[k]) / EXPORT_BLEND_BLOCK) * EXPORT_BLEND_BLOCK;
+        group = ExportGroup{true, block[0], block[1], block[2]};
+    }
+    ExportPrimitive &p = primitives[{group, m.index}];
     p.material = m.index;
     p.textured = m.textured;
     float c[4][5];
@@ -386,7 +399,6 @@ const ExportMaterial &ExportScene::material(const TileState &r, unsigned char re
     m += ",\"extensions\":{\"KHR_materials_unlit\":{}}}";
     json_push(materials_, m);
     ExportMaterial made{(int)materialCount++, textured, alpha == EXPORT_BLEND};
-    blend_.push_back(made.blend);
     return byKey_.emplace(key, made).first->second;
 }
 
@@ -474,17 +486,17 @@ int ExportScene::writePrimitive(ExportPrimitive &p, const float origin[3], std::
 }
 
 // One node for the chunk's opaque and cut-out faces, one for its blended
-// ones, each placed at the middle of its faces: clients that sort
-// translucent objects by their place then draw them back to front.
-int ExportScene::writeNode(std::map<int, ExportPrimitive> &primitives, bool blend, const TileBlock &cells)
+// ones in each small block, each placed at the middle of its faces:
+// clients that sort translucent objects by their place then draw them
+// back to front.
+int ExportScene::writeNode(ExportChunk &chunk, const ExportGroup &group, const TileBlock &cells)
 {
     float low[3] = {INFINITY, INFINITY, INFINITY}, high[3] = {-INFINITY, -INFINITY, -INFINITY};
+    auto first = chunk.primitives.lower_bound({group, 0}), end = chunk.primitives.lower_bound({group, INT_MAX});
     bool any = false;
-    for (auto &entry : primitives) {
-        ExportPrimitive &p = entry.second;
-        if (p.indices.empty() || blend != isBlend(entry.first))
-            continue;
-        any = true;
+    for (auto at = first; at != end; ++at) {
+        const ExportPrimitive &p = at->second;
+        any = any || !p.indices.empty();
         for (size_t i = 0; i < p.positions.size(); i++) {
             low[i % 3] = std::min(low[i % 3], p.positions[i]);
             high[i % 3] = std::max(high[i % 3], p.positions[i]);
@@ -497,12 +509,14 @@ int ExportScene::writeNode(std::map<int, ExportPrimitive> &primitives, bool blen
         origin[k] = roundf((low[k] + high[k]) * 0.5f);
     std::string list;
     int err = 0;
-    for (auto &entry : primitives)
-        if (!entry.second.indices.empty() && blend == isBlend(entry.first) && !err)
-            err = writePrimitive(entry.second, origin, &list);
-    const std::string name = "chunk " + std::to_string(cells.x0 / EXPORT_CHUNK) + "," +
-                             std::to_string(cells.y0 / EXPORT_CHUNK) + "," + std::to_string(cells.z0 / EXPORT_CHUNK) +
-                             (blend ? " translucent" : "");
+    for (auto at = first; at != end && !err; ++at)
+        if (!at->second.indices.empty())
+            err = writePrimitive(at->second, origin, &list);
+    std::string name = "chunk " + std::to_string(cells.x0 / EXPORT_CHUNK) + "," +
+                       std::to_string(cells.y0 / EXPORT_CHUNK) + "," + std::to_string(cells.z0 / EXPORT_CHUNK);
+    if (std::get<0>(group))
+        name += " translucent from " + std::to_string(std::get<1>(group)) + "," + std::to_string(std::get<2>(group)) +
+                "," + std::to_string(std::get<3>(group));
     std::string mesh = "{\"name\":";
     json_string(mesh, name);
     json_push(meshes_, mesh + ",\"primitives\":[" + list + "]}");
@@ -526,8 +540,14 @@ int ExportScene::chunk(const TileBlock &cells, const TileBlock &region)
     tile_walkCells(&walk, &cells, &region);
     merger.finish();
     faces += counter.faces;
-    int err = writeNode(sink.primitives, false, cells);
-    return err ? err : writeNode(sink.primitives, true, cells);
+    int err = 0;
+    for (auto at = sink.primitives.begin(); at != sink.primitives.end() && !err;) {
+        const ExportGroup group = at->first.first;
+        err = writeNode(sink, group, cells);
+        while (at != sink.primitives.end() && at->first.first == group)
+            ++at;
+    }
+    return err;
 }
 
 int ExportScene::writePictures(void)

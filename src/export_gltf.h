@@ -14,8 +14,11 @@
 #define EXPORT_GLB_MAX 0xFFFFFFFFull
 
 // Cells a side of the blocks the export walks one at a time: what is held
-// in memory at once, and the faces a node of translucent faces gathers.
+// in memory at once, and the faces a node gathers.
 #define EXPORT_CHUNK 32
+// Cells a side of the blocks whose blended faces (glass, water) are a node
+// of their own, so that programs sorting by node draw them back to front.
+#define EXPORT_BLEND_BLOCK 8
 
 // How a picture's texels cover: all opaque, only fully clear or fully
 // opaque (a cut-out), or partly clear somewhere (blended).

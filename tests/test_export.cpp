@@ -267,8 +267,9 @@ TEST(Export, PicturesGetTheAlphaModeOfTheirTexelsAtTheirOwnSize)
     writePicture(dir + "/PCX/opaque.png", 48, 40, [](unsigned, unsigned) { return 255; });
     writePicture(dir + "/PCX/cutout.png", 48, 40, [](unsigned x, unsigned) { return x % 2 ? 255 : 0; });
     writePicture(dir + "/PCX/clear.png", 48, 40, [](unsigned x, unsigned) { return x * 5; });
-    std::string def = test_makeWorld(dir, "kinds", cubesOf({"opaque", "cutout", "clear"}), 5, 1, 1,
-                                     {254, 255, 253, 255, 252});
+    // The partly clear picture twice, 12 cells apart.
+    std::string def = test_makeWorld(dir, "kinds", cubesOf({"opaque", "cutout", "clear"}), 17, 1, 1,
+                                     {254, 255, 253, 255, 252, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 252});
     for (bool flat : {false, true}) {
         SCOPED_TRACE(flat ? "--flat" : "pictures");
         ASSERT_EQ(exportWorld(dir + "/kinds.glb", def, flat ? std::vector<std::string>{"--flat"} : std::vector<std::string>{}), 0);
@@ -288,14 +289,18 @@ TEST(Export, PicturesGetTheAlphaModeOfTheirTexelsAtTheirOwnSize)
             EXPECT_EQ(image.image[0] == 255 && image.image[4] == 255, flat) << mat.name;
         }
         EXPECT_EQ(modes, (std::map<std::string, std::string>{{"opaque", "OPAQUE"}, {"cutout", "MASK"}, {"clear", "BLEND"}}));
-        // The blended faces in a node of their own.
+        // The blended faces in nodes of their own, one for each block
+        // of cells that holds any.
+        int translucent = 0;
         for (const tinygltf::Node &node : m.nodes) {
             if (node.mesh < 0)
                 continue;
+            translucent += node.name.find("translucent") != std::string::npos;
             for (const tinygltf::Primitive &p : m.meshes[(size_t)node.mesh].primitives)
                 EXPECT_EQ(m.materials[(size_t)p.material].alphaMode == "BLEND",
                           node.name.find("translucent") != std::string::npos) << node.name;
         }
+        EXPECT_EQ(translucent, 2);
     }
     std::filesystem::remove_all(dir);
 }
