@@ -17,6 +17,8 @@
 #include "file.h"
 #include "texture.h"
 
+uint64_t export_glbMax = EXPORT_GLB_MAX;
+
 namespace {
 
 // The largest picture side taken: as large as a PNG the export writes.
@@ -760,7 +762,7 @@ int export_writeScene(const std::string &path, const TileBlock &region, const Ex
                 if (int err = scene.chunk(cells, region))
                     return export_fail(path, err);
                 const uint64_t sofar = export_glbSize(scene.jsonBytes(), bin.size());
-                if (options.binary && sofar > EXPORT_GLB_MAX)
+                if (options.binary && sofar > export_glbMax)
                     return export_refuseSize(path, sofar, true);
             }
     if (scene.primitiveCount == 0) {
@@ -772,7 +774,7 @@ int export_writeScene(const std::string &path, const TileBlock &region, const Ex
         return export_fail(path, err);
     const std::string json = scene.json(pose);
     const uint64_t total = export_glbSize(json.size() + 3, bin.size());
-    if (options.binary && total > EXPORT_GLB_MAX)
+    if (options.binary && total > export_glbMax)
         return export_refuseSize(path, total, false);
     int err = out.open(path, "scene");
     if (!err)

@@ -10,8 +10,10 @@
 #include "image.h"
 #include "tile.h"
 
-// The largest .glb: its length fields hold 32 bits.
+// The largest .glb: its length fields hold 32 bits.  A variable, so that
+// tests can lower it.
 #define EXPORT_GLB_MAX 0xFFFFFFFFull
+extern uint64_t export_glbMax;
 
 // Cells a side of the blocks the export walks one at a time: what is held
 // in memory at once, and the faces a node gathers.

@@ -305,7 +305,7 @@ TEST(Export, PicturesGetTheAlphaModeOfTheirTexelsAtTheirOwnSize)
     std::filesystem::remove_all(dir);
 }
 
-TEST(Export, TheSizeOfAGlbCountsItsHeadersAndPadding)
+TEST(Export, AGlbPastItsLimitIsRefusedBeforeItIsWritten)
 {
     struct Case {
         uint64_t json, bin, bytes;
@@ -319,6 +319,23 @@ TEST(Export, TheSizeOfAGlbCountsItsHeadersAndPadding)
     };
     for (const Case &c : cases)
         EXPECT_EQ(export_glbSize(c.json, c.bin), c.bytes) << c.json << " " << c.bin;
+
+    // A scene past the limit (lowered here) is refused as the walk passes
+    // it, or once its pictures are counted: nothing is written.
+    std::string dir = test_tempDir();
+    for (uint64_t limit : {(uint64_t)20000, (uint64_t)95000}) {
+        export_glbMax = limit;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(exportWorld(dir + "/demo.glb", TAVO_BINARY_DIR "/demo/DEF/demo.def", {}), 1) << limit;
+        EXPECT_NE(testing::internal::GetCapturedStderr().find("a .glb holds at most 4 GiB; this scene needs "),
+                  std::string::npos);
+        EXPECT_TRUE(std::filesystem::is_empty(dir));
+        // JSON text has no such limit.
+        EXPECT_EQ(exportWorld(dir + "/demo.gltf", TAVO_BINARY_DIR "/demo/DEF/demo.def", {}), 0);
+        std::filesystem::remove(dir + "/demo.gltf");
+    }
+    export_glbMax = EXPORT_GLB_MAX;
+    std::filesystem::remove_all(dir);
 }
 
 // The export in a child process whose address space may grow by megabytes.
