@@ -21,98 +21,9 @@ uint64_t export_glbMax = EXPORT_GLB_MAX;
 
 namespace {
 
-// The largest picture side taken: as large as a PNG the export writes.
-const int EXPORT_MAX_TEXTURE = IMAGE_PNG_MAX;
-
-// A picture the load made, kept on the CPU at its own size (texWidth is
-// width), or the colour of a colour square.  An Image's textureId is 1 +
-// its index.
-struct ExportPicture {
-    ImageTexels texels;
-    bool color = false;
-    unsigned char r = 255, g = 255, b = 255;
-    ExportAlpha alpha = EXPORT_OPAQUE;
-};
-
-std::vector<ExportPicture> export_pictures;
-
-// The padding the viewer's textures need is cut off.
-void export_unpad(ImageTexels *t)
-{
-    const size_t channels = t->hasAlpha ? 4 : 3, row = (size_t)t->width * channels;
-    for (size_t y = 1; y < t->height; y++)
-        memmove(&t->texels[y * row], &t->texels[y * t->texWidth * channels], row);
-    t->texels.resize(row * t->height);
-    t->texels.shrink_to_fit();
-    t->texWidth = t->width;
-    t->texHeight = t->height;
-}
-
-void export_loadPicture(void *, Image *image, const char *path)
-{
-    ExportPicture p;
-    if (image_read(path, EXPORT_MAX_TEXTURE, &p.texels))
-        image->hasAlpha = p.texels.hasAlpha;  // as image_load leaves it
-    export_unpad(&p.texels);
-    p.alpha = export_alphaKind(p.texels);
-    image->width = image->texWidth = p.texels.width;
-    image->height = image->texHeight = p.texels.height;
-    export_pictures.push_back(std::move(p));
-    image->textureId = (unsigned)export_pictures.size();
-}
-
-void export_createColor(void *, Image *image, unsigned short w, unsigned short h, unsigned char r,
-                        unsigned char g, unsigned char b)
-{
-    ExportPicture p;
-    p.color = true;
-    p.r = r, p.g = g, p.b = b;
-    image->width = image->texWidth = w;
-    image->height = image->texHeight = h;
-    export_pictures.push_back(std::move(p));
-    image->textureId = (unsigned)export_pictures.size();
-}
-
-const ExportPicture *export_pictureOf(const Image *image)
-{
-    if (!image || image->textureId == 0 || image->textureId > export_pictures.size())
-        return nullptr;
-    return &export_pictures[image->textureId - 1];
-}
-
-// The name a picture goes by in the definition file, for the materials.
-std::string export_nameOf(const Image *image)
-{
-    if (image == &tile_dummy)
-        return "stand-by";
-    if (image == &tile_matrix)
-        return "matrix";
-    for (int i = 0; i < tile_texCount; i++)
-        if (&tile_tex[i].image == image)
-            return tile_tex[i].name;
-    return "picture";
-}
-
 float export_linear(float srgb)
 {
     return srgb <= 0.04045f ? srgb / 12.92f : powf((srgb + 0.055f) / 1.055f, 2.4f);
-}
-
-// The picture's colour over its visible texels, for --flat.
-void export_meanColor(const ExportPicture &p, float rgb[3])
-{
-    const ImageTexels &t = p.texels;
-    const size_t channels = t.hasAlpha ? 4 : 3;
-    double sum[3] = {0, 0, 0}, weight = 0;
-    for (size_t i = 0; i + channels <= t.texels.size(); i += channels) {
-        const unsigned char *px = &t.texels[i];
-        double w = channels == 4 ? px[3] / 255.0 : 1.0;
-        for (int c = 0; c < 3; c++)
-            sum[c] += w * px[c];
-        weight += w;
-    }
-    for (int c = 0; c < 3; c++)
-        rgb[c] = weight > 0 ? (float)(sum[c] / weight / 255.0) : 1.0f;
 }
 
 // ------------------------------------------------------------------ JSON text
@@ -316,7 +227,7 @@ private:
     std::map<ExportMaterialKey, ExportMaterial> byKey_;
     std::map<std::tuple<const ExportPicture *, bool>, int> imageOf_;
     std::vector<std::pair<const ExportPicture *, bool>> images_;  // written after the walk
-    std::map<std::tuple<int, int, int>, int> textureOf_;
+    std::map<std::pair<int, int>, int> textureOf_;  // by image and sampler
     std::map<std::pair<int, int>, int> samplerOf_;
     std::string accessors_, views_, meshes_, nodes_, materials_, textures_, samplers_, imagesJson_;
     int accessorCount_ = 0, viewCount_ = 0, meshCount_ = 0, nodeCount_ = 0, textureCount_ = 0,
@@ -419,12 +330,12 @@ int ExportScene::texture(const ExportPicture *p, bool alphaOnly, bool smooth, un
                                  ",\"wrapS\":" + std::to_string(wrap) + ",\"wrapT\":" + std::to_string(wrap) + "}");
         sampler = samplerOf_.emplace(std::make_pair((int)smooth, wrap), samplerCount_++).first;
     }
-    auto found = textureOf_.find({image->second, sampler->second, 0});
+    auto found = textureOf_.find({image->second, sampler->second});
     if (found != textureOf_.end())
         return found->second;
     json_push(textures_, "{\"source\":" + std::to_string(image->second) +
                              ",\"sampler\":" + std::to_string(sampler->second) + "}");
-    textureOf_[{image->second, sampler->second, 0}] = textureCount_;
+    textureOf_[{image->second, sampler->second}] = textureCount_;
     return textureCount_++;
 }
 
@@ -713,33 +624,10 @@ int export_assemble(ExportTemp &out, ExportTemp &bin, std::string json, bool bin
 
 }  // namespace
 
-ExportAlpha export_alphaKind(const ImageTexels &t)
-{
-    if (!t.hasAlpha)
-        return EXPORT_OPAQUE;
-    ExportAlpha kind = EXPORT_OPAQUE;
-    const size_t count = std::min((size_t)t.width * t.height, t.texels.size() / 4);
-    for (size_t y = 0, i = 0; y < t.height; y++)
-        for (size_t x = 0; x < t.width && i < count; x++, i++) {
-            const unsigned char a = t.texels[(y * t.texWidth + x) * 4 + 3];
-            if (a != 0 && a != 255)
-                return EXPORT_BLEND;
-            if (a == 0)
-                kind = EXPORT_MASK;
-        }
-    return kind;
-}
-
 uint64_t export_glbSize(uint64_t json, uint64_t bin)
 {
     const uint64_t header = 12, chunkHead = 8;
     return header + chunkHead + (json + 3) / 4 * 4 + (bin ? chunkHead + (bin + 3) / 4 * 4 : 0);
-}
-
-TileDefHooks export_pictureHooks(void)
-{
-    export_pictures.clear();
-    return TileDefHooks{nullptr, export_loadPicture, export_createColor, nullptr};
 }
 
 int export_writeScene(const std::string &path, const TileBlock &region, const ExportOptions &options,

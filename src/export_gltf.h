@@ -7,7 +7,7 @@
 #include <string>
 
 #include "entity.h"
-#include "image.h"
+#include "export_picture.h"
 #include "tile.h"
 
 // The largest .glb: its length fields hold 32 bits.  A variable, so that
@@ -22,20 +22,9 @@ extern uint64_t export_glbMax;
 // of their own, so that programs sorting by node draw them back to front.
 #define EXPORT_BLEND_BLOCK 8
 
-// How a picture's texels cover: all opaque, only fully clear or fully
-// opaque (a cut-out), or partly clear somewhere (blended).
-enum ExportAlpha { EXPORT_OPAQUE, EXPORT_MASK, EXPORT_BLEND };
-// Over the width x height picture at the top left of the texels.
-ExportAlpha export_alphaKind(const ImageTexels &texels);
-
 // Bytes of a .glb holding json bytes of JSON and bin bytes of binary data,
 // headers and padding counted.
 uint64_t export_glbSize(uint64_t json, uint64_t bin);
-
-// Hooks for tile_loadFrom that decode the pictures without a window and
-// keep them for the export, at their own size: texture coordinates run
-// 0..1 over the real picture.  Forgets the pictures of an earlier load.
-TileDefHooks export_pictureHooks(void);
 
 struct ExportOptions {
     bool binary = true;  // .glb; else .gltf with the buffer inside as base64
