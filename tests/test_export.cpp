@@ -285,6 +285,11 @@ TEST(Export, PicturesGetTheAlphaModeOfTheirTexelsAtTheirOwnSize)
             const tinygltf::Image &image = m.images[(size_t)m.textures[(size_t)t].source];
             EXPECT_EQ(image.width, 48);
             EXPECT_EQ(image.height, 40);
+            // What is clear stays clear in the PNG.
+            if (mat.alphaMode != "OPAQUE") {
+                ASSERT_EQ(image.component, 4) << mat.name;
+                EXPECT_LT(image.image[3], 255) << mat.name;
+            }
             // --flat keeps the alpha on white; the colour is the factor's.
             EXPECT_EQ(image.image[0] == 255 && image.image[4] == 255, flat) << mat.name;
         }
