@@ -6,7 +6,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 packages=(build-essential cmake g++ pkg-config freeglut3-dev libglu1-mesa-dev
           libgl1-mesa-dri libgtest-dev libpng-dev libtinygltf-dev xvfb xauth xdotool
           help2man go-md2man gzip file dpkg-dev desktop-file-utils appstream man-db
-          lintian shared-mime-info "$@")
+          lintian shared-mime-info time "$@")
 # Node's own npm comes with some builds of it; Debian's comes apart.
 command -v node >/dev/null || packages+=(nodejs)
 command -v npm >/dev/null || packages+=(npm)

@@ -7,7 +7,7 @@ src=${TAVO_SOURCE_DIR:-$(cd "$(dirname "$0")/.." && pwd)}/src
 rank() {
     case $1 in
         base) echo 0 ;; control) echo 1 ;; picture) echo 2 ;; world) echo 3 ;;
-        draw|chunks) echo 4 ;; app|tools) echo 5 ;; *) echo 9 ;;
+        draw|chunks|export) echo 4 ;; app|tools) echo 5 ;; *) echo 9 ;;
     esac
 }
 owner() {  # the part whose folder holds header $1

@@ -1,19 +1,49 @@
-// test_export.cpp -- tavo --export read back: per material the faces the viewer caches, corners and pictures
+// test_export.cpp -- tavo --export read back: areas per material as the viewer's faces, joined faces, alpha kinds, memory
 #include <GL/gl.h>
+#include <sys/resource.h>
 #include <tiny_gltf.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <map>
-#include <set>
 
+#include "export_gltf.h"
 #include "main.h"
 #include "tile.h"
 #include "test_support.h"
 
 namespace {
 
-typedef std::array<float, 5> Corner;  // x, y, z, s, t (s, t 0 without a picture)
+// tavo --export OUT args... WORLD: the status, standard output in *printed.
+int exportWorld(const std::string &out, const std::string &world, std::vector<std::string> args,
+                std::string *printed = nullptr)
+{
+    std::vector<std::string> words = {"tavo", "--export", out};
+    words.insert(words.end(), args.begin(), args.end());
+    words.push_back(world);
+    std::vector<char *> argv;
+    for (std::string &w : words)
+        argv.push_back(&w[0]);
+    MainCommand command;
+    if (main_parse((int)argv.size(), argv.data(), &command) != "")
+        return -1;
+    testing::internal::CaptureStdout();
+    int status = main_export(command);
+    std::string said = testing::internal::GetCapturedStdout();
+    if (printed)
+        *printed = said;
+    return status;
+}
+
+bool load(const std::string &path, tinygltf::Model *m)
+{
+    tinygltf::TinyGLTF loader;
+    std::string err, warn;
+    bool binary = path.back() == 'b';
+    bool ok = binary ? loader.LoadBinaryFromFile(m, &err, &warn, path) : loader.LoadASCIIFromFile(m, &err, &warn, path);
+    EXPECT_TRUE(ok) << err;
+    return ok;
+}
 
 template <typename T>
 const T *data(const tinygltf::Model &m, int accessor)
@@ -23,101 +53,339 @@ const T *data(const tinygltf::Model &m, int accessor)
     return (const T *)&m.buffers[(size_t)v.buffer].data[v.byteOffset + a.byteOffset];
 }
 
-// The corners of each triangle of p.
-std::vector<Corner> corners(const tinygltf::Model &m, const tinygltf::Primitive &p)
+// Each triangle of p by its three corners' positions.
+std::vector<std::array<std::array<double, 3>, 3>> triangles(const tinygltf::Model &m, const tinygltf::Primitive &p)
 {
     const tinygltf::Accessor &ia = m.accessors[(size_t)p.indices];
     const float *pos = data<float>(m, p.attributes.at("POSITION"));
-    const float *uv = p.attributes.count("TEXCOORD_0") ? data<float>(m, p.attributes.at("TEXCOORD_0")) : nullptr;
-    std::vector<Corner> out;
+    std::vector<std::array<std::array<double, 3>, 3>> out(ia.count / 3);
     for (size_t i = 0; i < ia.count; i++) {
-        size_t k = ia.componentType == TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT
-                       ? data<unsigned short>(m, p.indices)[i] : data<unsigned>(m, p.indices)[i];
-        out.push_back({pos[3 * k], pos[3 * k + 1], pos[3 * k + 2], uv ? uv[2 * k] : 0, uv ? uv[2 * k + 1] : 0});
+        size_t k = ia.componentType == TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE    ? data<unsigned char>(m, p.indices)[i]
+                   : ia.componentType == TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT ? data<unsigned short>(m, p.indices)[i]
+                                                                                : data<unsigned>(m, p.indices)[i];
+        out[i / 3][i % 3] = {pos[3 * k], pos[3 * k + 1], pos[3 * k + 2]};
     }
     return out;
 }
 
+double area(const std::array<std::array<double, 3>, 3> &t)
+{
+    double u[3], v[3];
+    for (int k = 0; k < 3; k++)
+        u[k] = t[1][k] - t[0][k], v[k] = t[2][k] - t[0][k];
+    double c[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+    return 0.5 * sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
+}
+
+long triangleCount(const tinygltf::Model &m)
+{
+    long n = 0;
+    for (const tinygltf::Mesh &mesh : m.meshes)
+        for (const tinygltf::Primitive &p : mesh.primitives)
+            n += (long)m.accessors[(size_t)p.indices].count / 3;
+    return n;
+}
+
+// A picture file of w x h texels, alpha (RGBA) given a texel's alpha.
+void writePicture(const std::string &path, unsigned w, unsigned h, const std::function<int(unsigned, unsigned)> &alpha)
+{
+    std::vector<unsigned char> rgba;
+    for (unsigned y = 0; y < h; y++)
+        for (unsigned x = 0; x < w; x++)
+            rgba.insert(rgba.end(), {(unsigned char)(40 * x), 90, 200, (unsigned char)alpha(x, y)});
+    std::vector<unsigned char> png;
+    ASSERT_TRUE(image_encodePng(rgba.data(), w, h, png, true));
+    test_writeText(path, std::string(png.begin(), png.end()));
+}
+
+// Cube types 254, 253 ... each showing one picture on all six faces.
+std::string cubesOf(const std::vector<std::string> &pictures)
+{
+    std::string def;
+    for (const std::string &p : pictures)
+        def += "NEW_TEXTURE \"" + p + "\"\n{\n    Picture 8,\"" + p + "\"\n}\n";
+    for (const std::string &p : pictures)
+        def += "NEW_CUBE \"" + p + "\"\n{\n    Back 3," + p + "\n    Top 4," + p + "\n    Right 5," + p +
+               "\n    Bottom 6," + p + "\n    Left 7," + p + "\n    Front 8," + p + "\n}\n";
+    return def;
+}
+
 }  // namespace
 
-TEST(Export, TheDemoReadsBackAsTheViewerCachesTheWholeGrid)
+TEST(Export, FacesJoinedKeepTheAreaOfEachMaterialAsTheViewerCachesIt)
 {
     std::string dir = test_tempDir();
-    // A floor wide enough for 32-bit indices: 34 320 faces of one material.
-    std::string wide = test_makeWorld(dir + "/wide", "wide", "NEW_TEXTURE \"sand\"\n{\n    Colour 17,Color(200,180,120)\n}\n"
-                                      "NEW_CUBE \"floor\"\n{\n    Back 3,sand\n    Top 4,sand\n    Right 5,sand\n"
-                                      "    Bottom 6,sand\n    Left 7,sand\n    Front 8,sand\n}\n",
-                                      130, 130, 1, std::vector<unsigned char>(130 * 130, 254));
-    for (std::string name : {"/demo.glb", "/demo.gltf", "/wide.glb"}) {
+    // A lattice hides no face: a block of it needs 32-bit indices.
+    std::vector<unsigned char> cells(32 * 16 * 32);
+    for (size_t i = 0; i < cells.size(); i++)
+        cells[i] = (i % 32 + i / 32 % 32 + i / 1024) % 2 ? 255 : 254;
+    writePicture(dir + "/lattice/PCX/a.png", 4, 4, [](unsigned, unsigned) { return 255; });
+    std::string lattice = test_makeWorld(dir + "/lattice", "lattice", cubesOf({"a"}), 32, 32, 16, cells, 4);
+    for (std::string name : {"/demo.glb", "/demo.gltf", "/lattice.glb"}) {
         SCOPED_TRACE(name);
-        std::string out = dir + name;
-        std::string def = name[1] == 'd' ? TAVO_BINARY_DIR "/demo/DEF/demo.def" : wide;
-        const char *argv[] = {"tavo", "--export", out.c_str(), def.c_str()};
-        testing::internal::CaptureStdout();
-        MainCommand command;
-        ASSERT_EQ(main_parse(4, (char **)argv, &command), "");
-        ASSERT_EQ(main_export(command), 0);
-        std::string printed = testing::internal::GetCapturedStdout();
+        std::string out = dir + name, printed;
+        ASSERT_EQ(exportWorld(out, name[1] == 'd' ? TAVO_BINARY_DIR "/demo/DEF/demo.def" : lattice, {}, &printed), 0);
 
-        // The viewer's cache of the grid as one block, by render state.
+        // The viewer's cache of the grid as one block: the area of each
+        // render state's faces.
         TileBlock all{0, tile_width, 0, tile_height, 0, tile_depth};
         TileFaces cached = {};
         tile_record(&all, &cached);
-        std::map<std::vector<long>, long> triangles;
-        for (const TileRun &r : cached.runs)
-            triangles[{(long)r.image, r.smooth, r.r, r.g, r.b, r.a, r.cull}] +=
-                (long)r.vertices.size() / (r.mode == GL_QUADS ? 20 : 15) * (r.mode == GL_QUADS ? 2 : 1);
+        std::map<std::vector<long>, double> want;
+        for (const TileRun &r : cached.runs) {
+            const size_t n = r.mode == GL_QUADS ? 4 : 3;
+            for (size_t f = 0; f + n * 5 <= r.vertices.size(); f += n * 5)
+                for (size_t k = 1; k + 1 < n; k++) {
+                    std::array<std::array<double, 3>, 3> t;
+                    for (size_t c = 0; c < 3; c++) {
+                        const float *v = &r.vertices[f + (c == 0 ? 0 : k + c - 1) * 5];
+                        t[c] = {v[0], v[1], v[2]};
+                    }
+                    want[{(long)r.image, r.smooth, r.r, r.g, r.b, r.a, r.cull}] += area(t);
+                }
+        }
         std::string summary = printed.substr(printed.rfind(out + ": "));
         std::string count = summary.substr(out.size() + 2, summary.find(" faces, ") - out.size() - 2);
         count.erase(std::remove(count.begin(), count.end(), ' '), count.end());
         EXPECT_EQ(count, std::to_string(cached.faces)) << summary;
-        EXPECT_NE(summary.find(" faces, " + std::to_string(triangles.size()) + " materials, "),
-                  std::string::npos) << summary;
 
-        tinygltf::TinyGLTF loader;
+        // The file's: by material, less the way its picture repeats, and
+        // by its sampler's filter (the viewer's smoothing).
         tinygltf::Model m;
-        std::string err, warn;
-        ASSERT_TRUE(name.back() == 'b' ? loader.LoadBinaryFromFile(&m, &err, &warn, out)
-                                                     : loader.LoadASCIIFromFile(&m, &err, &warn, out)) << err;
-        ASSERT_EQ(m.meshes.size(), 1u);
-        std::multiset<long> want, got;
-        for (auto &t : triangles)
-            want.insert(t.second);
-        std::vector<std::set<Corner>> found;
-        for (const tinygltf::Primitive &p : m.meshes[0].primitives) {
-            std::vector<Corner> c = corners(m, p);
-            got.insert((long)c.size() / 3);
-            found.emplace_back(c.begin(), c.end());
-            // Cut-outs carry their transparent texels as alpha.
-            const tinygltf::Material &mat = m.materials[(size_t)p.material];
-            if (mat.alphaMode == "MASK") {
-                const tinygltf::Image &image = m.images[(size_t)m.textures[(size_t)mat.pbrMetallicRoughness.baseColorTexture.index].source];
-                ASSERT_EQ(image.component, 4);
-                EXPECT_EQ(image.image[3], 0) << mat.name;
+        ASSERT_TRUE(load(out, &m));
+        EXPECT_NE(summary.find(" faces, " + std::to_string(m.materials.size()) + " materials, "), std::string::npos);
+        std::map<std::string, double> got;
+        for (const tinygltf::Mesh &mesh : m.meshes)
+            for (const tinygltf::Primitive &p : mesh.primitives) {
+                const tinygltf::Material &mat = m.materials[(size_t)p.material];
+                std::string key = mat.name.substr(0, mat.name.find(" repeated"));
+                key = key.substr(0, key.find(" mirrored"));
+                for (double f : mat.pbrMetallicRoughness.baseColorFactor)
+                    key += " " + std::to_string(f);
+                int texture = mat.pbrMetallicRoughness.baseColorTexture.index;
+                if (texture >= 0)
+                    key += " filter " + std::to_string(m.samplers[(size_t)m.textures[(size_t)texture].sampler].magFilter);
+                for (const auto &t : triangles(m, p))
+                    got[key] += area(t);
             }
-        }
-        EXPECT_EQ(got, want);
-
-        // The first face of each run lies in one primitive, corner for corner.
-        for (const TileRun &r : cached.runs) {
-            bool any = false;
-            for (const std::set<Corner> &f : found) {
-                bool all = true;
-                for (size_t k = 0; k < (r.mode == GL_QUADS ? 4u : 3u); k++) {
-                    const float *v = &r.vertices[k * 5];
-                    bool uv = f.count({v[0], v[1], v[2], v[3], v[4]}) > 0;
-                    all = all && (uv || f.count({v[0], v[1], v[2], 0, 0}));
-                }
-                any = any || all;
-            }
-            EXPECT_TRUE(any) << "a face at " << r.vertices[0] << ", " << r.vertices[1] << ", " << r.vertices[2];
+        std::vector<double> a, b;
+        for (auto &e : want)
+            a.push_back(e.second);
+        for (auto &e : got)
+            b.push_back(e.second);
+        std::sort(a.begin(), a.end());
+        std::sort(b.begin(), b.end());
+        ASSERT_EQ(a.size(), b.size());
+        for (size_t i = 0; i < a.size(); i++)
+            EXPECT_NEAR(a[i], b[i], 1e-4 * a[i]);
+        // Joined where faces lie side by side; a lattice has none.
+        EXPECT_LE(triangleCount(m), 2 * cached.faces);
+        if (name[1] == 'd') {
+            EXPECT_LT(triangleCount(m), cached.faces);
         }
 
         // The start pose as the camera node.
         const tinygltf::Node &eye = m.nodes.back();
         ASSERT_EQ(eye.camera, 0);
-        EXPECT_EQ(eye.translation, (std::vector<double>{tile_temp.position.x, tile_temp.position.y,
-                                                        tile_temp.position.z}));
+        EXPECT_EQ(eye.translation, (std::vector<double>{tile_temp.position.x, tile_temp.position.y, tile_temp.position.z}));
     }
+    std::filesystem::remove_all(dir);
+}
+
+TEST(Export, AFloorJoinsIntoOneRectangleAPictureRunACheckerboardNot)
+{
+    std::string dir = test_tempDir();
+    const unsigned W = 12, D = 6;
+    struct Case {
+        const char *name;
+        std::function<unsigned char(unsigned x, unsigned z)> cell;
+        long triangles;
+    } cases[] = {
+        {"one picture", [](unsigned, unsigned) { return (unsigned char)254; }, 6 * 2},
+        // Two runs: top, bottom, back and front two rectangles each, the ends one.
+        {"two halves", [](unsigned x, unsigned) { return (unsigned char)(x < 6 ? 254 : 253); }, 10 * 2},
+        {"checkerboard", [](unsigned x, unsigned z) { return (unsigned char)((x + z) % 2 ? 254 : 253); },
+         (2 * W * D + 2 * W + 2 * D) * 2},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string root = dir + "/" + c.name;
+        std::vector<unsigned char> cells;
+        for (unsigned z = 0; z < D; z++)
+            for (unsigned x = 0; x < W; x++)
+                cells.push_back(c.cell(x, z));
+        writePicture(root + "/PCX/a.png", 8, 8, [](unsigned, unsigned) { return 255; });
+        writePicture(root + "/PCX/b.png", 6, 10, [](unsigned, unsigned) { return 255; });
+        std::string def = test_makeWorld(root, "floor", cubesOf({"a", "b"}), W, D, 1, cells);
+        ASSERT_EQ(exportWorld(dir + "/floor.glb", def, {}), 0);
+        tinygltf::Model m;
+        ASSERT_TRUE(load(dir + "/floor.glb", &m));
+        EXPECT_EQ(triangleCount(m), c.triangles);
+        // A joined top repeats its picture once a cell.
+        if (c.triangles == 12)
+            for (const tinygltf::Mesh &mesh : m.meshes)
+                for (const tinygltf::Primitive &p : mesh.primitives) {
+                    const tinygltf::Accessor &uv = m.accessors[(size_t)p.attributes.at("TEXCOORD_0")];
+                    const float *st = data<float>(m, p.attributes.at("TEXCOORD_0"));
+                    float most = 0;
+                    for (size_t i = 0; i < uv.count * 2; i++)
+                        most = std::max(most, st[i]);
+                    EXPECT_EQ(most, (float)W);
+                    const tinygltf::Texture &t = m.textures[(size_t)m.materials[(size_t)p.material].pbrMetallicRoughness.baseColorTexture.index];
+                    EXPECT_EQ(m.samplers[(size_t)t.sampler].wrapS, TINYGLTF_TEXTURE_WRAP_REPEAT);
+                }
+    }
+    std::filesystem::remove_all(dir);
+}
+
+TEST(Export, PicturesGetTheAlphaModeOfTheirTexelsAtTheirOwnSize)
+{
+    struct Texels {
+        const char *name;
+        unsigned char hasAlpha;
+        std::vector<unsigned char> alpha;  // of a 2 x 2 picture padded to 4 x 2
+        ExportAlpha kind;
+    } kinds[] = {
+        {"no alpha channel", 0, {}, EXPORT_OPAQUE},
+        {"all opaque", 1, {255, 255, 255, 255}, EXPORT_OPAQUE},  // the padding does not count
+        {"cut-out", 1, {255, 0, 255, 255}, EXPORT_MASK},
+        {"partly clear", 1, {255, 0, 128, 255}, EXPORT_BLEND},
+    };
+    for (const Texels &k : kinds) {
+        ImageTexels t = {};
+        t.width = 2, t.height = 2, t.texWidth = 4, t.texHeight = 2, t.hasAlpha = k.hasAlpha;
+        t.texels.assign(4 * 2 * (k.hasAlpha ? 4 : 3), 255);
+        for (size_t i = 0; i < k.alpha.size(); i++)
+            t.texels[((i / 2) * 4 + i % 2) * 4 + 3] = k.alpha[i];
+        if (k.hasAlpha)
+            t.texels[2 * 4 + 3] = 7;  // padding right of the first row
+        EXPECT_EQ(export_alphaKind(t), k.kind) << k.name;
+    }
+
+    // The same through an export, with and without --flat.
+    std::string dir = test_tempDir();
+    writePicture(dir + "/PCX/opaque.png", 48, 40, [](unsigned, unsigned) { return 255; });
+    writePicture(dir + "/PCX/cutout.png", 48, 40, [](unsigned x, unsigned) { return x % 2 ? 255 : 0; });
+    writePicture(dir + "/PCX/clear.png", 48, 40, [](unsigned x, unsigned) { return x * 5; });
+    // The partly clear picture twice, 12 cells apart.
+    std::string def = test_makeWorld(dir, "kinds", cubesOf({"opaque", "cutout", "clear"}), 17, 1, 1,
+                                     {254, 255, 253, 255, 252, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 252});
+    for (bool flat : {false, true}) {
+        SCOPED_TRACE(flat ? "--flat" : "pictures");
+        ASSERT_EQ(exportWorld(dir + "/kinds.glb", def, flat ? std::vector<std::string>{"--flat"} : std::vector<std::string>{}), 0);
+        tinygltf::Model m;
+        ASSERT_TRUE(load(dir + "/kinds.glb", &m));
+        std::map<std::string, std::string> modes;
+        for (const tinygltf::Material &mat : m.materials) {
+            modes[mat.name] = mat.alphaMode;
+            int t = mat.pbrMetallicRoughness.baseColorTexture.index;
+            EXPECT_EQ(t >= 0, !flat || mat.name != "opaque") << mat.name;
+            if (t < 0)
+                continue;
+            const tinygltf::Image &image = m.images[(size_t)m.textures[(size_t)t].source];
+            EXPECT_EQ(image.width, 48);
+            EXPECT_EQ(image.height, 40);
+            // What is clear stays clear in the PNG.
+            if (mat.alphaMode != "OPAQUE") {
+                ASSERT_EQ(image.component, 4) << mat.name;
+                EXPECT_LT(image.image[3], 255) << mat.name;
+            }
+            // --flat keeps the alpha on white; the colour is the factor's.
+            EXPECT_EQ(image.image[0] == 255 && image.image[4] == 255, flat) << mat.name;
+        }
+        EXPECT_EQ(modes, (std::map<std::string, std::string>{{"opaque", "OPAQUE"}, {"cutout", "MASK"}, {"clear", "BLEND"}}));
+        // The blended faces in nodes of their own, one for each block
+        // of cells that holds any.
+        int translucent = 0;
+        for (const tinygltf::Node &node : m.nodes) {
+            if (node.mesh < 0)
+                continue;
+            translucent += node.name.find("translucent") != std::string::npos;
+            for (const tinygltf::Primitive &p : m.meshes[(size_t)node.mesh].primitives)
+                EXPECT_EQ(m.materials[(size_t)p.material].alphaMode == "BLEND",
+                          node.name.find("translucent") != std::string::npos) << node.name;
+        }
+        EXPECT_EQ(translucent, 2);
+    }
+    std::filesystem::remove_all(dir);
+}
+
+TEST(Export, AGlbPastItsLimitIsRefusedBeforeItIsWritten)
+{
+    struct Case {
+        uint64_t json, bin, bytes;
+    } cases[] = {
+        {1, 0, 12 + 8 + 4},
+        {8, 1, 12 + 8 + 8 + 8 + 4},
+        {100, 4000, 12 + 8 + 100 + 8 + 4000},
+        // The largest data a .glb with 1 kB of JSON holds, and one byte past it.
+        {1024, EXPORT_GLB_MAX - 12 - 8 - 1024 - 8 - 3, EXPORT_GLB_MAX - 3},
+        {1024, EXPORT_GLB_MAX - 12 - 8 - 1024 - 8 - 2, EXPORT_GLB_MAX + 1},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(export_glbSize(c.json, c.bin), c.bytes) << c.json << " " << c.bin;
+
+    // A scene past the limit (lowered here) is refused as the walk passes
+    // it, or once its pictures are counted: nothing is written.
+    std::string dir = test_tempDir();
+    for (uint64_t limit : {(uint64_t)20000, (uint64_t)95000}) {
+        export_glbMax = limit;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(exportWorld(dir + "/demo.glb", TAVO_BINARY_DIR "/demo/DEF/demo.def", {}), 1) << limit;
+        EXPECT_NE(testing::internal::GetCapturedStderr().find("a .glb holds at most 4 GiB; this scene needs "),
+                  std::string::npos);
+        EXPECT_TRUE(std::filesystem::is_empty(dir));
+        // JSON text has no such limit.
+        EXPECT_EQ(exportWorld(dir + "/demo.gltf", TAVO_BINARY_DIR "/demo/DEF/demo.def", {}), 0);
+        std::filesystem::remove(dir + "/demo.gltf");
+    }
+    export_glbMax = EXPORT_GLB_MAX;
+    std::filesystem::remove_all(dir);
+}
+
+// The export in a child process whose address space may grow by megabytes.
+[[noreturn]] static void exportWithin(long megabytes, const std::string &out, const std::string &def)
+{
+    test_stdoutToStderr();
+    long pages = 0;
+    FILE *f = fopen("/proc/self/statm", "r");
+    if (!f || fscanf(f, "%ld", &pages) != 1)
+        exit(3);
+    fclose(f);
+    rlimit limit;
+    limit.rlim_cur = limit.rlim_max = (rlim_t)(pages * sysconf(_SC_PAGESIZE) + megabytes * 1000000);
+    setrlimit(RLIMIT_AS, &limit);
+    const char *argv[] = {"tavo", "--export", out.c_str(), def.c_str()};
+    MainCommand command;
+    main_parse(4, (char **)argv, &command);
+    exit(main_export(command));
+}
+
+// A large world exports within a bound on the address space that the whole
+// scene held in memory would pass; a bound too small ends with the
+// program's message and status, never an abort.
+TEST(Export, ALargeWorldExportsInBoundedMemory)
+{
+    std::string dir = test_tempDir();
+    const unsigned W = 128, H = 16, D = 128;
+    std::vector<unsigned char> cells((size_t)W * H * D);
+    for (unsigned y = 0; y < H; y++)
+        for (unsigned z = 0; z < D; z++)
+            for (unsigned x = 0; x < W; x++)
+                cells[((size_t)y * D + z) * W + x] = (x + y + z) % 2 ? 255 : 254;
+    writePicture(dir + "/PCX/a.png", 8, 8, [](unsigned, unsigned) { return 255; });
+    std::string def = test_makeWorld(dir, "lattice", cubesOf({"a"}), W, D, H, cells, 4);
+    std::string out = dir + "/lattice.glb";
+    struct Case {
+        long megabytes;
+        int status;
+        const char *said;
+    } cases[] = {{120, 0, "faces, "}, {1, 255, "out of memory"}};
+    for (const Case &c : cases)
+        EXPECT_EXIT(exportWithin(c.megabytes, out, def), testing::ExitedWithCode(c.status), c.said)
+            << c.megabytes << " MB";
+    // What the bound ended left nothing beside the file.
+    for (const auto &e : std::filesystem::directory_iterator(dir))
+        EXPECT_EQ(e.path().filename().string().rfind(".tavo-", 0), std::string::npos) << e.path();
     std::filesystem::remove_all(dir);
 }
