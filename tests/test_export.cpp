@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 
+#include "export.h"
 #include "main.h"
 #include "tile.h"
 #include "test_support.h"
@@ -120,4 +121,33 @@ TEST(Export, TheDemoReadsBackAsTheViewerCachesTheWholeGrid)
                                                         tile_temp.position.z}));
     }
     std::filesystem::remove_all(dir);
+}
+
+TEST(Export, PagePartsAreEncodedForTheirPlace)
+{
+    // Base64 as browsers decode it, every line ended.
+    std::string fiftySeven(57, 'x'), wrapped;
+    for (int i = 0; i < 19; i++)
+        wrapped += "eHh4";
+    const struct {
+        std::string bytes, want;
+    } rows[] = {
+        {"", ""},
+        {"f", "Zg==\n"},
+        {"fo", "Zm8=\n"},
+        {"foo", "Zm9v\n"},
+        {std::string("\xff\xfe\x00", 3), "//4A\n"},
+        {fiftySeven, wrapped + "\n"},
+        {fiftySeven + "x", wrapped + "\neA==\n"},
+    };
+    for (const auto &r : rows)
+        EXPECT_EQ(export_base64((const unsigned char *)r.bytes.data(), r.bytes.size()), r.want) << r.bytes.size();
+
+    // A title cannot open markup; no backdrop without a picture.
+    std::string page = export_page("<b>&x", {1, 2, 3}, {}, "run();", "LICENCE TEXT", "0.1");
+    EXPECT_NE(page.find("<title>&lt;b&gt;&amp;x</title>"), std::string::npos);
+    EXPECT_EQ(page.find("id=\"backdrop\""), std::string::npos);
+    EXPECT_NE(page.find("id=\"world\">\nAQID\n</script>"), std::string::npos);
+    EXPECT_LT(page.find("LICENCE TEXT"), page.find("<script>\nrun();</script>"));
+    EXPECT_NE(export_page("t", {}, {9}, "", "", "").find("id=\"backdrop\">\nCQ==\n</script>"), std::string::npos);
 }

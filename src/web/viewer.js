@@ -18,6 +18,7 @@ function say(text) {
     const note = document.getElementById('note');
     note.textContent = text;
     note.hidden = false;
+    console.error(text);
 }
 
 // '#bare' after the page's name leaves the key help out, for pictures
