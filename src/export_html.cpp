@@ -13,9 +13,6 @@
 #include "error.h"
 #include "file.h"
 
-// The .glb made for the page is at most as large as this.
-static const size_t EXPORT_PAGE_MAX_GLB = (size_t)2 << 30;
-
 std::string export_base64(const unsigned char *bytes, size_t size)
 {
     static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -76,6 +73,9 @@ std::string export_page(const std::string &title, const std::vector<unsigned cha
 #ifdef TAVO_WEB_PAGE
 
 namespace {
+
+// The .glb made for the page is at most as large as this.
+const size_t PAGE_MAX_GLB = (size_t)2 << 30;
 
 // The world's backdrop as the viewer draws it: the background picture,
 // else the stand-by picture, whole texture stretched; empty for none.
@@ -157,7 +157,7 @@ int export_html(const MainCommand &command)
     std::string said;
     int status = page_makeGlb(command, glbPath, &said);
     std::vector<unsigned char> glb;
-    int readResult = status == 0 ? file_read(glbPath.c_str(), EXPORT_PAGE_MAX_GLB, glb) : 0;
+    int readResult = status == 0 ? file_read(glbPath.c_str(), PAGE_MAX_GLB, glb) : 0;
     unlink(glbPath.c_str());
     rmdir(dir.c_str());
 
