@@ -17,7 +17,7 @@ rm -f "$out"
 # Virtual time runs the page until its scripts and pictures have settled,
 # for at most 10 s of page time; the timeout bounds the real time.
 status=0
-timeout 120 "$browser" --headless --no-sandbox --no-first-run --user-data-dir="$profile" \
+TMPDIR=$profile timeout 120 "$browser" --headless --no-sandbox --no-first-run --user-data-dir="$profile" \
     --use-angle=swiftshader --enable-unsafe-swiftshader --hide-scrollbars --enable-logging=stderr --v=0 \
     --window-size="$size" --virtual-time-budget=10000 --screenshot="$out" \
     "file://$(realpath "${page%%#*}")$( [[ $page == *#* ]] && echo "#${page#*#}")" \

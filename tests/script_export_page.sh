@@ -73,4 +73,16 @@ awk -v d="$differ" 'BEGIN { exit !(d >= 20) }' || fail "the demo's page shows li
 differ=$(share "$work/demo.png" "$work/shot.png")
 awk -v d="$differ" 'BEGIN { exit !(d <= 10) }' || fail "the demo's page is not the viewer's picture ($differ % of pixels differ)"
 
+# Driven: w held flies, a drag turns; each moves the view.
+mkdir "$work/drive"
+status=0
+node "$TAVO_SOURCE_DIR/tests/page_drive.js" "$(command -v chromium || command -v chromium-browser)" \
+    "$work/demo.html" "$work/drive" || status=$?
+[ "$status" = 0 ] || fail "the page could not be driven (status $status)"
+for step in "start flown" "flown turned"; do
+    set -- $step
+    differ=$(share "$work/drive/$1.png" "$work/drive/$2.png")
+    awk -v d="$differ" 'BEGIN { exit !(d >= 5) }' || fail "$2: the view hardly moved ($differ % of pixels differ)"
+done
+
 echo "PASS"

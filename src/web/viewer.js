@@ -71,6 +71,7 @@ function place(gltf) {
     // already faces; put the saved pose back exactly.
     if (start)
         start.getWorldQuaternion(camera.quaternion);
+    document.body.dataset.ready = 'yes';  // for tests that drive the page
 }
 
 const loader = new GLTFLoader();
