@@ -188,8 +188,11 @@ int export_html(const MainCommand &command)
     }
     // "N faces, M materials, P pictures, " then the page's own size.
     size_t sizeAt = summary.rfind(", ");
-    printf("%s: %s, %s\n", out.c_str(), summary.substr(0, sizeAt).c_str(),
-           export_sizeText(page.size()).c_str());
+    if (sizeAt != std::string::npos)
+        printf("%s: %s, %s\n", out.c_str(), summary.substr(0, sizeAt).c_str(),
+               export_sizeText(page.size()).c_str());
+    else
+        printf("%s: %s\n", out.c_str(), export_sizeText(page.size()).c_str());
     return 0;
 }
 
