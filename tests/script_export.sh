@@ -68,7 +68,7 @@ done <<CASES
 1|$work/every/DEF/demo.def|$work/x.gltf|--region 0,0,0:0,0,0|holds no faces; nothing is written
 2|$demo/DEF/demo.def|$work/x.glb|--region 3,0,0:2,0,0|at or past its start
 2|$demo/DEF/demo.def|$work/x.glb|--region 1,2,3|expected all or
-2|$demo/DEF/demo.def|$work/x.obj||must end in .glb
+2|$demo/DEF/demo.def|$work/x.png||must end in .glb
 1|$demo/DEF/demo.def|$work/missing/x.glb||No such file or directory
 1|$demo/DEF/demo.def|$work/locked/x.glb||Permission denied
 1|$work/every/DEF/scene.gltf|$work/every/DEF/scene.gltf||own files

@@ -4,9 +4,14 @@
 #include <tiny_gltf.h>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <set>
 #include <map>
 
+#include "export.h"
 #include "export_gltf.h"
 #include "main.h"
 #include "tile.h"
@@ -387,5 +392,91 @@ TEST(Export, ALargeWorldExportsInBoundedMemory)
     // What the bound ended left nothing beside the file.
     for (const auto &e : std::filesystem::directory_iterator(dir))
         EXPECT_EQ(e.path().filename().string().rfind(".tavo-", 0), std::string::npos) << e.path();
+    std::filesystem::remove_all(dir);
+}
+
+TEST(Export, PagePartsAreEncodedForTheirPlace)
+{
+    // Base64 as browsers decode it, every line ended.
+    std::string fiftySeven(57, 'x'), wrapped;
+    for (int i = 0; i < 19; i++)
+        wrapped += "eHh4";
+    const struct {
+        std::string bytes, want;
+    } rows[] = {
+        {"", ""},
+        {"f", "Zg==\n"},
+        {"fo", "Zm8=\n"},
+        {"foo", "Zm9v\n"},
+        {std::string("\xff\xfe\x00", 3), "//4A\n"},
+        {fiftySeven, wrapped + "\n"},
+        {fiftySeven + "x", wrapped + "\neA==\n"},
+    };
+    for (const auto &r : rows)
+        EXPECT_EQ(export_base64((const unsigned char *)r.bytes.data(), r.bytes.size()), r.want) << r.bytes.size();
+
+    // A title cannot open markup; no backdrop without a picture.
+    std::string page = export_page("<b>&x", {1, 2, 3}, {}, "run();", "LICENCE TEXT", "0.1");
+    EXPECT_NE(page.find("<title>&lt;b&gt;&amp;x</title>"), std::string::npos);
+    EXPECT_EQ(page.find("id=\"backdrop\""), std::string::npos);
+    EXPECT_NE(page.find("id=\"world\">\nAQID\n</script>"), std::string::npos);
+    EXPECT_LT(page.find("LICENCE TEXT"), page.find("<script>\nrun();</script>"));
+    EXPECT_NE(export_page("t", {}, {9}, "", "", "").find("id=\"backdrop\">\nCQ==\n</script>"), std::string::npos);
+}
+
+TEST(Export, ObjFacesAreTheViewersCornerForCorner)
+{
+    std::string dir = test_tempDir();
+    std::string out = dir + "/demo.obj";
+    const char *argv[] = {"tavo", "--export", out.c_str(), "--region", "0,0,0:20,7,13", TAVO_BINARY_DIR "/demo/DEF/demo.def"};
+    testing::internal::CaptureStdout();
+    MainCommand command;
+    ASSERT_EQ(main_parse(6, (char **)argv, &command), "");
+    ASSERT_EQ(main_export(command), 0);
+    testing::internal::GetCapturedStdout();
+
+    // Each face as its corners: x, y, z and, with a picture, s and t as the
+    // viewer reads its texture (OBJ counts t from the bottom row), else 0, 0.
+    std::multiset<std::vector<float>> want, got;
+    TileBlock part{0, 21, 0, 8, 0, 14};
+    TileFaces cached = {};
+    tile_record(&part, &cached);
+    for (const TileRun &r : cached.runs) {
+        size_t corners = r.mode == GL_QUADS ? 4 : 3;
+        ExportPictureView picture;
+        bool pictured = export_pictureView(r.image, &picture) && picture.texels;
+        for (size_t at = 0; at < r.vertices.size(); at += corners * 5) {
+            std::vector<float> face(r.vertices.begin() + (long)at, r.vertices.begin() + (long)(at + corners * 5));
+            for (size_t k = 0; !pictured && k < face.size(); k += 5)
+                face[k + 3] = face[k + 4] = 0;  // no coordinates to compare
+            want.insert(face);
+        }
+    }
+    std::ifstream in(out);
+    std::vector<std::array<float, 3>> v;
+    std::vector<std::array<float, 2>> vt;
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream words(line);
+        std::string kind;
+        words >> kind;
+        if (kind == "v")
+            v.emplace_back(), words >> v.back()[0] >> v.back()[1] >> v.back()[2];
+        else if (kind == "vt")
+            vt.emplace_back(), words >> vt.back()[0] >> vt.back()[1];
+        std::vector<float> face;
+        for (std::string corner; kind == "f" && words >> corner;) {
+            size_t slash = corner.find('/');
+            const std::array<float, 3> &p = v.at(std::stoul(corner) - 1);
+            face.insert(face.end(), p.begin(), p.end());
+            std::array<float, 2> uv = {0, 1};
+            if (slash != std::string::npos)
+                uv = vt.at(std::stoul(corner.substr(slash + 1)) - 1);
+            face.insert(face.end(), {uv[0], 1 - uv[1]});
+        }
+        if (!face.empty())
+            got.insert(face);
+    }
+    EXPECT_EQ(got.size(), (size_t)cached.faces);
+    EXPECT_EQ(got, want);
     std::filesystem::remove_all(dir);
 }

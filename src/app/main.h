@@ -201,7 +201,8 @@ int main_shot(const MainCommand &command);
 std::string main_shotSizeCheck(const char *text);
 
 // tavo --export OUT.glb|OUT.gltf [--region all|X0,Y0,Z0:X1,Y1,Z1] [--flat]
-// WORLD.def: the world's faces as a glTF 2.0 scene, made without a window;
+// WORLD.def: the world's faces as a glTF 2.0 scene, made without a window
+// (OUT.html and OUT.obj: export.h);
 // returns the exit status (1 when nothing could be written).  A world that
 // cannot be loaded ends the process as the viewer's does.
 int main_export(const MainCommand &command);

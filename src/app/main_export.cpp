@@ -12,6 +12,7 @@
 #include <string>
 
 #include "error.h"
+#include "export.h"
 #include "export_gltf.h"
 #include "file.h"
 #include "texture.h"
@@ -209,9 +210,10 @@ int export_prepare(const char *out, const char *world, const char *regionText, T
 
 std::string main_exportNameCheck(const char *out)
 {
-    if (export_endsWith(out, ".glb") || export_endsWith(out, ".gltf"))
-        return "";
-    return "the name must end in .glb (binary) or .gltf (text)";
+    for (const char *end : {".glb", ".gltf", ".html", ".obj"})
+        if (export_endsWith(out, end))
+            return "";
+    return "the name must end in .glb (binary), .gltf (text), .html (a web page) or .obj";
 }
 
 std::string main_exportRegionCheck(const char *region)
@@ -229,6 +231,11 @@ std::string main_exportRegionCheck(const char *region)
 int main_export(const MainCommand &command)
 {
     error_noDialog();  // a script waits for this run: a failure is its status
+    const char *out = command.operand("--export");
+    if (export_endsWith(out, ".html"))
+        return export_html(command);
+    if (export_endsWith(out, ".obj"))
+        return export_obj(command);
     ExportRequest req;
     req.out = command.operand("--export");
     req.region = command.operand("--region");
@@ -248,4 +255,76 @@ int main_export(const MainCommand &command)
     }
     fflush(stdout);
     return status;
+}
+
+// ---- what the other kinds of OUT share (export.h)
+
+int export_loadWorld(const char *world)
+{
+    texture_smooth(1);
+    TileDefHooks hooks = export_pictureHooks();
+    if (int status = export_load(tile_absolute(world), &hooks))
+        return status;
+    tile_optSmooth = 1;
+    tile_optAlpha = 1;
+    tile_optTexture = 1;
+    fflush(stdout);
+    return 0;
+}
+
+bool export_pictureView(const Image *image, ExportPictureView *out)
+{
+    const ExportPicture *p = export_pictureOf(image);
+    if (!p)
+        return false;
+    out->texels = p->color ? nullptr : &p->texels;
+    out->color = p->color;
+    out->rgb[0] = p->r, out->rgb[1] = p->g, out->rgb[2] = p->b;
+    return true;
+}
+
+void export_pictureMean(const Image *image, float rgb[3])
+{
+    rgb[0] = rgb[1] = rgb[2] = 1.0f;
+    if (const ExportPicture *p = export_pictureOf(image))
+        export_meanColor(*p, rgb);
+}
+
+std::string export_pictureName(const Image *image)
+{
+    return export_nameOf(image);
+}
+
+std::string export_outRefusal(const std::string &path)
+{
+    if (int err = export_folderWritable(path))
+        return file_reason(err);
+    if (tile_map && export_isWorldFile(path))
+        return "is one of the world's own files; it is left as it is";
+    if (int err = file_replaceable(path.c_str()))
+        return file_reason(err);
+    return "";
+}
+
+bool export_regionBlock(const char *region, TileBlock *out)
+{
+    *out = TileBlock{0, tile_width, 0, tile_height, 0, tile_depth};
+    if (!region || strcmp(region, "all") == 0)
+        return true;
+    if (export_parseRegion(region, out) && out->x1 <= tile_width && out->y1 <= tile_height &&
+        out->z1 <= tile_depth)
+        return true;
+    fprintf(stderr, "tavo: --region %s lies outside the grid of x 0..%d, y 0..%d, z 0..%d\n",
+            region, tile_width - 1, tile_height - 1, tile_depth - 1);
+    return false;
+}
+
+std::string export_countText(long n)
+{
+    return export_grouped(n);
+}
+
+std::string export_sizeText(size_t bytes)
+{
+    return export_size(bytes);
 }
