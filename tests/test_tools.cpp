@@ -61,6 +61,7 @@ TEST(TavoMap, TextToPictureToTextAndPictureToTextToPictureAreExact)
 {
     std::string dir = test_tempDir();
     // Three layers of 4 x 3 in one band; a cell of value 5 stands beside the frame's fives.
+    // One-character symbols only, as every older text has: it reads and comes back as before.
     const std::string text = "across 3\nlegend . 255\nlegend # 254\nlegend A 5\nlegend B 0\n\n"
                              "layer 0\n####\n#AB#\n####\n\nlayer 1\n#..#\n....\n#..#\n\nlayer 2\n....\n.A..\n....\n";
     test_writeText(dir + "/a.map", text);
