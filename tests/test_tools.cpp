@@ -94,7 +94,7 @@ TEST(TavoMap, EveryCellValueHasASpellingAndBothRoundTripsHold)
     test_writeText(from, "# kept\nlegend . 255\nlegend _A 0 low\nlegend Z 254\n\nlayer 0\n.\n");
     const struct { unsigned kinds; bool header; const char *spelling; } runs[] = {
         {256, false, "\nlegend `- 0\n"},       // every value: two prefixes, '_' then '`'
-        {256, true, "\nlegend \"- 1\n"},       // '_' and 'Z' taken by the file's legend
+        {256, true, "\nlegend _B 162\n"},     // '_' and 'Z' taken: the file's '_' begins more
         {255, false, "\nlegend `# 70\n"},      // 0 to 254, no empty cell
         {94, false, "\nlegend _A 0\n"},        // the first count past one character each
         {93, false, "\nlegend _ 0\n"},         // still one character each, as before

@@ -1,6 +1,8 @@
 // map_text.cpp -- a world's layers written as text: reading it, and writing it from a grid
 #include "map_text.h"
 
+#include <set>
+
 namespace {
 
 struct MapRefused {
@@ -269,9 +271,10 @@ std::string map_freeSymbols(const bool used[256])
 
 // Gives every type in text's cells that its legend lacks a symbol, and
 // the legend line for it: '.' to 255 when free, then free characters in
-// map_symbols' order.  When they run short, the fewest of the last ones
-// that suffice begin two-character symbols instead, the lowest types
-// getting those.
+// map_symbols' order.  When they run short, the lowest types get
+// two-character symbols: first under the legend's own first characters of
+// such symbols, then under the fewest of the last free characters that
+// suffice, given up as one-character symbols.
 void map_giveSymbols(const MapText &text, std::string symbolOf[256], std::vector<std::string> *lines)
 {
     bool used[256] = {false}, present[256] = {false};
@@ -291,14 +294,30 @@ void map_giveSymbols(const MapText &text, std::string symbolOf[256], std::vector
         types.erase(types.begin());
     }
     std::string free = map_freeSymbols(used), seconds = map_symbols;
+    // Two-character symbols under the legend's own first characters that it leaves unused.
+    std::vector<std::string> theirs;
+    std::set<std::string> taken;
+    bool first[256] = {false};
+    for (const MapLegend &l : text.legend) {
+        taken.insert(l.symbol);
+        first[(unsigned char)l.symbol[0]] |= l.symbol.size() > 1;
+    }
+    for (int c = 0; c < 256; c++)
+        for (char second : seconds)
+            if (first[c] && !taken.count(std::string(1, (char)c) + second))
+                theirs.push_back(std::string(1, (char)c) + second);
+    auto room = [&](size_t prefixes) {
+        return free.size() - prefixes + theirs.size() + prefixes * seconds.size();
+    };
     size_t prefixes = 0;
-    while (prefixes < free.size() && free.size() - prefixes + prefixes * seconds.size() < types.size())
+    while (prefixes < free.size() && room(prefixes) < types.size())
         prefixes++;
-    if (free.size() - prefixes + prefixes * seconds.size() < types.size())
+    if (room(prefixes) < types.size())
         map_fail("too many different tile types to give each a character");
     std::vector<std::string> symbols;
     for (size_t k = 0; k + prefixes < free.size(); k++)
         symbols.push_back(free.substr(k, 1));
+    symbols.insert(symbols.end(), theirs.begin(), theirs.end());
     for (size_t p = 0; p < prefixes; p++)
         for (char second : seconds)
             symbols.push_back(std::string(1, free[free.size() - 1 - p]) + second);
