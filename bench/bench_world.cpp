@@ -1,4 +1,4 @@
-// bench_world.cpp -- a generated world to measure free look on: hills, caves, houses with windows, lakes, plants and roofs
+// bench_world.cpp -- generated worlds to measure free look on: hills, caves, houses with windows, lakes, plants and roofs; a slab of many colours
 #include "bench_world.h"
 
 #include <math.h>
@@ -92,5 +92,17 @@ std::vector<unsigned char> bench_generateWorld(unsigned seed, unsigned width, un
         }
     if (eyeGround)
         *eyeGround = ground[(size_t)(depth / 2) * width + width / 2];
+    return cells;
+}
+
+std::vector<unsigned char> bench_generateSlab(unsigned seed, unsigned kinds, unsigned width,
+                                              unsigned height, unsigned depth)
+{
+    std::vector<unsigned char> cells((size_t)width * height * depth);
+    for (unsigned y = 0; y < height; y++)
+        for (unsigned z = 0; z < depth; z++)
+            for (unsigned x = 0; x < width; x++)
+                cells[((size_t)y * depth + z) * width + x] = (unsigned char)std::min(
+                    kinds - 1, (unsigned)(bench_hash(seed, (int)x, (int)y, (int)z) * (float)kinds));
     return cells;
 }

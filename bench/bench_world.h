@@ -12,4 +12,9 @@
 std::vector<unsigned char> bench_generateWorld(unsigned seed, unsigned width, unsigned height,
                                                unsigned depth, unsigned *eyeGround);
 
+// A solid slab of width x height x depth cells, each of a type 0 to
+// kinds - 1 chosen at random from seed: a voxel model's many colours.
+std::vector<unsigned char> bench_generateSlab(unsigned seed, unsigned kinds, unsigned width,
+                                              unsigned height, unsigned depth);
+
 #endif

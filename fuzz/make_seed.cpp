@@ -68,6 +68,10 @@ static void seed_maps(void)
     std::vector<unsigned char> cut = pcx_encodeMap(4, 3, 5, cells.data(), 3);
     cut.resize(cut.size() / 2);
     seed_write("map", "cut.pcx", cut);
+    std::vector<unsigned char> every(8 * 4 * 8);  // each cell value once
+    for (size_t i = 0; i < every.size(); i++)
+        every[i] = (unsigned char)i;
+    seed_write("map", "every_value.pcx", pcx_encodeMap(8, 4, 8, every.data(), 2));
 }
 
 static const char *seed_worked =

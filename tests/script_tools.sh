@@ -74,6 +74,32 @@ for line in 'Map: PCX/demo.pcx, 22 x 16 cells, 9 layers (3 blocks across)' 'Back
 done
 ! grep -q -e 'ERROR' -e '^CUBE:' "$work/report.txt" || fail "--check printed an ERROR or the loader's console lines"
 
+# A view of nothing says so, naming how far the nearest filled cell lies:
+# the demo's types on a 40 x 2 x 40 map with one filled cell near a corner,
+# the eye 37 cells off in the far one (--check and the fixed camera); free
+# look draws its chunk from --view 32 on, not from 16.
+far="$work/far" && cp -r "$TAVO_BINARY_DIR/demo" "$far"
+{
+    printf 'legend . 255\nlegend # 254\n'
+    for y in 0 1; do
+        echo "layer $y"
+        for z in $(seq 0 39); do [ "$y$z" = 01 ] && printf '.#%038d\n' 0 | tr 0 . || printf '%040d\n' 0 | tr 0 .; done
+    done
+} >"$work/far.map"
+printf -- '-1 0 0\n0 1 0\n0 0 -1\n70 2 266\n' >"$work/far.pose"
+"$TAVO_BINARY_DIR/tools/tavo-map" encode "$work/far.map" "$far/PCX/demo.pcx" &&
+    "$TAVO_BINARY_DIR/tools/tavo-cam" "$work/far.pose" "$far/SYS/CAM/demo.cam" || fail "no far world"
+empty="the view holds nothing in the cells the fixed camera draws around the eye; the nearest cell that is not empty is 37 cells from the eye"
+env -u DISPLAY "$TAVO_BIN" --check "$far/DEF/demo.def" >"$work/far.txt" || true
+grep -qxF "Note: from the camera's pose $empty." "$work/far.txt" || fail "--check says nothing of the empty view: $(grep Note "$work/far.txt")"
+if [ -n "${DISPLAY:-}" ]; then
+    for row in ":$empty" "--look --view 16:the view holds nothing within --view 16 cells; the nearest cell that is not empty is 37 cells from the eye" "--look --view 32:"; do
+        "$TAVO_BIN" --shot "$work/far.png" ${row%%:*} "$far/DEF/demo.def" >/dev/null 2>"$work/far.err" || fail "--shot ${row%%:*} exited with $?"
+        want=${row#*:}
+        [ "$(cat "$work/far.err")" = "${want:+tavo: $work/far.png: $want}" ] || fail "--shot ${row%%:*} said '$(cat "$work/far.err")'"
+    done
+fi
+
 [ -n "${DISPLAY:-}" ] || { echo "PASS (no display: --shot and the dialogs not run)"; exit 0; }
 
 # --shot never writes over a file the world reads, by any name; a name of

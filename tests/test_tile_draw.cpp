@@ -37,6 +37,34 @@ TEST(TileBlock, TheCellsAroundTheEyeStayInsideTheGrid)
     }
 }
 
+// How far the nearest filled cell lies, counted as free look's view
+// distance is (the largest of the three axes): found on a shell's face
+// rows and on the two ends of its other rows, from inside and outside the
+// grid; and whether a block holds one.
+TEST(TilePick, TheNearestFilledCellAndWhetherABlockHoldsOne)
+{
+    const unsigned w = 6, h = 4, d = 5;
+    std::vector<unsigned char> cells(w * h * d, TILE_EMPTY), none = cells;
+    cells[(0 * d + 1) * w + 4] = 1;  // x 4, y 0, z 1
+    cells[(3 * d + 4) * w + 0] = 2;  // x 0, y 3, z 4
+    const struct { TileCell eye; long nearest; } cases[] = {
+        {{4, 0, 1}, 0}, {{2, 0, 1}, 2}, {{0, 3, 2}, 2}, {{2, 1, 1}, 2}, {{1, 2, 3}, 1},
+        {{-10, 0, 1}, 10}, {{100, -50, 200}, 196},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(tile_nearestFilled(&c.eye, w, h, d, cells.data()), c.nearest)
+            << c.eye.x << "," << c.eye.y << "," << c.eye.z;
+    TileCell origin = {0, 0, 0};
+    EXPECT_EQ(tile_nearestFilled(&origin, w, h, d, none.data()), -1);
+    EXPECT_EQ(tile_nearestFilled(&origin, 0, h, d, cells.data()), -1);
+
+    const struct { TileBlock block; bool filled; } blocks[] = {
+        {{0, 6, 0, 4, 0, 5}, true}, {{4, 5, 0, 1, 1, 2}, true}, {{0, 4, 0, 3, 0, 5}, false}, {{2, 2, 0, 4, 0, 5}, false},
+    };
+    for (const auto &b : blocks)
+        EXPECT_EQ(tile_blockFilled(&b.block, w, d, cells.data()), b.filled) << b.block.x0 << ".." << b.block.x1;
+}
+
 // A recorded face, the state it is drawn in, and its corners.
 struct Prim {
     GLenum mode;

@@ -61,6 +61,7 @@ TEST(TavoMap, TextToPictureToTextAndPictureToTextToPictureAreExact)
 {
     std::string dir = test_tempDir();
     // Three layers of 4 x 3 in one band; a cell of value 5 stands beside the frame's fives.
+    // One-character symbols only, as every older text has: it reads and comes back as before.
     const std::string text = "across 3\nlegend . 255\nlegend # 254\nlegend A 5\nlegend B 0\n\n"
                              "layer 0\n####\n#AB#\n####\n\nlayer 1\n#..#\n....\n#..#\n\nlayer 2\n....\n.A..\n....\n";
     test_writeText(dir + "/a.map", text);
@@ -83,6 +84,38 @@ TEST(TavoMap, TextToPictureToTextAndPictureToTextToPictureAreExact)
     EXPECT_EQ(readBytes(dir + "/q.pcx"), picture);
 }
 
+// Every cell value has a spelling: past the one-character symbols, decode
+// gives the lowest types two-character ones, and both round trips hold
+// whatever number of kinds, under a legend of decode's or one from a file
+// (which has symbols of both lengths).
+TEST(TavoMap, EveryCellValueHasASpellingAndBothRoundTripsHold)
+{
+    const std::string dir = test_tempDir(), from = dir + "/from.map";
+    test_writeText(from, "# kept\nlegend . 255\nlegend _A 0 low\nlegend Z 254\n\nlayer 0\n.\n");
+    const struct { unsigned kinds; bool header; const char *spelling; } runs[] = {
+        {256, false, "\nlegend `- 0\n"},       // every value: two prefixes, '_' then '`'
+        {256, true, "\nlegend _B 162\n"},     // '_' and 'Z' taken: the file's '_' begins more
+        {255, false, "\nlegend `# 70\n"},      // 0 to 254, no empty cell
+        {94, false, "\nlegend _A 0\n"},        // the first count past one character each
+        {93, false, "\nlegend _ 0\n"},         // still one character each, as before
+    };
+    for (const auto &r : runs) {
+        Bytes cells(8 * 4 * 8);
+        for (size_t i = 0; i < cells.size(); i++)
+            cells[i] = (unsigned char)(i % r.kinds);
+        Bytes picture = pcx_encodeMap(8, 4, 8, cells.data(), 2);
+        pcx_writeFile(dir + "/p.pcx", picture);
+        std::string header = r.header ? " --header " + from : "", label = std::to_string(r.kinds) + header;
+        ASSERT_EQ(tool("tavo-map", "decode " + dir + "/p.pcx " + dir + "/p.map" + header), 0) << label;
+        ASSERT_EQ(tool("tavo-map", "encode " + dir + "/p.map " + dir + "/q.pcx"), 0) << label;
+        EXPECT_EQ(readBytes(dir + "/q.pcx"), picture) << label;
+        ASSERT_EQ(tool("tavo-map", "decode " + dir + "/q.pcx " + dir + "/q.map" + header), 0) << label;
+        std::string text = readText(dir + "/p.map");
+        EXPECT_EQ(readText(dir + "/q.map"), text) << label;
+        EXPECT_NE(text.find(r.spelling), std::string::npos) << label << "\n" << text;
+    }
+}
+
 TEST(TavoMap, RefusesTextThatDoesNotMakeAMapAndPicturesThatAreNotMaps)
 {
     const std::string dir = test_tempDir(), legend = "legend . 255\nlegend # 254\n", row(30000, '.');
@@ -91,6 +124,14 @@ TEST(TavoMap, RefusesTextThatDoesNotMakeAMapAndPicturesThatAreNotMaps)
         {legend + "layer 0\n..\n..\nlayer 1\n..\n", "layer 1 has 1 rows, layer 0 has 2"},
         {legend + "layer 0\n.x\n", "character 'x' in column 2 is not in the legend"},
         {"legend . 256\nlayer 0\n.\n", "TYPE 0 to 255"},
+        {"legend abc 5\nlayer 0\n.\n", "one or two characters"},
+        {legend + "legend #A 5\nlayer 0\n.\n", "'#' cannot both be a cell and begin the two-character '#A'"},
+        {"legend _A 5\nlegend _ 6\nlayer 0\n.\n", "'_' cannot both be a cell and begin the two-character '_A'"},
+        {"legend _A 5\nlegend _A 6\nlayer 0\n.\n", "characters '_A' are already in the legend"},
+        {"legend _A 5\nlegend _B 5\nlayer 0\n.\n", "type 5 already has the characters '_A'"},
+        {legend + "legend _A 5\nlayer 0\n._A\n._\n", "the row ends inside a two-character cell, '_' in column 2"},
+        {legend + "legend _A 5\nlayer 0\n._A\n_B.\n", "characters '_B' in column 1 are not in the legend"},
+        {legend + "legend _A 5\nlayer 0\n._A\n._A.\n", "a row of 3 cells, the first row has 2"},
         {"across 2\n" + legend + "layer 0\n.\nlayer 1\n.\nlayer 2\n.\n", "3 layers do not fill whole bands of 2"},
         // Sizes the viewer's 16-bit picture sides cannot hold: a band too wide, a layer too wide.
         {"across 3\n" + legend + "layer 0\n" + row + "\nlayer 1\n" + row + "\nlayer 2\n" + row + "\n",

@@ -1,6 +1,8 @@
 // map_text.cpp -- a world's layers written as text: reading it, and writing it from a grid
 #include "map_text.h"
 
+#include <set>
+
 namespace {
 
 struct MapRefused {
@@ -55,6 +57,12 @@ bool map_isBlank(const std::string &line)
     return line.find_first_not_of(" \t") == std::string::npos;
 }
 
+// "character 'c'" or "characters 'cd'".
+std::string map_spelled(const std::string &symbol)
+{
+    return (symbol.size() > 1 ? "characters '" : "character '") + symbol + "'";
+}
+
 // "layer N": the layer's number, or -1 when the line is something else.
 long map_layerLine(const std::string &line)
 {
@@ -85,17 +93,22 @@ void map_parseHeader(const std::string &file, const std::vector<std::string> &li
             text.across = (unsigned)v;
             text.acrossLine = (int)text.header.size() - 1;
         } else if (words[0] == "legend") {
-            if (words.size() < 3 || words[1].size() != 1 || !map_number(words[2], 255, &v))
-                map_fail(map_where(file, i + 1) +
-                         "a legend line is: legend CHARACTER TYPE [name], TYPE 0 to 255");
-            char symbol = words[1][0];
+            if (words.size() < 3 || words[1].size() > 2 || !map_number(words[2], 255, &v))
+                map_fail(map_where(file, i + 1) + "a legend line is: legend CHARACTERS TYPE [name], "
+                         "one or two characters, TYPE 0 to 255");
+            const std::string &symbol = words[1];
             for (const MapLegend &l : text.legend) {
                 if (l.symbol == symbol)
-                    map_fail(map_where(file, i + 1) + "character '" + symbol +
-                             "' is already in the legend");
+                    map_fail(map_where(file, i + 1) + map_spelled(symbol) + " " +
+                             (symbol.size() > 1 ? "are" : "is") + " already in the legend");
                 if (l.type == (int)v)
                     map_fail(map_where(file, i + 1) + "type " + std::to_string(v) +
-                             " already has the character '" + l.symbol + "'");
+                             " already has the " + map_spelled(l.symbol));
+                // A cell of two characters must not begin with one that is a cell of its own.
+                if (l.symbol.size() != symbol.size() && l.symbol[0] == symbol[0])
+                    map_fail(map_where(file, i + 1) + "'" + symbol.substr(0, 1) +
+                             "' cannot both be a cell and begin the two-character '" +
+                             (symbol.size() > 1 ? symbol : l.symbol) + "'");
             }
             std::string name;
             for (size_t w = 3; w < words.size(); w++)
@@ -109,6 +122,60 @@ void map_parseHeader(const std::string &file, const std::vector<std::string> &li
     *next = i;
 }
 
+// The legend's spellings: a cell is one character, or two when the first
+// begins two-character cells (such a character is no cell of its own).
+class MapSpelling {
+public:
+    explicit MapSpelling(const std::vector<MapLegend> &legend) : pair_(65536, -1)
+    {
+        for (int &t : single_)
+            t = -1;
+        for (bool &p : prefix_)
+            p = false;
+        for (const MapLegend &l : legend) {
+            unsigned char first = (unsigned char)l.symbol[0];
+            if (l.symbol.size() == 1) {
+                single_[first] = l.type;
+            } else {
+                prefix_[first] = true;
+                pair_[first << 8 | (unsigned char)l.symbol[1]] = l.type;
+            }
+        }
+    }
+    // The cells a row spells, a two-character cell cut short by the row's end counted as one.
+    size_t count(const std::string &row) const
+    {
+        size_t cells = 0;
+        for (size_t x = 0; x < row.size(); x += prefix_[(unsigned char)row[x]] ? 2 : 1)
+            cells++;
+        return cells;
+    }
+    // Appends the row's cells; what is wrong with it, "" for nothing.
+    std::string read(const std::string &row, std::vector<unsigned char> *cells) const
+    {
+        for (size_t x = 0; x < row.size();) {
+            unsigned char c = (unsigned char)row[x];
+            std::string column = std::to_string(x + 1);
+            if (prefix_[c] && x + 1 == row.size())
+                return std::string("the row ends inside a two-character cell, '") + row[x] +
+                       "' in column " + column;
+            int type = prefix_[c] ? pair_[c << 8 | (unsigned char)row[x + 1]] : single_[c];
+            std::string symbol = row.substr(x, prefix_[c] ? 2 : 1);
+            if (type < 0)
+                return map_spelled(symbol) + " in column " + column +
+                       (symbol.size() > 1 ? " are" : " is") + " not in the legend";
+            cells->push_back((unsigned char)type);
+            x += symbol.size();
+        }
+        return "";
+    }
+
+private:
+    int single_[256];
+    bool prefix_[256];
+    std::vector<int> pair_;  // first << 8 | second
+};
+
 MapText map_parse(const std::string &file, const std::vector<unsigned char> &bytes)
 {
     std::vector<std::string> lines = map_textLines(bytes);
@@ -118,12 +185,7 @@ MapText map_parse(const std::string &file, const std::vector<unsigned char> &byt
     if (i == lines.size())
         map_fail(file + ": no layer (a line 'layer 0' starts the bottom layer)");
 
-    int typeOf[256];
-    for (int &t : typeOf)
-        t = -1;
-    for (const MapLegend &l : text.legend)
-        typeOf[(unsigned char)l.symbol] = l.type;
-
+    MapSpelling spelling(text.legend);
     unsigned rows = 0;  // rows of the current layer
     size_t layerStart = i;
     for (; i <= lines.size(); i++) {
@@ -156,23 +218,22 @@ MapText map_parse(const std::string &file, const std::vector<unsigned char> &byt
         const std::string &line = lines[i];
         if (map_isBlank(line))
             continue;
+        size_t cells = spelling.count(line);
+        if (text.width == 0 && cells + 2 > MAP_MAX_PICTURE_WIDTH)
+            map_fail(map_where(file, i + 1) + "the layer is too large for a map picture");
         if (text.width == 0)
-            text.width = (unsigned)line.size();
-        if (line.size() != text.width)
-            map_fail(map_where(file, i + 1) + "a row of " + std::to_string(line.size()) +
+            text.width = (unsigned)cells;
+        if (cells != text.width)
+            map_fail(map_where(file, i + 1) + "a row of " + std::to_string(cells) +
                      " cells, the first row has " + std::to_string(text.width));
         if (text.layers > 1 && rows >= text.depth)
             map_fail(map_where(file, i + 1) + "layer " + std::to_string(text.layers - 1) +
                      " has more rows than layer 0 (" + std::to_string(text.depth) + ")");
         if ((size_t)text.width + 2 > MAP_MAX_PICTURE_WIDTH || (size_t)rows + 3 > MAP_MAX_PICTURE_HEIGHT)
             map_fail(map_where(file, i + 1) + "the layer is too large for a map picture");
-        for (size_t x = 0; x < line.size(); x++) {
-            int type = typeOf[(unsigned char)line[x]];
-            if (type < 0)
-                map_fail(map_where(file, i + 1) + "character '" + line[x] + "' in column " +
-                         std::to_string(x + 1) + " is not in the legend");
-            text.cells.push_back((unsigned char)type);
-        }
+        std::string wrong = spelling.read(line, &text.cells);
+        if (!wrong.empty())
+            map_fail(map_where(file, i + 1) + wrong);
         rows++;
     }
 
@@ -197,6 +258,74 @@ const char map_symbols[] =
     "#ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789"
     "@$%&*+=-~^!?/|\\<>()[]{}:;,'\"`_";
 
+
+// The characters not yet in the legend that new symbols are made of.
+std::string map_freeSymbols(const bool used[256])
+{
+    std::string free;
+    for (const char *s = map_symbols; *s; s++)
+        if (!used[(unsigned char)*s])
+            free += *s;
+    return free;
+}
+
+// Gives every type in text's cells that its legend lacks a symbol, and
+// the legend line for it: '.' to 255 when free, then free characters in
+// map_symbols' order.  When they run short, the lowest types get
+// two-character symbols: first under the legend's own first characters of
+// such symbols, then under the fewest of the last free characters that
+// suffice, given up as one-character symbols.
+void map_giveSymbols(const MapText &text, std::string symbolOf[256], std::vector<std::string> *lines)
+{
+    bool used[256] = {false}, present[256] = {false};
+    for (const MapLegend &l : text.legend) {
+        symbolOf[l.type] = l.symbol;
+        used[(unsigned char)l.symbol[0]] = true;
+    }
+    for (unsigned char c : text.cells)
+        present[c] = true;
+    std::vector<int> types;  // highest first
+    for (int type = 255; type >= 0; type--)
+        if (present[type] && symbolOf[type].empty())
+            types.push_back(type);
+    if (!types.empty() && types[0] == 255 && !used[(unsigned char)'.']) {
+        symbolOf[255] = ".";
+        lines->push_back("legend . 255");
+        types.erase(types.begin());
+    }
+    std::string free = map_freeSymbols(used), seconds = map_symbols;
+    // Two-character symbols under the legend's own first characters that it leaves unused.
+    std::vector<std::string> theirs;
+    std::set<std::string> taken;
+    bool first[256] = {false};
+    for (const MapLegend &l : text.legend) {
+        taken.insert(l.symbol);
+        first[(unsigned char)l.symbol[0]] |= l.symbol.size() > 1;
+    }
+    for (int c = 0; c < 256; c++)
+        for (char second : seconds)
+            if (first[c] && !taken.count(std::string(1, (char)c) + second))
+                theirs.push_back(std::string(1, (char)c) + second);
+    auto room = [&](size_t prefixes) {
+        return free.size() - prefixes + theirs.size() + prefixes * seconds.size();
+    };
+    size_t prefixes = 0;
+    while (prefixes < free.size() && room(prefixes) < types.size())
+        prefixes++;
+    if (room(prefixes) < types.size())
+        map_fail("too many different tile types to give each a character");
+    std::vector<std::string> symbols;
+    for (size_t k = 0; k + prefixes < free.size(); k++)
+        symbols.push_back(free.substr(k, 1));
+    symbols.insert(symbols.end(), theirs.begin(), theirs.end());
+    for (size_t p = 0; p < prefixes; p++)
+        for (char second : seconds)
+            symbols.push_back(std::string(1, free[free.size() - 1 - p]) + second);
+    for (size_t k = 0; k < types.size(); k++) {
+        symbolOf[types[k]] = symbols[k];
+        lines->push_back("legend " + symbols[k] + " " + std::to_string(types[k]));
+    }
+}
 
 }  // namespace
 
@@ -264,33 +393,8 @@ bool map_textFormat(const MapText &text, bool headerFromFile, std::string *out,
         std::vector<std::string> tail(header.end() - blanks, header.end());
         header.resize(header.size() - blanks);
 
-        char symbolOf[256] = {0};
-        bool used[256] = {false};
-        for (const MapLegend &l : text.legend) {
-            symbolOf[l.type] = l.symbol;
-            used[(unsigned char)l.symbol] = true;
-        }
-        bool present[256] = {false};
-        for (unsigned char c : text.cells)
-            present[c] = true;
-        size_t next = 0;
-        for (int type = 255; type >= 0; type--) {
-            if (!present[type] || symbolOf[type])
-                continue;
-            char symbol = 0;
-            if (type == 255 && !used[(unsigned char)'.'])
-                symbol = '.';
-            while (!symbol && next < sizeof map_symbols - 1) {
-                char s = map_symbols[next++];
-                if (!used[(unsigned char)s])
-                    symbol = s;
-            }
-            if (!symbol)
-                map_fail("too many different tile types to give each a character");
-            symbolOf[type] = symbol;
-            used[(unsigned char)symbol] = true;
-            header.push_back(std::string("legend ") + symbol + " " + std::to_string(type));
-        }
+        std::string symbolOf[256];
+        map_giveSymbols(text, symbolOf, &header);
         header.insert(header.end(), tail.begin(), tail.end());
         if (!headerFromFile)
             header.push_back("");

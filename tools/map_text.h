@@ -11,7 +11,7 @@
 #define MAP_MAX_PICTURE_HEIGHT 65535u
 
 struct MapLegend {
-    char symbol;
+    std::string symbol;  // one character, or two whose first is no cell of its own
     int type;
     std::string line;  // the legend line as written, for copying
     std::string name;  // what the line says after the type, if anything
@@ -38,10 +38,11 @@ bool map_textHeader(const std::string &file, const std::vector<std::string> &lin
 bool map_textParse(const std::string &file, const std::vector<unsigned char> &bytes,
                    MapText *text, std::string *reason);
 // Writes text's cells as a map text under its header: types the legend does
-// not name get a character and a legend line of their own (255 '.' when
-// free).  A header that came from a file keeps its trailing blank lines
-// before layer 0; without one a blank line follows the legend.  False with
-// the reason when there are more types than characters.
+// not name get a symbol and a legend line of their own (255 '.' when
+// free), two characters long when one-character symbols run short.  A
+// header that came from a file keeps its trailing blank lines before
+// layer 0; without one a blank line follows the legend.  False with the
+// reason when a header's legend leaves no character free for them.
 bool map_textFormat(const MapText &text, bool headerFromFile, std::string *out,
                     std::string *reason);
 

@@ -43,6 +43,12 @@ static const char *map_usage =
     "whole number of bands of across blocks; without an across line all\n"
     "layers lie in one band.  Blank lines are ignored.\n"
     "\n"
+    "A legend symbol may be two characters (\"legend _A 12\"): its first\n"
+    "character then begins a two-character cell wherever it stands in a row\n"
+    "and is no cell of its own.  decode gives such symbols to the lowest\n"
+    "types of a map with more kinds of cell than one character each can\n"
+    "spell, so every map picture has a text.\n"
+    "\n"
     "A text in the layout decode writes comes back byte for byte from\n"
     "encode then decode, and a picture tavo-map wrote comes back byte for\n"
     "byte from decode then encode.\n";

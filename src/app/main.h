@@ -199,6 +199,12 @@ void main_shotWait(void);
 int main_shot(const MainCommand &command);
 // What is wrong with a --size operand, "" when nothing.
 std::string main_shotSizeCheck(const char *text);
+// The sentence that says a view from eye into the world's grid holds
+// nothing, with how far the nearest cell that is not empty lies; "" when
+// it may show something.  The fixed camera's view holds nothing when its
+// block of cells is empty; free look's (looking, out to view cells) when
+// it drew no chunk (drewNothing).
+std::string main_emptyView(const Vector *eye, bool looking, int view, bool drewNothing);
 
 // tavo --export OUT.glb|OUT.gltf [--region all|X0,Y0,Z0:X1,Y1,Z1] [--flat]
 // WORLD.def: the world's faces as a glTF 2.0 scene, made without a window

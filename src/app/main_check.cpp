@@ -175,12 +175,12 @@ bool check_outside(const std::string &path, const std::string &root)
     return outside;
 }
 
-// The camera file: what the viewer starts from, and whether it saves there.
-void check_camera(CheckState &state, const std::string &root, const char *file)
+// The camera file: what the viewer starts from (into *pose), and whether it saves there.
+void check_camera(CheckState &state, const std::string &root, const char *file, Entity *poseOut)
 {
     std::string name = std::string("SYS/CAM/") + file;
     std::string path = tile_resolvePath(root + name);
-    Entity pose;
+    Entity &pose = *poseOut;
     tile_defaultPose(&pose);  // a short file overlays it, as in the viewer
     int result = entity_readFile(&pose, path.c_str());
     if (result == ENOENT) {
@@ -376,7 +376,8 @@ int check_world(const char *defPath)
                grid.width, grid.depth, grid.height, grid.across, grid.across == 1 ? "" : "s");
     }
 
-    check_camera(state, root, camFile);
+    Entity pose;
+    check_camera(state, root, camFile, &pose);
     printf("System pictures:\n");
     check_systemPicture(state, root, "PCX/SYSTEM/BASIC02.PCX");
     check_systemPicture(state, root, "SYS/IMG/matrix.pcx");
@@ -443,6 +444,10 @@ int check_world(const char *defPath)
     if (haveMap) {
         tile_setMap(&grid);
         check_cells(state, defined);
+        // The viewer starts in the fixed camera.
+        std::string empty = main_emptyView(&pose.position, false, MAIN_VIEW_DEFAULT, false);
+        if (!empty.empty())
+            state.notes.push_back("from the camera's pose " + empty);
     }
 
     for (const std::string &n : state.notes)

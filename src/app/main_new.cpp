@@ -392,7 +392,7 @@ std::vector<MainNewFile> main_newFiles(const std::string &name, const unsigned s
     for (const auto &l : main_newLegend) {
         std::string line = std::string("legend ") + l.symbol + " " + std::to_string(l.type) + " " + l.name;
         text.header.push_back(line);
-        text.legend.push_back({l.symbol, l.type, line, l.name});
+        text.legend.push_back({std::string(1, l.symbol), l.type, line, l.name});
     }
     std::string mapText, reason;
     map_textFormat(text, false, &mapText, &reason);  // six types, all in the legend

@@ -19,6 +19,7 @@
 
 #include <GL/freeglut.h>
 
+#include "camera.h"
 #include "error.h"
 #include "file.h"
 #include "image.h"
@@ -247,6 +248,35 @@ std::string main_shotSizeCheck(const char *text)
     return wrong;
 }
 
+std::string main_emptyView(const Vector *eye, bool looking, int view, bool drewNothing)
+{
+    TileCell at;
+    if (!tile_map || !tile_cellAt(eye, &at))
+        return "";
+    long nearest = -1;
+    std::string where;
+    if (looking) {
+        // A chunk is drawn whole when any of it is in reach, so what it
+        // drew, not the distance, tells.
+        if (!drewNothing)
+            return "";
+        nearest = tile_nearestFilled(&at, tile_width, tile_height, tile_depth, tile_map);
+        where = "within --view " + std::to_string(view) + " cells";
+    } else {
+        TileBlock block;
+        tile_block(eye->x, eye->y, eye->z, tile_width, tile_height, tile_depth, tile_size, tile_sizeZ,
+                   &block);
+        if (tile_blockFilled(&block, tile_width, tile_depth, tile_map))
+            return "";
+        nearest = tile_nearestFilled(&at, tile_width, tile_height, tile_depth, tile_map);
+        where = "in the cells the fixed camera draws around the eye";
+    }
+    if (nearest < 0)
+        return "the view holds nothing: every cell of the map is empty";
+    return "the view holds nothing " + where + "; the nearest cell that is not empty is " +
+           std::to_string(nearest) + " cell" + (nearest == 1 ? "" : "s") + " from the eye";
+}
+
 int main_shot(const MainCommand &command)
 {
     const char *out = command.operand("--shot");
@@ -278,6 +308,10 @@ int main_shot(const MainCommand &command)
         usleep(10000);
         main_drawFrame();
     }
+    std::string empty = main_emptyView(&camera.position, main_looking, main_view,
+                                       tile_lookStats.drawn == 0 && tile_lookStats.pending == 0);
+    if (!empty.empty())
+        error_report(out, empty.c_str());
     MainShot shot;
     main_readFrame(&shot);
     std::vector<unsigned char> png;

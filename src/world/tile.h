@@ -287,6 +287,13 @@ bool tile_cellAt(const Vector *position, TileCell *out);
 bool tile_walk(const Vector *eye, const Vector *dir, unsigned width, unsigned height,
                unsigned depth, const unsigned char *cells, const unsigned char passes[256],
                TileCell *hit);
+// How far the nearest cell of the grid (as for tile_walk) whose type is not
+// TILE_EMPTY lies from the cell eye, in cells along the axis on which it is
+// farthest: the measure of free look's view distance.  -1 when every cell
+// is empty.  The search goes out shell by shell, so a near cell is found
+// without a pass over the whole grid.
+long tile_nearestFilled(const TileCell *eye, unsigned width, unsigned height, unsigned depth,
+                        const unsigned char *cells);
 
 // ---------------------------------------------------------------- drawing
 
@@ -364,6 +371,10 @@ struct TileBlock {
 };
 void tile_block(float ex, float ey, float ez, unsigned width, unsigned height, unsigned depth,
                 float size, float sizeZ, TileBlock *out);
+// Whether the cells of block (inside a grid width cells wide and depth deep)
+// hold one whose type is not TILE_EMPTY.
+bool tile_blockFilled(const TileBlock *block, unsigned width, unsigned depth,
+                      const unsigned char *cells);
 
 // Walks the cells of `cells` (inside the grid) through tile_plot, row by
 // row.  A box face is left out when the cell across it lies inside

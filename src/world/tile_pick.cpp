@@ -1,7 +1,9 @@
-// tile_pick.cpp -- which cell holds a point, and which cell a view ray meets first
+// tile_pick.cpp -- which cell holds a point, which cell a view ray meets first, and how far the nearest filled cell lies
 #include "tile.h"
 
 #include <math.h>
+
+#include <algorithm>
 
 // Positions are counted in cells, shifted by half a cell so that a cell
 // runs from its index to the next one.
@@ -65,4 +67,61 @@ bool tile_walk(const Vector *eye, const Vector *dir, unsigned width, unsigned he
         next[axis] += delta[axis];
     }
     return false;
+}
+
+// A row of cells x0..x1 holds one that is not empty.
+static bool tile_rowFilled(const unsigned char *row, long x0, long x1)
+{
+    for (long x = x0; x <= x1; x++)
+        if (row[x] != TILE_EMPTY)
+            return true;
+    return false;
+}
+
+bool tile_blockFilled(const TileBlock *block, unsigned width, unsigned depth,
+                      const unsigned char *cells)
+{
+    if (block->x0 >= block->x1)
+        return false;
+    for (long y = block->y0; y < block->y1; y++)
+        for (long z = block->z0; z < block->z1; z++)
+            if (tile_rowFilled(&cells[((size_t)y * depth + (size_t)z) * width], block->x0, block->x1 - 1))
+                return true;
+    return false;
+}
+
+long tile_nearestFilled(const TileCell *eye, unsigned width, unsigned height, unsigned depth,
+                        const unsigned char *cells)
+{
+    if (!width || !height || !depth)
+        return -1;
+    const long long at[3] = {eye->x, eye->y, eye->z}, size[3] = {width, height, depth};
+    // The shells that meet the grid: from the one reaching its nearest face
+    // to the one reaching its farthest corner.
+    long long first = 0, last = 0;
+    for (int i = 0; i < 3; i++) {
+        first = std::max(first, std::max(-at[i], at[i] - (size[i] - 1)));
+        last = std::max(last, std::max(at[i], size[i] - 1 - at[i]));
+    }
+    for (long long r = first; r <= last; r++) {
+        long long lo[3], hi[3];
+        for (int i = 0; i < 3; i++) {
+            lo[i] = std::max(at[i] - r, 0LL);
+            hi[i] = std::min(at[i] + r, size[i] - 1);
+        }
+        for (long long y = lo[1]; y <= hi[1]; y++)
+            for (long long z = lo[2]; z <= hi[2]; z++) {
+                const unsigned char *row = &cells[((size_t)y * depth + (size_t)z) * width];
+                // On the shell's top, bottom, front or back the whole row
+                // belongs to it; elsewhere only its two ends do.
+                if (y == at[1] - r || y == at[1] + r || z == at[2] - r || z == at[2] + r) {
+                    if (lo[0] <= hi[0] && tile_rowFilled(row, (long)lo[0], (long)hi[0]))
+                        return (long)r;
+                } else if ((at[0] - r >= 0 && at[0] - r < size[0] && row[at[0] - r] != TILE_EMPTY) ||
+                           (at[0] + r >= 0 && at[0] + r < size[0] && row[at[0] + r] != TILE_EMPTY)) {
+                    return (long)r;
+                }
+            }
+    }
+    return -1;
 }
