@@ -255,6 +255,16 @@ struct TileCell {
     int x, y, z;  // column, layer, row
 };
 
+// ---------------------------------------------------------------- editing
+
+struct TileCellEdit {
+    unsigned short x, y, z;
+    unsigned char type;
+};
+// Sets the cells and publishes the changed world at once; only the chunks the
+// change touches are built again.  Cells outside the grid are ignored.
+void tile_editCells(const TileCellEdit *edits, size_t count);
+
 // The cell of the grid that holds a world position (cells are centred on
 // their index times the cell's size); it may lie outside the grid.
 // False for a position too far out to count in cells.
@@ -264,10 +274,11 @@ bool tile_cellAt(const Vector *position, TileCell *out);
 // grid cells (index (y * depth + z) * width + x) whose type the walk does
 // not pass through: passes[type] 1 goes on, as empty cells do.  False when
 // no such cell comes within reach, or for a direction of length 0 or a
-// position or direction that is not finite.
+// position or direction that is not finite.  entered, when given, is the
+// face (TILE_BACK ..) the walk came in through, -1 when the eye is in it.
 bool tile_walk(const Vector *eye, const Vector *dir, unsigned width, unsigned height,
                unsigned depth, const unsigned char *cells, const unsigned char passes[256],
-               TileCell *hit);
+               TileCell *hit, int *entered = nullptr);
 
 // ---------------------------------------------------------------- drawing
 
