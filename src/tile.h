@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 #include "entity.h"
+#include "file.h"
 #include "image.h"
 #include "texture.h"
 
@@ -246,6 +247,44 @@ void tile_installWorld(TileWorldRead *read, bool readCamera, const TileDefHooks 
 // The cube blocks' names by the tile type each block defines, as the
 // cube pass of tile_readDef meets them; "" for types no block defines.
 void tile_cubeNames(const unsigned char *data, size_t size, std::vector<std::string> *names);
+
+// ---------------------------------------------------------------- saving the map
+
+// The map picture's bytes with grid's cells written over the pixels that
+// hold them: the header, the palette and every scan line without a changed
+// cell stay byte for byte, the lines with one are packed again.  *changed
+// counts the cells that differ.  False with the reason for a picture that is
+// not a run-length PCX (PNG maps are not written) or whose grid is not
+// grid's size.
+bool tile_patchMap(const std::vector<unsigned char> &picture, const TileMap &grid,
+                   std::vector<unsigned char> *out, size_t *changed, std::string *why);
+// The map text (file names it in reasons) with grid's cells in place of its
+// own: its comments and legend kept, a type it has no character for given a
+// legend line.  False with the reason when the text does not read.
+bool tile_patchMapText(const std::string &file, const std::vector<unsigned char> &text,
+                       const TileMap &grid, std::vector<unsigned char> *out, std::string *why);
+// The loaded world's map picture and map text ("" when it has none beside
+// the picture); false when no world is loaded.
+bool tile_mapFiles(std::string *picture, std::string *text);
+
+// What a save writes: the grid into the picture at picture (patched from
+// the bytes there now) and into the text at text when that is not "".
+// With recovery set, the picture goes there instead (its folders made) and
+// no text is written.
+struct TileMapSave {
+    std::string picture, text, recovery;
+    TileMap grid;
+};
+struct TileMapSaved {
+    bool ok = false;
+    std::string line;  // what the console says
+    size_t changed = 0;
+    FileStamp picture = {}, text = {};  // the files as written
+};
+// Makes both files' bytes first and writes nothing unless both can be
+// written; each through a temporary file renamed into place, the folder
+// flushed after.  Touches no global: for a thread of its own.
+void tile_saveMap(const TileMapSave &save, TileMapSaved *out);
 
 // ---------------------------------------------------------------- picking
 
