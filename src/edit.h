@@ -71,8 +71,10 @@ public:
     size_t steps(void) const { return done_.size(); }
     size_t undone(void) const { return done_.size() - at_; }
     size_t bytes(void) const { return bytes_; }
-    // The grid as it is now matches the file on disk (saved, or read).
-    void markSaved(void) { saved_ = position(); }
+    // Where the history stands, and that the grid as it was there is the
+    // file on disk (saved, or read).
+    unsigned long mark(void) const { return position(); }
+    void markSaved(unsigned long at) { saved_ = at; }
     bool unsaved(void) const { return saved_ != position(); }
 
 private:

@@ -5,6 +5,8 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <malloc.h>
+#include <signal.h>
+#include <time.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -134,6 +136,8 @@ void main_init(void)
     input_unlockAll();
     texture_smooth(1);
     tile_load();
+    main_buildLoaded();
+    main_buildRecoveryHint();
     main_cameraHint();
     tile_watchStart(true);
     camera = tile_temp;
@@ -172,6 +176,7 @@ void main_render(void)
 {
     main_drawFrame();
     main_shotFrame();  // before the swap, after which the back buffer is undefined
+    main_buildDraw();
     main_readoutDraw();  // after the shot: pictures show the world alone
     glutSwapBuffers();
 }
@@ -233,6 +238,13 @@ static int main_optionPressed(unsigned short key)
     return 1;
 }
 
+static long main_milliseconds(void)
+{
+    struct timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return (long)t.tv_sec * 1000 + t.tv_nsec / 1000000;
+}
+
 int main_nextTick(int tick)
 {
     // Past INT_MAX the count starts again at a save tick beyond the
@@ -283,8 +295,10 @@ static void main_control(int tick)
     // Between turns only: a turn runs on in the mode it began in.
     if (main_optionPressed(MAIN_KEY_TAB) && !main_turning())
         main_lookToggle();
-    if (main_looking)
+    if (main_looking) {
+        main_buildControl(main_milliseconds());
         main_lookControl(tick, cx, cy);
+    }
     else
         main_fixedControl(tick, cx, cy);
 
@@ -310,11 +324,39 @@ static void main_control(int tick)
         tile_optTexture = !tile_optTexture;
 }
 
+// A signal that ends the run, taken at the next tick so that unsaved
+// edits can be kept first.
+static volatile sig_atomic_t main_signalled;
+
+static void main_onSignal(int signal)
+{
+    main_signalled = signal;
+}
+
+static bool main_ending;
+
+// The window was closed: the run ends once this returns.
+static void main_onClose(void)
+{
+    if (!main_ending)
+        main_buildRecover();
+}
+
 void main_timer(int tick)
 {
     glutPostRedisplay();
-    if (input_check(MAIN_KEY_ESCAPE))
-        exit(0);  // no new save: the file keeps the last periodic pose, written before the end
+    if (main_signalled) {
+        main_buildRecover();
+        signal(main_signalled, SIG_DFL);
+        raise(main_signalled);  // ends as the signal would have
+    }
+    if (input_check(MAIN_KEY_ESCAPE)) {
+        input_reset(MAIN_KEY_ESCAPE);
+        if (main_buildMayQuit()) {
+            main_ending = true;
+            exit(0);  // no new save: the file keeps the last periodic pose, written before the end
+        }
+    }
 
     // The space bar's press is left for later ticks to see.
     if (!input_check(MAIN_KEY_SPACE))
@@ -325,11 +367,15 @@ void main_timer(int tick)
 
     // A saved world file or F5: the world is read again off this thread
     // and put in place between two frames once it is all there.
-    int reload = tile_watchPoll();
-    reload |= main_optionPressed(MAIN_KEY_RELOAD);
-    if (reload)
+    // Building's own save is passed over: the watcher is told of it first.
+    if (main_optionPressed(MAIN_KEY_SAVE) && (main_looking || main_buildUnsaved()))
+        main_buildSave();
+    int reload = main_buildSaving() ? 0 : tile_watchPoll();
+    bool byHand = main_optionPressed(MAIN_KEY_RELOAD);
+    if ((reload || byHand) && main_buildMayReload(byHand))
         tile_reloadStart();
-    tile_reloadPoll();
+    if (tile_reloadPoll())
+        main_buildLoaded();
 
     // Never mid-turn, so the file only ever holds a squared-up pose.
     if (tick % MAIN_SAVE_EVERY == 0 && !main_turning())
@@ -452,8 +498,13 @@ int main_run(int argc, char **argv)
     glutMouseFunc(input_mouse);
     glutMotionFunc(mouse_move);
     glutPassiveMotionFunc(mouse_move);
-    glutKeyboardFunc(input_pressKey);
-    glutKeyboardUpFunc(input_releaseKey);
+    glutKeyboardFunc(main_buildKeyDown);
+    glutKeyboardUpFunc(main_buildKeyUp);
+    glutCloseFunc(main_onClose);
+    struct sigaction ending = {};
+    ending.sa_handler = main_onSignal;
+    sigaction(SIGINT, &ending, nullptr);
+    sigaction(SIGTERM, &ending, nullptr);
     glutSpecialFunc(input_pressSKey);
     glutSpecialUpFunc(input_releaseSKey);
     glutTimerFunc(0, main_timer, 0);

@@ -253,11 +253,13 @@ void tile_cubeNames(const unsigned char *data, size_t size, std::vector<std::str
 // The map picture's bytes with grid's cells written over the pixels that
 // hold them: the header, the palette and every scan line without a changed
 // cell stay byte for byte, the lines with one are packed again.  *changed
-// counts the cells that differ.  False with the reason for a picture that is
+// counts the cells that differ; the blocks lie as in the picture, which
+// *across is set to when given (grid.across is not read).  False with the reason for a picture that is
 // not a run-length PCX (PNG maps are not written) or whose grid is not
 // grid's size.
 bool tile_patchMap(const std::vector<unsigned char> &picture, const TileMap &grid,
-                   std::vector<unsigned char> *out, size_t *changed, std::string *why);
+                   std::vector<unsigned char> *out, size_t *changed, std::string *why,
+                   unsigned short *across = nullptr);
 // The map text (file names it in reasons) with grid's cells in place of its
 // own: its comments and legend kept, a type it has no character for given a
 // legend line.  False with the reason when the text does not read.
@@ -267,7 +269,7 @@ bool tile_patchMapText(const std::string &file, const std::vector<unsigned char>
 // the picture); false when no world is loaded.
 bool tile_mapFiles(std::string *picture, std::string *text);
 
-// What a save writes: the grid into the picture at picture (patched from
+// What a save writes (grid.across need not be set): the grid into the picture at picture (patched from
 // the bytes there now) and into the text at text when that is not "".
 // With recovery set, the picture goes there instead (its folders made) and
 // no text is written.
@@ -684,6 +686,9 @@ void tile_watchStart(bool inotify);
 // Called every tick: 1 once a change has been followed by a quarter of a
 // second without another, so a save made of several writes counts once.
 int tile_watchPoll(void);
+// The viewer itself has just written path (a file of the world): what it
+// wrote is no change to reload, as long as the file stays as written.
+void tile_watchSaved(const char *path);
 // 1 while inotify is what watches.
 int tile_watchNotified(void);
 void tile_watchStop(void);

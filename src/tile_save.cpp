@@ -12,7 +12,8 @@ static unsigned tile_le16(const unsigned char *p)
 }
 
 bool tile_patchMap(const std::vector<unsigned char> &picture, const TileMap &grid,
-                   std::vector<unsigned char> *out, size_t *changed, std::string *why)
+                   std::vector<unsigned char> *out, size_t *changed, std::string *why,
+                   unsigned short *across)
 {
     const unsigned char *data = picture.data();
     size_t size = picture.size();
@@ -27,8 +28,7 @@ bool tile_patchMap(const std::vector<unsigned char> &picture, const TileMap &gri
             *why = "out of memory";
         return false;
     }
-    if (now.width != grid.width || now.depth != grid.depth || now.height != grid.height ||
-        now.across != grid.across) {
+    if (now.width != grid.width || now.depth != grid.depth || now.height != grid.height) {
         *why = "the map there is " + std::to_string(now.width) + " x " + std::to_string(now.height) +
                " x " + std::to_string(now.depth) + " cells now, not " + std::to_string(grid.width) +
                " x " + std::to_string(grid.height) + " x " + std::to_string(grid.depth);
@@ -57,11 +57,13 @@ bool tile_patchMap(const std::vector<unsigned char> &picture, const TileMap &gri
     }
     start[h] = pos;
     *changed = 0;
+    if (across)
+        *across = now.across;
     size_t layerSize = (size_t)grid.width * grid.depth;
     for (size_t y = 0; y < grid.height; y++)
         for (size_t z = 0; z < grid.depth; z++) {
-            size_t row = (y / grid.across) * (grid.depth + 2u) + 1 + z;
-            size_t col = (y % grid.across) * (grid.width + 2u) + 1;
+            size_t row = (y / now.across) * (grid.depth + 2u) + 1 + z;
+            size_t col = (y % now.across) * (grid.width + 2u) + 1;
             for (size_t x = 0; x < grid.width; x++) {
                 unsigned char want = grid.cells[y * layerSize + z * grid.width + x];
                 if (now.cells[y * layerSize + z * grid.width + x] == want)
@@ -126,13 +128,14 @@ void tile_saveMap(const TileMapSave &save, TileMapSaved *out)
     std::string why;
     if (int r = file_read(save.picture.c_str(), FILE_WORLD_MAX, picture))
         return tile_saveRefused(out, save.picture, file_reason(r));
-    if (!tile_patchMap(picture, save.grid, &patched, &out->changed, &why))
+    TileMap grid = save.grid;  // laid out as the picture there is
+    if (!tile_patchMap(picture, grid, &patched, &out->changed, &why, &grid.across))
         return tile_saveRefused(out, save.picture, why);
     bool withText = save.recovery.empty() && !save.text.empty();
     if (withText) {
         if (int r = file_read(save.text.c_str(), FILE_WORLD_MAX, text))
             return tile_saveRefused(out, save.text, file_reason(r));
-        if (!tile_patchMapText(save.text, text, save.grid, &textPatched, &why))
+        if (!tile_patchMapText(save.text, text, grid, &textPatched, &why))
             return tile_saveRefused(out, save.text, why);
         if (int r = file_replaceable(save.text.c_str()))
             return tile_saveRefused(out, save.text, file_reason(r));

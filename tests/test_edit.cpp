@@ -138,7 +138,7 @@ TEST(Edit, UndoAfterTheMapWasReadAgainLeavesCellsChangedOnDiskAlone)
     ASSERT_TRUE(edit_box(g.view(), {0, 0, 0}, {1, 0, 0}, 6, &s));
     g.apply(s);
     h.push(s);
-    h.markSaved();
+    h.markSaved(h.mark());
     g.set({1, 0, 0}, 8);  // another program changed this cell, and the map was read again
     std::vector<EditCell> apply;
     size_t skipped = 0;
@@ -172,7 +172,7 @@ TEST(Edit, TheHistoryKeepsItsLimitsAndASavedStepForgottenStaysUnsaved)
             ASSERT_TRUE(edit_remove(g.view(), {1, 1, 2}, &s));
             h.push(s);
             if (i == 0)
-                h.markSaved();
+                h.markSaved(h.mark());
         }
         EXPECT_EQ(h.steps(), r.kept);
         std::vector<EditCell> apply;
