@@ -141,6 +141,10 @@ void main_init(void)
     main_cameraHint();
     tile_watchStart(true);
     camera = tile_temp;
+    if (main_looking) {  // --look: free look takes its heading and tilt from the saved pose
+        main_looking = 0;
+        main_lookToggle();
+    }
     tile_optSmooth = 1;
     tile_optAlpha = 1;
     tile_optTexture = 1;

@@ -1,6 +1,7 @@
 // main_build.cpp -- building in free look: the cell in view, removing and placing cells, boxes, the chosen type
 #include "main.h"
 
+#include <stdio.h>
 #include <stdlib.h>
 
 #include <GL/freeglut.h>
@@ -161,6 +162,9 @@ void main_buildControl(long now)
         main_marked = false;
         main_held[0] = main_held[1] = true;  // the button that may be down flies no more, builds not yet
         main_lastStep[0] = main_lastStep[1] = now;
+        puts(main_building ? "Building on: the left button removes, the right places, Ctrl+S saves"
+                           : "Building off");
+        fflush(stdout);
     }
     if (main_pressed(MAIN_KEY_UNDO))
         main_buildUndo(false);
