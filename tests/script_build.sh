@@ -94,6 +94,20 @@ wait_until "the second F5's reload" eval '(( $(lines "^World reloaded") >= 2 ))'
 (( $(lines "^World reloaded") == 2 )) || fail "the viewer read its own save back"
 cmp -s "$work/start.pcx" "$map" || fail "undo after a reload did not give the map as it was"
 
+# Another program saves the map meanwhile: the edit is kept, and Ctrl+S
+# writes over the newer file only when pressed twice.
+xdo click 1
+cp "$work/start.pcx" "$work/w/PCX/.other" && touch -d '2001-01-01' "$work/w/PCX/.other" && mv "$work/w/PCX/.other" "$map"
+wait_until "the change on disk" eval '(( $(lines "changed on disk or F5") == 1 ))'
+xdo key ctrl+s
+wait_until "the refusal" eval '(( $(lines "changed on disk since it was read; Ctrl+S again") == 1 ))'
+cmp -s "$work/start.pcx" "$map" || fail "the first Ctrl+S wrote over the newer map"
+save
+read -r n from to <<<"$(differ)"
+[ "$n" = 1 ] && [ "$to" = . ] || fail "the second Ctrl+S did not write the edit"
+(( $(lines "^World reloaded") == 2 )) || fail "the world was read again over the unsaved edit"
+cp "$map" "$work/start.pcx"
+
 # Unsaved edits: the first Escape only warns, the second ends the run.
 xdo click 1
 xdo key Escape
