@@ -102,6 +102,15 @@ static const char main_usageText[] =
     "  F5                                read the world again\n"
     "  F12 / p                           save a picture of the view in the world's SYS/SHOT folder\n"
     "  Tab                               free look on/off\n"
+    "  b                                 building on/off (free look only): the left button\n"
+    "                                    removes the cell at the crosshair, the right places\n"
+    "                                    the chosen type in front of it (held: every 150 ms),\n"
+    "                                    r / f rise / sink\n"
+    "  [ / ], mouse wheel                choose the type to place (building)\n"
+    "  x, then x / X                     mark a corner, then fill / clear the box to the\n"
+    "                                    cell at the crosshair (building)\n"
+    "  Ctrl+Z / Ctrl+Y, Ctrl+Shift+Z     undo / redo a building step (free look)\n"
+    "  Ctrl+S                            save the map picture and its map text\n"
     "\n"
     "In free look the mouse turns the view about the world's up axis and\n"
     "tilts it; w / s and the up / down arrows fly along the view, a / d and\n"
@@ -114,7 +123,12 @@ static const char main_usageText[] =
     "reported and the last good one stays on screen.\n"
     "\n"
     "The camera pose is saved every second to the world's camera file, so the\n"
-    "next run starts where you left off.\n";
+    "next run starts where you left off.\n"
+    "\n"
+    "Building writes only the map picture and the map text beside it, each\n"
+    "whole through a temporary file.  With unsaved edits the first Escape only\n"
+    "warns, and closing the window or a signal keeps them in SYS/EDIT/NAME.pcx\n"
+    "instead of the map.\n";
 
 // Without a camera file the view starts at the origin, which in most
 // worlds shows nothing of them: say so, and how to get a view that does.
