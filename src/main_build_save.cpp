@@ -146,6 +146,9 @@ bool main_buildSaving(void)
 
 bool main_buildMayQuit(void)
 {
+    while (main_saving && !main_saving->done)
+        std::this_thread::yield();  // a save under way ends whole, and says how it went
+    main_buildSaving();
     if (!main_history.unsaved() || main_quitWarned)
         return true;
     main_quitWarned = true;
@@ -198,5 +201,6 @@ void main_buildRecover(void)
     save.recovery = main_recoveryPath();
     TileMapSaved saved;
     tile_saveMap(save, &saved);
-    main_say(saved.ok ? saved.line + "; the world's map is as last saved" : saved.line);
+    main_say(saved.ok ? saved.line + "; the world's map is as last saved"
+                      : "The unsaved edits could not be kept: " + saved.line.substr(0, saved.line.rfind(';')));
 }
