@@ -32,7 +32,6 @@ long main_lastStep[2] = {0, 0};         // when each button last built
 bool main_held[2];
 bool main_marked;
 MainAim main_mark;
-bool main_shiftDown;
 
 MainAim main_aim(void)
 {
@@ -144,7 +143,6 @@ void main_buildKeyDown(unsigned char key, int x, int y)
 {
     if (key == MAIN_KEY_UNDO && (glutGetModifiers() & GLUT_ACTIVE_SHIFT))
         key = MAIN_KEY_REDO;
-    main_shiftDown = glutGetModifiers() & GLUT_ACTIVE_SHIFT;
     input_pressKey(key, x, y);
 }
 
