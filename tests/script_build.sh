@@ -135,7 +135,18 @@ grep -q "^Unsaved edits kept in $work/w/SYS/EDIT/w.pcx (1 cell changed)" "$work/
 cmp -s "$work/start.pcx" "$map" || fail "the signal wrote the map"
 start
 wait_until "the recovery hint" eval '(( $(lines "recovery copy of unsaved edits") == 1 ))'
-kill "$tavo"
+
+# Closing the window with unsaved edits keeps them the same way.
+rm "$work/w/SYS/EDIT/w.pcx"
+xdo key b
+wait_until "building" eval '(( $(lines "^Building on") == 1 ))'
+xdo click 1
+xdo key Escape
+wait_until "the warning" eval '(( $(lines "unsaved edits") >= 1 ))'
+xdo windowclose "$window"
+wait_until "tavo to end" eval '! kill -0 "$tavo" 2>/dev/null'
 wait "$tavo" || true
 tavo=
+grep -q "^Unsaved edits kept in $work/w/SYS/EDIT/w.pcx (1 cell changed)" "$work/run.log" || fail "closing the window kept no recovery copy"
+cmp -s "$work/start.pcx" "$map" || fail "closing the window wrote the map"
 echo "building: all checks passed"
