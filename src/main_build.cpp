@@ -212,6 +212,37 @@ static void main_outline(const MainAim &aim)
     glEnd();
 }
 
+// The chosen type's picture, from its first face that shows one, above the label.
+static void main_typePicture(float px)
+{
+    if (main_types.empty())
+        return;
+    const CubeDef &c = tile[main_types[main_chosen]];
+    const Image *image = nullptr;
+    for (int f = 0; f < 6 && !image; f++)
+        if (c.faceOn[f] && c.faceTexture[f] && c.faceTexture[f]->image.textureId &&
+            c.faceTexture[f]->image.texWidth && c.faceTexture[f]->image.texHeight)
+            image = &c.faceTexture[f]->image;
+    if (!image)
+        return;
+    float s = (float)image->width / image->texWidth, t = (float)image->height / image->texHeight;
+    float side = 48 * px, x0 = 6 * px, y1 = 1.0f - 24 * px, y0 = y1 - side;
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, image->textureId);
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0);
+    glVertex2f(x0, y0);
+    glTexCoord2f(s, 0);
+    glVertex2f(x0 + side, y0);
+    glTexCoord2f(s, t);
+    glVertex2f(x0 + side, y1);
+    glTexCoord2f(0, t);
+    glVertex2f(x0, y1);
+    glEnd();
+    glDisable(GL_TEXTURE_2D);
+}
+
 void main_buildDraw(void)
 {
     if (!main_building || !main_looking)
@@ -240,6 +271,7 @@ void main_buildDraw(void)
         label += "  (corner marked: x fills, X clears)";
     if (main_buildUnsaved())
         label += "  [unsaved]";
+    main_typePicture(px);
     glRasterPos2f(6 * px, 1.0f - 8 * px);
     glutBitmapString(GLUT_BITMAP_8_BY_13, (const unsigned char *)label.c_str());
     camera_3D();
