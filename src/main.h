@@ -195,8 +195,10 @@ bool main_buildMayQuit(void);
 // A change on disk (byHand: F5): true when the world may be read again;
 // with unsaved edits the change is only reported, and F5 must be pressed twice.
 bool main_buildMayReload(bool byHand);
-// After the world was read (first or again): the map on disk is the grid.
+// After the world was read (first or again): the map on disk is the grid,
+// and the types to choose from are learnt again.
 void main_buildLoaded(void);
+void main_buildTypesStale(void);
 // A recovery copy of the loaded world's unsaved edits left by an earlier run.
 void main_buildRecoveryHint(void);
 // The window closed or a signal came: unsaved edits go to SYS/EDIT/.

@@ -26,8 +26,7 @@ struct MainAim {
 std::vector<int> main_types;            // the types to choose from
 std::vector<std::string> main_typeNames;
 size_t main_chosen;
-unsigned main_typesGeneration;
-bool main_typesKnown;
+bool main_typesKnown;  // learnt since the world was last read
 long main_lastStep[2] = {0, 0};         // when each button last built
 bool main_held[2];
 bool main_marked;
@@ -57,13 +56,12 @@ EditGrid main_grid(void)
 }
 
 // The world's cube blocks (and the map legend's names), again whenever the
-// world was read; the stand-in edits bump the generation too, hence the files' check.
+// world was read: edits change the generation, not the blocks.
 void main_learnTypes(void)
 {
-    if (main_typesKnown && main_typesGeneration == tile_generation)
+    if (main_typesKnown)
         return;
     main_typesKnown = true;
-    main_typesGeneration = tile_generation;
     std::vector<unsigned char> def, mapText;
     std::string picture, text;
     std::vector<std::string> names(256);
@@ -138,6 +136,11 @@ void main_boxKey(const MainAim &aim, bool clear)
 }
 
 }  // namespace
+
+void main_buildTypesStale(void)
+{
+    main_typesKnown = false;
+}
 
 void main_buildKeyDown(unsigned char key, int x, int y)
 {

@@ -172,6 +172,7 @@ void main_buildLoaded(void)
     std::string picture, text;
     main_mapStamp = tile_mapFiles(&picture, &text) ? file_stamp(picture.c_str()) : FileStamp{};
     main_history.markSaved(main_history.mark());
+    main_buildTypesStale();
     main_reloadWarned = main_overwriteWarned = false;
 }
 
