@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # The parts of src/ stand in layers, lowest first; a file may include the
 # headers of its own part and of the parts below it, never of one above.
-# The tools' writers (map text, PCX encoder, pictures) serve the entry points only.
+# The tools' writers (map text, PCX encoder, pictures) are byte functions
+# over nothing but files, so they stand with the base.
 set -u
 src=${TAVO_SOURCE_DIR:-$(cd "$(dirname "$0")/.." && pwd)}/src
 rank() {
     case $1 in
-        base) echo 0 ;; control) echo 1 ;; picture) echo 2 ;; world) echo 3 ;;
-        draw|chunks|export) echo 4 ;; app|tools) echo 5 ;; *) echo 9 ;;
+        base|tools) echo 0 ;; control) echo 1 ;; picture) echo 2 ;; world) echo 3 ;;
+        draw|chunks|export) echo 4 ;; app) echo 5 ;; *) echo 9 ;;
     esac
 }
 owner() {  # the part whose folder holds header $1

@@ -27,8 +27,7 @@ static void pcx_header(std::vector<unsigned char> &out, unsigned width, unsigned
     out[68] = 1;  // palette info: colour
 }
 
-// One scan line's bytes, runs never crossing the line's end.
-static void pcx_packLine(std::vector<unsigned char> &out, const unsigned char *line, unsigned n)
+void pcx_packLine(std::vector<unsigned char> &out, const unsigned char *line, unsigned n)
 {
     unsigned i = 0;
     while (i < n) {

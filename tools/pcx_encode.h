@@ -14,6 +14,10 @@ std::vector<unsigned char> pcx_encode8(unsigned width, unsigned height,
                                        const unsigned char *palette,
                                        unsigned bytesPerLine = 0);
 
+// One scan line of n bytes, run-length packed onto out; runs never cross
+// the line's end.
+void pcx_packLine(std::vector<unsigned char> &out, const unsigned char *line, unsigned n);
+
 // A 24-bit picture: width x height RGB triples, rows from the top.
 std::vector<unsigned char> pcx_encode24(unsigned width, unsigned height,
                                         const unsigned char *rgb,

@@ -5,6 +5,8 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <malloc.h>
+#include <signal.h>
+#include <time.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -105,6 +107,15 @@ static const char main_usageText[] =
     "  F5                                read the world again\n"
     "  F12 / p                           save a picture of the view in the world's SYS/SHOT folder\n"
     "  Tab                               free look on/off\n"
+    "  b                                 building on/off (free look only): the left button\n"
+    "                                    removes the cell at the crosshair, the right places\n"
+    "                                    the chosen type in front of it (held: every 150 ms),\n"
+    "                                    r / f rise / sink\n"
+    "  [ / ], mouse wheel                choose the type to place (building)\n"
+    "  x, then x / X                     mark a corner, then fill / clear the box to the\n"
+    "                                    cell at the crosshair (building)\n"
+    "  Ctrl+Z / Ctrl+Y, Ctrl+Shift+Z     undo / redo a building step (free look)\n"
+    "  Ctrl+S                            save the map picture and its map text\n"
     "\n"
     "In free look the mouse turns the view about the world's up axis and\n"
     "tilts it; w / s and the up / down arrows fly along the view, a / d and\n"
@@ -117,7 +128,12 @@ static const char main_usageText[] =
     "reported and the last good one stays on screen.\n"
     "\n"
     "The camera pose is saved every second to the world's camera file, so the\n"
-    "next run starts where you left off.\n";
+    "next run starts where you left off.\n"
+    "\n"
+    "Building writes only the map picture and the map text beside it, each\n"
+    "whole through a temporary file.  With unsaved edits the first Escape only\n"
+    "warns, and closing the window or a signal keeps them in SYS/EDIT/NAME.pcx\n"
+    "instead of the map.\n";
 
 // Without a camera file the view starts at the origin, which in most
 // worlds shows nothing of them: say so, and how to get a view that does.
@@ -151,9 +167,15 @@ void main_init(void)
     texture_smooth(1);
     tile_load();
     main_reportProblems();
+    main_buildLoaded();
+    main_buildRecoveryHint();
     main_cameraHint();
     tile_watchStart(true);
     camera = tile_temp;
+    if (main_looking) {  // --look: free look takes its heading and tilt from the saved pose
+        main_looking = 0;
+        main_lookToggle();
+    }
     tile_optSmooth = 1;
     tile_optAlpha = 1;
     tile_optTexture = 1;
@@ -189,6 +211,7 @@ void main_render(void)
 {
     main_drawFrame();
     main_shotFrame();  // before the swap, after which the back buffer is undefined
+    main_buildDraw();
     main_readoutDraw();  // after the shot: pictures show the world alone
     glutSwapBuffers();
 }
@@ -250,6 +273,13 @@ static int main_optionPressed(unsigned short key)
     return 1;
 }
 
+static long main_milliseconds(void)
+{
+    struct timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return (long)t.tv_sec * 1000 + t.tv_nsec / 1000000;
+}
+
 int main_nextTick(int tick)
 {
     // Past INT_MAX the count starts again at a save tick beyond the
@@ -300,8 +330,10 @@ static void main_control(int tick)
     // Between turns only: a turn runs on in the mode it began in.
     if (main_optionPressed(MAIN_KEY_TAB) && !main_turning())
         main_lookToggle();
-    if (main_looking)
+    if (main_looking) {
+        main_buildControl(main_milliseconds());
         main_lookControl(tick, cx, cy);
+    }
     else
         main_fixedControl(tick, cx, cy);
 
@@ -327,11 +359,39 @@ static void main_control(int tick)
         tile_optTexture = !tile_optTexture;
 }
 
+// A signal that ends the run, taken at the next tick so that unsaved
+// edits can be kept first.
+static volatile sig_atomic_t main_signalled;
+
+static void main_onSignal(int signal)
+{
+    main_signalled = signal;
+}
+
+static bool main_ending;
+
+// The window was closed: the run ends once this returns.
+static void main_onClose(void)
+{
+    if (!main_ending)
+        main_buildRecover();
+}
+
 void main_timer(int tick)
 {
     glutPostRedisplay();
-    if (input_check(MAIN_KEY_ESCAPE))
-        exit(0);  // no new save: the file keeps the last periodic pose, written before the end
+    if (main_signalled) {
+        main_buildRecover();
+        signal(main_signalled, SIG_DFL);
+        raise(main_signalled);  // ends as the signal would have
+    }
+    if (input_check(MAIN_KEY_ESCAPE)) {
+        input_reset(MAIN_KEY_ESCAPE);
+        if (main_buildMayQuit()) {
+            main_ending = true;
+            exit(0);  // no new save: the file keeps the last periodic pose, written before the end
+        }
+    }
 
     // The space bar's press is left for later ticks to see.
     if (!input_check(MAIN_KEY_SPACE))
@@ -342,12 +402,17 @@ void main_timer(int tick)
 
     // A saved world file or F5: the world is read again off this thread
     // and put in place between two frames once it is all there.
-    int reload = tile_watchPoll();
-    reload |= main_optionPressed(MAIN_KEY_RELOAD);
-    if (reload)
+    // Building's own save is passed over: the watcher is told of it first.
+    if (main_optionPressed(MAIN_KEY_SAVE) && (main_looking || main_buildUnsaved()))
+        main_buildSave();
+    int reload = main_buildSaving() ? 0 : tile_watchPoll();
+    bool byHand = main_optionPressed(MAIN_KEY_RELOAD);
+    if ((reload || byHand) && main_buildMayReload(byHand))
         tile_reloadStart();
-    if (tile_reloadPoll())
+    if (tile_reloadPoll()) {
         main_reportProblems();
+        main_buildLoaded();
+    }
 
     // Never mid-turn, so the file only ever holds a squared-up pose.
     if (tick % MAIN_SAVE_EVERY == 0 && !main_turning())
@@ -472,8 +537,13 @@ int main_run(int argc, char **argv)
     glutMouseFunc(input_mouse);
     glutMotionFunc(mouse_move);
     glutPassiveMotionFunc(mouse_move);
-    glutKeyboardFunc(input_pressKey);
-    glutKeyboardUpFunc(input_releaseKey);
+    glutKeyboardFunc(main_buildKeyDown);
+    glutKeyboardUpFunc(main_buildKeyUp);
+    glutCloseFunc(main_onClose);
+    struct sigaction ending = {};
+    ending.sa_handler = main_onSignal;
+    sigaction(SIGINT, &ending, nullptr);
+    sigaction(SIGTERM, &ending, nullptr);
     glutSpecialFunc(input_pressSKey);
     glutSpecialUpFunc(input_releaseSKey);
     glutTimerFunc(0, main_timer, 0);

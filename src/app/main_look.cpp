@@ -65,9 +65,10 @@ void main_lookControl(int tick, int cx, int cy)
                     : main_tilt < -MAIN_TILT_MOST ? -MAIN_TILT_MOST : main_tilt;
         main_lookPose();
     }
-    if (mouse_check(0))
+    // While building the buttons build, and two keys rise and sink instead.
+    if (main_building ? input_check(MAIN_KEY_RISE) : mouse_check(0))
         camera.position.y += 1.0f;
-    if (mouse_check(2))
+    if (main_building ? input_check(MAIN_KEY_SINK) : mouse_check(2))
         camera.position.y -= 1.0f;
     if (input_check('w') || input_check(MAIN_ARROW_UP))
         entity_move(&camera, 1.0f);

@@ -150,6 +150,34 @@ int file_write(const char *path, const void *bytes, size_t size, bool replace)
     return result;
 }
 
+int file_syncFolder(const char *path)
+{
+    const char *slash = strrchr(path, '/');
+    std::string folder = slash ? std::string(path, (size_t)(slash - path)) : ".";
+    int fd = open(folder.empty() ? "/" : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    int result = fsync(fd) == 0 ? 0 : errno;
+    close(fd);
+    return result;
+}
+
+bool FileStamp::operator==(const FileStamp &o) const
+{
+    return exists == o.exists && device == o.device && inode == o.inode && size == o.size &&
+           seconds == o.seconds && nanoseconds == o.nanoseconds;
+}
+
+FileStamp file_stamp(const char *path)
+{
+    struct stat st;
+    if (stat(path, &st) != 0)
+        return FileStamp{false, 0, 0, 0, 0, 0};
+    return FileStamp{true, (unsigned long long)st.st_dev, (unsigned long long)st.st_ino,
+                     (unsigned long long)st.st_size, (long long)st.st_mtim.tv_sec,
+                     (long long)st.st_mtim.tv_nsec};
+}
+
 int file_makeFolders(const char *path)
 {
     std::string part(path);

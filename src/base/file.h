@@ -33,6 +33,22 @@ int file_replaceable(const char *path);
 // Without replace, a file already at path is never touched: EEXIST.
 int file_write(const char *path, const void *bytes, size_t size, bool replace = true);
 
+// Flushes the folder holding path to the disk, so that a rename into it
+// outlives a power cut; 0 or the errno of the call that failed.
+int file_syncFolder(const char *path);
+
+// What a file is on disk, to tell later whether it was replaced or written
+// to since: which file, how long, when last written.  exists is false when
+// nothing is there.
+struct FileStamp {
+    bool exists;
+    unsigned long long device, inode, size;
+    long long seconds, nanoseconds;
+    bool operator==(const FileStamp &o) const;
+    bool operator!=(const FileStamp &o) const { return !(*this == o); }
+};
+FileStamp file_stamp(const char *path);
+
 // mkdir -p: makes path and the folders above it that are missing.  0 when
 // path is a folder afterwards, else the errno of the call that failed.
 int file_makeFolders(const char *path);

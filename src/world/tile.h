@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 #include "entity.h"
+#include "file.h"
 #include "image.h"
 #include "texture.h"
 
@@ -266,6 +267,46 @@ void tile_installWorld(TileWorldRead *read, bool readCamera, const TileDefHooks 
 // cube pass of tile_readDef meets them; "" for types no block defines.
 void tile_cubeNames(const unsigned char *data, size_t size, std::vector<std::string> *names);
 
+// ---------------------------------------------------------------- saving the map
+
+// The map picture's bytes with grid's cells written over the pixels that
+// hold them: the header, the palette and every scan line without a changed
+// cell stay byte for byte, the lines with one are packed again.  *changed
+// counts the cells that differ; the blocks lie as in the picture, which
+// *across is set to when given (grid.across is not read).  False with the reason for a picture that is
+// not a run-length PCX (PNG maps are not written) or whose grid is not
+// grid's size.
+bool tile_patchMap(const std::vector<unsigned char> &picture, const TileMap &grid,
+                   std::vector<unsigned char> *out, size_t *changed, std::string *why,
+                   unsigned short *across = nullptr);
+// The map text (file names it in reasons) with grid's cells in place of its
+// own: its comments and legend kept, a type it has no character for given a
+// legend line.  False with the reason when the text does not read.
+bool tile_patchMapText(const std::string &file, const std::vector<unsigned char> &text,
+                       const TileMap &grid, std::vector<unsigned char> *out, std::string *why);
+// The loaded world's map picture and map text ("" when it has none beside
+// the picture); false when no world is loaded.
+bool tile_mapFiles(std::string *picture, std::string *text);
+
+// What a save writes (grid.across need not be set): the grid into the picture at picture (patched from
+// the bytes there now) and into the text at text when that is not "".
+// With recovery set, the picture goes there instead (its folders made) and
+// no text is written.
+struct TileMapSave {
+    std::string picture, text, recovery;
+    TileMap grid;
+};
+struct TileMapSaved {
+    bool ok = false;
+    std::string line;  // what the console says
+    size_t changed = 0;
+    FileStamp picture = {}, text = {};  // the files as written
+};
+// Makes both files' bytes first and writes nothing unless both can be
+// written; each through a temporary file renamed into place, the folder
+// flushed after.  Touches no global: for a thread of its own.
+void tile_saveMap(const TileMapSave &save, TileMapSaved *out);
+
 // ---------------------------------------------------------------- picking
 
 #define TILE_WALK_MAX 256  // cells a walk along a ray visits at most
@@ -273,6 +314,16 @@ void tile_cubeNames(const unsigned char *data, size_t size, std::vector<std::str
 struct TileCell {
     int x, y, z;  // column, layer, row
 };
+
+// ---------------------------------------------------------------- editing
+
+struct TileCellEdit {
+    unsigned short x, y, z;
+    unsigned char type;
+};
+// Sets the cells and publishes the changed world at once; only the chunks the
+// change touches are built again.  Cells outside the grid are ignored.
+void tile_editCells(const TileCellEdit *edits, size_t count);
 
 // The cell of the grid that holds a world position (cells are centred on
 // their index times the cell's size); it may lie outside the grid.
@@ -283,10 +334,11 @@ bool tile_cellAt(const Vector *position, TileCell *out);
 // grid cells (index (y * depth + z) * width + x) whose type the walk does
 // not pass through: passes[type] 1 goes on, as empty cells do.  False when
 // no such cell comes within reach, or for a direction of length 0 or a
-// position or direction that is not finite.
+// position or direction that is not finite.  entered, when given, is the
+// face (TILE_BACK ..) the walk came in through, -1 when the eye is in it.
 bool tile_walk(const Vector *eye, const Vector *dir, unsigned width, unsigned height,
                unsigned depth, const unsigned char *cells, const unsigned char passes[256],
-               TileCell *hit);
+               TileCell *hit, int *entered = nullptr);
 // How far the nearest cell of the grid (as for tile_walk) whose type is not
 // TILE_EMPTY lies from the cell eye, in cells along the axis on which it is
 // farthest: the measure of free look's view distance.  -1 when every cell
@@ -664,6 +716,9 @@ void tile_watchStart(bool inotify);
 // Called every tick: 1 once a change has been followed by a quarter of a
 // second without another, so a save made of several writes counts once.
 int tile_watchPoll(void);
+// The viewer itself has just written path (a file of the world): what it
+// wrote is no change to reload, as long as the file stays as written.
+void tile_watchSaved(const char *path);
 // 1 while inotify is what watches.
 int tile_watchNotified(void);
 void tile_watchStop(void);

@@ -31,7 +31,7 @@ bool tile_cellAt(const Vector *position, TileCell *out)
 
 bool tile_walk(const Vector *eye, const Vector *dir, unsigned width, unsigned height,
                unsigned depth, const unsigned char *cells, const unsigned char passes[256],
-               TileCell *hit)
+               TileCell *hit, int *entered)
 {
     double p[3];
     if (!tile_cellSpace(eye, p))
@@ -51,6 +51,9 @@ bool tile_walk(const Vector *eye, const Vector *dir, unsigned width, unsigned he
         double edge = step[i] > 0 ? (double)(cell[i] + 1) - p[i] : p[i] - (double)cell[i];
         next[i] = step[i] ? edge * delta[i] : INFINITY;
     }
+    // The face a cell is entered through, by the axis stepped along and its sign.
+    static const int faces[3][2] = {{TILE_RIGHT, TILE_LEFT}, {TILE_TOP, TILE_BOTTOM}, {TILE_FRONT, TILE_BACK}};
+    int face = -1;
     for (int n = 0; n < TILE_WALK_MAX; n++) {
         bool inside = cell[0] >= 0 && cell[1] >= 0 && cell[2] >= 0 && cell[0] < size[0] &&
                       cell[1] < size[1] && cell[2] < size[2];
@@ -59,11 +62,14 @@ bool tile_walk(const Vector *eye, const Vector *dir, unsigned width, unsigned he
                 cells[((size_t)cell[1] * depth + (size_t)cell[2]) * width + (size_t)cell[0]];
             if (!passes[type]) {
                 *hit = {(int)cell[0], (int)cell[1], (int)cell[2]};
+                if (entered)
+                    *entered = face;
                 return true;
             }
         }
         int axis = next[0] <= next[1] && next[0] <= next[2] ? 0 : next[1] <= next[2] ? 1 : 2;
         cell[axis] += step[axis];
+        face = faces[axis][step[axis] > 0];
         next[axis] += delta[axis];
     }
     return false;

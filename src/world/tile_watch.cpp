@@ -34,6 +34,17 @@ bool tile_watchStale;                  // a watched folder went away: watch anew
 bool tile_watchPending;                // a change not yet quiet long enough
 double tile_watchLast;                 // when the last change was seen
 double tile_watchNext;                 // when times are looked at next
+// The viewer's own saves: a file as the viewer left it, whose events are
+// passed over while it stays so.
+std::vector<std::pair<std::string, FileStamp>> tile_watchOwn;
+
+bool tile_watchIsOwn(const std::string &path)
+{
+    for (auto &own : tile_watchOwn)
+        if (own.first == path)
+            return file_stamp(path.c_str()) == own.second;
+    return false;
+}
 
 double tile_now(void)
 {
@@ -127,7 +138,7 @@ bool tile_watchDrain(void)
                 changed = tile_watchStale = true;
             } else if (e->len) {
                 for (const TileWatched &w : tile_watched)
-                    if (w.wd == e->wd && w.name == e->name)
+                    if (w.wd == e->wd && w.name == e->name && !tile_watchIsOwn(w.folder + "/" + w.name))
                         changed = true;
             }
         }
@@ -145,6 +156,22 @@ void tile_watchStart(bool inotify)
         tile_watchFd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     tile_watchArm();
     tile_watchNext = tile_now() + TILE_CHECK_EVERY;
+}
+
+void tile_watchSaved(const char *path)
+{
+    for (TileWatched &w : tile_watched) {
+        std::string watched = w.folder + "/" + w.name;
+        if (!file_same(watched.c_str(), path))
+            continue;
+        tile_watchLook(&w);  // the times as saved are the ones to compare with
+        tile_watchOwn.erase(std::remove_if(tile_watchOwn.begin(), tile_watchOwn.end(),
+                                           [&](const std::pair<std::string, FileStamp> &o) {
+                                               return o.first == watched;
+                                           }),
+                            tile_watchOwn.end());
+        tile_watchOwn.push_back({watched, file_stamp(watched.c_str())});
+    }
 }
 
 int tile_watchNotified(void)
