@@ -388,14 +388,13 @@ static void bench_freeLook(const BenchWorld &demo, int frames, double denseMedia
     const unsigned side = 256, layers = 64;
     unsigned ground = 0;
     cells = bench_generateWorld(2026, side, layers, side, &ground);
-    tile_chunksPause();
+    tile_chunksClear();
     memcpy(tile, demo.defs, sizeof tile);
     tile_map = cells.data();
     tile_width = tile_depth = (unsigned short)side;
     tile_height = (unsigned short)layers;
     tile_bg = demo.bg;
     tile_generation++;
-    tile_chunksResume();
     const Entity still = {{-1, 0, 0}, {0, 1, 0}, {0, -0.25f, -1},
                           {side / 2 * tile_size, (float)(ground + 8) * tile_size, side / 2 * tile_sizeZ}};
     auto pose = [&](const Entity &e) {
@@ -450,7 +449,7 @@ static void bench_freeLook(const BenchWorld &demo, int frames, double denseMedia
     cpu64 /= (double)frames;
     bench_quiet(false);
     main_looking = 0;
-    tile_chunksPause();
+    tile_chunksClear();
 
     double m64 = bench_medianOf(at64), mFlight = bench_medianOf(flight), m128 = bench_medianOf(at128);
     printf("free look on a generated %u x %u x %u world (%d frames each, flight %d frames):\n", side,

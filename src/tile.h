@@ -311,8 +311,11 @@ public:
     virtual void cull(bool doubleSided) { (void)doubleSided; }
 };
 // One walk: its options, taken at tile_walkBegin, and the state it is in.
+struct TileSnapshot;
 struct TileWalk {
     TileSink *sink;
+    const CubeDef *cubes;       // the cube table walked: tile, or a snapshot's
+    const TileSnapshot *world;  // the cells walked: a snapshot's, or null for tile_map
     unsigned char optTexture, optSmooth;
     unsigned hidden;   // bit f: the cell's box face f is left out
     float origin[3];   // the cell's place
@@ -323,8 +326,10 @@ struct TileWalk {
 };
 // Starts a walk into sink with the options tile_optTexture and tile_optSmooth.
 void tile_walkBegin(TileWalk *w, TileSink *sink);
-// The same with the options given: for walks on other threads.
-void tile_walkBegin(TileWalk *w, TileSink *sink, unsigned char optTexture, unsigned char optSmooth);
+// The same with the options given, over the snapshot world when given (its
+// cells and cube table): walks on other threads read no global.
+void tile_walkBegin(TileWalk *w, TileSink *sink, unsigned char optTexture, unsigned char optSmooth,
+                    const TileSnapshot *world = nullptr);
 // Walks begun on the calling thread so far.
 unsigned long tile_walksHere(void);
 void tile_setTexture(TileWalk *w, unsigned char type, unsigned char face, unsigned int x,
@@ -352,14 +357,16 @@ void tile_block(float ex, float ey, float ez, unsigned width, unsigned height, u
 // faces on, every face's picture opaque without an alpha channel).  With
 // the whole grid as `within`, faces between two solid cells never show.
 void tile_walkCells(TileWalk *w, const TileBlock *cells, const TileBlock *within);
-// Solid in that sense: never TILE_EMPTY.
+// Solid in that sense: never TILE_EMPTY.  Of tile, or of the table given.
 bool tile_solidType(unsigned char type);
+bool tile_solidType(const CubeDef *cubes, unsigned char type);
 // Bit f set: side f of a cell of this type is a box face (shape 0, not
 // crossed) that is on and shows an opaque picture without an alpha
 // channel (a checkered type's opposite face too, whose picture it may
 // show), so sight from the cell across it stops there.  All six for a
 // solid type, none for TILE_EMPTY.
 unsigned tile_coverSides(unsigned char type);
+unsigned tile_coverSides(const CubeDef *cubes, unsigned char type);
 
 // ---- the face cache (tile_draw.cpp) ----
 // The drawn block's faces as the walk leaves them, already moved to their
@@ -437,7 +444,6 @@ size_t tile_facesBytes(const TileFaces *faces);
 // The drawing thread never walks: a chunk not built yet is not drawn.
 // Chunks stay until the world or the options change, the least recently
 // seen dropped beyond tile_chunkBudget bytes.
-#define TILE_CHUNK 16
 extern size_t tile_chunkBudget;
 struct TileLookStats {
     int drawn;    // chunks drawn by the last frame
@@ -527,8 +533,9 @@ private:
 // solid cell.  A face an eye in such a cell sees lies towards such a
 // cell: what no such path reaches (a cave sealed in rock, the rock's top
 // under a box open only underneath) can be seen only from within.
+// The types' sides are those of cubes (tile when null).
 void tile_outsideAir(const unsigned char *map, unsigned width, unsigned height, unsigned depth,
-                     std::vector<bool> *outside);
+                     std::vector<bool> *outside, const CubeDef *cubes = nullptr);
 // A sink that passes each face to one of two: the faces an eye in the
 // outside air may see (a box face whose cell across, or whose own cell,
 // the outside reaches; any other face whose cell it reaches), and the
@@ -558,14 +565,15 @@ private:
 // world; joined, and one draw a run and facing, opaque runs first.  With
 // outside (as tile_outsideAir leaves it for the grid) the faces only a
 // cave sealed in rock shows go to *enclosed instead.
+// The cells and cube table are snapshot's, or the globals' when it is null.
 void tile_chunkBuild(const TileBlock *cells, const TileBlock *world, unsigned char optTexture,
                      unsigned char optSmooth, TileFaces *out, const std::vector<bool> *outside = nullptr,
-                     TileFaces *enclosed = nullptr);
+                     TileFaces *enclosed = nullptr, const TileSnapshot *snapshot = nullptr);
 // Which sides of a chunk's cells open paths join: side 2a is the low side
 // along axis a (x, y, z), 2a + 1 the high one; bit t of sides[s] is set
 // when cells that are not solid lead from side s to side t (bit s itself
 // when any open cell touches side s).
-void tile_chunkSides(const TileBlock *cells, unsigned char sides[6]);
+void tile_chunkSides(const TileBlock *cells, unsigned char sides[6], const TileSnapshot *snapshot = nullptr);
 // The chunks the eye may see past solid cells: a breadth-first search from
 // the eye's chunk eye[] (indices outside 0..n-1 when the eye is outside the
 // grid: then from the grid's sides that face it) through sides that open
@@ -591,13 +599,9 @@ bool tile_boxInFrustum(const float planes[6][4], const float lo[3], const float 
 // projection proj (1e30 for any other matrix): a box nearer than that may
 // be cut by the near plane.
 float tile_nearReach(const float proj[16]);
-// The worker reads tile_map, tile, tile_tex and the pictures.  Whatever
-// replaces or edits them calls tile_chunksPause first (it returns once no
-// build is under way; none starts until tile_chunksResume) and bumps
-// tile_generation when anything changed: the chunks of the old world are
-// then dropped before the next free-look frame and built again.
-void tile_chunksPause(void);
-void tile_chunksResume(void);
+// Drops every chunk and waits for a build under way to end: the worker
+// then holds no version of the world.
+void tile_chunksClear(void);
 size_t tile_chunksBytes(void);
 
 // ---------------------------------------------------------------- reloading
@@ -637,5 +641,7 @@ int tile_watchPoll(void);
 // 1 while inotify is what watches.
 int tile_watchNotified(void);
 void tile_watchStop(void);
+
+#include "tile_world.h"
 
 #endif

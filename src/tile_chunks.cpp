@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 #include <exception>
 #include <condition_variable>
 #include <memory>
@@ -36,13 +37,23 @@ struct Chunk {
     TileFaces enclosed;  // what only an eye in a cave sealed in rock can see
     unsigned char sides[6];  // as tile_chunkSides leaves them
     unsigned char optTexture, optSmooth;
+    unsigned version;  // of the snapshot it was built from
+    // The tables its runs' pictures point into, kept alive while it is drawn.
+    std::shared_ptr<const TileTables> tables;
     unsigned lastSeen;  // the frame that last had it within the view distance
     size_t bytes;
     // The bounds of its faces, and of those with the enclosed ones: the
     // chunk's cells may hold far less than their box.
     float lo[3], hi[3], loAll[3], hiAll[3];
     bool hidden = false;  // no pixel of its opaque faces was drawn last time they were asked about
+    // Its place in the last frame that met it, for the budget: how far from
+    // the eye, and what it was to the view (a CHUNK_* rank).
+    float distance = 0.0f;
+    unsigned char rank = 0;
 };
+// What a chunk within the view distance was to the last frame: the budget
+// drops the lower ranks first, farthest first within each.
+enum { CHUNK_BEHIND = 1, CHUNK_SEALED, CHUNK_IN_VIEW };
 
 // The bounds of faces' corners grown into lo, hi (left as they are when
 // there are none): every face lies in one of the draws, which know theirs.
@@ -57,7 +68,7 @@ void chunk_grow(const TileFaces &faces, float lo[3], float hi[3])
 
 struct Job {
     int key;
-    TileBlock cells, world;
+    TileWorldRef world;  // the version it is built from
     unsigned char optTexture, optSmooth;
 };
 
@@ -66,28 +77,41 @@ struct Done {
     std::unique_ptr<Chunk> chunk;
 };
 
+// Which cells the air around the world reaches in one version, and the
+// chunks whose faces it split differently from the version before.
+struct Air {
+    unsigned version = 0;
+    std::shared_ptr<const std::vector<bool>> outside;
+    std::vector<unsigned char> dirty;  // empty: none
+};
+
 // Shared with the worker, under chunk_lock.
 std::mutex chunk_lock;
 std::condition_variable chunk_wake, chunk_idle;
 std::vector<Job> chunk_wanted;  // the first is built first
 std::vector<Done> chunk_done;
-bool chunk_paused, chunk_stopping, chunk_building;
-unsigned chunk_epoch;  // bumped when the world changes: older builds are thrown away
+bool chunk_stopping, chunk_building;
 std::thread chunk_worker;
-// Which cells the air around the world reaches, for the world of
-// chunk_outsideEpoch: made by the worker before the first chunk of a world,
-// handed to the drawing thread under chunk_lock.
-std::shared_ptr<const std::vector<bool>> chunk_outsideShared;
-unsigned chunk_outsideEpoch = ~0u;
+Air chunk_airShared;  // the worker's latest, for the drawing thread to take
 
 // The drawing thread's own.
+TileWorldRef chunk_world;  // the version the table follows
 std::vector<std::unique_ptr<Chunk>> chunk_table;
+// By key, kept when a chunk is dropped: the version that last changed
+// what its faces are built from, and its sides as it was last built (all
+// 0x3F before), so that a dropped chunk still stops sight.
+std::vector<unsigned> chunk_dirtyAt;
+std::vector<unsigned char> chunk_sides;
 std::shared_ptr<const std::vector<bool>> chunk_outside;  // for this world, once made
+unsigned chunk_airVersion;
 int chunk_n[3];  // chunks along x, y, z
-unsigned chunk_generation;
-bool chunk_known;
 size_t chunk_bytes;
 unsigned chunk_frame;
+// Past this distance chunks are not kept: the view needed more than the
+// budget.  Reset when the eye moves to another chunk or the view changes.
+float chunk_keepWithin = 1e30f;
+int chunk_keepEye[4];
+bool chunk_tight;  // the budget dropped chunks within the view distance
 // Occlusion queries, made as needed and used again every frame, and the
 // chunks last frame asked about, with the query that holds each answer.
 std::vector<GLuint> chunk_queries;
@@ -107,71 +131,102 @@ struct BoxMemo {
 };
 BoxMemo chunk_memo;
 
+// The outside air of world, and what changed in it since the worker's
+// last version of the same grid.
+void chunk_airFor(const TileSnapshot &world, Air *air)
+{
+    const std::shared_ptr<const std::vector<bool>> before = air->outside;
+    air->version = world.version;
+    air->outside.reset();
+    air->dirty.clear();
+    try {
+        std::vector<unsigned char> map;
+        world.flatten(&map);
+        auto made = std::make_shared<std::vector<bool>>();
+        tile_outsideAir(map.data(), world.width, world.height, world.depth, made.get(), world.tables->cubes);
+        air->outside = made;
+        if (before && before->size() == made->size() && *before != *made)
+            tile_airDirty(world, *before, *made, &air->dirty);
+    } catch (const std::bad_alloc &) {
+        // Out of memory: nothing is split, every face is drawn.
+    }
+}
+
+// Builds the chunk job names from the snapshot it holds.
+std::unique_ptr<Chunk> chunk_build(const Job &job, const std::vector<bool> *outside)
+{
+    const TileSnapshot &s = *job.world;
+    const int cx = job.key % s.n[0], cy = job.key / s.n[0] % s.n[1], cz = job.key / s.n[0] / s.n[1];
+    const TileBlock cells = {cx * TILE_CHUNK, std::min((cx + 1) * TILE_CHUNK, (int)s.width),
+                             cy * TILE_CHUNK, std::min((cy + 1) * TILE_CHUNK, (int)s.height),
+                             cz * TILE_CHUNK, std::min((cz + 1) * TILE_CHUNK, (int)s.depth)};
+    const TileBlock world = {0, (int)s.width, 0, (int)s.height, 0, (int)s.depth};
+    std::unique_ptr<Chunk> c(new Chunk{});
+    c->optTexture = job.optTexture;
+    c->optSmooth = job.optSmooth;
+    c->version = s.version;
+    c->tables = s.tables;
+    try {
+        tile_chunkBuild(&cells, &world, job.optTexture, job.optSmooth, &c->faces, outside, &c->enclosed, &s);
+        tile_chunkSides(&cells, c->sides, &s);
+    } catch (const std::bad_alloc &) {
+        c->faces = TileFaces{};  // out of memory: kept empty, not asked for again and again
+        c->enclosed = TileFaces{};
+        std::fill(c->sides, c->sides + 6, 0x3F);
+    }
+    c->bytes = sizeof(Chunk) + tile_facesBytes(&c->faces) + tile_facesBytes(&c->enclosed);
+    std::fill(c->lo, c->lo + 3, 1e30f);
+    std::fill(c->hi, c->hi + 3, -1e30f);
+    chunk_grow(c->faces, c->lo, c->hi);
+    std::copy(c->lo, c->lo + 3, c->loAll);
+    std::copy(c->hi, c->hi + 3, c->hiAll);
+    chunk_grow(c->enclosed, c->loAll, c->hiAll);
+    return c;
+}
+
+// The worker: builds what the drawing thread wants, each chunk from the
+// snapshot its job holds; it reads no global of the world.
 void chunk_work(void)
 {
     // Builds wait for the frames, not the other way round: the worker yields
     // its core to the drawing thread and the renderer's threads.
     setpriority(PRIO_PROCESS, (id_t)syscall(SYS_gettid), 10);
-    std::shared_ptr<const std::vector<bool>> outside;
-    unsigned outsideEpoch = ~0u;
+    Air air;
     std::unique_lock<std::mutex> l(chunk_lock);
     for (;;) {
-        chunk_wake.wait(l, [] { return chunk_stopping || (!chunk_paused && !chunk_wanted.empty()); });
+        chunk_wake.wait(l, [] { return chunk_stopping || !chunk_wanted.empty(); });
         if (chunk_stopping)
             return;
-        Job job = chunk_wanted.front();
+        Job job = std::move(chunk_wanted.front());
         chunk_wanted.erase(chunk_wanted.begin());
         // Built a moment ago, and not yet taken by the drawing thread.
         bool have = false;
         for (const Done &d : chunk_done)
             have |= d.key == job.key && d.chunk->optTexture == job.optTexture &&
-                    d.chunk->optSmooth == job.optSmooth;
+                    d.chunk->optSmooth == job.optSmooth && d.chunk->version >= job.world->version;
         if (have)
             continue;
-        unsigned epoch = chunk_epoch;
         chunk_building = true;
         l.unlock();
-
-        // The world's outside air first, once a world: every chunk is split by it.
-        if (outsideEpoch != epoch) {
-            outside.reset();
-            try {
-                auto made = std::make_shared<std::vector<bool>>();
-                tile_outsideAir(tile_map, tile_width, tile_height, tile_depth, made.get());
-                outside = made;
-            } catch (const std::bad_alloc &) {
-                // Out of memory: nothing is split, every face is drawn.
-            }
-            outsideEpoch = epoch;
-        }
-        std::unique_ptr<Chunk> c(new Chunk{});
-        c->optTexture = job.optTexture;
-        c->optSmooth = job.optSmooth;
-        try {
-            tile_chunkBuild(&job.cells, &job.world, job.optTexture, job.optSmooth, &c->faces, outside.get(),
-                            &c->enclosed);
-            tile_chunkSides(&job.cells, c->sides);
-        } catch (const std::bad_alloc &) {
-            c->faces = TileFaces{};  // out of memory: kept empty, not asked for again and again
-            c->enclosed = TileFaces{};
-            std::fill(c->sides, c->sides + 6, 0x3F);
-        }
-        c->bytes = sizeof(Chunk) + tile_facesBytes(&c->faces) + tile_facesBytes(&c->enclosed);
-        std::fill(c->lo, c->lo + 3, 1e30f);
-        std::fill(c->hi, c->hi + 3, -1e30f);
-        chunk_grow(c->faces, c->lo, c->hi);
-        std::copy(c->lo, c->lo + 3, c->loAll);
-        std::copy(c->hi, c->hi + 3, c->hiAll);
-        chunk_grow(c->enclosed, c->loAll, c->hiAll);
-
+        // The world's outside air first, once a version: every chunk is split by it.
+        const bool newAir = air.version < job.world->version;
+        if (newAir)
+            chunk_airFor(*job.world, &air);
+        std::unique_ptr<Chunk> c = chunk_build(job, air.outside.get());
+        job.world.reset();  // let go of the version outside the lock
         l.lock();
-        if (epoch == chunk_epoch && chunk_outsideEpoch != epoch) {
-            chunk_outsideShared = outside;
-            chunk_outsideEpoch = epoch;
+        if (newAir) {
+            // Chunks the drawing thread has not heard of yet stay flagged.
+            std::vector<unsigned char> pending = std::move(chunk_airShared.dirty);
+            chunk_airShared = air;
+            if (air.dirty.empty())
+                chunk_airShared.dirty = std::move(pending);
+            else if (pending.size() == air.dirty.size())
+                for (size_t k = 0; k < pending.size(); k++)
+                    chunk_airShared.dirty[k] |= pending[k];
         }
         chunk_building = false;
-        if (epoch == chunk_epoch)
-            chunk_done.push_back(Done{job.key, std::move(c)});
+        chunk_done.push_back(Done{job.key, std::move(c)});
         chunk_idle.notify_all();
     }
 }
@@ -200,62 +255,169 @@ void chunk_start(void)
     }
 }
 
-// The world changed under the chunks: all are dropped, and builds under way thrown away.
-void chunk_reset(void)
+// A grid of another size: every chunk is dropped.
+void chunk_reset(const TileWorldRef &world)
 {
     {
         std::lock_guard<std::mutex> l(chunk_lock);
-        chunk_epoch++;
         chunk_wanted.clear();
         chunk_done.clear();
     }
     chunk_table.clear();
     chunk_changes++;
     chunk_outside.reset();
+    chunk_airVersion = 0;
     chunk_asked.clear();  // answers about chunks that are gone
     chunk_bytes = 0;
-    const unsigned size[3] = {tile_width, tile_height, tile_depth};
-    for (int a = 0; a < 3; a++)
-        chunk_n[a] = tile_map ? (int)((size[a] + TILE_CHUNK - 1) / TILE_CHUNK) : 0;
-    chunk_table.resize((size_t)chunk_n[0] * (size_t)chunk_n[1] * (size_t)chunk_n[2]);
-    chunk_generation = tile_generation;
-    chunk_known = true;
+    std::copy(world->n, world->n + 3, chunk_n);
+    const size_t count = world->chunks.size();
+    chunk_table.resize(count);
+    chunk_dirtyAt.assign(count, world->version);
+    chunk_sides.assign(count * 6, 0x3F);
+    chunk_keepWithin = 1e30f;
+    chunk_world = world;
 }
 
+// The image each picture of from's tables stands as in to's, for the
+// types whose records draw the same faces in both.
+typedef std::map<const Image *, const Image *> ImageMap;
+void chunk_imageMap(const TileTables &from, const TileTables &to, ImageMap *map)
+{
+    map->clear();
+    (*map)[&tile_dummy] = &tile_dummy;
+    (*map)[&tile_matrix] = &tile_matrix;
+    for (int t = 0; t < 256; t++)
+        if (tile_sameCube(from.cubes[t], to.cubes[t]))
+            for (int f = 0; f < 6; f++)
+                if (from.cubes[t].faceTexture[f] && to.cubes[t].faceTexture[f])
+                    (*map)[&from.cubes[t].faceTexture[f]->image] = &to.cubes[t].faceTexture[f]->image;
+}
+
+// Points a chunk's runs at the pictures of another version's tables: the
+// same faces, drawn with the new textures.  False (the chunk untouched)
+// when a picture has no like in them.
+bool chunk_retarget(Chunk *c, const std::shared_ptr<const TileTables> &to, const ImageMap &map)
+{
+    for (TileFaces *faces : {&c->faces, &c->enclosed})
+        for (const TileRun &r : faces->runs)
+            if (map.find(r.image) == map.end())
+                return false;
+    for (TileFaces *faces : {&c->faces, &c->enclosed})
+        for (TileRun &r : faces->runs)
+            r.image = map.find(r.image)->second;
+    c->tables = to;
+    return true;
+}
+
+// A new version of the same grid: the chunks it touches are flagged to be
+// built again (the old ones stay on screen meanwhile), the others drawn on
+// with its tables' pictures.
+void chunk_adopt(const TileWorldRef &world)
+{
+    std::vector<unsigned char> dirty;
+    tile_worldDirty(*chunk_world, *world, &dirty);
+    for (size_t k = 0; k < dirty.size(); k++)
+        if (dirty[k])
+            chunk_dirtyAt[k] = world->version;
+    if (chunk_world->tables != world->tables) {
+        ImageMap map;
+        const TileTables *mapped = nullptr;
+        for (size_t k = 0; k < chunk_table.size(); k++) {
+            Chunk *c = chunk_table[k].get();
+            if (!c || c->tables == world->tables || dirty[k])
+                continue;
+            if (mapped != c->tables.get())
+                chunk_imageMap(*c->tables, *world->tables, &map), mapped = c->tables.get();
+            if (!chunk_retarget(c, world->tables, map))
+                chunk_dirtyAt[k] = world->version;
+        }
+    }
+    chunk_changes++;
+    chunk_world = world;
+}
+
+// Takes what the worker built and the outside air it made.
 void chunk_collect(void)
 {
     std::vector<Done> done;
+    Air air;
     {
         std::lock_guard<std::mutex> l(chunk_lock);
         done.swap(chunk_done);
-        if (chunk_outsideEpoch == chunk_epoch)
-            chunk_outside = chunk_outsideShared;
+        if (chunk_airShared.version > chunk_airVersion) {
+            air = chunk_airShared;
+            chunk_airShared.dirty.clear();
+        }
     }
+    if (air.version > chunk_airVersion && air.version <= chunk_world->version &&
+        (!air.outside || air.outside->size() == (size_t)chunk_world->width * chunk_world->height * chunk_world->depth)) {
+        chunk_outside = air.outside;
+        chunk_airVersion = air.version;
+        for (size_t k = 0; k < air.dirty.size() && k < chunk_dirtyAt.size(); k++)
+            if (air.dirty[k])
+                chunk_dirtyAt[k] = std::max(chunk_dirtyAt[k], air.version);
+    }
+    ImageMap map;
+    const TileTables *mapped = nullptr;
     for (Done &d : done) {
+        if ((size_t)d.key >= chunk_table.size() || d.chunk->version > chunk_world->version)
+            continue;  // of a grid since replaced
         std::unique_ptr<Chunk> &slot = chunk_table[(size_t)d.key];
+        if (slot && slot->version > d.chunk->version)
+            continue;  // a newer one came first
+        if (d.chunk->tables != chunk_world->tables) {
+            if (mapped != d.chunk->tables.get())
+                chunk_imageMap(*d.chunk->tables, *chunk_world->tables, &map), mapped = d.chunk->tables.get();
+            if (!chunk_retarget(d.chunk.get(), chunk_world->tables, map))
+                chunk_dirtyAt[(size_t)d.key] = chunk_world->version;  // shown meanwhile, with its own pictures
+        }
         if (slot)
             chunk_bytes -= slot->bytes;
         d.chunk->lastSeen = chunk_frame;
         chunk_bytes += d.chunk->bytes;
+        std::copy(d.chunk->sides, d.chunk->sides + 6, &chunk_sides[(size_t)d.key * 6]);
         slot = std::move(d.chunk);
         chunk_changes++;
     }
 }
 
-// Least recently seen first, never one seen this frame.
+// Whether the chunk at key needs building for these options.
+bool chunk_stale(size_t key, const Chunk *c)
+{
+    return !c || c->optTexture != tile_optTexture || c->optSmooth != tile_optSmooth || c->version < chunk_dirtyAt[key];
+}
+
+// Drops chunks until the cache holds no more than tile_chunkBudget bytes:
+// those the frame did not meet first (least recently met first), then
+// those behind the eye, then those sealed off from it, then those in
+// view; farthest first within each.  Dropping a chunk in view sets how far
+// chunks are kept, so that they are not built again only to be dropped.
 void chunk_trim(void)
 {
+    chunk_tight = false;
     if (chunk_bytes <= tile_chunkBudget)
         return;
-    std::vector<std::pair<unsigned, size_t>> old;
+    struct Drop {
+        unsigned rank, age;
+        float distance;
+        size_t key;
+    };
+    std::vector<Drop> order;
     for (size_t k = 0; k < chunk_table.size(); k++)
-        if (chunk_table[k] && chunk_table[k]->lastSeen != chunk_frame)
-            old.push_back({chunk_table[k]->lastSeen, k});
-    std::sort(old.begin(), old.end());
-    for (size_t i = 0; i < old.size() && chunk_bytes > tile_chunkBudget; i++) {
-        chunk_bytes -= chunk_table[old[i].second]->bytes;
-        chunk_table[old[i].second].reset();
+        if (const Chunk *c = chunk_table[k].get()) {
+            const bool met = c->lastSeen == chunk_frame;
+            order.push_back(Drop{met ? c->rank : 0u, met ? 0u : chunk_frame - c->lastSeen, c->distance, k});
+        }
+    std::sort(order.begin(), order.end(), [](const Drop &a, const Drop &b) {
+        return a.rank != b.rank ? a.rank < b.rank : a.rank == 0 ? a.age > b.age : a.distance > b.distance;
+    });
+    for (size_t i = 0; i < order.size() && chunk_bytes > tile_chunkBudget; i++) {
+        chunk_bytes -= chunk_table[order[i].key]->bytes;
+        chunk_table[order[i].key].reset();
         chunk_changes++;
+        chunk_tight |= order[i].rank != 0;
+        if (order[i].rank == CHUNK_IN_VIEW)
+            chunk_keepWithin = std::min(chunk_keepWithin, order[i].distance);
     }
 }
 
@@ -277,6 +439,7 @@ struct Shown {
 
 struct Want {
     bool outside;  // of the frustum: built after the ones the view meets
+    bool shown;    // an older build is on screen: a change waits for it, built first
     float distance;
     int key;
 };
@@ -610,7 +773,7 @@ static void chunk_sortRuns(TileFaces *out)
 
 void tile_chunkBuild(const TileBlock *cells, const TileBlock *world, unsigned char optTexture,
                      unsigned char optSmooth, TileFaces *out, const std::vector<bool> *outside,
-                     TileFaces *enclosed)
+                     TileFaces *enclosed, const TileSnapshot *snapshot)
 {
     if (!outside)
         enclosed = nullptr;
@@ -625,9 +788,11 @@ void tile_chunkBuild(const TileBlock *cells, const TileBlock *world, unsigned ch
         }
     const float unit[3] = {tile_size, tile_size, tile_sizeZ};
     TileMerger merger(&rec, unit), mergerEnclosed(&recEnclosed, unit);
-    TileAirSplit split(&merger, &mergerEnclosed, outside, tile_width, tile_height, tile_depth, unit);
+    const unsigned size[3] = {snapshot ? snapshot->width : tile_width, snapshot ? snapshot->height : tile_height,
+                              snapshot ? snapshot->depth : tile_depth};
+    TileAirSplit split(&merger, &mergerEnclosed, outside, size[0], size[1], size[2], unit);
     TileWalk w;
-    tile_walkBegin(&w, enclosed ? static_cast<TileSink *>(&split) : &merger, optTexture, optSmooth);
+    tile_walkBegin(&w, enclosed ? static_cast<TileSink *>(&split) : &merger, optTexture, optSmooth, snapshot);
     tile_walkCells(&w, cells, world);
     merger.finish();
     chunk_sortRuns(out);
@@ -637,19 +802,20 @@ void tile_chunkBuild(const TileBlock *cells, const TileBlock *world, unsigned ch
     }
 }
 
-void tile_chunkSides(const TileBlock *cells, unsigned char sides[6])
+void tile_chunkSides(const TileBlock *cells, unsigned char sides[6], const TileSnapshot *snapshot)
 {
     std::fill(sides, sides + 6, 0);
     const int lo[3] = {cells->x0, cells->y0, cells->z0};
     const int n[3] = {cells->x1 - cells->x0, cells->y1 - cells->y0, cells->z1 - cells->z0};
-    if (!tile_map || n[0] <= 0 || n[1] <= 0 || n[2] <= 0)
+    if ((snapshot ? snapshot->chunks.empty() : !tile_map) || n[0] <= 0 || n[1] <= 0 || n[2] <= 0)
         return;
     bool solid[256];
     for (int t = 0; t < 256; t++)
-        solid[t] = tile_solidType((unsigned char)t);
+        solid[t] = tile_solidType(snapshot ? snapshot->tables->cubes : tile, (unsigned char)t);
     auto open = [&](const int c[3]) {
-        size_t x = (size_t)(lo[0] + c[0]), y = (size_t)(lo[1] + c[1]), z = (size_t)(lo[2] + c[2]);
-        return !solid[tile_map[(y * tile_depth + z) * tile_width + x]];
+        const int x = lo[0] + c[0], y = lo[1] + c[1], z = lo[2] + c[2];
+        return !solid[snapshot ? snapshot->at(x, y, z)
+                               : tile_map[((size_t)y * tile_depth + (size_t)z) * tile_width + (size_t)x]];
     };
     auto index = [&](const int c[3]) { return ((size_t)c[2] * (size_t)n[1] + (size_t)c[1]) * (size_t)n[0] + (size_t)c[0]; };
     std::vector<unsigned char> seen((size_t)n[0] * (size_t)n[1] * (size_t)n[2]);
@@ -779,23 +945,21 @@ bool tile_boxInFrustum(const float planes[6][4], const float lo[3], const float 
     return true;
 }
 
-void tile_chunksPause(void)
+void tile_chunksClear(void)
 {
     std::unique_lock<std::mutex> l(chunk_lock);
-    chunk_paused = true;
-    chunk_epoch++;
     chunk_wanted.clear();
+    chunk_done.clear();
     chunk_idle.wait(l, [] { return !chunk_building; });
-}
-
-void tile_chunksResume(void)
-{
-    {
-        std::lock_guard<std::mutex> l(chunk_lock);
-        chunk_paused = false;
-        chunk_done.clear();
-    }
-    chunk_wake.notify_all();
+    chunk_done.clear();
+    chunk_airShared = Air();
+    l.unlock();
+    chunk_table.clear();
+    chunk_world.reset();
+    chunk_outside.reset();
+    chunk_asked.clear();
+    chunk_bytes = 0;
+    chunk_changes++;
 }
 
 size_t tile_chunksBytes(void)
@@ -805,8 +969,13 @@ size_t tile_chunksBytes(void)
 
 int tile_drawLook(float ex, float ey, float ez, int view)
 {
-    if (!chunk_known || chunk_generation != tile_generation)
-        chunk_reset();
+    tile_releasePictures();
+    const TileWorldRef world = tile_world();
+    if (!chunk_world || world->width != chunk_world->width || world->height != chunk_world->height ||
+        world->depth != chunk_world->depth)
+        chunk_reset(world);
+    else if (world != chunk_world)
+        chunk_adopt(world);
     chunk_frame++;
     chunk_collect();
 
@@ -839,7 +1008,7 @@ int tile_drawLook(float ex, float ey, float ez, int view)
 
     const float eye[3] = {ex / tile_size, ey / tile_size, ez / tile_sizeZ};  // in cells
     const float unit[3] = {tile_size, tile_size, tile_sizeZ};
-    const unsigned size[3] = {tile_width, tile_height, tile_depth};
+    const unsigned size[3] = {world->width, world->height, world->depth};
     // Cells' distances in world units are at least their count of the
     // smaller unit; the boxes tested are a hair (0.01 of a unit) larger.
     const float unitLeast = std::min(tile_size, tile_sizeZ);
@@ -850,10 +1019,8 @@ int tile_drawLook(float ex, float ey, float ez, int view)
     // What solid cells hide is left out: the chunks lines of sight reach,
     // through chunks up to a chunk's diagonal beyond the view distance
     // (a line to a far corner of a chunk in view passes no farther).
-    std::vector<unsigned char> sides(chunk_table.size() * 6, 0x3F), reached;
-    for (size_t k = 0; k < chunk_table.size(); k++)
-        if (chunk_table[k])
-            std::copy(chunk_table[k]->sides, chunk_table[k]->sides + 6, &sides[k * 6]);
+    std::vector<unsigned char> reached;
+    const std::vector<unsigned char> &sides = chunk_sides;
     int eyeChunk[3], reachFirst[3], reachLast[3];
     for (int a = 0; a < 3; a++) {
         float q = floorf((eye[a] + 0.5f) / TILE_CHUNK);
@@ -861,6 +1028,11 @@ int tile_drawLook(float ex, float ey, float ez, int view)
         chunk_span(eye[a], view + 2 * TILE_CHUNK, chunk_n[a], &reachFirst[a], &reachLast[a]);
     }
     tile_chunksReach(chunk_n, sides.data(), eyeChunk, reachFirst, reachLast, &reached);
+    const int keepEye[4] = {eyeChunk[0], eyeChunk[1], eyeChunk[2], view};
+    if (!std::equal(keepEye, keepEye + 4, chunk_keepEye)) {
+        chunk_keepWithin = 1e30f;  // another view: what the budget keeps is found again
+        std::copy(keepEye, keepEye + 4, chunk_keepEye);
+    }
     // From the air around the world no line of sight enters a cave sealed
     // in rock: the faces only such a cave shows are left out.  From inside
     // rock or a sealed cave every face is drawn.
@@ -903,14 +1075,21 @@ int tile_drawLook(float ex, float ey, float ez, int view)
                 int key = (cz * chunk_n[1] + cy) * chunk_n[0] + cx;
                 bool inside = tile_boxInFrustum(planes, lo, hi);
                 Chunk *chunk = chunk_table[(size_t)key].get();
-                if (chunk)
+                if (chunk) {
                     chunk->lastSeen = chunk_frame;
-                bool current = chunk && chunk->optTexture == tile_optTexture &&
-                               chunk->optSmooth == tile_optSmooth;
-                if (!current) {
-                    want.push_back(Want{!inside, centre2, key});
-                    stats.pending += inside;
-                    stats.queued++;
+                    chunk->distance = centre2;
+                    chunk->rank = !inside ? CHUNK_BEHIND : !reached[(size_t)key] ? CHUNK_SEALED : CHUNK_IN_VIEW;
+                }
+                if (chunk_stale((size_t)key, chunk)) {
+                    // Past what the budget keeps, or (the budget dropping
+                    // chunks in view distance) behind the eye or sealed off:
+                    // not built only to be dropped again.
+                    const bool kept = centre2 < chunk_keepWithin &&
+                                      !(chunk_tight && (!inside || !reached[(size_t)key]));
+                    if (kept)
+                        want.push_back(Want{!inside, chunk != nullptr, centre2, key});
+                    stats.pending += inside && kept;
+                    stats.queued += kept;
                 }
                 if (!chunk || !inside || !reached[(size_t)key] ||
                     (chunk->faces.runs.empty() && (eyeOutside || chunk->enclosed.runs.empty())))
@@ -1139,18 +1318,12 @@ int tile_drawLook(float ex, float ey, float ez, int view)
     // The worker gets a fresh list every frame: only its head is ever reached.
     const size_t listed = std::min(want.size(), (size_t)CHUNK_LISTED);
     std::partial_sort(want.begin(), want.begin() + (long)listed, want.end(), [](const Want &a, const Want &b) {
-        return a.outside != b.outside ? b.outside : a.distance < b.distance;
+        return a.shown != b.shown ? a.shown : a.outside != b.outside ? b.outside : a.distance < b.distance;
     });
     want.resize(listed);
     std::vector<Job> jobs;
-    const TileBlock world = {0, (int)size[0], 0, (int)size[1], 0, (int)size[2]};
-    for (const Want &w : want) {
-        int cx = w.key % chunk_n[0], cy = w.key / chunk_n[0] % chunk_n[1], cz = w.key / chunk_n[0] / chunk_n[1];
-        TileBlock cells = {cx * TILE_CHUNK, std::min((cx + 1) * TILE_CHUNK, (int)size[0]),
-                           cy * TILE_CHUNK, std::min((cy + 1) * TILE_CHUNK, (int)size[1]),
-                           cz * TILE_CHUNK, std::min((cz + 1) * TILE_CHUNK, (int)size[2])};
-        jobs.push_back(Job{w.key, cells, world, tile_optTexture, tile_optSmooth});
-    }
+    for (const Want &w : want)
+        jobs.push_back(Job{w.key, world, tile_optTexture, tile_optSmooth});
     if (!jobs.empty())
         chunk_start();
     {

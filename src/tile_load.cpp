@@ -770,6 +770,7 @@ void tile_installWorld(TileWorldRead *read, bool readCamera, const TileDefHooks 
     tile_installDef(&read->parsed, &hooks);
     error_setFile(outer);
     tile_generation++;
+    tile_publish();
     fflush(stdout);
 }
 
