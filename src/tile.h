@@ -454,6 +454,8 @@ struct TileLookStats {
     long sealed;  // faces of the chunks drawn left out: no line of sight from the open air reaches them
     long shadedBefore;  // pixels the previous frame's opaque faces passed the depth test on, overdraw counted
     size_t bytes; // held by the cache
+    int waiting;  // chunks within the view distance drawn from an older version, their new build wanted
+    long built;   // chunks built and taken, since the program began
 };
 extern TileLookStats tile_lookStats;
 // Chunks whose boxes what is drawn already hides, and faces no line of

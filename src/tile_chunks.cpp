@@ -118,6 +118,7 @@ std::vector<GLuint> chunk_queries;
 std::vector<std::pair<int, size_t>> chunk_asked;
 // Bumped whenever a chunk comes, goes or is built again.
 unsigned chunk_changes;
+long chunk_built;  // builds taken
 // What the last frame's box tests were made against and what they
 // answered: under the same view, over the same chunks drawn before them,
 // the depth they met is the same and so are their answers.
@@ -378,6 +379,7 @@ void chunk_collect(void)
         std::copy(d.chunk->sides, d.chunk->sides + 6, &chunk_sides[(size_t)d.key * 6]);
         slot = std::move(d.chunk);
         chunk_changes++;
+        chunk_built++;
     }
 }
 
@@ -1090,6 +1092,7 @@ int tile_drawLook(float ex, float ey, float ez, int view)
                         want.push_back(Want{!inside, chunk != nullptr, centre2, key});
                     stats.pending += inside && kept;
                     stats.queued += kept;
+                    stats.waiting += chunk != nullptr;
                 }
                 if (!chunk || !inside || !reached[(size_t)key] ||
                     (chunk->faces.runs.empty() && (eyeOutside || chunk->enclosed.runs.empty())))
@@ -1100,7 +1103,6 @@ int tile_drawLook(float ex, float ey, float ez, int view)
                     seen.push_back(Seen{centre2, chunk, key, {flo[0], flo[1], flo[2]}, {fhi[0], fhi[1], fhi[2]},
                                         !(d2 * unitLeast * unitLeast >= nearReach * nearReach)});
             }
-    chunk_trim();
 
     // Opaque faces nearest first, so that what they hide fails the depth
     // test; then the translucent ones farthest first, over what lies behind.
@@ -1315,6 +1317,9 @@ int tile_drawLook(float ex, float ey, float ez, int view)
     texture_alpha(rgba[3]);
     texture_repeat(TEXTURE_CLAMP);
 
+    // Past the budget only now: the chunks drawn are dropped after the frame.
+    chunk_trim();
+
     // The worker gets a fresh list every frame: only its head is ever reached.
     const size_t listed = std::min(want.size(), (size_t)CHUNK_LISTED);
     std::partial_sort(want.begin(), want.begin() + (long)listed, want.end(), [](const Want &a, const Want &b) {
@@ -1334,6 +1339,7 @@ int tile_drawLook(float ex, float ey, float ez, int view)
 
     stats.drawn = (int)seen.size();
     stats.bytes = chunk_bytes;
+    stats.built = chunk_built;
     tile_lookStats = stats;
     if (!tile_quiet)
         printf("view %d chunks\n", stats.drawn);
