@@ -524,6 +524,7 @@ TEST_F(TileChunks, AnEditDropsNoChunkAndDrawsAsAFreshWorld)
     main_renderState();
     glMatrixMode(GL_MODELVIEW);
     const Entity eye = {{-1, 0, 0}, {0, 1, 0}, {0, -0.3f, -1}, {96, 40, 110 * 7}};
+    tile_lookOcclude = false;  // counts of chunks hidden or not may vary with the machine's timing
     settledLook(eye);
     const int before = tile_lookStats.drawn;
     const long built = tile_lookStats.built;
@@ -535,6 +536,7 @@ TEST_F(TileChunks, AnEditDropsNoChunkAndDrawsAsAFreshWorld)
         EXPECT_GE(*std::min_element(counts.begin(), counts.end()), before) << "a chunk left the screen";
     }
     EXPECT_LE(tile_lookStats.built - built, 3 + 3 + 2) << "chunks the edits do not touch were built";
+    tile_lookOcclude = true;
     const std::vector<float> edited = settledLook(eye);
     tile_chunksClear();  // the changed world as a fresh one
     tile_generation++;

@@ -274,6 +274,7 @@ TEST(Reload, AOneCellChangeKeepsEveryChunkOnScreen)
     glMatrixMode(GL_MODELVIEW);
     const Entity eye = {{-1, 0, 0}, {0, 1, 0}, {0, -0.3f, -1}, {64, 12, 64 * 7 + 40}};
     std::vector<int> counts;
+    tile_lookOcclude = false;  // counts of chunks hidden or not may vary with the machine's timing
     lookUntilBuilt(eye, counts);
     const int before = counts.back();
     const long built = tile_lookStats.built;
@@ -287,5 +288,6 @@ TEST(Reload, AOneCellChangeKeepsEveryChunkOnScreen)
     lookUntilBuilt(eye, counts);
     EXPECT_GE(*std::min_element(counts.begin(), counts.end()), before);
     EXPECT_LE(tile_lookStats.built - built, 4);
+    tile_lookOcclude = true;
     EXPECT_EQ(tile_world()->at(30, 1, 40), TILE_EMPTY);
 }
