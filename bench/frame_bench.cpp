@@ -379,6 +379,123 @@ static double bench_lookSettle(bool everyChunk)
     return bench_now() - t0;
 }
 
+// One cell set on the ground ahead of the eye at each view distance: the
+// chunks built for it, and the time and frames from the new version to
+// the first frame drawn with every chunk it touched built again.  Then
+// the cell back through the globals, as a reload publishes a map read
+// again: the fewest chunks a frame drew meanwhile against the frame
+// before, at N = 128.  Returns the lines to print.
+static std::string bench_changes(std::vector<unsigned char> &cells, unsigned side, unsigned layers)
+{
+    std::string lines;
+    char line[256];
+    const unsigned x = side / 2, z = side / 2 - 12;
+    unsigned y = 0;
+    while (y + 1 < layers && cells[((size_t)(y + 1) * side + z) * side + x] != TILE_EMPTY)
+        y++;
+    const unsigned char ground = cells[((size_t)y * side + z) * side + x];
+    std::vector<double> ms;
+    for (int view : {64, 128, 256}) {
+        main_view = view;
+        bench_lookSettle(true);
+        const long built = tile_lookStats.built;
+        for (int put = 1; put >= 0; put--) {
+            const TileCellEdit edit = {(unsigned short)x, (unsigned short)(y + 1), (unsigned short)z,
+                                       put ? ground : (unsigned char)TILE_EMPTY};
+            const double t0 = bench_now();
+            tile_editCells(&edit, 1);
+            int frames = 0;
+            do
+                bench_lookFrame(ms), frames++;
+            while (tile_lookStats.waiting > 0 && bench_now() - t0 < 5000.0);
+            if (!put)
+                break;
+            snprintf(line, sizeof line,
+                     "  one-cell change at N = %d: %ld chunks built (target: 9 or less), %.1f ms and %d frames "
+                     "from the new version to the frame showing it (target: 2 frames or less)\n",
+                     view, tile_lookStats.built - built, bench_now() - t0, frames);
+            lines += line;
+        }
+    }
+    main_view = 128;
+    bench_lookSettle(true);
+    bench_lookFrame(ms);
+    const int before = tile_lookStats.drawn;
+    int fewest = before;
+    cells[((size_t)(y + 1) * side + z) * side + x] = ground;
+    tile_generation++;  // published from the globals, compared chunk by chunk
+    const double t0 = bench_now();
+    do {
+        bench_lookFrame(ms);
+        fewest = std::min(fewest, tile_lookStats.drawn);
+    } while ((tile_lookStats.waiting > 0 || bench_now() - t0 < 100.0) && bench_now() - t0 < 5000.0);
+    snprintf(line, sizeof line,
+             "  a map read again with one cell changed, N = 128: fewest chunks a frame drew %d of %d before, "
+             "%.2f (target: 0.9 or more)\n", fewest, before, before ? (double)fewest / before : 1.0);
+    lines += line;
+    cells[((size_t)(y + 1) * side + z) * side + x] = TILE_EMPTY;
+    tile_generation++;
+    return lines;
+}
+
+// Resident memory of the process, in megabytes, from /proc.
+static double bench_residentMB(void)
+{
+    FILE *f = fopen("/proc/self/status", "r");
+    char text[256];
+    long kb = 0;
+    while (f && fgets(text, sizeof text, f))
+        if (sscanf(text, "VmRSS: %ld kB", &kb) == 1)
+            break;
+    if (f)
+        fclose(f);
+    return (double)kb / 1024.0;
+}
+
+// A 512 x 64 x 512 lattice (every other cell a brick) at N = 256, the eye
+// over its middle: resident memory once the building ends (at most 30 s).
+static void bench_lattice(const BenchWorld &demo)
+{
+    const unsigned side = 512, layers = 64;
+    static std::vector<unsigned char> cells;
+    memcpy(tile, demo.defs, sizeof tile);
+    unsigned char brick = 1;
+    while (brick < 254 && !tile_solidType(brick))
+        brick++;
+    cells.assign((size_t)side * side * layers, TILE_EMPTY);
+    for (unsigned y = 0; y < layers; y++)
+        for (unsigned z = 0; z < side; z++)
+            for (unsigned x = (y + z) % 2; x < side; x += 2)
+                cells[((size_t)y * side + z) * side + x] = brick;
+    tile_map = cells.data();
+    tile_width = tile_depth = (unsigned short)side;
+    tile_height = (unsigned short)layers;
+    tile_generation++;
+    camera = Entity{{-1, 0, 0}, {0, 1, 0}, {0, -0.25f, -1},
+                    {side / 2 * tile_size, (float)(layers + 8) * tile_size, side / 2 * tile_sizeZ}};
+    main_looking = 0;
+    main_lookToggle();
+    main_view = 256;
+    bench_quiet(true);
+    std::vector<double> ms;
+    const double t0 = bench_now();
+    double most = 0.0;
+    do {
+        bench_lookFrame(ms);
+        most = std::max(most, bench_residentMB());
+    } while ((tile_lookStats.queued > 0 || bench_now() - t0 < 2000.0) && bench_now() - t0 < 30000.0);
+    const double settled = bench_now() - t0;
+    bench_quiet(false);
+    main_looking = 0;
+    printf("lattice %u x %u x %u at N = 256: resident %.0f MB after %.1f s, at most %.0f MB (target: 512 or less); "
+           "chunk cache %.1f MB of its %.0f MB budget, %d chunks drawn\n",
+           side, layers, side, bench_residentMB(), settled / 1000.0, most, (double)tile_chunksBytes() / 1048576.0,
+           (double)tile_chunkBudget / 1048576.0, tile_lookStats.drawn);
+    tile_chunksClear();
+    tile_map = nullptr;
+    tile_generation++;
+}
+
 // The generated world, 256 x 64 x 256 cells in the demo's types, seen in
 // free look from above its centre: standing, flying a cell a frame while
 // turning, and twice as far.
@@ -447,6 +564,10 @@ static void bench_freeLook(const BenchWorld &demo, int frames, double denseMedia
         }
     }
     cpu64 /= (double)frames;
+    const size_t cache128 = tile_chunksBytes();  // the last frame was at N = 128
+    main_view = 64;
+    pose(still);
+    const std::string changes = bench_changes(cells, side, layers);
     bench_quiet(false);
     main_looking = 0;
     tile_chunksClear();
@@ -467,7 +588,8 @@ static void bench_freeLook(const BenchWorld &demo, int frames, double denseMedia
     printf("  N = 128 median/N = 64 median: %.2f (target: 2 or less; %d chunks, median %.2f ms)\n",
            m128 / m64, tile_lookStats.drawn, m128);
     printf("  chunk cache at N = 128: %.1f MB (target: 256 or less)\n",
-           (double)tile_chunksBytes() / 1048576.0);
+           (double)cache128 / 1048576.0);
+    fputs(changes.c_str(), stdout);
     printf("  world load until every chunk in view is drawn: %.0f ms at N = 64; then %.0f ms more at N = 128\n",
            loaded, loaded128);
     printf("  until every chunk within the view distance is built, in view or not: %.0f ms at N = 64; then %.0f "
@@ -613,5 +735,7 @@ int main(int argc, char **argv)
     printf("reference frame against the viewer's: %zu of %d pixels differ\n", differ, 640 * 480);
     if (haveDemo && (!only || strstr("free look", only)))
         bench_freeLook(demo, frames, bench_median(scenes[DENSE]));
+    if (haveDemo && (!only || strstr("lattice", only)))
+        bench_lattice(demo);
     return 0;
 }

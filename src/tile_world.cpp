@@ -9,6 +9,7 @@
 #include <set>
 
 #include "image.h"
+#include "tile_walk.h"
 
 namespace {
 
@@ -291,6 +292,11 @@ void tile_worldDirty(const TileSnapshot &a, const TileSnapshot &b, std::vector<u
         *types = changed;
 }
 
+void tile_flagCell(const TileSnapshot &s, int x, int y, int z, std::vector<unsigned char> *dirty)
+{
+    world_flagCell(s, x, y, z, dirty);
+}
+
 void tile_airDirty(const TileSnapshot &s, const std::vector<bool> &before, const std::vector<bool> &after,
                    std::vector<unsigned char> *dirty)
 {
@@ -300,9 +306,12 @@ void tile_airDirty(const TileSnapshot &s, const std::vector<bool> &before, const
         dirty->assign(s.chunks.size(), 1);
         return;
     }
+    // Sight never comes into a solid cell: one marked outside (where a
+    // change closed it) splits no face otherwise than one that is not.
     for (size_t i = 0; i < cells; i++)
         if (before[i] != after[i]) {
             const int x = (int)(i % s.width), z = (int)(i / s.width % s.depth), y = (int)(i / s.width / s.depth);
-            world_flagCell(s, x, y, z, dirty);
+            if (!s.tables || !tile_solidType(s.tables->cubes, s.at(x, y, z)))
+                world_flagCell(s, x, y, z, dirty);
         }
 }

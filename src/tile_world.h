@@ -5,7 +5,7 @@
 #include <stddef.h>
 #include <memory>
 #include <vector>
-#include "tile.h"
+#include "tile_model.h"
 
 // The world is cut into cubes of TILE_CHUNK cells a side: the unit its
 // cells are stored, shared and compared in, and the unit free look builds.
@@ -92,9 +92,13 @@ bool tile_sameCube(const CubeDef &a, const CubeDef &b);
 // sizes: every chunk.  *types, when given, gets the changed types.
 void tile_worldDirty(const TileSnapshot &a, const TileSnapshot &b, std::vector<unsigned char> *dirty,
                      std::vector<unsigned char> *types = nullptr);
+// Flags the chunk of cell x, y, z of s and the neighbours whose faces
+// look into it from across the side it lies on.
+void tile_flagCell(const TileSnapshot &s, int x, int y, int z, std::vector<unsigned char> *dirty);
 // The same from the cells whose outside air changed (tile_outsideAir's
 // flags of two versions of one grid): those chunks and the neighbours
-// whose faces look into them.
+// whose faces look into them; solid cells, which sight never comes into,
+// left out.
 void tile_airDirty(const TileSnapshot &s, const std::vector<bool> &before, const std::vector<bool> &after,
                    std::vector<unsigned char> *dirty);
 
