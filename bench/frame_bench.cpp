@@ -596,6 +596,65 @@ static void bench_freeLook(const BenchWorld &demo, int frames, double denseMedia
            "ms more at N = 128\n", built, built128);
 }
 
+// The scenes the fixed camera is timed in, in the order main lists them.
+enum { DENSE, DENSE_DIRECT, REFERENCE, LATTICE, LATTICE_REFERENCE, FLIGHT, DEMO, DEMO_DIRECT };
+
+// The fixed camera's table and ratios.
+static void bench_report(const std::vector<BenchScene> &scenes, int frames, int warmUp, bool haveDemo,
+                         const std::string &demoDef)
+{
+    printf("tavo-bench: %d frames per scene after %d warm-up frames, 640 x 480, %s\n", frames,
+           warmUp, (const char *)glGetString(GL_RENDERER));
+    printf("%-26s %7s %9s %8s %8s %8s %8s   (ms per frame)\n", "scene", "faces", "median",
+           "min", "q1", "q3", "max");
+    for (const BenchScene &s : scenes) {
+        if (s.ms.empty())
+            continue;
+        std::vector<double> v = s.ms;
+        std::sort(v.begin(), v.end());
+        printf("%-26s %7ld %9.2f %8.2f %8.2f %8.2f %8.2f\n", s.name, s.faces, bench_rank(v, 0.5),
+               v.front(), bench_rank(v, 0.25), bench_rank(v, 0.75), v.back());
+    }
+    auto ratio = [&](int a, int b) { return bench_median(scenes[a]) / bench_median(scenes[b]); };
+    printf("dense cached/reference: %.2f (target: 0.25 or less); direct/reference: %.2f\n",
+           ratio(DENSE, REFERENCE), ratio(DENSE_DIRECT, REFERENCE));
+    printf("lattice cached/its reference: %.2f (target: 0.8 or less), /dense reference: %.2f\n",
+           ratio(LATTICE, LATTICE_REFERENCE), ratio(LATTICE, REFERENCE));
+    const std::vector<double> &flown = scenes[FLIGHT].ms;
+    double worst = flown.empty() ? 0.0 : *std::max_element(flown.begin(), flown.end());
+    // The dense block never builds its faces again: its own worst frame is
+    // what the machine alone adds to a single frame in this run.
+    const std::vector<double> &still = scenes[DENSE].ms;
+    double stillWorst = still.empty() ? 0.0 : *std::max_element(still.begin(), still.end());
+    printf("flight worst frame/dense cached median: %.2f (target: 2 or less); "
+           "dense cached worst/its median, never rebuilt: %.2f\n",
+           worst / bench_median(scenes[DENSE]), stillWorst / bench_median(scenes[DENSE]));
+    if (haveDemo)
+        printf("demo start view cached/direct: %.2f (target: 0.35 or less)\n",
+               ratio(DEMO, DEMO_DIRECT));
+    else
+        printf("demo world: skipped, %s is missing (build the demo_world target)\n",
+               demoDef.c_str());
+}
+
+// A rebuild of the dense block's faces alone, without drawing.
+static void bench_rebuild(BenchWorld &dense)
+{
+    std::vector<double> builds;
+    bench_use(dense);
+    TileBlock block;
+    tile_block(camera.position.x, camera.position.y, camera.position.z, tile_width, tile_height,
+               tile_depth, tile_size, tile_sizeZ, &block);
+    for (int i = 0; i < 21; i++) {
+        double t0 = bench_now();
+        tile_record(&block, &tile_faces);
+        builds.push_back(bench_now() - t0);
+    }
+    bench_keep(dense);
+    std::sort(builds.begin(), builds.end());
+    printf("building the dense block's faces: %.2f ms (median of 21)\n", bench_rank(builds, 0.5));
+}
+
 int main(int argc, char **argv)
 {
     // A count below 30 and a scene filter are for profiling runs.
@@ -645,7 +704,6 @@ int main(int argc, char **argv)
     bench_makeReference(denseReference, BENCH_DENSE);
     bench_makeReference(latticeReference, BENCH_LATTICE);
 
-    enum { DENSE, DENSE_DIRECT, REFERENCE, LATTICE, LATTICE_REFERENCE, FLIGHT, DEMO, DEMO_DIRECT };
     std::vector<BenchScene> scenes = {
         {"dense block, cached", &dense, nullptr, false, false, {}, 0, 0},
         {"dense block, direct", &dense, nullptr, true, false, {}, 0, 0},
@@ -683,52 +741,9 @@ int main(int argc, char **argv)
         }
     bench_quiet(false);
 
-    printf("tavo-bench: %d frames per scene after %d warm-up frames, 640 x 480, %s\n", frames,
-           warmUp, (const char *)glGetString(GL_RENDERER));
-    printf("%-26s %7s %9s %8s %8s %8s %8s   (ms per frame)\n", "scene", "faces", "median",
-           "min", "q1", "q3", "max");
-    for (const BenchScene &s : scenes) {
-        if (s.ms.empty())
-            continue;
-        std::vector<double> v = s.ms;
-        std::sort(v.begin(), v.end());
-        printf("%-26s %7ld %9.2f %8.2f %8.2f %8.2f %8.2f\n", s.name, s.faces, bench_rank(v, 0.5),
-               v.front(), bench_rank(v, 0.25), bench_rank(v, 0.75), v.back());
-    }
-    auto ratio = [&](int a, int b) { return bench_median(scenes[a]) / bench_median(scenes[b]); };
-    printf("dense cached/reference: %.2f (target: 0.25 or less); direct/reference: %.2f\n",
-           ratio(DENSE, REFERENCE), ratio(DENSE_DIRECT, REFERENCE));
-    printf("lattice cached/its reference: %.2f (target: 0.8 or less), /dense reference: %.2f\n",
-           ratio(LATTICE, LATTICE_REFERENCE), ratio(LATTICE, REFERENCE));
-    const std::vector<double> &flown = scenes[FLIGHT].ms;
-    double worst = flown.empty() ? 0.0 : *std::max_element(flown.begin(), flown.end());
-    // The dense block never builds its faces again: its own worst frame is
-    // what the machine alone adds to a single frame in this run.
-    const std::vector<double> &still = scenes[DENSE].ms;
-    double stillWorst = still.empty() ? 0.0 : *std::max_element(still.begin(), still.end());
-    printf("flight worst frame/dense cached median: %.2f (target: 2 or less); "
-           "dense cached worst/its median, never rebuilt: %.2f\n",
-           worst / bench_median(scenes[DENSE]), stillWorst / bench_median(scenes[DENSE]));
-    if (haveDemo)
-        printf("demo start view cached/direct: %.2f (target: 0.35 or less)\n",
-               ratio(DEMO, DEMO_DIRECT));
-    else
-        printf("demo world: skipped, %s is missing (build the demo_world target)\n",
-               demoDef.c_str());
+    bench_report(scenes, frames, warmUp, haveDemo, demoDef);
     // A rebuild alone, without drawing.
-    std::vector<double> builds;
-    bench_use(dense);
-    TileBlock block;
-    tile_block(camera.position.x, camera.position.y, camera.position.z, tile_width, tile_height,
-               tile_depth, tile_size, tile_sizeZ, &block);
-    for (int i = 0; i < 21; i++) {
-        double t0 = bench_now();
-        tile_record(&block, &tile_faces);
-        builds.push_back(bench_now() - t0);
-    }
-    bench_keep(dense);
-    std::sort(builds.begin(), builds.end());
-    printf("building the dense block's faces: %.2f ms (median of 21)\n", bench_rank(builds, 0.5));
+    bench_rebuild(dense);
     printf("face cache: %.2f MB for the dense block, %.2f MB for the lattice (target: under 8)\n",
            (double)tile_facesBytes(&dense.faces) / 1048576.0,
            (double)tile_facesBytes(&lattice.faces) / 1048576.0);
