@@ -39,6 +39,7 @@ struct Chunk {
     unsigned char optTexture, optSmooth;
     unsigned version;  // of the snapshot it was built from
     unsigned airSerial;  // of the outside air it was split by
+    unsigned grid[3];    // the sizes of that snapshot's grid
     // The tables its runs' pictures point into, kept alive while it is drawn.
     std::shared_ptr<const TileTables> tables;
     unsigned lastSeen;  // the frame that last had it within the view distance
@@ -283,6 +284,7 @@ std::unique_ptr<Chunk> chunk_build(const Job &job, const Air &air)
     c->optSmooth = job.optSmooth;
     c->version = s.version;
     c->airSerial = air.serial;
+    c->grid[0] = s.width, c->grid[1] = s.height, c->grid[2] = s.depth;
     c->tables = s.tables;
     try {
         tile_chunkBuild(&cells, &world, job.optTexture, job.optSmooth, &c->faces, outside, &c->enclosed, &s);
@@ -460,6 +462,20 @@ void chunk_adopt(const TileWorldRef &world)
     }
     chunk_changes++;
     chunk_world = world;
+    // The chunks on screen that the change touches are handed to the worker
+    // now, before the frame is drawn, so that the next frame may show them.
+    std::vector<Job> now;
+    for (size_t k = 0; k < dirty.size() && now.size() < CHUNK_LISTED; k++)
+        if (dirty[k] && chunk_table[k])
+            now.push_back(Job{(int)k, world, tile_optTexture, tile_optSmooth});
+    if (now.empty())
+        return;
+    chunk_start();
+    {
+        std::lock_guard<std::mutex> l(chunk_lock);
+        chunk_wanted.insert(chunk_wanted.begin(), now.begin(), now.end());
+    }
+    chunk_wake.notify_all();
 }
 
 // Takes what the worker built and the outside air it made.
@@ -486,7 +502,8 @@ void chunk_collect(void)
     ImageMap map;
     const TileTables *mapped = nullptr;
     for (Done &d : done) {
-        if ((size_t)d.key >= chunk_table.size() || d.chunk->version > chunk_world->version)
+        if (d.chunk->grid[0] != chunk_world->width || d.chunk->grid[1] != chunk_world->height ||
+            d.chunk->grid[2] != chunk_world->depth || (size_t)d.key >= chunk_table.size())
             continue;  // of a grid since replaced
         std::unique_ptr<Chunk> &slot = chunk_table[(size_t)d.key];
         if (slot && slot->version > d.chunk->version)
