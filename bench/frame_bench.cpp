@@ -379,6 +379,123 @@ static double bench_lookSettle(bool everyChunk)
     return bench_now() - t0;
 }
 
+// One cell set on the ground ahead of the eye at each view distance: the
+// chunks built for it, and the time and frames from the new version to
+// the first frame drawn with every chunk it touched built again.  Then
+// the cell back through the globals, as a reload publishes a map read
+// again: the fewest chunks a frame drew meanwhile against the frame
+// before, at N = 128.  Returns the lines to print.
+static std::string bench_changes(std::vector<unsigned char> &cells, unsigned side, unsigned layers)
+{
+    std::string lines;
+    char line[256];
+    const unsigned x = side / 2, z = side / 2 - 12;
+    unsigned y = 0;
+    while (y + 1 < layers && cells[((size_t)(y + 1) * side + z) * side + x] != TILE_EMPTY)
+        y++;
+    const unsigned char ground = cells[((size_t)y * side + z) * side + x];
+    std::vector<double> ms;
+    for (int view : {64, 128, 256}) {
+        main_view = view;
+        bench_lookSettle(true);
+        const long built = tile_lookStats.built;
+        for (int put = 1; put >= 0; put--) {
+            const TileCellEdit edit = {(unsigned short)x, (unsigned short)(y + 1), (unsigned short)z,
+                                       put ? ground : (unsigned char)TILE_EMPTY};
+            const double t0 = bench_now();
+            tile_editCells(&edit, 1);
+            int frames = 0;
+            do
+                bench_lookFrame(ms), frames++;
+            while (tile_lookStats.waiting > 0 && bench_now() - t0 < 5000.0);
+            if (!put)
+                break;
+            snprintf(line, sizeof line,
+                     "  one-cell change at N = %d: %ld chunks built (target: 9 or less), %.1f ms and %d frames "
+                     "from the new version to the frame showing it (target: 2 frames or less)\n",
+                     view, tile_lookStats.built - built, bench_now() - t0, frames);
+            lines += line;
+        }
+    }
+    main_view = 128;
+    bench_lookSettle(true);
+    bench_lookFrame(ms);
+    const int before = tile_lookStats.drawn;
+    int fewest = before;
+    cells[((size_t)(y + 1) * side + z) * side + x] = ground;
+    tile_generation++;  // published from the globals, compared chunk by chunk
+    const double t0 = bench_now();
+    do {
+        bench_lookFrame(ms);
+        fewest = std::min(fewest, tile_lookStats.drawn);
+    } while ((tile_lookStats.waiting > 0 || bench_now() - t0 < 100.0) && bench_now() - t0 < 5000.0);
+    snprintf(line, sizeof line,
+             "  a map read again with one cell changed, N = 128: fewest chunks a frame drew %d of %d before, "
+             "%.2f (target: 0.9 or more)\n", fewest, before, before ? (double)fewest / before : 1.0);
+    lines += line;
+    cells[((size_t)(y + 1) * side + z) * side + x] = TILE_EMPTY;
+    tile_generation++;
+    return lines;
+}
+
+// Resident memory of the process, in megabytes, from /proc.
+static double bench_residentMB(void)
+{
+    FILE *f = fopen("/proc/self/status", "r");
+    char text[256];
+    long kb = 0;
+    while (f && fgets(text, sizeof text, f))
+        if (sscanf(text, "VmRSS: %ld kB", &kb) == 1)
+            break;
+    if (f)
+        fclose(f);
+    return (double)kb / 1024.0;
+}
+
+// A 512 x 64 x 512 lattice (every other cell a brick) at N = 256, the eye
+// over its middle: resident memory once the building ends (at most 30 s).
+static void bench_lattice(const BenchWorld &demo)
+{
+    const unsigned side = 512, layers = 64;
+    static std::vector<unsigned char> cells;
+    memcpy(tile, demo.defs, sizeof tile);
+    unsigned char brick = 1;
+    while (brick < 254 && !tile_solidType(brick))
+        brick++;
+    cells.assign((size_t)side * side * layers, TILE_EMPTY);
+    for (unsigned y = 0; y < layers; y++)
+        for (unsigned z = 0; z < side; z++)
+            for (unsigned x = (y + z) % 2; x < side; x += 2)
+                cells[((size_t)y * side + z) * side + x] = brick;
+    tile_map = cells.data();
+    tile_width = tile_depth = (unsigned short)side;
+    tile_height = (unsigned short)layers;
+    tile_generation++;
+    camera = Entity{{-1, 0, 0}, {0, 1, 0}, {0, -0.25f, -1},
+                    {side / 2 * tile_size, (float)(layers + 8) * tile_size, side / 2 * tile_sizeZ}};
+    main_looking = 0;
+    main_lookToggle();
+    main_view = 256;
+    bench_quiet(true);
+    std::vector<double> ms;
+    const double t0 = bench_now();
+    double most = 0.0;
+    do {
+        bench_lookFrame(ms);
+        most = std::max(most, bench_residentMB());
+    } while ((tile_lookStats.queued > 0 || bench_now() - t0 < 2000.0) && bench_now() - t0 < 30000.0);
+    const double settled = bench_now() - t0;
+    bench_quiet(false);
+    main_looking = 0;
+    printf("lattice %u x %u x %u at N = 256: resident %.0f MB after %.1f s, at most %.0f MB (target: 512 or less); "
+           "chunk cache %.1f MB of its %.0f MB budget, %d chunks drawn\n",
+           side, layers, side, bench_residentMB(), settled / 1000.0, most, (double)tile_chunksBytes() / 1048576.0,
+           (double)tile_chunkBudget / 1048576.0, tile_lookStats.drawn);
+    tile_chunksClear();
+    tile_map = nullptr;
+    tile_generation++;
+}
+
 // The generated world, 256 x 64 x 256 cells in the demo's types, seen in
 // free look from above its centre: standing, flying a cell a frame while
 // turning, and twice as far.
@@ -388,14 +505,13 @@ static void bench_freeLook(const BenchWorld &demo, int frames, double denseMedia
     const unsigned side = 256, layers = 64;
     unsigned ground = 0;
     cells = bench_generateWorld(2026, side, layers, side, &ground);
-    tile_chunksPause();
+    tile_chunksClear();
     memcpy(tile, demo.defs, sizeof tile);
     tile_map = cells.data();
     tile_width = tile_depth = (unsigned short)side;
     tile_height = (unsigned short)layers;
     tile_bg = demo.bg;
     tile_generation++;
-    tile_chunksResume();
     const Entity still = {{-1, 0, 0}, {0, 1, 0}, {0, -0.25f, -1},
                           {side / 2 * tile_size, (float)(ground + 8) * tile_size, side / 2 * tile_sizeZ}};
     auto pose = [&](const Entity &e) {
@@ -448,9 +564,13 @@ static void bench_freeLook(const BenchWorld &demo, int frames, double denseMedia
         }
     }
     cpu64 /= (double)frames;
+    const size_t cache128 = tile_chunksBytes();  // the last frame was at N = 128
+    main_view = 64;
+    pose(still);
+    const std::string changes = bench_changes(cells, side, layers);
     bench_quiet(false);
     main_looking = 0;
-    tile_chunksPause();
+    tile_chunksClear();
 
     double m64 = bench_medianOf(at64), mFlight = bench_medianOf(flight), m128 = bench_medianOf(at128);
     printf("free look on a generated %u x %u x %u world (%d frames each, flight %d frames):\n", side,
@@ -468,7 +588,8 @@ static void bench_freeLook(const BenchWorld &demo, int frames, double denseMedia
     printf("  N = 128 median/N = 64 median: %.2f (target: 2 or less; %d chunks, median %.2f ms)\n",
            m128 / m64, tile_lookStats.drawn, m128);
     printf("  chunk cache at N = 128: %.1f MB (target: 256 or less)\n",
-           (double)tile_chunksBytes() / 1048576.0);
+           (double)cache128 / 1048576.0);
+    fputs(changes.c_str(), stdout);
     printf("  world load until every chunk in view is drawn: %.0f ms at N = 64; then %.0f ms more at N = 128\n",
            loaded, loaded128);
     printf("  until every chunk within the view distance is built, in view or not: %.0f ms at N = 64; then %.0f "
@@ -501,14 +622,13 @@ static void bench_slabs(int frames)
     int chunks[2];
     long faces[2];
     for (int k = 0; k < 2; k++) {
+        tile_chunksClear();
         cells = bench_generateSlab(2026, kinds[k], side, layers, side);
-        tile_chunksPause();
         memcpy(tile, defs, sizeof tile);
         tile_map = cells.data();
         tile_width = tile_depth = (unsigned short)side;
         tile_height = (unsigned short)layers;
         tile_generation++;
-        tile_chunksResume();
         bench_quiet(true);
         main_view = 256;
         camera = above;
@@ -522,13 +642,74 @@ static void bench_slabs(int frames)
         chunks[k] = tile_lookStats.drawn, faces[k] = tile_lookStats.faces;
         median[k] = bench_medianOf(ms);
         main_looking = 0;
-        tile_chunksPause();
     }
+    tile_chunksClear();
+    tile_map = nullptr;
+    tile_generation++;
     printf("free look on a %u x %u x %u slab at N = 256 (%d frames each):\n", side, side, layers, frames);
     for (int k = 0; k < 2; k++)
         printf("  %u colours: %d chunks, %ld faces, median %.2f ms (target: 20 or less)\n", kinds[k],
                chunks[k], faces[k], median[k]);
     printf("  250 colours/8 colours median: %.2f (target: 1.5 or less)\n", median[0] / median[1]);
+}
+
+// The scenes the fixed camera is timed in, in the order main lists them.
+enum { DENSE, DENSE_DIRECT, REFERENCE, LATTICE, LATTICE_REFERENCE, FLIGHT, DEMO, DEMO_DIRECT };
+
+// The fixed camera's table and ratios.
+static void bench_report(const std::vector<BenchScene> &scenes, int frames, int warmUp, bool haveDemo,
+                         const std::string &demoDef)
+{
+    printf("tavo-bench: %d frames per scene after %d warm-up frames, 640 x 480, %s\n", frames,
+           warmUp, (const char *)glGetString(GL_RENDERER));
+    printf("%-26s %7s %9s %8s %8s %8s %8s   (ms per frame)\n", "scene", "faces", "median",
+           "min", "q1", "q3", "max");
+    for (const BenchScene &s : scenes) {
+        if (s.ms.empty())
+            continue;
+        std::vector<double> v = s.ms;
+        std::sort(v.begin(), v.end());
+        printf("%-26s %7ld %9.2f %8.2f %8.2f %8.2f %8.2f\n", s.name, s.faces, bench_rank(v, 0.5),
+               v.front(), bench_rank(v, 0.25), bench_rank(v, 0.75), v.back());
+    }
+    auto ratio = [&](int a, int b) { return bench_median(scenes[a]) / bench_median(scenes[b]); };
+    printf("dense cached/reference: %.2f (target: 0.25 or less); direct/reference: %.2f\n",
+           ratio(DENSE, REFERENCE), ratio(DENSE_DIRECT, REFERENCE));
+    printf("lattice cached/its reference: %.2f (target: 0.8 or less), /dense reference: %.2f\n",
+           ratio(LATTICE, LATTICE_REFERENCE), ratio(LATTICE, REFERENCE));
+    const std::vector<double> &flown = scenes[FLIGHT].ms;
+    double worst = flown.empty() ? 0.0 : *std::max_element(flown.begin(), flown.end());
+    // The dense block never builds its faces again: its own worst frame is
+    // what the machine alone adds to a single frame in this run.
+    const std::vector<double> &still = scenes[DENSE].ms;
+    double stillWorst = still.empty() ? 0.0 : *std::max_element(still.begin(), still.end());
+    printf("flight worst frame/dense cached median: %.2f (target: 2 or less); "
+           "dense cached worst/its median, never rebuilt: %.2f\n",
+           worst / bench_median(scenes[DENSE]), stillWorst / bench_median(scenes[DENSE]));
+    if (haveDemo)
+        printf("demo start view cached/direct: %.2f (target: 0.35 or less)\n",
+               ratio(DEMO, DEMO_DIRECT));
+    else
+        printf("demo world: skipped, %s is missing (build the demo_world target)\n",
+               demoDef.c_str());
+}
+
+// A rebuild of the dense block's faces alone, without drawing.
+static void bench_rebuild(BenchWorld &dense)
+{
+    std::vector<double> builds;
+    bench_use(dense);
+    TileBlock block;
+    tile_block(camera.position.x, camera.position.y, camera.position.z, tile_width, tile_height,
+               tile_depth, tile_size, tile_sizeZ, &block);
+    for (int i = 0; i < 21; i++) {
+        double t0 = bench_now();
+        tile_record(&block, &tile_faces);
+        builds.push_back(bench_now() - t0);
+    }
+    bench_keep(dense);
+    std::sort(builds.begin(), builds.end());
+    printf("building the dense block's faces: %.2f ms (median of 21)\n", bench_rank(builds, 0.5));
 }
 
 int main(int argc, char **argv)
@@ -580,7 +761,6 @@ int main(int argc, char **argv)
     bench_makeReference(denseReference, BENCH_DENSE);
     bench_makeReference(latticeReference, BENCH_LATTICE);
 
-    enum { DENSE, DENSE_DIRECT, REFERENCE, LATTICE, LATTICE_REFERENCE, FLIGHT, DEMO, DEMO_DIRECT };
     std::vector<BenchScene> scenes = {
         {"dense block, cached", &dense, nullptr, false, false, {}, 0, 0},
         {"dense block, direct", &dense, nullptr, true, false, {}, 0, 0},
@@ -618,52 +798,9 @@ int main(int argc, char **argv)
         }
     bench_quiet(false);
 
-    printf("tavo-bench: %d frames per scene after %d warm-up frames, 640 x 480, %s\n", frames,
-           warmUp, (const char *)glGetString(GL_RENDERER));
-    printf("%-26s %7s %9s %8s %8s %8s %8s   (ms per frame)\n", "scene", "faces", "median",
-           "min", "q1", "q3", "max");
-    for (const BenchScene &s : scenes) {
-        if (s.ms.empty())
-            continue;
-        std::vector<double> v = s.ms;
-        std::sort(v.begin(), v.end());
-        printf("%-26s %7ld %9.2f %8.2f %8.2f %8.2f %8.2f\n", s.name, s.faces, bench_rank(v, 0.5),
-               v.front(), bench_rank(v, 0.25), bench_rank(v, 0.75), v.back());
-    }
-    auto ratio = [&](int a, int b) { return bench_median(scenes[a]) / bench_median(scenes[b]); };
-    printf("dense cached/reference: %.2f (target: 0.25 or less); direct/reference: %.2f\n",
-           ratio(DENSE, REFERENCE), ratio(DENSE_DIRECT, REFERENCE));
-    printf("lattice cached/its reference: %.2f (target: 0.8 or less), /dense reference: %.2f\n",
-           ratio(LATTICE, LATTICE_REFERENCE), ratio(LATTICE, REFERENCE));
-    const std::vector<double> &flown = scenes[FLIGHT].ms;
-    double worst = flown.empty() ? 0.0 : *std::max_element(flown.begin(), flown.end());
-    // The dense block never builds its faces again: its own worst frame is
-    // what the machine alone adds to a single frame in this run.
-    const std::vector<double> &still = scenes[DENSE].ms;
-    double stillWorst = still.empty() ? 0.0 : *std::max_element(still.begin(), still.end());
-    printf("flight worst frame/dense cached median: %.2f (target: 2 or less); "
-           "dense cached worst/its median, never rebuilt: %.2f\n",
-           worst / bench_median(scenes[DENSE]), stillWorst / bench_median(scenes[DENSE]));
-    if (haveDemo)
-        printf("demo start view cached/direct: %.2f (target: 0.35 or less)\n",
-               ratio(DEMO, DEMO_DIRECT));
-    else
-        printf("demo world: skipped, %s is missing (build the demo_world target)\n",
-               demoDef.c_str());
+    bench_report(scenes, frames, warmUp, haveDemo, demoDef);
     // A rebuild alone, without drawing.
-    std::vector<double> builds;
-    bench_use(dense);
-    TileBlock block;
-    tile_block(camera.position.x, camera.position.y, camera.position.z, tile_width, tile_height,
-               tile_depth, tile_size, tile_sizeZ, &block);
-    for (int i = 0; i < 21; i++) {
-        double t0 = bench_now();
-        tile_record(&block, &tile_faces);
-        builds.push_back(bench_now() - t0);
-    }
-    bench_keep(dense);
-    std::sort(builds.begin(), builds.end());
-    printf("building the dense block's faces: %.2f ms (median of 21)\n", bench_rank(builds, 0.5));
+    bench_rebuild(dense);
     printf("face cache: %.2f MB for the dense block, %.2f MB for the lattice (target: under 8)\n",
            (double)tile_facesBytes(&dense.faces) / 1048576.0,
            (double)tile_facesBytes(&lattice.faces) / 1048576.0);
@@ -672,5 +809,7 @@ int main(int argc, char **argv)
         bench_freeLook(demo, frames, bench_median(scenes[DENSE]));
     if (!only || strstr("slab", only))
         bench_slabs(frames);
+    if (haveDemo && (!only || strstr("lattice", only)))
+        bench_lattice(demo);
     return 0;
 }

@@ -142,7 +142,7 @@ protected:
 
     void SetUp() override
     {
-        tile_chunksPause();  // the worker may not read the tables while they change
+        tile_chunksClear();  // no build of the last test's world goes on
         memset(tile, 0, sizeof tile);
         entries[0].image = Image{32, 32, 0, 32, 32, 0};
         entries[1].image = Image{32, 32, 0, 32, 32, 0};
@@ -163,9 +163,9 @@ protected:
     }
     void TearDown() override
     {
+        tile_chunksClear();
         tile_map = nullptr;
         tile_generation++;
-        tile_chunksResume();
     }
     void world(unsigned w, unsigned h, unsigned d)
     {
@@ -487,6 +487,102 @@ TEST(TileCover, HidesOnlyWhatCommittedFacesTurnedTowardsTheEyeCover)
     EXPECT_FALSE(cover.hides(broken.data(), 4));
 }
 
+// The depth buffer of free look's frame once every chunk in view is built
+// (at most 3000 frames), each frame's chunk count in *counts when given.
+std::vector<float> settledLook(const Entity &from, std::vector<int> *counts = nullptr)
+{
+    std::vector<float> depths(640 * 480);
+    for (int i = 0; i < 3000; i++) {
+        glLoadIdentity();
+        camera_lookFrom(&from);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        testing::internal::CaptureStdout();
+        const int drawn = tile_drawLook(from.position.x, from.position.y, from.position.z, 64);
+        testing::internal::GetCapturedStdout();
+        if (counts)
+            counts->push_back(drawn);
+        if (i >= 3 && tile_lookStats.queued == 0 && tile_lookStats.waiting == 0)
+            break;
+        const timespec pause = {0, 2000000};
+        nanosleep(&pause, nullptr);
+    }
+    glReadPixels(0, 0, 640, 480, GL_DEPTH_COMPONENT, GL_FLOAT, depths.data());
+    return depths;
+}
+
+// Cells set and cleared in view: while their chunks are built again every
+// chunk stays drawn, at most the chunks the cells touch are built, and the
+// frame then is the one a world loaded with those cells draws.
+TEST_F(TileChunks, AnEditDropsNoChunkAndDrawsAsAFreshWorld)
+{
+    REQUIRE_GL();
+    world(96, 24, 96);
+    for (unsigned z = 0; z < 96; z++)
+        for (unsigned x = 0; x < 96; x++)
+            for (unsigned y = 0; y < 3 + (x * 5 + z * 3) % 9; y++)
+                at(x, y, z) = STONE;
+    main_renderState();
+    glMatrixMode(GL_MODELVIEW);
+    const Entity eye = {{-1, 0, 0}, {0, 1, 0}, {0, -0.3f, -1}, {96, 40, 110 * 7}};
+    tile_lookOcclude = false;  // counts of chunks hidden or not may vary with the machine's timing
+    settledLook(eye);
+    const int before = tile_lookStats.drawn;
+    const long built = tile_lookStats.built;
+    const TileCellEdit edits[] = {{48, 20, 80, STONE}, {47, 1, 79, TILE_EMPTY}, {16, 14, 90, STONE}};
+    for (const TileCellEdit &e : edits) {
+        tile_editCells(&e, 1);
+        std::vector<int> counts;
+        settledLook(eye, &counts);
+        EXPECT_GE(*std::min_element(counts.begin(), counts.end()), before) << "a chunk left the screen";
+    }
+    EXPECT_LE(tile_lookStats.built - built, 3 + 3 + 2) << "chunks the edits do not touch were built";
+    tile_lookOcclude = true;
+    const std::vector<float> edited = settledLook(eye);
+    tile_chunksClear();  // the changed world as a fresh one
+    tile_generation++;
+    const std::vector<float> fresh = settledLook(eye);
+    size_t differ = 0;
+    for (size_t i = 0; i < fresh.size(); i++)
+        differ += !(fabsf(edited[i] - fresh[i]) <= 1e-6f);
+    EXPECT_EQ(differ, 0u);
+}
+
+// Every other cell a brick under a budget far below what the view needs:
+// no frame's cache holds more, the nearest chunks are drawn, and the
+// building comes to an end.
+TEST_F(TileChunks, TheBudgetHoldsOnALattice)
+{
+    REQUIRE_GL();
+    world(96, 32, 96);
+    for (unsigned z = 0; z < 96; z++)
+        for (unsigned y = 0; y < 32; y++)
+            for (unsigned x = 0; x < 96; x++)
+                at(x, y, z) = (x + y + z) % 2 ? STONE : TILE_EMPTY;
+    const size_t budget = tile_chunkBudget;
+    tile_chunkBudget = (size_t)4 << 20;  // four chunks' faces of the 48 in view
+    glMatrixMode(GL_MODELVIEW);
+    const Entity eye = {{-1, 0, 0}, {0, 1, 0}, {0, -0.3f, -1}, {96, 40, 100 * 7}};
+    size_t most = 0;
+    int frames = 0;
+    for (; frames < 3000; frames++) {
+        glLoadIdentity();
+        camera_lookFrom(&eye);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        testing::internal::CaptureStdout();
+        tile_drawLook(eye.position.x, eye.position.y, eye.position.z, 64);
+        testing::internal::GetCapturedStdout();
+        most = std::max(most, tile_lookStats.bytes);
+        if (frames > 3 && tile_lookStats.queued == 0)
+            break;
+        const timespec pause = {0, 2000000};
+        nanosleep(&pause, nullptr);
+    }
+    tile_chunkBudget = budget;
+    EXPECT_LE(most, (size_t)4 << 20);
+    EXPECT_GT(tile_lookStats.drawn, 0);
+    EXPECT_LT(frames, 3000) << "chunks built and dropped without end";
+}
+
 // Hills of stone on a world many chunks wide: frames go on while the worker
 // builds, and the drawing thread itself walks no cell.
 TEST_F(TileChunks, FramesNeverWaitForABuildNorWalkTheWorld)
@@ -502,7 +598,6 @@ TEST_F(TileChunks, FramesNeverWaitForABuildNorWalkTheWorld)
             for (unsigned z = 139; z < 142; z++)
                 at(x, y, z) = STONE;  // a wall nothing is seen through
     at(80, 10, 140) = TILE_EMPTY;  // a cave sealed in it
-    tile_chunksResume();
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     const Entity eye = {{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}, {160, 40, 900}};
@@ -577,7 +672,7 @@ TEST_F(TileChunks, FramesNeverWaitForABuildNorWalkTheWorld)
     EXPECT_EQ(tile_lookStats.sealed, 0);
     frame(cave, false, &every);
     EXPECT_TRUE(same(occluded, every)) << "the cave the eye is in lost its faces";
-    tile_chunksPause();
+    tile_chunksClear();
 }
 
 }  // namespace

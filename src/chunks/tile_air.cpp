@@ -4,7 +4,7 @@
 #include "tile.h"
 
 void tile_outsideAir(const unsigned char *map, unsigned width, unsigned height, unsigned depth,
-                     std::vector<bool> *outside)
+                     std::vector<bool> *outside, const CubeDef *cubes)
 {
     const size_t cells = (size_t)width * depth * height;
     outside->assign(cells, false);
@@ -12,7 +12,7 @@ void tile_outsideAir(const unsigned char *map, unsigned width, unsigned height, 
         return;
     unsigned cover[256];
     for (int t = 0; t < 256; t++)
-        cover[t] = tile_coverSides((unsigned char)t);
+        cover[t] = tile_coverSides(cubes ? cubes : tile, (unsigned char)t);
     // Cells are (y * depth + z) * width + x.  Sight comes into a cell
     // through any side its own face does not cover: from past the grid's
     // edge, or from a cell it came into.  The fill spreads a run along x at

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 #include <exception>
 #include <condition_variable>
 #include <memory>
@@ -36,13 +37,25 @@ struct Chunk {
     TileFaces enclosed;  // what only an eye in a cave sealed in rock can see
     unsigned char sides[6];  // as tile_chunkSides leaves them
     unsigned char optTexture, optSmooth;
+    unsigned version;  // of the snapshot it was built from
+    unsigned airSerial;  // of the outside air it was split by
+    unsigned grid[3];    // the sizes of that snapshot's grid
+    // The tables its runs' pictures point into, kept alive while it is drawn.
+    std::shared_ptr<const TileTables> tables;
     unsigned lastSeen;  // the frame that last had it within the view distance
     size_t bytes;
     // The bounds of its faces, and of those with the enclosed ones: the
     // chunk's cells may hold far less than their box.
     float lo[3], hi[3], loAll[3], hiAll[3];
     bool hidden = false;  // no pixel of its opaque faces was drawn last time they were asked about
+    // Its place in the last frame that met it, for the budget: how far from
+    // the eye, and what it was to the view (a CHUNK_* rank).
+    float distance = 0.0f;
+    unsigned char rank = 0;
 };
+// What a chunk within the view distance was to the last frame: the budget
+// drops the lower ranks first, farthest first within each.
+enum { CHUNK_BEHIND = 1, CHUNK_SEALED, CHUNK_IN_VIEW };
 
 // The bounds of faces' corners grown into lo, hi (left as they are when
 // there are none): every face lies in one of the draws, which know theirs.
@@ -57,7 +70,7 @@ void chunk_grow(const TileFaces &faces, float lo[3], float hi[3])
 
 struct Job {
     int key;
-    TileBlock cells, world;
+    TileWorldRef world;  // the version it is built from
     unsigned char optTexture, optSmooth;
 };
 
@@ -66,34 +79,71 @@ struct Done {
     std::unique_ptr<Chunk> chunk;
 };
 
+// Which cells the air around the world reaches in one version, and the
+// chunks whose faces it split differently from the version before.
+struct Air {
+    unsigned version = 0;
+    unsigned serial = 0;  // bumped by every change of the air
+    TileWorldRef world;   // of that version
+    bool approx = false;  // opened where a change opened it, not yet made anew
+    std::shared_ptr<const std::vector<bool>> outside;
+    std::vector<unsigned char> dirty;  // empty: none
+};
+
 // Shared with the worker, under chunk_lock.
 std::mutex chunk_lock;
 std::condition_variable chunk_wake, chunk_idle;
 std::vector<Job> chunk_wanted;  // the first is built first
 std::vector<Done> chunk_done;
-bool chunk_paused, chunk_stopping, chunk_building;
-unsigned chunk_epoch;  // bumped when the world changes: older builds are thrown away
+bool chunk_stopping, chunk_building;
+Job chunk_underWay;  // while chunk_building: what is being built (its world let go of)
+unsigned chunk_underWayVersion;
+
+// Whether the worker builds job already, or built it and the drawing thread
+// has not taken it yet: a frame that wants it again drops it.
+bool chunk_inHand(const Job &job)
+{
+    auto same = [&](int key, unsigned char optTexture, unsigned char optSmooth, unsigned version) {
+        return key == job.key && optTexture == job.optTexture && optSmooth == job.optSmooth &&
+               version >= job.world->version;
+    };
+    if (chunk_building &&
+        same(chunk_underWay.key, chunk_underWay.optTexture, chunk_underWay.optSmooth, chunk_underWayVersion))
+        return true;
+    for (const Done &d : chunk_done)
+        if (same(d.key, d.chunk->optTexture, d.chunk->optSmooth, d.chunk->version))
+            return true;
+    return false;
+}
 std::thread chunk_worker;
-// Which cells the air around the world reaches, for the world of
-// chunk_outsideEpoch: made by the worker before the first chunk of a world,
-// handed to the drawing thread under chunk_lock.
-std::shared_ptr<const std::vector<bool>> chunk_outsideShared;
-unsigned chunk_outsideEpoch = ~0u;
+Air chunk_airShared;  // the worker's latest, for the drawing thread to take
 
 // The drawing thread's own.
+TileWorldRef chunk_world;  // the version the table follows
 std::vector<std::unique_ptr<Chunk>> chunk_table;
+// By key, kept when a chunk is dropped: the version that last changed
+// what its faces are built from, and its sides as it was last built (all
+// 0x3F before), so that a dropped chunk still stops sight.
+std::vector<unsigned> chunk_dirtyAt;
+std::vector<unsigned> chunk_airDirtyAt;  // the same for the outside air, by its serial
+std::vector<unsigned char> chunk_sides;
 std::shared_ptr<const std::vector<bool>> chunk_outside;  // for this world, once made
+unsigned chunk_airSerial;  // of the air taken last
 int chunk_n[3];  // chunks along x, y, z
-unsigned chunk_generation;
-bool chunk_known;
 size_t chunk_bytes;
 unsigned chunk_frame;
+// Past this distance chunks are not kept: the view needed more than the
+// budget.  Reset when the eye moves to another chunk or the view changes.
+float chunk_keepWithin = 1e30f;
+int chunk_keepEye[4];
+bool chunk_tight;  // the budget dropped chunks within the view distance
 // Occlusion queries, made as needed and used again every frame, and the
 // chunks last frame asked about, with the query that holds each answer.
 std::vector<GLuint> chunk_queries;
 std::vector<std::pair<int, size_t>> chunk_asked;
 // Bumped whenever a chunk comes, goes or is built again.
 unsigned chunk_changes;
+long chunk_built;  // builds taken
 // What the last frame's box tests were made against and what they
 // answered: under the same view, over the same chunks drawn before them,
 // the depth they met is the same and so are their answers.
@@ -107,71 +157,203 @@ struct BoxMemo {
 };
 BoxMemo chunk_memo;
 
+// The outside air of world, and what changed in it since the worker's
+// last version of the same grid.
+void chunk_airFor(const TileSnapshot &world, Air *air)
+{
+    const std::shared_ptr<const std::vector<bool>> before = air->outside;
+    air->version = world.version;
+    air->approx = false;
+    air->outside.reset();
+    air->dirty.clear();
+    try {
+        std::vector<unsigned char> map;
+        world.flatten(&map);
+        auto made = std::make_shared<std::vector<bool>>();
+        tile_outsideAir(map.data(), world.width, world.height, world.depth, made.get(), world.tables->cubes);
+        air->outside = made;
+        if (before && before->size() == made->size() && *before != *made)
+            tile_airDirty(world, *before, *made, &air->dirty);
+    } catch (const std::bad_alloc &) {
+        // Out of memory: nothing is split, every face is drawn.
+    }
+}
+
+// The outside air of world from air's, of an earlier version of the same
+// grid and table, where a change of a few chunks' cells lets sight in:
+// from each changed cell that sight comes into from a cell outside (or
+// past the grid's edge), on through the cells it comes into from there,
+// as tile_outsideAir spreads.  Cells a change closed stay outside, so the
+// faces seen from them are drawn: that costs, but hides nothing that
+// shows; the worker makes the air anew when it has nothing to build.
+// False when the change is not such a one.
+bool chunk_airOpen(const TileSnapshot &world, Air *air)
+{
+    const TileSnapshot &from = *air->world;
+    if (!air->outside || from.width != world.width || from.height != world.height || from.depth != world.depth ||
+        from.tables != world.tables)
+        return false;
+    std::vector<size_t> changed;
+    for (size_t k = 0; k < world.chunks.size(); k++)
+        if (world.chunks[k] != from.chunks[k])
+            changed.push_back(k);
+    if (changed.size() > 64)
+        return false;
+    static const signed char across[6][3] = {{0, 0, -1}, {0, 1, 0}, {1, 0, 0}, {0, -1, 0}, {-1, 0, 0}, {0, 0, 1}};
+    unsigned cover[256];
+    for (int t = 0; t < 256; t++)
+        cover[t] = tile_coverSides(world.tables->cubes, (unsigned char)t);
+    auto made = std::make_shared<std::vector<bool>>(*air->outside);
+    std::vector<bool> &out = *made;
+    std::vector<unsigned char> dirty(world.chunks.size(), 0);
+    const int size[3] = {(int)world.width, (int)world.height, (int)world.depth};
+    auto index = [&](const int c[3]) { return ((size_t)c[1] * world.depth + (size_t)c[2]) * world.width + (size_t)c[0]; };
+    auto inGrid = [&](const int c[3]) {
+        return c[0] >= 0 && c[1] >= 0 && c[2] >= 0 && c[0] < size[0] && c[1] < size[1] && c[2] < size[2];
+    };
+    std::vector<std::array<int, 3>> stack;
+    auto open = [&](const int c[3]) {
+        out[index(c)] = true;
+        tile_flagCell(world, c[0], c[1], c[2], &dirty);
+        stack.push_back({c[0], c[1], c[2]});
+    };
+    for (size_t k : changed) {
+        const int base[3] = {(int)(k % (size_t)world.n[0]) * TILE_CHUNK,
+                             (int)(k / (size_t)world.n[0] % (size_t)world.n[1]) * TILE_CHUNK,
+                             (int)(k / (size_t)world.n[0] / (size_t)world.n[1]) * TILE_CHUNK};
+        for (int i = 0; i < TILE_CHUNK_CELLS; i++) {
+            const int c[3] = {base[0] + i % TILE_CHUNK, base[1] + i / (TILE_CHUNK * TILE_CHUNK),
+                              base[2] + i / TILE_CHUNK % TILE_CHUNK};
+            if (!inGrid(c) || out[index(c)] || world.at(c[0], c[1], c[2]) == from.at(c[0], c[1], c[2]))
+                continue;
+            const unsigned sides = cover[world.at(c[0], c[1], c[2])];
+            for (int f = 0; f < 6; f++) {
+                const int n[3] = {c[0] + across[f][0], c[1] + across[f][1], c[2] + across[f][2]};
+                if (!(sides >> f & 1u) && (!inGrid(n) || out[index(n)])) {
+                    open(c);
+                    break;
+                }
+            }
+        }
+    }
+    while (!stack.empty()) {
+        const std::array<int, 3> p = stack.back();
+        stack.pop_back();
+        for (int f = 0; f < 6; f++) {
+            const int n[3] = {p[0] + across[f][0], p[1] + across[f][1], p[2] + across[f][2]};
+            if (inGrid(n) && !out[index(n)] && !(cover[world.at(n[0], n[1], n[2])] >> tile_opposites[f] & 1u))
+                open(n);
+        }
+    }
+    air->version = world.version;
+    air->outside = made;
+    air->approx = true;
+    if (std::find(dirty.begin(), dirty.end(), 1) != dirty.end())
+        air->dirty.swap(dirty);
+    else
+        air->dirty.clear();
+    return true;
+}
+
+// Hands air to the drawing thread, under chunk_lock.  Chunks it has not
+// heard of yet stay flagged.
+void chunk_airHandOver(const Air &air)
+{
+    std::vector<unsigned char> pending = std::move(chunk_airShared.dirty);
+    chunk_airShared = air;
+    chunk_airShared.world.reset();  // the drawing thread holds its own versions
+    if (air.dirty.empty())
+        chunk_airShared.dirty = std::move(pending);
+    else if (pending.size() == air.dirty.size())
+        for (size_t k = 0; k < pending.size(); k++)
+            chunk_airShared.dirty[k] |= pending[k];
+}
+
+// Builds the chunk job names from the snapshot it holds.
+std::unique_ptr<Chunk> chunk_build(const Job &job, const Air &air)
+{
+    const std::vector<bool> *outside = air.outside.get();
+    const TileSnapshot &s = *job.world;
+    const int cx = job.key % s.n[0], cy = job.key / s.n[0] % s.n[1], cz = job.key / s.n[0] / s.n[1];
+    const TileBlock cells = {cx * TILE_CHUNK, std::min((cx + 1) * TILE_CHUNK, (int)s.width),
+                             cy * TILE_CHUNK, std::min((cy + 1) * TILE_CHUNK, (int)s.height),
+                             cz * TILE_CHUNK, std::min((cz + 1) * TILE_CHUNK, (int)s.depth)};
+    const TileBlock world = {0, (int)s.width, 0, (int)s.height, 0, (int)s.depth};
+    std::unique_ptr<Chunk> c(new Chunk{});
+    c->optTexture = job.optTexture;
+    c->optSmooth = job.optSmooth;
+    c->version = s.version;
+    c->airSerial = air.serial;
+    c->grid[0] = s.width, c->grid[1] = s.height, c->grid[2] = s.depth;
+    c->tables = s.tables;
+    try {
+        tile_chunkBuild(&cells, &world, job.optTexture, job.optSmooth, &c->faces, outside, &c->enclosed, &s);
+        tile_chunkSides(&cells, c->sides, &s);
+    } catch (const std::bad_alloc &) {
+        c->faces = TileFaces{};  // out of memory: kept empty, not asked for again and again
+        c->enclosed = TileFaces{};
+        std::fill(c->sides, c->sides + 6, 0x3F);
+    }
+    c->bytes = sizeof(Chunk) + tile_facesBytes(&c->faces) + tile_facesBytes(&c->enclosed);
+    std::fill(c->lo, c->lo + 3, 1e30f);
+    std::fill(c->hi, c->hi + 3, -1e30f);
+    chunk_grow(c->faces, c->lo, c->hi);
+    std::copy(c->lo, c->lo + 3, c->loAll);
+    std::copy(c->hi, c->hi + 3, c->hiAll);
+    chunk_grow(c->enclosed, c->loAll, c->hiAll);
+    return c;
+}
+
+// The worker: builds what the drawing thread wants, each chunk from the
+// snapshot its job holds; it reads no global of the world.
 void chunk_work(void)
 {
     // Builds wait for the frames, not the other way round: the worker yields
     // its core to the drawing thread and the renderer's threads.
     setpriority(PRIO_PROCESS, (id_t)syscall(SYS_gettid), 10);
-    std::shared_ptr<const std::vector<bool>> outside;
-    unsigned outsideEpoch = ~0u;
+    Air air;
     std::unique_lock<std::mutex> l(chunk_lock);
     for (;;) {
-        chunk_wake.wait(l, [] { return chunk_stopping || (!chunk_paused && !chunk_wanted.empty()); });
+        if (air.approx && chunk_wanted.empty() && !chunk_stopping) {
+            // Nothing to build: the air opened by changes made anew.
+            Air full = air;
+            l.unlock();
+            chunk_airFor(*full.world, &full);
+            full.serial++;
+            l.lock();
+            chunk_airHandOver(full);
+            air = std::move(full);
+            continue;
+        }
+        chunk_wake.wait(l, [] { return chunk_stopping || !chunk_wanted.empty(); });
         if (chunk_stopping)
             return;
-        Job job = chunk_wanted.front();
+        Job job = std::move(chunk_wanted.front());
         chunk_wanted.erase(chunk_wanted.begin());
         // Built a moment ago, and not yet taken by the drawing thread.
         bool have = false;
         for (const Done &d : chunk_done)
             have |= d.key == job.key && d.chunk->optTexture == job.optTexture &&
-                    d.chunk->optSmooth == job.optSmooth;
+                    d.chunk->optSmooth == job.optSmooth && d.chunk->version >= job.world->version;
         if (have)
             continue;
-        unsigned epoch = chunk_epoch;
         chunk_building = true;
+        chunk_underWay = Job{job.key, nullptr, job.optTexture, job.optSmooth};
+        chunk_underWayVersion = job.world->version;
         l.unlock();
-
-        // The world's outside air first, once a world: every chunk is split by it.
-        if (outsideEpoch != epoch) {
-            outside.reset();
-            try {
-                auto made = std::make_shared<std::vector<bool>>();
-                tile_outsideAir(tile_map, tile_width, tile_height, tile_depth, made.get());
-                outside = made;
-            } catch (const std::bad_alloc &) {
-                // Out of memory: nothing is split, every face is drawn.
-            }
-            outsideEpoch = epoch;
-        }
-        std::unique_ptr<Chunk> c(new Chunk{});
-        c->optTexture = job.optTexture;
-        c->optSmooth = job.optSmooth;
-        try {
-            tile_chunkBuild(&job.cells, &job.world, job.optTexture, job.optSmooth, &c->faces, outside.get(),
-                            &c->enclosed);
-            tile_chunkSides(&job.cells, c->sides);
-        } catch (const std::bad_alloc &) {
-            c->faces = TileFaces{};  // out of memory: kept empty, not asked for again and again
-            c->enclosed = TileFaces{};
-            std::fill(c->sides, c->sides + 6, 0x3F);
-        }
-        c->bytes = sizeof(Chunk) + tile_facesBytes(&c->faces) + tile_facesBytes(&c->enclosed);
-        std::fill(c->lo, c->lo + 3, 1e30f);
-        std::fill(c->hi, c->hi + 3, -1e30f);
-        chunk_grow(c->faces, c->lo, c->hi);
-        std::copy(c->lo, c->lo + 3, c->loAll);
-        std::copy(c->hi, c->hi + 3, c->hiAll);
-        chunk_grow(c->enclosed, c->loAll, c->hiAll);
-
+        // The world's outside air first, once a version: every chunk is split by it.
+        const bool newAir = air.version < job.world->version;
+        if (newAir && !(air.world && chunk_airOpen(*job.world, &air)))
+            chunk_airFor(*job.world, &air);
+        if (newAir)
+            air.world = job.world, air.serial++;
+        std::unique_ptr<Chunk> c = chunk_build(job, air);
+        job.world.reset();  // let go of the version outside the lock
         l.lock();
-        if (epoch == chunk_epoch && chunk_outsideEpoch != epoch) {
-            chunk_outsideShared = outside;
-            chunk_outsideEpoch = epoch;
-        }
+        if (newAir)
+            chunk_airHandOver(air);
         chunk_building = false;
-        if (epoch == chunk_epoch)
-            chunk_done.push_back(Done{job.key, std::move(c)});
+        chunk_done.push_back(Done{job.key, std::move(c)});
         chunk_idle.notify_all();
     }
 }
@@ -200,62 +382,187 @@ void chunk_start(void)
     }
 }
 
-// The world changed under the chunks: all are dropped, and builds under way thrown away.
-void chunk_reset(void)
+// A grid of another size: every chunk is dropped.
+void chunk_reset(const TileWorldRef &world)
 {
     {
         std::lock_guard<std::mutex> l(chunk_lock);
-        chunk_epoch++;
         chunk_wanted.clear();
         chunk_done.clear();
     }
     chunk_table.clear();
     chunk_changes++;
     chunk_outside.reset();
+    chunk_airSerial = 0;
     chunk_asked.clear();  // answers about chunks that are gone
     chunk_bytes = 0;
-    const unsigned size[3] = {tile_width, tile_height, tile_depth};
-    for (int a = 0; a < 3; a++)
-        chunk_n[a] = tile_map ? (int)((size[a] + TILE_CHUNK - 1) / TILE_CHUNK) : 0;
-    chunk_table.resize((size_t)chunk_n[0] * (size_t)chunk_n[1] * (size_t)chunk_n[2]);
-    chunk_generation = tile_generation;
-    chunk_known = true;
+    std::copy(world->n, world->n + 3, chunk_n);
+    const size_t count = world->chunks.size();
+    chunk_table.resize(count);
+    chunk_dirtyAt.assign(count, world->version);
+    chunk_airDirtyAt.assign(count, 0);
+    chunk_sides.assign(count * 6, 0x3F);
+    chunk_keepWithin = 1e30f;
+    chunk_world = world;
 }
 
+// The image each picture of from's tables stands as in to's, for the
+// types whose records draw the same faces in both.
+typedef std::map<const Image *, const Image *> ImageMap;
+void chunk_imageMap(const TileTables &from, const TileTables &to, ImageMap *map)
+{
+    map->clear();
+    (*map)[&tile_dummy] = &tile_dummy;
+    (*map)[&tile_matrix] = &tile_matrix;
+    for (int t = 0; t < 256; t++)
+        if (tile_sameCube(from.cubes[t], to.cubes[t]))
+            for (int f = 0; f < 6; f++)
+                if (from.cubes[t].faceTexture[f] && to.cubes[t].faceTexture[f])
+                    (*map)[&from.cubes[t].faceTexture[f]->image] = &to.cubes[t].faceTexture[f]->image;
+}
+
+// Points a chunk's runs at the pictures of another version's tables: the
+// same faces, drawn with the new textures.  False (the chunk untouched)
+// when a picture has no like in them.
+bool chunk_retarget(Chunk *c, const std::shared_ptr<const TileTables> &to, const ImageMap &map)
+{
+    for (TileFaces *faces : {&c->faces, &c->enclosed})
+        for (const TileRun &r : faces->runs)
+            if (map.find(r.image) == map.end())
+                return false;
+    for (TileFaces *faces : {&c->faces, &c->enclosed})
+        for (TileRun &r : faces->runs)
+            r.image = map.find(r.image)->second;
+    c->tables = to;
+    return true;
+}
+
+// A new version of the same grid: the chunks it touches are flagged to be
+// built again (the old ones stay on screen meanwhile), the others drawn on
+// with its tables' pictures.
+void chunk_adopt(const TileWorldRef &world)
+{
+    std::vector<unsigned char> dirty;
+    tile_worldDirty(*chunk_world, *world, &dirty);
+    for (size_t k = 0; k < dirty.size(); k++)
+        if (dirty[k])
+            chunk_dirtyAt[k] = world->version;
+    if (chunk_world->tables != world->tables) {
+        ImageMap map;
+        const TileTables *mapped = nullptr;
+        for (size_t k = 0; k < chunk_table.size(); k++) {
+            Chunk *c = chunk_table[k].get();
+            if (!c || c->tables == world->tables || dirty[k])
+                continue;
+            if (mapped != c->tables.get())
+                chunk_imageMap(*c->tables, *world->tables, &map), mapped = c->tables.get();
+            if (!chunk_retarget(c, world->tables, map))
+                chunk_dirtyAt[k] = world->version;
+        }
+    }
+    chunk_changes++;
+    chunk_world = world;
+    // The chunks on screen that the change touches are handed to the worker
+    // now, before the frame is drawn, so that the next frame may show them.
+    std::vector<Job> now;
+    for (size_t k = 0; k < dirty.size() && now.size() < CHUNK_LISTED; k++)
+        if (dirty[k] && chunk_table[k])
+            now.push_back(Job{(int)k, world, tile_optTexture, tile_optSmooth});
+    if (now.empty())
+        return;
+    chunk_start();
+    {
+        std::lock_guard<std::mutex> l(chunk_lock);
+        chunk_wanted.insert(chunk_wanted.begin(), now.begin(), now.end());
+    }
+    chunk_wake.notify_all();
+}
+
+// Takes what the worker built and the outside air it made.
 void chunk_collect(void)
 {
     std::vector<Done> done;
+    Air air;
     {
         std::lock_guard<std::mutex> l(chunk_lock);
         done.swap(chunk_done);
-        if (chunk_outsideEpoch == chunk_epoch)
-            chunk_outside = chunk_outsideShared;
+        if (chunk_airShared.serial > chunk_airSerial) {
+            air = chunk_airShared;
+            chunk_airShared.dirty.clear();
+        }
     }
+    if (air.serial > chunk_airSerial &&
+        (!air.outside || air.outside->size() == (size_t)chunk_world->width * chunk_world->height * chunk_world->depth)) {
+        chunk_outside = air.outside;
+        chunk_airSerial = air.serial;
+        for (size_t k = 0; k < air.dirty.size() && k < chunk_airDirtyAt.size(); k++)
+            if (air.dirty[k])
+                chunk_airDirtyAt[k] = air.serial;
+    }
+    ImageMap map;
+    const TileTables *mapped = nullptr;
     for (Done &d : done) {
+        if (d.chunk->grid[0] != chunk_world->width || d.chunk->grid[1] != chunk_world->height ||
+            d.chunk->grid[2] != chunk_world->depth || (size_t)d.key >= chunk_table.size())
+            continue;  // of a grid since replaced
         std::unique_ptr<Chunk> &slot = chunk_table[(size_t)d.key];
+        if (slot && slot->version > d.chunk->version)
+            continue;  // a newer one came first
+        if (d.chunk->tables != chunk_world->tables) {
+            if (mapped != d.chunk->tables.get())
+                chunk_imageMap(*d.chunk->tables, *chunk_world->tables, &map), mapped = d.chunk->tables.get();
+            if (!chunk_retarget(d.chunk.get(), chunk_world->tables, map))
+                chunk_dirtyAt[(size_t)d.key] = chunk_world->version;  // shown meanwhile, with its own pictures
+        }
         if (slot)
             chunk_bytes -= slot->bytes;
         d.chunk->lastSeen = chunk_frame;
         chunk_bytes += d.chunk->bytes;
+        std::copy(d.chunk->sides, d.chunk->sides + 6, &chunk_sides[(size_t)d.key * 6]);
         slot = std::move(d.chunk);
         chunk_changes++;
+        chunk_built++;
     }
 }
 
-// Least recently seen first, never one seen this frame.
+// Whether the chunk at key needs building for these options.
+bool chunk_stale(size_t key, const Chunk *c)
+{
+    return !c || c->optTexture != tile_optTexture || c->optSmooth != tile_optSmooth || c->version < chunk_dirtyAt[key] ||
+           c->airSerial < chunk_airDirtyAt[key];
+}
+
+// Drops chunks until the cache holds no more than tile_chunkBudget bytes:
+// those the frame did not meet first (least recently met first), then
+// those behind the eye, then those sealed off from it, then those in
+// view; farthest first within each.  Dropping a chunk in view sets how far
+// chunks are kept, so that they are not built again only to be dropped.
 void chunk_trim(void)
 {
+    chunk_tight = false;
     if (chunk_bytes <= tile_chunkBudget)
         return;
-    std::vector<std::pair<unsigned, size_t>> old;
+    struct Drop {
+        unsigned rank, age;
+        float distance;
+        size_t key;
+    };
+    std::vector<Drop> order;
     for (size_t k = 0; k < chunk_table.size(); k++)
-        if (chunk_table[k] && chunk_table[k]->lastSeen != chunk_frame)
-            old.push_back({chunk_table[k]->lastSeen, k});
-    std::sort(old.begin(), old.end());
-    for (size_t i = 0; i < old.size() && chunk_bytes > tile_chunkBudget; i++) {
-        chunk_bytes -= chunk_table[old[i].second]->bytes;
-        chunk_table[old[i].second].reset();
+        if (const Chunk *c = chunk_table[k].get()) {
+            const bool met = c->lastSeen == chunk_frame;
+            order.push_back(Drop{met ? c->rank : 0u, met ? 0u : chunk_frame - c->lastSeen, c->distance, k});
+        }
+    std::sort(order.begin(), order.end(), [](const Drop &a, const Drop &b) {
+        return a.rank != b.rank ? a.rank < b.rank : a.rank == 0 ? a.age > b.age : a.distance > b.distance;
+    });
+    for (size_t i = 0; i < order.size() && chunk_bytes > tile_chunkBudget; i++) {
+        chunk_bytes -= chunk_table[order[i].key]->bytes;
+        chunk_table[order[i].key].reset();
         chunk_changes++;
+        chunk_tight |= order[i].rank != 0;
+        if (order[i].rank == CHUNK_IN_VIEW)
+            chunk_keepWithin = std::min(chunk_keepWithin, order[i].distance);
     }
 }
 
@@ -277,6 +584,7 @@ struct Shown {
 
 struct Want {
     bool outside;  // of the frustum: built after the ones the view meets
+    bool shown;    // an older build is on screen: a change waits for it, built first
     float distance;
     int key;
 };
@@ -374,13 +682,76 @@ struct CoverRun {
     float eye[3];
     bool eyeOutside;
     std::mutex lock;
-    std::condition_variable step;
+    std::condition_variable step, go;
     size_t done = 0;
+    // The helper thread, started with the first frame and kept: rounds
+    // asked of it and rounds it finished.
+    std::thread thread;
+    bool started = false, stopping = false;
+    unsigned asked = 0, finished = 0;
 
     void one(size_t i);
     void run(void);
     void waitFor(size_t i);
+    // Has the helper thread run the frame's chunks (the drawing thread
+    // itself when no thread is to be had); finish() returns once it is done.
+    void start(void);
+    void finish(void);
+    void loop(void);
+    ~CoverRun();
 };
+
+void CoverRun::start(void)
+{
+    if (!started) {
+        started = true;
+        try {
+            thread = std::thread(&CoverRun::loop, this);
+        } catch (const std::exception &) {
+            // No thread to be had: the drawing thread runs the cover itself.
+        }
+    }
+    if (!thread.joinable()) {
+        run();
+        return;
+    }
+    std::lock_guard<std::mutex> l(lock);
+    done = 0;
+    asked++;
+    go.notify_all();
+}
+
+void CoverRun::finish(void)
+{
+    std::unique_lock<std::mutex> l(lock);
+    step.wait(l, [&] { return finished == asked; });
+}
+
+void CoverRun::loop(void)
+{
+    std::unique_lock<std::mutex> l(lock);
+    for (;;) {
+        go.wait(l, [&] { return stopping || asked != finished; });
+        if (stopping)
+            return;
+        l.unlock();
+        run();
+        l.lock();
+        finished = asked;
+        step.notify_all();
+    }
+}
+
+CoverRun::~CoverRun()
+{
+    {
+        std::lock_guard<std::mutex> l(lock);
+        stopping = true;
+    }
+    go.notify_all();
+    if (thread.joinable())
+        thread.join();
+}
 
 void CoverRun::one(size_t i)
 {
@@ -610,7 +981,7 @@ static void chunk_sortRuns(TileFaces *out)
 
 void tile_chunkBuild(const TileBlock *cells, const TileBlock *world, unsigned char optTexture,
                      unsigned char optSmooth, TileFaces *out, const std::vector<bool> *outside,
-                     TileFaces *enclosed)
+                     TileFaces *enclosed, const TileSnapshot *snapshot)
 {
     if (!outside)
         enclosed = nullptr;
@@ -625,9 +996,11 @@ void tile_chunkBuild(const TileBlock *cells, const TileBlock *world, unsigned ch
         }
     const float unit[3] = {tile_size, tile_size, tile_sizeZ};
     TileMerger merger(&rec, unit), mergerEnclosed(&recEnclosed, unit);
-    TileAirSplit split(&merger, &mergerEnclosed, outside, tile_width, tile_height, tile_depth, unit);
+    const unsigned size[3] = {snapshot ? snapshot->width : tile_width, snapshot ? snapshot->height : tile_height,
+                              snapshot ? snapshot->depth : tile_depth};
+    TileAirSplit split(&merger, &mergerEnclosed, outside, size[0], size[1], size[2], unit);
     TileWalk w;
-    tile_walkBegin(&w, enclosed ? static_cast<TileSink *>(&split) : &merger, optTexture, optSmooth);
+    tile_walkBegin(&w, enclosed ? static_cast<TileSink *>(&split) : &merger, optTexture, optSmooth, snapshot);
     tile_walkCells(&w, cells, world);
     merger.finish();
     chunk_sortRuns(out);
@@ -637,19 +1010,20 @@ void tile_chunkBuild(const TileBlock *cells, const TileBlock *world, unsigned ch
     }
 }
 
-void tile_chunkSides(const TileBlock *cells, unsigned char sides[6])
+void tile_chunkSides(const TileBlock *cells, unsigned char sides[6], const TileSnapshot *snapshot)
 {
     std::fill(sides, sides + 6, 0);
     const int lo[3] = {cells->x0, cells->y0, cells->z0};
     const int n[3] = {cells->x1 - cells->x0, cells->y1 - cells->y0, cells->z1 - cells->z0};
-    if (!tile_map || n[0] <= 0 || n[1] <= 0 || n[2] <= 0)
+    if ((snapshot ? snapshot->chunks.empty() : !tile_map) || n[0] <= 0 || n[1] <= 0 || n[2] <= 0)
         return;
     bool solid[256];
     for (int t = 0; t < 256; t++)
-        solid[t] = tile_solidType((unsigned char)t);
+        solid[t] = tile_solidType(snapshot ? snapshot->tables->cubes : tile, (unsigned char)t);
     auto open = [&](const int c[3]) {
-        size_t x = (size_t)(lo[0] + c[0]), y = (size_t)(lo[1] + c[1]), z = (size_t)(lo[2] + c[2]);
-        return !solid[tile_map[(y * tile_depth + z) * tile_width + x]];
+        const int x = lo[0] + c[0], y = lo[1] + c[1], z = lo[2] + c[2];
+        return !solid[snapshot ? snapshot->at(x, y, z)
+                               : tile_map[((size_t)y * tile_depth + (size_t)z) * tile_width + (size_t)x]];
     };
     auto index = [&](const int c[3]) { return ((size_t)c[2] * (size_t)n[1] + (size_t)c[1]) * (size_t)n[0] + (size_t)c[0]; };
     std::vector<unsigned char> seen((size_t)n[0] * (size_t)n[1] * (size_t)n[2]);
@@ -779,23 +1153,21 @@ bool tile_boxInFrustum(const float planes[6][4], const float lo[3], const float 
     return true;
 }
 
-void tile_chunksPause(void)
+void tile_chunksClear(void)
 {
     std::unique_lock<std::mutex> l(chunk_lock);
-    chunk_paused = true;
-    chunk_epoch++;
     chunk_wanted.clear();
+    chunk_done.clear();
     chunk_idle.wait(l, [] { return !chunk_building; });
-}
-
-void tile_chunksResume(void)
-{
-    {
-        std::lock_guard<std::mutex> l(chunk_lock);
-        chunk_paused = false;
-        chunk_done.clear();
-    }
-    chunk_wake.notify_all();
+    chunk_done.clear();
+    chunk_airShared = Air();
+    l.unlock();
+    chunk_table.clear();
+    chunk_world.reset();
+    chunk_outside.reset();
+    chunk_asked.clear();
+    chunk_bytes = 0;
+    chunk_changes++;
 }
 
 size_t tile_chunksBytes(void)
@@ -803,366 +1175,436 @@ size_t tile_chunksBytes(void)
     return chunk_bytes;
 }
 
-int tile_drawLook(float ex, float ey, float ez, int view)
+namespace {
+
+// One free-look frame's state, shared by its steps.
+struct Look {
+    TileWorldRef world;
+    int view;
+    float eyeAt[3];  // in world units
+    float eye[3];    // in cells
+    float unit[3];
+    unsigned size[3];
+    float proj[16], clip[16], planes[6][4];
+    float unitLeast, nearReach;
+    int first[3], last[3];  // the chunks within the view distance
+    std::vector<unsigned char> reached;
+    bool eyeOutside = false;
+    std::vector<Seen> seen;   // the chunks to draw, nearest first
+    std::vector<Shown> shown; // what the cover left of each
+    std::vector<Want> want;
+    TileLookStats stats = {};
+    int cull = -1;
+    // The texture state and blending as the frame found them.
+    unsigned char doubleSided, smooth, rgba[4];
+    GLboolean blend, alphaTest;
+    std::vector<int> firsts, counts;
+};
+
+// Blending and the alpha test as the frame found them, or off while
+// nothing drawn can be see-through.
+void look_blending(const Look &f, bool on)
 {
-    if (!chunk_known || chunk_generation != tile_generation)
-        chunk_reset();
+    if (on && f.blend)
+        glEnable(GL_BLEND);
+    else
+        glDisable(GL_BLEND);
+    if (on && f.alphaTest)
+        glEnable(GL_ALPHA_TEST);
+    else
+        glDisable(GL_ALPHA_TEST);
+}
+
+// The world's version, the worker's results, the state kept for the other
+// mode, and the view's matrices and planes.
+void look_begin(Look &f, float ex, float ey, float ez, int view)
+{
+    tile_releasePictures();
+    f.world = tile_world();
+    const TileSnapshot &w = *f.world;
+    if (!chunk_world || w.width != chunk_world->width || w.height != chunk_world->height ||
+        w.depth != chunk_world->depth)
+        chunk_reset(f.world);
+    else if (f.world != chunk_world)
+        chunk_adopt(f.world);
     chunk_frame++;
     chunk_collect();
-
-    unsigned char doubleSided = texture_double, smooth = texture_smoothed;
-    unsigned char rgba[4] = {texture_colorR, texture_colorG, texture_colorB, texture_colorA};
-    // Blending and the alpha test stay off while nothing drawn can be see-through (below).
-    const GLboolean blend = glIsEnabled(GL_BLEND), alphaTest = glIsEnabled(GL_ALPHA_TEST);
-    auto blending = [&](bool on) {
-        if (on && blend)
-            glEnable(GL_BLEND);
-        else
-            glDisable(GL_BLEND);
-        if (on && alphaTest)
-            glEnable(GL_ALPHA_TEST);
-        else
-            glDisable(GL_ALPHA_TEST);
-    };
-    blending(false);
-
-    float proj[16], model[16], clip[16], planes[6][4];
-    glGetFloatv(GL_PROJECTION_MATRIX, proj);
+    f.view = view;
+    f.doubleSided = texture_double, f.smooth = texture_smoothed;
+    f.rgba[0] = texture_colorR, f.rgba[1] = texture_colorG, f.rgba[2] = texture_colorB, f.rgba[3] = texture_colorA;
+    f.blend = glIsEnabled(GL_BLEND), f.alphaTest = glIsEnabled(GL_ALPHA_TEST);
+    look_blending(f, false);
+    float model[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, f.proj);
     glGetFloatv(GL_MODELVIEW_MATRIX, model);
     for (int c = 0; c < 4; c++)
         for (int r = 0; r < 4; r++) {
-            clip[4 * c + r] = 0.0f;
+            f.clip[4 * c + r] = 0.0f;
             for (int k = 0; k < 4; k++)
-                clip[4 * c + r] += proj[4 * k + r] * model[4 * c + k];
+                f.clip[4 * c + r] += f.proj[4 * k + r] * model[4 * c + k];
         }
-    tile_frustum(clip, planes);
-
-    const float eye[3] = {ex / tile_size, ey / tile_size, ez / tile_sizeZ};  // in cells
-    const float unit[3] = {tile_size, tile_size, tile_sizeZ};
-    const unsigned size[3] = {tile_width, tile_height, tile_depth};
+    tile_frustum(f.clip, f.planes);
+    const float at[3] = {ex, ey, ez}, unit[3] = {tile_size, tile_size, tile_sizeZ};
+    const unsigned size[3] = {w.width, w.height, w.depth};
+    for (int a = 0; a < 3; a++) {
+        f.eyeAt[a] = at[a], f.unit[a] = unit[a], f.size[a] = size[a];
+        f.eye[a] = at[a] / unit[a];
+        chunk_span(f.eye[a], view, chunk_n[a], &f.first[a], &f.last[a]);
+    }
     // Cells' distances in world units are at least their count of the
     // smaller unit; the boxes tested are a hair (0.01 of a unit) larger.
-    const float unitLeast = std::min(tile_size, tile_sizeZ);
-    const float nearReach = tile_nearReach(proj) + 0.02f * std::max(tile_size, tile_sizeZ);
-    int first[3], last[3];
-    for (int a = 0; a < 3; a++)
-        chunk_span(eye[a], view, chunk_n[a], &first[a], &last[a]);
-    // What solid cells hide is left out: the chunks lines of sight reach,
-    // through chunks up to a chunk's diagonal beyond the view distance
-    // (a line to a far corner of a chunk in view passes no farther).
-    std::vector<unsigned char> sides(chunk_table.size() * 6, 0x3F), reached;
-    for (size_t k = 0; k < chunk_table.size(); k++)
-        if (chunk_table[k])
-            std::copy(chunk_table[k]->sides, chunk_table[k]->sides + 6, &sides[k * 6]);
+    f.unitLeast = std::min(tile_size, tile_sizeZ);
+    f.nearReach = tile_nearReach(f.proj) + 0.02f * std::max(tile_size, tile_sizeZ);
+}
+
+// What solid cells hide: the chunks lines of sight reach, through chunks
+// up to a chunk's diagonal beyond the view distance (a line to a far
+// corner of a chunk in view passes no farther); and whether the eye is in
+// the outside air, from which no line of sight enters a cave sealed in
+// rock, so that the faces only such a cave shows are left out.
+void look_sight(Look &f)
+{
     int eyeChunk[3], reachFirst[3], reachLast[3];
     for (int a = 0; a < 3; a++) {
-        float q = floorf((eye[a] + 0.5f) / TILE_CHUNK);
+        float q = floorf((f.eye[a] + 0.5f) / TILE_CHUNK);
         eyeChunk[a] = q >= 0.0f ? (q < (float)chunk_n[a] ? (int)q : chunk_n[a]) : -1;  // NaN: -1
-        chunk_span(eye[a], view + 2 * TILE_CHUNK, chunk_n[a], &reachFirst[a], &reachLast[a]);
+        chunk_span(f.eye[a], f.view + 2 * TILE_CHUNK, chunk_n[a], &reachFirst[a], &reachLast[a]);
     }
-    tile_chunksReach(chunk_n, sides.data(), eyeChunk, reachFirst, reachLast, &reached);
-    // From the air around the world no line of sight enters a cave sealed
-    // in rock: the faces only such a cave shows are left out.  From inside
-    // rock or a sealed cave every face is drawn.
-    bool eyeOutside = false;
-    if (tile_lookOcclude && chunk_outside && chunk_outside->size() == (size_t)size[0] * size[1] * size[2]) {
-        long cell[3];
-        bool inGrid = true;
-        for (int a = 0; a < 3; a++) {
-            const float q = floorf(eye[a] + 0.5f);
-            cell[a] = q > -1e9f && q < 1e9f ? (long)q : -1;
-            inGrid &= cell[a] >= 0 && cell[a] < (long)size[a];
-        }
-        const bool known = eye[0] == eye[0] && eye[1] == eye[1] && eye[2] == eye[2];
-        eyeOutside = known && (!inGrid || (*chunk_outside)[((size_t)cell[1] * size[2] + (size_t)cell[2]) * size[0] +
-                                                             (size_t)cell[0]]);
+    tile_chunksReach(chunk_n, chunk_sides.data(), eyeChunk, reachFirst, reachLast, &f.reached);
+    const int keepEye[4] = {eyeChunk[0], eyeChunk[1], eyeChunk[2], f.view};
+    if (!std::equal(keepEye, keepEye + 4, chunk_keepEye)) {
+        chunk_keepWithin = 1e30f;  // another view: what the budget keeps is found again
+        std::copy(keepEye, keepEye + 4, chunk_keepEye);
     }
-    std::vector<Seen> seen;
-    std::vector<Want> want;
-    TileLookStats stats = {};
-    for (int cz = first[2]; cz <= last[2]; cz++)
-        for (int cy = first[1]; cy <= last[1]; cy++)
-            for (int cx = first[0]; cx <= last[0]; cx++) {
+    const unsigned *size = f.size;
+    if (!tile_lookOcclude || !chunk_outside || chunk_outside->size() != (size_t)size[0] * size[1] * size[2])
+        return;  // from inside rock or a sealed cave every face is drawn
+    long cell[3];
+    bool inGrid = true;
+    for (int a = 0; a < 3; a++) {
+        const float q = floorf(f.eye[a] + 0.5f);
+        cell[a] = q > -1e9f && q < 1e9f ? (long)q : -1;
+        inGrid &= cell[a] >= 0 && cell[a] < (long)size[a];
+    }
+    const bool known = f.eye[0] == f.eye[0] && f.eye[1] == f.eye[1] && f.eye[2] == f.eye[2];
+    f.eyeOutside = known && (!inGrid || (*chunk_outside)[((size_t)cell[1] * size[2] + (size_t)cell[2]) * size[0] +
+                                                           (size_t)cell[0]]);
+}
+
+// One chunk within the view distance: noted for the budget, wanted when
+// it needs building, kept to draw when built, in view and reached.
+void look_chunk(Look &f, int key, const float lo[3], const float hi[3], float d2, float centre2)
+{
+    const bool inside = tile_boxInFrustum(f.planes, lo, hi), reached = f.reached[(size_t)key] != 0;
+    Chunk *chunk = chunk_table[(size_t)key].get();
+    if (chunk) {
+        chunk->lastSeen = chunk_frame;
+        chunk->distance = centre2;
+        chunk->rank = !inside ? CHUNK_BEHIND : !reached ? CHUNK_SEALED : CHUNK_IN_VIEW;
+    }
+    if (chunk_stale((size_t)key, chunk)) {
+        // Past what the budget keeps, or (the budget dropping chunks within
+        // the view distance) behind the eye or sealed off: not built only
+        // to be dropped again.
+        const bool kept = centre2 < chunk_keepWithin && !(chunk_tight && (!inside || !reached));
+        if (kept)
+            f.want.push_back(Want{!inside, chunk != nullptr, centre2, key});
+        f.stats.pending += inside && kept;
+        f.stats.queued += kept;
+        f.stats.waiting += chunk != nullptr;
+    }
+    if (!chunk || !inside || !reached ||
+        (chunk->faces.runs.empty() && (f.eyeOutside || chunk->enclosed.runs.empty())))
+        return;
+    // Its faces' own box, tighter than its cells'.
+    const float *flo = f.eyeOutside ? chunk->lo : chunk->loAll, *fhi = f.eyeOutside ? chunk->hi : chunk->hiAll;
+    if (tile_boxInFrustum(f.planes, flo, fhi))
+        f.seen.push_back(Seen{centre2, chunk, key, {flo[0], flo[1], flo[2]}, {fhi[0], fhi[1], fhi[2]},
+                              !(d2 * f.unitLeast * f.unitLeast >= f.nearReach * f.nearReach)});
+}
+
+// What is in view: the chunks within the view distance, nearest first.
+void look_inView(Look &f)
+{
+    for (int cz = f.first[2]; cz <= f.last[2]; cz++)
+        for (int cy = f.first[1]; cy <= f.last[1]; cy++)
+            for (int cx = f.first[0]; cx <= f.last[0]; cx++) {
                 const int c[3] = {cx, cy, cz};
                 float lo[3], hi[3], d2 = 0.0f, centre2 = 0.0f;
                 for (int a = 0; a < 3; a++) {
                     // The cells' own extent, and the eye's distance to it in cells.
                     int c0 = c[a] * TILE_CHUNK;
-                    int c1 = std::min(c0 + TILE_CHUNK, (int)size[a]);
-                    float near = std::max((float)c0 - 0.5f, std::min(eye[a], (float)c1 - 0.5f));
-                    d2 += (eye[a] - near) * (eye[a] - near);
-                    lo[a] = ((float)c0 - 0.5f) * unit[a];
-                    hi[a] = ((float)c1 - 0.5f) * unit[a];
+                    int c1 = std::min(c0 + TILE_CHUNK, (int)f.size[a]);
+                    float near = std::max((float)c0 - 0.5f, std::min(f.eye[a], (float)c1 - 0.5f));
+                    d2 += (f.eye[a] - near) * (f.eye[a] - near);
+                    lo[a] = ((float)c0 - 0.5f) * f.unit[a];
+                    hi[a] = ((float)c1 - 0.5f) * f.unit[a];
                     // The whole cube's centre, cut by the grid's edge or not
                     // (see CoverRun).
-                    float mid = ((float)c0 + (float)TILE_CHUNK * 0.5f - 0.5f) * unit[a] - eye[a] * unit[a];
+                    float mid = ((float)c0 + (float)TILE_CHUNK * 0.5f - 0.5f) * f.unit[a] - f.eye[a] * f.unit[a];
                     centre2 += mid * mid;
                 }
-                if (!(d2 <= (float)view * (float)view))
-                    continue;
-                int key = (cz * chunk_n[1] + cy) * chunk_n[0] + cx;
-                bool inside = tile_boxInFrustum(planes, lo, hi);
-                Chunk *chunk = chunk_table[(size_t)key].get();
-                if (chunk)
-                    chunk->lastSeen = chunk_frame;
-                bool current = chunk && chunk->optTexture == tile_optTexture &&
-                               chunk->optSmooth == tile_optSmooth;
-                if (!current) {
-                    want.push_back(Want{!inside, centre2, key});
-                    stats.pending += inside;
-                    stats.queued++;
-                }
-                if (!chunk || !inside || !reached[(size_t)key] ||
-                    (chunk->faces.runs.empty() && (eyeOutside || chunk->enclosed.runs.empty())))
-                    continue;
-                // Its faces' own box, tighter than its cells'.
-                const float *flo = eyeOutside ? chunk->lo : chunk->loAll, *fhi = eyeOutside ? chunk->hi : chunk->hiAll;
-                if (tile_boxInFrustum(planes, flo, fhi))
-                    seen.push_back(Seen{centre2, chunk, key, {flo[0], flo[1], flo[2]}, {fhi[0], fhi[1], fhi[2]},
-                                        !(d2 * unitLeast * unitLeast >= nearReach * nearReach)});
+                if (d2 <= (float)f.view * (float)f.view)
+                    look_chunk(f, (cz * chunk_n[1] + cy) * chunk_n[0] + cx, lo, hi, d2, centre2);
             }
-    chunk_trim();
+    std::sort(f.seen.begin(), f.seen.end(), [](const Seen &a, const Seen &b) { return a.distance < b.distance; });
+}
 
-    // Opaque faces nearest first, so that what they hide fails the depth
-    // test; then the translucent ones farthest first, over what lies behind.
-    // Faces whose every texel is opaque go first with blending and the
-    // alpha test off: both leave such a face's pixels as they are, and
-    // without them the renderer tests depth before it textures, so what
-    // the near hills hide costs next to nothing.  Cut-outs follow with both
-    // back on, then the translucent faces.
-    std::sort(seen.begin(), seen.end(), [](const Seen &a, const Seen &b) { return a.distance < b.distance; });
-    int cull = -1;
-    const float eyeAt[3] = {ex, ey, ez};
+// What the eye sees of each facing of a run, and how far the eye stands
+// out beyond the chunk on that facing's side.
+struct Range {
+    const TileRun *run;
+    float outside;
+    int first, count;
+};
+
+// Sends the faces of one pass of a chunk's faces (or enclosed ones) that
+// the eye may see: those that look its way, less what the cover hides.
+void look_drawFaces(Look &f, size_t at, const TileFaces &faces, int pass)
+{
+    static std::vector<Range> ranges;
+    ranges.clear();
+    const Seen &s = f.seen[at];
+    const Shown &those = f.shown[at];
+    const int which = &faces == &s.chunk->faces ? 0 : 1;
+    for (size_t i = 0; i < faces.draws.size(); i++) {
+        const TileDraw &d = faces.draws[i];
+        const TileRun &r = faces.runs[(size_t)d.run];
+        int first = 0, count = 0, axis;
+        float sign, outside = 0.0f;
+        if (tile_lookPass(r) != pass)
+            continue;
+        if (those.covered)
+            count = those.start[which][i + 1] - those.start[which][i], first = -1 - those.start[which][i];
+        else
+            chunk_facingEye(r, d, f.eyeAt, &first, &count);
+        if (count <= 0)
+            continue;
+        if (chunk_axis(d.facing, &axis, &sign))
+            outside = sign > 0.0f ? f.eyeAt[axis] - s.hi[axis] : s.lo[axis] - f.eyeAt[axis];
+        ranges.push_back(Range{&r, outside, first, count});
+    }
+    // A run's draws follow each other: one call draws what the eye sees of
+    // them.  The faces the eye looks at most squarely (the tops of ground
+    // below it, the fronts of a hill ahead) tend to cover the rest of the
+    // chunk, so opaque ones go first and hide caves and back rows from the
+    // texturing.
+    for (size_t a = 0, b; a < ranges.size(); a = b) {
+        for (b = a; b < ranges.size() && ranges[b].run == ranges[a].run; b++)
+            ;
+        if (pass == TILE_PASS_SOLID)
+            std::stable_sort(ranges.begin() + (long)a, ranges.begin() + (long)b,
+                             [](const Range &x, const Range &y) { return x.outside > y.outside; });
+        f.firsts.clear();
+        f.counts.clear();
+        for (size_t k = a; k < b; k++) {
+            if (ranges[k].first >= 0) {
+                f.firsts.push_back(ranges[k].first), f.counts.push_back(ranges[k].count);
+                continue;
+            }
+            // Ranges the cover left, from the chunk's list of them.
+            for (int j = -1 - ranges[k].first, end = j + ranges[k].count; j < end; j++)
+                f.firsts.push_back(those.first[(size_t)j]), f.counts.push_back(those.count[(size_t)j]);
+        }
+        tile_drawRanges(*ranges[a].run, f.firsts.data(), f.counts.data(), (int)f.firsts.size(), &f.cull);
+    }
+}
+
+void look_draw(Look &f, size_t at, int pass)
+{
+    look_drawFaces(f, at, f.seen[at].chunk->faces, pass);
+    if (!f.eyeOutside)
+        look_drawFaces(f, at, f.seen[at].chunk->enclosed, pass);
+}
+
+// A chunk's opaque faces, asked how many of their pixels pass the depth test.
+void look_drawAsking(Look &f, size_t at)
+{
+    const Chunk *c = f.seen[at].chunk;
+    if (!chunk_hasSolid(c->faces) && (f.eyeOutside || !chunk_hasSolid(c->enclosed)))
+        return;
+    glBeginQuery(GL_SAMPLES_PASSED, chunk_ask(f.seen[at].key));
+    look_draw(f, at, TILE_PASS_SOLID);
+    glEndQuery(GL_SAMPLES_PASSED);
+}
+
+// Whether each doubtful chunk's box shows over what is drawn: a still view
+// over unchanged chunks asks again only about boxes it has no answer for.
+std::vector<bool> look_boxesShow(Look &f, const std::vector<size_t> &doubtful, BoxMemo &memo)
+{
+    const bool same = memcmp(memo.clip, chunk_memo.clip, sizeof memo.clip) == 0 &&
+                      memcmp(memo.eye, chunk_memo.eye, sizeof memo.eye) == 0 &&
+                      memcmp(memo.viewport, chunk_memo.viewport, sizeof memo.viewport) == 0 &&
+                      memo.eyeOutside == chunk_memo.eyeOutside && memo.changes == chunk_memo.changes &&
+                      memo.drawnBefore == chunk_memo.drawnBefore;
+    std::vector<bool> shows(doubtful.size());
+    std::vector<size_t> ask, which;
+    for (size_t k = 0; k < doubtful.size(); k++) {
+        const int key = f.seen[doubtful[k]].key;
+        auto known = std::find_if(chunk_memo.shows.begin(), chunk_memo.shows.end(),
+                                  [key](const std::pair<int, bool> &a) { return a.first == key; });
+        if (same && known != chunk_memo.shows.end())
+            shows[k] = known->second;
+        else
+            ask.push_back(k), which.push_back(doubtful[k]);
+    }
+    if (!ask.empty()) {
+        std::vector<bool> answers = chunk_boxesShow(f.seen, which, f.unit);
+        for (size_t j = 0; j < ask.size(); j++)
+            shows[ask[j]] = answers[j];
+        f.cull = -1;  // the box tests turned culling on
+    }
+    for (size_t k = 0; k < doubtful.size(); k++)
+        memo.shows.push_back({f.seen[doubtful[k]].key, shows[k]});
+    return shows;
+}
+
+// What is hidden, and the opaque faces sent.  The cover, on its own
+// thread, leaves out what the chunks before hide; occlusion leaves out
+// what hid a chunk's opaque faces last frame when it hides their box now.
+// The chunks not hidden are drawn first, each asked how many of its pixels
+// passed the depth test; the hidden ones are then tried as their boxes
+// against what is drawn.  Opaque faces go nearest first with blending and
+// the alpha test off, so that the renderer tests depth before it textures.
+void look_sendOpaque(Look &f)
+{
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
-    // What the eye sees of each draw, as ranges of faces: all the faces
-    // that look its way, less those the cover hides.
-    std::vector<Shown> shown(seen.size());
+    f.shown.assign(f.seen.size(), Shown());
     static CoverRun coverRun;
     CoverRun &cr = coverRun;
-    cr.seen = &seen, cr.shown = &shown;
-    cr.gone.assign(seen.size(), 0);
-    std::copy(eyeAt, eyeAt + 3, cr.eye);
-    cr.eyeOutside = eyeOutside;
-    cr.done = tile_lookOcclude ? 0 : seen.size();
-    std::thread coverThread;
-    // Joined on every way out of the frame: the thread reads its chunks.
-    struct Joiner {
-        std::thread &t;
-        ~Joiner()
-        {
-            if (t.joinable())
-                t.join();
-        }
-    } joiner{coverThread};
-    if (cr.done == 0) {
-        cr.cover.begin(clip, (int)viewport[2], (int)viewport[3]);
-        try {
-            coverThread = std::thread(&CoverRun::run, &cr);
-        } catch (const std::exception &) {
-            // No thread to be had: the drawing thread runs the cover itself.
-        }
-        if (!coverThread.joinable())
-            cr.run();
+    cr.seen = &f.seen, cr.shown = &f.shown;
+    cr.gone.assign(f.seen.size(), 0);
+    std::copy(f.eyeAt, f.eyeAt + 3, cr.eye);
+    cr.eyeOutside = f.eyeOutside;
+    // Waited for on every way out of the frame: the thread reads its chunks.
+    struct Finisher {
+        CoverRun &cr;
+        bool running;
+        ~Finisher() { if (running) cr.finish(); }
+    } finisher{cr, tile_lookOcclude};
+    if (tile_lookOcclude) {
+        cr.cover.begin(f.clip, (int)viewport[2], (int)viewport[3]);
+        cr.start();
+    } else {
+        cr.done = f.seen.size();
     }
-    std::vector<int> firsts, counts;
-    // What the eye sees of each facing of a run, and how far the eye
-    // stands out beyond the chunk on that facing's side.
-    struct Range {
-        const TileRun *run;
-        float outside;
-        int first, count;
-    };
-    std::vector<Range> ranges;
-    auto drawFaces = [&](const Seen &s, const TileFaces &faces, int pass) {
-        ranges.clear();
-        const Shown &those = shown[(size_t)(&s - seen.data())];
-        const int which = &faces == &s.chunk->faces ? 0 : 1;
-        for (size_t i = 0; i < faces.draws.size(); i++) {
-            const TileDraw &d = faces.draws[i];
-            const TileRun &r = faces.runs[(size_t)d.run];
-            int first = 0, count = 0, axis;
-            float sign, outside = 0.0f;
-            if (tile_lookPass(r) != pass)
-                continue;
-            if (those.covered)
-                count = those.start[which][i + 1] - those.start[which][i], first = -1 - those.start[which][i];
-            else
-                chunk_facingEye(r, d, eyeAt, &first, &count);
-            if (count <= 0)
-                continue;
-            if (chunk_axis(d.facing, &axis, &sign))
-                outside = sign > 0.0f ? eyeAt[axis] - s.hi[axis] : s.lo[axis] - eyeAt[axis];
-            ranges.push_back(Range{&r, outside, first, count});
-        }
-        // A run's draws follow each other: one call draws what the eye sees
-        // of them.  The faces the eye looks at most squarely (the tops of
-        // ground below it, the fronts of a hill ahead) tend to cover the
-        // rest of the chunk, so opaque ones go first and hide caves and
-        // back rows from the texturing.
-        for (size_t a = 0, b; a < ranges.size(); a = b) {
-            for (b = a; b < ranges.size() && ranges[b].run == ranges[a].run; b++)
-                ;
-            if (pass == TILE_PASS_SOLID)
-                std::stable_sort(ranges.begin() + (long)a, ranges.begin() + (long)b,
-                                 [](const Range &x, const Range &y) { return x.outside > y.outside; });
-            firsts.clear();
-            counts.clear();
-            for (size_t k = a; k < b; k++) {
-                if (ranges[k].first >= 0) {
-                    firsts.push_back(ranges[k].first), counts.push_back(ranges[k].count);
-                    continue;
-                }
-                // Ranges the cover left, from the chunk's list of them.
-                for (int j = -1 - ranges[k].first, end = j + ranges[k].count; j < end; j++)
-                    firsts.push_back(those.first[(size_t)j]), counts.push_back(those.count[(size_t)j]);
-            }
-            tile_drawRanges(*ranges[a].run, firsts.data(), counts.data(), (int)firsts.size(), &cull);
-        }
-    };
-    auto draw = [&](const Seen &s, int pass) {
-        drawFaces(s, s.chunk->faces, pass);
-        if (!eyeOutside)
-            drawFaces(s, s.chunk->enclosed, pass);
-    };
-    // Occlusion: what hid a chunk's opaque faces last frame likely hides
-    // them now.  The chunks not hidden are drawn first, each asked how many
-    // of its pixels passed the depth test.  The hidden ones are then tried
-    // as their boxes against what is drawn: a box no pixel of which passes
-    // holds nothing this frame shows, and its chunk is left out.
-    stats.shadedBefore = chunk_hear();
+    f.stats.shadedBefore = chunk_hear();
     std::vector<size_t> doubtful;
-    auto drawAsking = [&](const Seen &s) {
-        if (!chunk_hasSolid(s.chunk->faces) && (eyeOutside || !chunk_hasSolid(s.chunk->enclosed)))
-            return;
-        glBeginQuery(GL_SAMPLES_PASSED, chunk_ask(s.key));
-        draw(s, TILE_PASS_SOLID);
-        glEndQuery(GL_SAMPLES_PASSED);
-    };
     BoxMemo memo;
-    memcpy(memo.clip, clip, sizeof memo.clip);
-    memcpy(memo.eye, eyeAt, sizeof memo.eye);
-    glGetIntegerv(GL_VIEWPORT, memo.viewport);
-    memo.eyeOutside = eyeOutside;
+    memcpy(memo.clip, f.clip, sizeof memo.clip);
+    memcpy(memo.eye, f.eyeAt, sizeof memo.eye);
+    memcpy(memo.viewport, viewport, sizeof memo.viewport);
+    memo.eyeOutside = f.eyeOutside;
     memo.changes = chunk_changes;
-    for (size_t i = 0; i < seen.size(); i++) {
+    for (size_t i = 0; i < f.seen.size(); i++) {
         cr.waitFor(i);
         if (cr.gone[i]) {
-            stats.hidden++;
-        } else if (tile_lookOcclude && seen[i].chunk->hidden && !seen[i].nearEye) {
+            f.stats.hidden++;
+        } else if (tile_lookOcclude && f.seen[i].chunk->hidden && !f.seen[i].nearEye) {
             doubtful.push_back(i);
         } else {
-            drawAsking(seen[i]);
-            memo.drawnBefore.push_back(seen[i].key);
+            look_drawAsking(f, i);
+            memo.drawnBefore.push_back(f.seen[i].key);
         }
     }
-    if (coverThread.joinable())
-        coverThread.join();
-    std::vector<bool> left(seen.size());
-    for (size_t i = 0; i < seen.size(); i++)
+    if (finisher.running)
+        cr.finish(), finisher.running = false;
+    std::vector<bool> left(f.seen.size());
+    for (size_t i = 0; i < f.seen.size(); i++)
         left[i] = cr.gone[i] != 0;
-    if (!doubtful.empty()) {
-        // A still view over unchanged chunks asks again only about boxes it
-        // has no answer for.
-        const bool same = memcmp(memo.clip, chunk_memo.clip, sizeof memo.clip) == 0 &&
-                          memcmp(memo.eye, chunk_memo.eye, sizeof memo.eye) == 0 &&
-                          memcmp(memo.viewport, chunk_memo.viewport, sizeof memo.viewport) == 0 &&
-                          memo.eyeOutside == chunk_memo.eyeOutside && memo.changes == chunk_memo.changes &&
-                          memo.drawnBefore == chunk_memo.drawnBefore;
-        std::vector<bool> shows(doubtful.size());
-        std::vector<size_t> ask;
-        for (size_t k = 0; k < doubtful.size(); k++) {
-            const int key = seen[doubtful[k]].key;
-            auto known = std::find_if(chunk_memo.shows.begin(), chunk_memo.shows.end(),
-                                      [key](const std::pair<int, bool> &a) { return a.first == key; });
-            if (same && known != chunk_memo.shows.end())
-                shows[k] = known->second;
-            else
-                ask.push_back(k);
+    const std::vector<bool> shows = look_boxesShow(f, doubtful, memo);
+    for (size_t k = 0; k < doubtful.size(); k++) {
+        if (!shows[k]) {
+            left[doubtful[k]] = true;
+            f.stats.hidden++;
+            continue;
         }
-        if (!ask.empty()) {
-            std::vector<size_t> which;
-            for (size_t k : ask)
-                which.push_back(doubtful[k]);
-            std::vector<bool> answers = chunk_boxesShow(seen, which, unit);
-            for (size_t j = 0; j < ask.size(); j++)
-                shows[ask[j]] = answers[j];
-            cull = -1;  // the box tests turned culling on
-        }
-        for (size_t k = 0; k < doubtful.size(); k++)
-            memo.shows.push_back({seen[doubtful[k]].key, shows[k]});
-        for (size_t k = 0; k < doubtful.size(); k++) {
-            const Seen &s = seen[doubtful[k]];
-            if (!shows[k]) {
-                left[doubtful[k]] = true;
-                stats.hidden++;
-                continue;
-            }
-            // Still flagged: its own answer, next frame, says whether its
-            // faces show, and a still view keeps its box's answer meanwhile.
-            drawAsking(s);
-        }
+        // Still flagged: its own answer, next frame, says whether its faces
+        // show, and a still view keeps its box's answer meanwhile.
+        look_drawAsking(f, doubtful[k]);
     }
     size_t kept = 0;
-    for (size_t i = 0; i < seen.size(); i++)
+    for (size_t i = 0; i < f.seen.size(); i++)
         if (!left[i]) {
             if (kept != i)
-                shown[kept] = std::move(shown[i]);
-            seen[kept++] = seen[i];
+                f.shown[kept] = std::move(f.shown[i]);
+            f.seen[kept++] = f.seen[i];
         }
-    seen.resize(kept);
-    shown.resize(kept);
+    f.seen.resize(kept);
+    f.shown.resize(kept);
     chunk_memo = std::move(memo);
-    // The backdrop only where the opaque faces left the window clear, and
-    // under every face that may show what lies behind it.
+}
+
+// The rest that is sent: the backdrop only where the opaque faces left the
+// window clear, and under every face that may show what lies behind it;
+// the cut-outs nearest first and the translucent faces farthest first,
+// with blending and the alpha test back on.
+void look_sendRest(Look &f)
+{
     if (tile_optTexture) {
         const Image *bg = tile_bg ? tile_bg : &tile_dummy;
-        blending(bg->hasAlpha);
+        look_blending(f, bg->hasAlpha);
         tile_backdrop(true);
     }
-    blending(true);
-    for (const Seen &s : seen)
-        draw(s, TILE_PASS_CUTOUT);
-    for (size_t i = seen.size(); i-- > 0;)
-        draw(seen[i], TILE_PASS_TRANSLUCENT);
-    for (const Seen &s : seen) {
-        stats.faces += s.chunk->faces.faces + (eyeOutside ? 0 : s.chunk->enclosed.faces);
-        stats.sealed += eyeOutside ? s.chunk->enclosed.faces : 0;
+    look_blending(f, true);
+    for (size_t i = 0; i < f.seen.size(); i++)
+        look_draw(f, i, TILE_PASS_CUTOUT);
+    for (size_t i = f.seen.size(); i-- > 0;)
+        look_draw(f, i, TILE_PASS_TRANSLUCENT);
+    for (const Seen &s : f.seen) {
+        f.stats.faces += s.chunk->faces.faces + (f.eyeOutside ? 0 : s.chunk->enclosed.faces);
+        f.stats.sealed += f.eyeOutside ? s.chunk->enclosed.faces : 0;
     }
     // The state as the frame found it, for the other mode's next frame.
-    texture_doubleSided(doubleSided);
-    texture_smooth(smooth);
-    texture_color(rgba[0], rgba[1], rgba[2]);
-    texture_alpha(rgba[3]);
+    texture_doubleSided(f.doubleSided);
+    texture_smooth(f.smooth);
+    texture_color(f.rgba[0], f.rgba[1], f.rgba[2]);
+    texture_alpha(f.rgba[3]);
     texture_repeat(TEXTURE_CLAMP);
+}
 
-    // The worker gets a fresh list every frame: only its head is ever reached.
-    const size_t listed = std::min(want.size(), (size_t)CHUNK_LISTED);
-    std::partial_sort(want.begin(), want.begin() + (long)listed, want.end(), [](const Want &a, const Want &b) {
-        return a.outside != b.outside ? b.outside : a.distance < b.distance;
+// What is built next: the budget applied once the frame is drawn, then a
+// fresh list for the worker every frame (only its head is ever reached):
+// chunks on screen waiting for a change first, then those in view, nearest
+// first, then those behind the eye.
+void look_next(Look &f)
+{
+    chunk_trim();
+    const size_t listed = std::min(f.want.size(), (size_t)CHUNK_LISTED);
+    std::partial_sort(f.want.begin(), f.want.begin() + (long)listed, f.want.end(), [](const Want &a, const Want &b) {
+        return a.shown != b.shown ? a.shown : a.outside != b.outside ? b.outside : a.distance < b.distance;
     });
-    want.resize(listed);
+    f.want.resize(listed);
     std::vector<Job> jobs;
-    const TileBlock world = {0, (int)size[0], 0, (int)size[1], 0, (int)size[2]};
-    for (const Want &w : want) {
-        int cx = w.key % chunk_n[0], cy = w.key / chunk_n[0] % chunk_n[1], cz = w.key / chunk_n[0] / chunk_n[1];
-        TileBlock cells = {cx * TILE_CHUNK, std::min((cx + 1) * TILE_CHUNK, (int)size[0]),
-                           cy * TILE_CHUNK, std::min((cy + 1) * TILE_CHUNK, (int)size[1]),
-                           cz * TILE_CHUNK, std::min((cz + 1) * TILE_CHUNK, (int)size[2])};
-        jobs.push_back(Job{w.key, cells, world, tile_optTexture, tile_optSmooth});
-    }
+    for (const Want &w : f.want)
+        jobs.push_back(Job{w.key, f.world, tile_optTexture, tile_optSmooth});
     if (!jobs.empty())
         chunk_start();
     {
         std::lock_guard<std::mutex> l(chunk_lock);
+        jobs.erase(std::remove_if(jobs.begin(), jobs.end(), chunk_inHand), jobs.end());
         chunk_wanted.swap(jobs);
     }
     chunk_wake.notify_all();
+}
 
-    stats.drawn = (int)seen.size();
-    stats.bytes = chunk_bytes;
-    tile_lookStats = stats;
+}  // namespace
+
+int tile_drawLook(float ex, float ey, float ez, int view)
+{
+    Look f;
+    look_begin(f, ex, ey, ez, view);
+    look_sight(f);
+    look_inView(f);
+    look_sendOpaque(f);
+    look_sendRest(f);
+    look_next(f);
+    f.stats.drawn = (int)f.seen.size();
+    f.stats.bytes = chunk_bytes;
+    f.stats.built = chunk_built;
+    tile_lookStats = f.stats;
     if (!tile_quiet)
-        printf("view %d chunks\n", stats.drawn);
-    return stats.drawn;
+        printf("view %d chunks\n", f.stats.drawn);
+    return f.stats.drawn;
 }

@@ -1,5 +1,6 @@
 // tile_draw.cpp -- drawing the world: face texturing, cube shapes, the face cache and the per-frame pass
 #include "tile.h"
+#include "tile_world.h"
 
 #include <math.h>
 #include <stddef.h>
@@ -50,7 +51,7 @@ void tile_setTexture(TileWalk *w, unsigned char type, unsigned char face, unsign
 {
     if (face > TILE_FRONT)
         return;
-    const CubeDef *def = &tile[type];
+    const CubeDef *def = &w->cubes[type];
     const FaceOrientation *o = &def->orientation[face];
     const float *base = tile_baseUV[o->rotate ? 1 : 0];
     float *uv = w->uv;
@@ -264,7 +265,7 @@ static unsigned tile_wedge(TileWalk *w, unsigned char type, const CubeDef *def, 
 
 void tile_plot(TileWalk *w, unsigned char type, unsigned int x, unsigned int y, unsigned int z)
 {
-    const CubeDef *def = &tile[type];
+    const CubeDef *def = &w->cubes[type];
     float h = tile_size / 2.0f;
     float d = tile_sizeZ / 2.0f;
     unsigned shape = def->shape;
@@ -352,32 +353,6 @@ void TileRecorder::face(const TileFace &f)
     c->faces++;
 }
 
-static bool tile_opaqueFace(const CubeDef *def, int f)
-{
-    const TextureEntry *e = def->faceTexture[f];
-    return def->faceOn[f] && e && !e->translucent && !e->image.hasAlpha;
-}
-
-// The checker swap trades a face's picture for its opposite's.
-static unsigned tile_cover(const CubeDef *def)
-{
-    if (def->shape != 0 || def->crossed)
-        return 0;
-    unsigned sides = 0;
-    for (int f = 0; f < 6; f++)
-        if (tile_opaqueFace(def, f) && (!def->checkered || tile_opaqueFace(def, tile_opposites[f])))
-            sides |= 1u << f;
-    return sides;
-}
-
-// Solid types hide the faces they share with each other: a box whose six
-// faces are all on and all opaque pictures without an alpha channel (the
-// checker swap only trades these pictures among themselves).
-static bool tile_solid(const CubeDef *def)
-{
-    return tile_cover(def) == 0x3F;
-}
-
 int tile_faceAxis(const TileFace &face)
 {
     int axis = -1;
@@ -385,16 +360,6 @@ int tile_faceAxis(const TileFace &face)
         if (face.normal[k] != 0.0f)
             axis = axis < 0 ? k : 3;
     return axis < 3 ? axis : -1;
-}
-
-bool tile_solidType(unsigned char type)
-{
-    return type != TILE_EMPTY && tile_solid(&tile[type]);
-}
-
-unsigned tile_coverSides(unsigned char type)
-{
-    return type == TILE_EMPTY ? 0 : tile_cover(&tile[type]);
 }
 
 // The neighbour across each box face, by face index.
@@ -469,10 +434,13 @@ unsigned long tile_walksHere(void)
     return tile_walks;
 }
 
-void tile_walkBegin(TileWalk *w, TileSink *sink, unsigned char optTexture, unsigned char optSmooth)
+void tile_walkBegin(TileWalk *w, TileSink *sink, unsigned char optTexture, unsigned char optSmooth,
+                    const TileSnapshot *world)
 {
     *w = TileWalk{};
     w->sink = sink;
+    w->world = world;
+    w->cubes = world ? world->tables->cubes : tile;
     w->optTexture = optTexture;
     w->optSmooth = optSmooth;
     tile_walks++;
@@ -487,17 +455,19 @@ void tile_walkCells(TileWalk *w, const TileBlock *cells, const TileBlock *within
 {
     bool solid[256];
     for (int t = 0; t < 256; t++)
-        solid[t] = tile_solidType((unsigned char)t);
+        solid[t] = tile_solidType(w->cubes, (unsigned char)t);
+    const TileSnapshot *world = w->world;
     size_t width = tile_width, depth = tile_depth;
     auto cell = [&](int x, int y, int z) {
-        return tile_map[((size_t)y * depth + (size_t)z) * width + (size_t)x];
+        return world ? world->at(x, y, z) : tile_map[((size_t)y * depth + (size_t)z) * width + (size_t)x];
     };
+    const bool any = world ? !world->chunks.empty() : tile_map != nullptr;
     const TileBlock *b = cells;
     // The last cell visited: should its last face be hidden, that face's
     // state is still left behind below, as a walk without hiding leaves it.
     int last[4] = {-1, 0, 0, 0};
     unsigned lastHidden = 0;
-    for (int z = b->z0; z < b->z1 && tile_map; z++)
+    for (int z = b->z0; z < b->z1 && any; z++)
         for (int y = b->y0; y < b->y1; y++)
             for (int x = b->x0; x < b->x1; x++) {
                 unsigned char v = cell(x, y, z);

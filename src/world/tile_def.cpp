@@ -1,5 +1,7 @@
 // tile_def.cpp -- the definition file: texture, background and cube blocks read in four passes
-#include "tile.h"
+#include "tile_world.h"
+#include "tile_loading.h"
+#include "tile_save.h"
 
 #include <limits.h>
 #include <stdio.h>
@@ -382,7 +384,10 @@ void tile_installDef(TileDefParsed *parsed, const TileDefHooks *hooks)
         hooks = &none;
     // The tables are the globals before any picture is made: the loader
     // looks through them for textures still shown.
-    free(tile_tex);
+    // The old table goes with the last version of the world that shows it.
+    tile_pictureTable = std::make_shared<TilePictureTable>();
+    tile_pictureTable->tex = parsed->tex;
+    tile_pictureTable->texCount = parsed->texCount;
     memcpy(tile, parsed->cubes, sizeof tile);
     tile_tex = parsed->tex;
     tile_texCount = parsed->texCount;

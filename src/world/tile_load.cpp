@@ -1,5 +1,7 @@
 // tile_load.cpp -- loading a world: choosing the .def, its paths, the system pictures, the camera file and the map picture
-#include "tile.h"
+#include "tile_world.h"
+#include "tile_loading.h"
+#include "tile_save.h"
 
 #include <dirent.h>
 #include <errno.h>
@@ -792,6 +794,7 @@ void tile_installWorld(TileWorldRead *read, bool readCamera, const TileDefHooks 
     error_setFile(outer);
     tile_problems = tile_drawProblems(read->parsed.ops, tile_map, tile_width, tile_depth, tile_height);
     tile_generation++;
+    tile_publish();
     fflush(stdout);
 }
 

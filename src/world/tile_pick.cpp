@@ -1,5 +1,7 @@
 // tile_pick.cpp -- which cell holds a point, which cell a view ray meets first, and how far the nearest filled cell lies
-#include "tile.h"
+#include "tile_world.h"
+#include "tile_loading.h"
+#include "tile_save.h"
 
 #include <math.h>
 

@@ -1,7 +1,9 @@
 // tile_problems.cpp -- what a world asks for that is not there and changes what is drawn, in words
 #include <stdio.h>
 
-#include "tile.h"
+#include "tile_world.h"
+#include "tile_loading.h"
+#include "tile_save.h"
 
 std::string tile_unknownTextureProblem(int type, int face, const std::string &name)
 {

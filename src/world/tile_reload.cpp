@@ -1,5 +1,7 @@
 // tile_reload.cpp -- reading the world again while it is on screen; a world that fails to read leaves the last good one in place
-#include "tile.h"
+#include "tile_world.h"
+#include "tile_loading.h"
+#include "tile_save.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -7,7 +9,6 @@
 #include <atomic>
 #include <exception>
 #include <memory>
-#include <set>
 #include <thread>
 #include <utility>
 
@@ -24,6 +25,7 @@ struct TileWorld {
     CubeDef cubes[256];
     TextureEntry *tex;
     int texCount;
+    std::shared_ptr<TilePictureTable> pictures;  // owns tex and its textures
     Image *bg;
     Image dummy, matrix;
     char root[TILE_PATH], file[TILE_PATH];
@@ -42,6 +44,7 @@ void tile_worldSwap(TileWorld *w)
     std::swap(tile, w->cubes);
     std::swap(tile_tex, w->tex);
     std::swap(tile_texCount, w->texCount);
+    std::swap(tile_pictureTable, w->pictures);
     std::swap(tile_bg, w->bg);
     std::swap(tile_dummy, w->dummy);
     std::swap(tile_matrix, w->matrix);
@@ -50,20 +53,18 @@ void tile_worldSwap(TileWorld *w)
     std::swap(tile_files, w->files);
 }
 
-// A world's textures and tables given back; a load cut short leaves the
-// entries it never reached at texture 0, which names none.
+// A world's textures and tables given back: its texture table and
+// pictures once no version of the world on screen shows them (at once for
+// a world never put in place); a load cut short leaves the entries it
+// never reached at texture 0, which names none.
 void tile_worldRelease(TileWorld *w)
 {
-    // Colour squares share textures: each is given back once.
-    std::set<unsigned int> released;
-    for (int i = 0; i < w->texCount; i++)
-        if (w->tex[i].image.textureId && released.insert(w->tex[i].image.textureId).second)
-            image_destroy(&w->tex[i].image);
     for (Image *image : {&w->dummy, &w->matrix})
         if (image->textureId)
             image_destroy(image);
-    free(w->tex);
+    w->pictures.reset();
     free(w->map);
+    tile_releasePictures();
 }
 
 struct TileRefused {};
@@ -90,8 +91,6 @@ int tile_reloadInstall(TileWorldRead *read, bool memory)
     texture_autoTransparent(0);
     texture_transparentColor(0, 0, 0);
 
-    // The chunk worker reads the tables being replaced.
-    tile_chunksPause();
     TileWorld old = {};
     tile_worldSwap(&old);
     ErrorHook outer = error_setHook(tile_refuse);
@@ -109,7 +108,6 @@ int tile_reloadInstall(TileWorldRead *read, bool memory)
     if (!replaced)
         tile_worldSwap(&old);  // the old world back; old now holds what was read of the new one
     tile_worldRelease(&old);
-    tile_chunksResume();
     if (replaced)
         printf("World reloaded: %s\n", read->def.c_str());
     else

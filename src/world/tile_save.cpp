@@ -1,5 +1,7 @@
 // tile_save.cpp -- writing the edited grid back into the map picture and the map text beside it
-#include "tile.h"
+#include "tile_world.h"
+#include "tile_loading.h"
+#include "tile_save.h"
 
 #include <string.h>
 

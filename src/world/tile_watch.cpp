@@ -1,5 +1,7 @@
 // tile_watch.cpp -- noticing that the world's files changed: inotify on their folders, else their modification times once a second
-#include "tile.h"
+#include "tile_world.h"
+#include "tile_loading.h"
+#include "tile_save.h"
 
 #include <stdlib.h>
 #include <string.h>
