@@ -475,6 +475,66 @@ static void bench_freeLook(const BenchWorld &demo, int frames, double denseMedia
            "ms more at N = 128\n", built, built128);
 }
 
+// Resident memory of the process, in MB: the renderer's and the cache's alike.
+static double bench_residentMB(void)
+{
+    long pages = 0, resident = 0;
+    FILE *f = fopen("/proc/self/statm", "r");
+    if (f) {
+        if (fscanf(f, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        fclose(f);
+    }
+    return (double)resident * (double)sysconf(_SC_PAGESIZE) / 1048576.0;
+}
+
+// Far views: a generated world of side x 64 x side cells seen from above its
+// centre at N = 512 and N = 1024, each once every chunk within the view
+// distance is built (or the cache's budget stopped it): frame times,
+// chunks, the cache and the process's resident memory.
+static void bench_farView(const BenchWorld &demo, int frames)
+{
+    static std::vector<unsigned char> cells;
+    const unsigned side = 1024, layers = 64;
+    unsigned ground = 0;
+    cells = bench_generateWorld(2026, side, layers, side, &ground);
+    tile_chunksPause();
+    memcpy(tile, demo.defs, sizeof tile);
+    tile_map = cells.data();
+    tile_width = tile_depth = (unsigned short)side;
+    tile_height = (unsigned short)layers;
+    tile_bg = demo.bg;
+    tile_generation++;
+    tile_chunksResume();
+    camera = Entity{{-1, 0, 0}, {0, 1, 0}, {0, -0.25f, -1},
+                    {side / 2 * tile_size, (float)(ground + 8) * tile_size, side / 2 * tile_sizeZ}};
+    main_looking = 0;
+    main_lookToggle();
+    bench_quiet(true);
+    printf("free look far on a generated %u x %u x %u world (%d frames each), resident %.0f MB before:\n", side,
+           layers, side, frames, bench_residentMB());
+    for (int view : {512, 1024}) {
+        main_view = view;
+        std::vector<double> ms;
+        const double t0 = bench_now();
+        do
+            bench_lookFrame(ms);
+        while (tile_lookStats.queued > 0 && bench_now() - t0 < 300000.0);
+        const double built = bench_now() - t0;
+        ms.clear();
+        for (int i = 0; i < frames; i++)
+            bench_lookFrame(ms);
+        printf("  N = %d: %d chunks drawn, %ld faces, median %.1f ms, worst %.1f ms; built in %.0f ms, "
+               "%d left unbuilt; cache %.1f MB (budget %.0f), resident %.0f MB\n",
+               view, tile_lookStats.drawn, tile_lookStats.faces, bench_medianOf(ms), bench_worst(ms), built,
+               tile_lookStats.queued, (double)tile_chunksBytes() / 1048576.0,
+               (double)tile_chunkBudget / 1048576.0, bench_residentMB());
+    }
+    bench_quiet(false);
+    main_looking = 0;
+    tile_chunksPause();
+}
+
 int main(int argc, char **argv)
 {
     // A count below 30 and a scene filter are for profiling runs.
@@ -614,5 +674,7 @@ int main(int argc, char **argv)
     printf("reference frame against the viewer's: %zu of %d pixels differ\n", differ, 640 * 480);
     if (haveDemo && (!only || strstr("free look", only)))
         bench_freeLook(demo, frames, bench_median(scenes[DENSE]));
+    if (haveDemo && only && strstr("far", only))
+        bench_farView(demo, frames);
     return 0;
 }

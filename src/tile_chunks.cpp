@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <exception>
+#include <functional>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -37,6 +38,7 @@ struct Chunk {
     unsigned char sides[6];  // as tile_chunkSides leaves them
     unsigned char optTexture, optSmooth;
     unsigned lastSeen;  // the frame that last had it within the view distance
+    float distance2 = 0.0f;  // squared, from the eye to its centre then
     size_t bytes;
     // The bounds of its faces, and of those with the enclosed ones: the
     // chunk's cells may hold far less than their box.
@@ -88,6 +90,9 @@ unsigned chunk_generation;
 bool chunk_known;
 size_t chunk_bytes;
 unsigned chunk_frame;
+// Chunks whose centres lie farther (squared, in world units) are not built:
+// the nearer ones filled the budget.
+float chunk_reach2 = INFINITY;
 // Occlusion queries, made as needed and used again every frame, and the
 // chunks last frame asked about, with the query that holds each answer.
 std::vector<GLuint> chunk_queries;
@@ -214,6 +219,7 @@ void chunk_reset(void)
     chunk_outside.reset();
     chunk_asked.clear();  // answers about chunks that are gone
     chunk_bytes = 0;
+    chunk_reach2 = INFINITY;
     const unsigned size[3] = {tile_width, tile_height, tile_depth};
     for (int a = 0; a < 3; a++)
         chunk_n[a] = tile_map ? (int)((size[a] + TILE_CHUNK - 1) / TILE_CHUNK) : 0;
@@ -255,6 +261,29 @@ void chunk_trim(void)
     for (size_t i = 0; i < old.size() && chunk_bytes > tile_chunkBudget; i++) {
         chunk_bytes -= chunk_table[old[i].second]->bytes;
         chunk_table[old[i].second].reset();
+        chunk_changes++;
+    }
+}
+
+// When the chunks within the view distance alone pass the budget (a long
+// view over a large world), the farthest are dropped, and none as far is
+// built again until a quarter of the budget is free: what does not fit is
+// the farthest, and the worker does not build it over and over.
+void chunk_fit(void)
+{
+    if (chunk_bytes < tile_chunkBudget / 4 * 3)
+        chunk_reach2 = INFINITY;
+    if (chunk_bytes <= tile_chunkBudget)
+        return;
+    std::vector<std::pair<float, size_t>> far;
+    for (size_t k = 0; k < chunk_table.size(); k++)
+        if (chunk_table[k])
+            far.push_back({chunk_table[k]->distance2, k});
+    std::sort(far.begin(), far.end(), std::greater<std::pair<float, size_t>>());
+    for (size_t i = 0; i < far.size() && chunk_bytes > tile_chunkBudget; i++) {
+        chunk_bytes -= chunk_table[far[i].second]->bytes;
+        chunk_table[far[i].second].reset();
+        chunk_reach2 = std::min(chunk_reach2, far[i].first);
         chunk_changes++;
     }
 }
@@ -809,6 +838,7 @@ int tile_drawLook(float ex, float ey, float ez, int view)
         chunk_reset();
     chunk_frame++;
     chunk_collect();
+    chunk_fit();
 
     unsigned char doubleSided = texture_double, smooth = texture_smoothed;
     unsigned char rgba[4] = {texture_colorR, texture_colorG, texture_colorB, texture_colorA};
@@ -904,10 +934,10 @@ int tile_drawLook(float ex, float ey, float ez, int view)
                 bool inside = tile_boxInFrustum(planes, lo, hi);
                 Chunk *chunk = chunk_table[(size_t)key].get();
                 if (chunk)
-                    chunk->lastSeen = chunk_frame;
+                    chunk->lastSeen = chunk_frame, chunk->distance2 = centre2;
                 bool current = chunk && chunk->optTexture == tile_optTexture &&
                                chunk->optSmooth == tile_optSmooth;
-                if (!current) {
+                if (!current && centre2 < chunk_reach2) {
                     want.push_back(Want{!inside, centre2, key});
                     stats.pending += inside;
                     stats.queued++;
@@ -1118,7 +1148,7 @@ int tile_drawLook(float ex, float ey, float ez, int view)
     if (tile_optTexture) {
         const Image *bg = tile_bg ? tile_bg : &tile_dummy;
         blending(bg->hasAlpha);
-        tile_backdrop(true);
+        tile_sky();
     }
     blending(true);
     for (const Seen &s : seen)
