@@ -510,9 +510,12 @@ static void bench_farView(const BenchWorld &demo, int frames)
                     {side / 2 * tile_size, (float)(ground + 8) * tile_size, side / 2 * tile_sizeZ}};
     main_looking = 0;
     main_lookToggle();
+    // Printed once the frames' own lines go to the console again.
+    char line[400];
+    snprintf(line, sizeof line, "free look far on a generated %u x %u x %u world (%d frames each), resident %.0f MB "
+             "before:\n", side, layers, side, frames, bench_residentMB());
+    std::string report = line;
     bench_quiet(true);
-    printf("free look far on a generated %u x %u x %u world (%d frames each), resident %.0f MB before:\n", side,
-           layers, side, frames, bench_residentMB());
     for (int view : {512, 1024}) {
         main_view = view;
         std::vector<double> ms;
@@ -524,13 +527,15 @@ static void bench_farView(const BenchWorld &demo, int frames)
         ms.clear();
         for (int i = 0; i < frames; i++)
             bench_lookFrame(ms);
-        printf("  N = %d: %d chunks drawn, %ld faces, median %.1f ms, worst %.1f ms; built in %.0f ms, "
-               "%d left unbuilt; cache %.1f MB (budget %.0f), resident %.0f MB\n",
-               view, tile_lookStats.drawn, tile_lookStats.faces, bench_medianOf(ms), bench_worst(ms), built,
-               tile_lookStats.queued, (double)tile_chunksBytes() / 1048576.0,
-               (double)tile_chunkBudget / 1048576.0, bench_residentMB());
+        snprintf(line, sizeof line, "  N = %d: %d chunks drawn, %ld faces, median %.1f ms, worst %.1f ms; built in "
+                 "%.0f ms, %d left unbuilt; cache %.1f MB (budget %.0f), resident %.0f MB\n",
+                 view, tile_lookStats.drawn, tile_lookStats.faces, bench_medianOf(ms), bench_worst(ms), built,
+                 tile_lookStats.queued, (double)tile_chunksBytes() / 1048576.0,
+                 (double)tile_chunkBudget / 1048576.0, bench_residentMB());
+        report += line;
     }
     bench_quiet(false);
+    fputs(report.c_str(), stdout);
     main_looking = 0;
     tile_chunksPause();
 }

@@ -158,19 +158,20 @@ protected:
         << what << ": " << (int)(p)[0] << " " << (int)(p)[1] << " " << (int)(p)[2] << " for " << (r) \
         << " " << (g) << " " << (b)
 
-// A stone two cells before the eye keeps its own colour; one whose face is
-// the view distance away has the background's; without fog both their own.
+// A stone six cells before the eye (7 units a cell along z, as far as 21
+// cells along x) keeps its own colour; one whose face is the view distance
+// away has the background's; without fog both their own.
 TEST_F(FogSky, AFaceAtTheViewDistanceHasTheBackgroundsColourOneNearItsOwn)
 {
     image_create(&bg, 32, 32, 30, 90, 200);
     world(3, 3, 48);
     const int view = 16;
     const float eyeZ = 40.5f;  // cells
-    cells[((size_t)1 * 48 + 38) * 3 + 0] = STONE;  // front face 2 cells away, a cell to the left
+    cells[((size_t)1 * 48 + 34) * 3 + 0] = STONE;  // front face 6 cells away, a cell to the left
     cells[((size_t)1 * 48 + 24) * 3 + 2] = STONE;  // front face 16 cells away, a cell to the right
     camera = Entity{{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}, {1 * tile_size, 1 * tile_size, eyeZ * tile_sizeZ}};
     int nx, ny, fx, fy;
-    project(0, tile_size, 38.5f * tile_sizeZ, &nx, &ny);
+    project(0, tile_size, 34.5f * tile_sizeZ, &nx, &ny);
     project(2 * tile_size, tile_size, 24.5f * tile_sizeZ, &fx, &fy);
     for (bool fog : {true, false}) {
         tile_lookFog = fog;
