@@ -838,7 +838,6 @@ int tile_drawLook(float ex, float ey, float ez, int view)
         chunk_reset();
     chunk_frame++;
     chunk_collect();
-    chunk_fit();
 
     unsigned char doubleSided = texture_double, smooth = texture_smoothed;
     unsigned char rgba[4] = {texture_colorR, texture_colorG, texture_colorB, texture_colorA};
@@ -1166,6 +1165,11 @@ int tile_drawLook(float ex, float ey, float ez, int view)
     texture_alpha(rgba[3]);
     texture_repeat(TEXTURE_CLAMP);
 
+    // Past the budget, after the frame: every chunk held has its distance
+    // from this eye, and none is drawn any more.
+    chunk_fit();
+    want.erase(std::remove_if(want.begin(), want.end(), [](const Want &w) { return !(w.distance < chunk_reach2); }),
+               want.end());
     // The worker gets a fresh list every frame: only its head is ever reached.
     const size_t listed = std::min(want.size(), (size_t)CHUNK_LISTED);
     std::partial_sort(want.begin(), want.begin() + (long)listed, want.end(), [](const Want &a, const Want &b) {
