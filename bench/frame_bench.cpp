@@ -428,18 +428,20 @@ static void bench_freeLook(const BenchWorld &demo, int frames, double denseMedia
     // Standing at N = 64 and at N = 128 in turns, five frames at a time
     // after two untimed ones (the first after a switch tries its boxes
     // anew), so that both medians meet the same moments of a shared machine.
-    std::vector<double> at64, at128, untimed;
+    std::vector<double> at64, at128, untimed, at64Clear;
     double cpu64 = 0.0;
     long faces64 = 0, shaded64 = 0;
     int chunks64 = 0;
     for (int done = 0; done < frames; done += 5) {
-        for (int view : {64, 128}) {
-            main_view = view;
+        // -64: N = 64 without fog.
+        for (int view : {64, 128, -64}) {
+            main_view = abs(view);
+            tile_lookFog = view > 0;
             bench_lookFrame(untimed);
             bench_lookFrame(untimed);
             const double cpu = bench_cpu();
             for (int i = done; i < std::min(done + 5, frames); i++)
-                bench_lookFrame(view == 64 ? at64 : at128);
+                bench_lookFrame(view == 64 ? at64 : view == 128 ? at128 : at64Clear);
             if (view == 64) {
                 cpu64 += bench_cpu() - cpu;
                 faces64 = tile_lookStats.faces, shaded64 = tile_lookStats.shadedBefore;
@@ -448,6 +450,7 @@ static void bench_freeLook(const BenchWorld &demo, int frames, double denseMedia
         }
     }
     cpu64 /= (double)frames;
+    tile_lookFog = true;
     bench_quiet(false);
     main_looking = 0;
     tile_chunksPause();
@@ -465,6 +468,8 @@ static void bench_freeLook(const BenchWorld &demo, int frames, double denseMedia
            bench_worst(flight) / mFlight, mFlight, bench_worst(flight));
     printf("  walks on the drawing thread during the flight: %lu, so 0 ms spent building faces there "
            "(target: 0)\n", walks);
+    printf("  N = 64 standing without fog: median %.2f ms; with fog/without: %.2f\n", bench_medianOf(at64Clear),
+           m64 / bench_medianOf(at64Clear));
     printf("  N = 128 median/N = 64 median: %.2f (target: 2 or less; %d chunks, median %.2f ms)\n",
            m128 / m64, tile_lookStats.drawn, m128);
     printf("  chunk cache at N = 128: %.1f MB (target: 256 or less)\n",

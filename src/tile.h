@@ -476,6 +476,9 @@ void tile_fogBegin(float ex, float ey, float ez, int view);
 void tile_fogEnd(void);
 // Stops and starts the fading in between (for what is not a face).
 void tile_fogPause(bool paused);
+// Whether any of the box lo..hi (world units) lies past where the fog
+// starts; false when there is no fog.
+bool tile_fogReaches(const float lo[3], const float hi[3]);
 // How much of the fog colour shows at distance, in view distances.
 float tile_fogAmount(float distance);
 // What the window shows behind free look's faces, on average: the

@@ -1050,6 +1050,7 @@ int tile_drawLook(float ex, float ey, float ez, int view)
         }
     };
     auto draw = [&](const Seen &s, int pass) {
+        tile_fogPause(!tile_fogReaches(s.lo, s.hi));  // a chunk nearer than the fog costs it nothing
         drawFaces(s, s.chunk->faces, pass);
         if (!eyeOutside)
             drawFaces(s, s.chunk->enclosed, pass);

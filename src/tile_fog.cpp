@@ -3,6 +3,7 @@
 
 #include <math.h>
 
+#include <algorithm>
 #include <vector>
 
 #include <GL/gl.h>
@@ -27,6 +28,8 @@ const float FOG_FULL = 0.9f;        // the fog colour alone from here on
 
 GLuint fog_texture;
 bool fog_on;  // between tile_fogBegin and tile_fogEnd, fog drawn
+bool fog_paused;
+float fog_eye[3], fog_start2[3];  // the eye, and per axis 1 / (start in units)^2
 
 }  // namespace
 
@@ -78,6 +81,7 @@ void tile_fogBegin(float ex, float ey, float ez, int view)
     fog_on = tile_lookFog && view > 0;
     if (!fog_on)
         return;
+    fog_paused = false;
     glActiveTexture(GL_TEXTURE1);
     if (!fog_texture)
         tile_fogTexture();
@@ -95,6 +99,9 @@ void tile_fogBegin(float ex, float ey, float ez, int view)
         glTexGeni(coords[a], GL_TEXTURE_GEN_MODE, GL_EYE_LINEAR);
         glTexGenfv(coords[a], GL_EYE_PLANE, plane);
         glEnable(gens[a]);
+        fog_eye[a] = eye[a];
+        const float start = FOG_START * (float)view * unit[a];
+        fog_start2[a] = 1.0f / (start * start);
     }
     unsigned char rgb[3];
     tile_backgroundMean(rgb);
@@ -115,10 +122,24 @@ void tile_fogBegin(float ex, float ey, float ez, int view)
     glActiveTexture(GL_TEXTURE0);  // where every other texture is bound
 }
 
-void tile_fogPause(bool paused)
+bool tile_fogReaches(const float lo[3], const float hi[3])
 {
     if (!fog_on)
+        return false;
+    // The box's corner farthest from the eye, in fog starts along each axis.
+    float far = 0.0f;
+    for (int a = 0; a < 3; a++) {
+        const float d = std::max(fabsf(lo[a] - fog_eye[a]), fabsf(hi[a] - fog_eye[a]));
+        far += d * d * fog_start2[a];
+    }
+    return !(far <= 1.0f);
+}
+
+void tile_fogPause(bool paused)
+{
+    if (!fog_on || paused == fog_paused)
         return;
+    fog_paused = paused;
     glActiveTexture(GL_TEXTURE1);
     if (paused)
         glDisable(GL_TEXTURE_3D);  // a unit without a texture passes the colour on
