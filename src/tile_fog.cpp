@@ -20,9 +20,11 @@ namespace {
 // view distances along each axis, into a small cube of fog amounts, and
 // blends the fragment's colour towards the fog colour by the amount found.
 // The fragment's alpha passes unchanged, so cut-outs and translucent faces
-// fade the same way.
-const int FOG_SIDE = 64;            // texels along each side of the cube
-const float FOG_REACH = 1.25f;      // the cube's half side, in view distances
+// fade the same way.  The nearest texel is taken: filtering between eight
+// texels of a cube cost the software renderer more than the frame itself,
+// and at 128 texels a side the fog steps by 4 % of the way.
+const int FOG_SIDE = 128;           // texels along each side of the cube
+const float FOG_REACH = 1.0f;       // the cube's half side, in view distances
 const float FOG_START = 0.5f;       // no fog nearer than this
 const float FOG_FULL = 0.9f;        // the fog colour alone from here on
 
@@ -53,7 +55,8 @@ void tile_backgroundMean(unsigned char rgb[3])
 
 // The cube of fog amounts, made once: texel (i, j, k) holds the amount at
 // its centre's distance from the cube's centre.  Past the cube's faces the
-// edge texels, all full fog, go on.
+// edge texels, all full fog, go on; a place within a texel's half diagonal
+// (0.014 view distances) of the view distance still takes full fog.
 static void tile_fogTexture(void)
 {
     std::vector<unsigned char> amounts((size_t)FOG_SIDE * FOG_SIDE * FOG_SIDE);
@@ -68,8 +71,8 @@ static void tile_fogTexture(void)
     glGenTextures(1, &fog_texture);
     glBindTexture(GL_TEXTURE_3D, fog_texture);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     for (GLenum wrap : {GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T, GL_TEXTURE_WRAP_R})
         glTexParameteri(GL_TEXTURE_3D, wrap, GL_CLAMP_TO_EDGE);
     glTexImage3D(GL_TEXTURE_3D, 0, GL_ALPHA8, FOG_SIDE, FOG_SIDE, FOG_SIDE, 0, GL_ALPHA, GL_UNSIGNED_BYTE,
