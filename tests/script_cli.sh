@@ -52,6 +52,8 @@ row tavo 2 "option '--size': '64x' is not WIDTHxHEIGHT" --shot a.png --size 64x 
 row tavo 1 "freeglut" --shot a.png --size 8192x8192 "$e2e"  # the largest side passes, to find no display
 row tavo 255 "ERROR: Cannot open world file w.def" --shot a.png w.def  # the world before the display
 row tavo 2 "option '--size' needs --shot or --new" --size 64x48 w.def
+row tavo 2 "option '--view': '1025': the view distance must be 8 to 1024 cells" --view 1025 w.def
+row tavo 1 "freeglut" --shot a.png --look --view 1024 "$e2e"  # the longest view passes, to find no display
 row tavo 2 "--new makes a world in its folder, and 'w.def' is another word" --new d w.def
 row tavo 2 "option '--shot' needs OUT.png" --shot
 row tavo 2 "option '-display' needs DISPLAY" w.def -display

@@ -102,11 +102,17 @@ TEST(StateCache, TheFaceCacheAndTheDirectWalkDrawTheDemoWorldAlike)
 // Sharp texels: free look joins faces into rectangles whose pictures repeat,
 // and a smoothed picture blends across the cells it joins, as a tiled
 // picture should, where the fixed camera's single faces stop at their edge.
+// No fog, and a background of one colour, which looks the same stretched
+// over the window as wrapped around the world.
 TEST(StateCache, FreeLookDrawsTheStartViewAsTheFixedCameraDoes)
 {
     REQUIRE_GL();
     demo_start();
     tile_optSmooth = 0;
+    tile_lookFog = false;
+    Image *bg = tile_bg, plain = {};
+    image_create(&plain, 4, 4, 90, 140, 200);
+    tile_bg = &plain;
     camera = Entity{{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}, {20, 9, 97}};
     main_render();
     const std::vector<unsigned char> fixed = test_shownFrame;
@@ -117,6 +123,9 @@ TEST(StateCache, FreeLookDrawsTheStartViewAsTheFixedCameraDoes)
     }
     main_looking = 0;
     tile_optSmooth = 1;
+    tile_lookFog = true;
+    tile_bg = bg;
+    image_destroy(&plain);
     testing::internal::GetCapturedStdout();
     int differ = 0, far = 0;
     for (size_t i = 0; i < fixed.size(); i += 3) {

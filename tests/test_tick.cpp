@@ -31,7 +31,7 @@ namespace {
 
 const Entity start = {{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}, {0, 0, 0}};
 bool isStart(const Entity &e) { return memcmp(&e, &start, sizeof start) == 0; }
-std::vector<int> options(void) { return {tile_optSmooth, tile_optAlpha, tile_optTexture}; }
+std::vector<int> options(void) { return {tile_optSmooth, tile_optAlpha, tile_optTexture, tile_lookFog}; }
 // The angle of up from (0, 1, 0) towards (1, 0, 0), in degrees.
 double upAngle(void) { return atan2(camera.up.x, camera.up.y) * 180.0 / M_PI; }
 void press(std::initializer_list<unsigned char> keys)
@@ -60,6 +60,7 @@ protected:
         mouse_x = 320, mouse_y = 240;
         camera = start;
         tile_optSmooth = tile_optAlpha = tile_optTexture = 1;
+        tile_lookFog = true;
         glEnable(GL_BLEND);
         glEnable(GL_ALPHA_TEST);
         root = test_tempDir() + "/";
@@ -147,18 +148,19 @@ TEST_F(Tick, TickZeroSavesTheStartPoseAndNoSaveFallsInATurn)
 
 TEST_F(Tick, OptionKeysFlipOncePerPressAndUpperCaseDoesNothing)
 {
-    press({'1', '3'});
+    press({'1', '3', 'g'});
     ticks(1, 2);  // still held, but the press was consumed
-    EXPECT_EQ(options(), (std::vector<int>{0, 1, 0}));
+    EXPECT_EQ(options(), (std::vector<int>{0, 1, 0, 0}));
     for (int on : {0, 1}) {  // blending and the alpha test switch together
         press({'2'});
         main_timer(3 + on);
         EXPECT_EQ(tile_optAlpha + glIsEnabled(GL_BLEND) + glIsEnabled(GL_ALPHA_TEST), 3 * on);
     }
-    press({'W', 'S', 'A', 'D', 'Q', 'E', '!', '@', '#'});
+    press({'W', 'S', 'A', 'D', 'Q', 'E', 'G', '!', '@', '#'});
     ticks(5, 16);
     EXPECT_TRUE(isStart(camera));
-    EXPECT_EQ(options(), (std::vector<int>{0, 1, 0}));
+    EXPECT_EQ(options(), (std::vector<int>{0, 1, 0, 0}));
+    tile_lookFog = true;
 }
 
 TEST_F(Tick, MouseLookStartsAtTickElevenAndTheSpaceBarFreezesAllControl)
@@ -175,7 +177,7 @@ TEST_F(Tick, MouseLookStartsAtTickElevenAndTheSpaceBarFreezesAllControl)
     EXPECT_EQ(tick_warps, 0) << "the pointer is left where the user puts it";
     EXPECT_VECTOR(camera.position, -3, 0, -2);
     EXPECT_EQ(event_head, nullptr) << "no turn";
-    EXPECT_EQ(options(), (std::vector<int>{1, 1, 1}));
+    EXPECT_EQ(options(), (std::vector<int>{1, 1, 1, 1}));
     // The count runs on past the largest int, at a save tick beyond the mouse-look delay.
     EXPECT_EQ(main_nextTick(0), 1);
     EXPECT_TRUE(main_nextTick(INT_MAX) > 10 && main_nextTick(INT_MAX) % 50 == 0) << main_nextTick(INT_MAX);

@@ -144,11 +144,11 @@ protected:
     {
         tile_chunksClear();  // no build of the last test's world goes on
         memset(tile, 0, sizeof tile);
-        entries[0].image = Image{32, 32, 0, 32, 32, 0};
-        entries[1].image = Image{32, 32, 0, 32, 32, 0};
+        entries[0].image = Image{32, 32, 0, 32, 32, 0, {}};
+        entries[1].image = Image{32, 32, 0, 32, 32, 0, {}};
         entries[1].translucent = 1;
-        entries[2].image = Image{32, 32, 1, 32, 32, 0};  // an alpha channel: cut-outs
-        entries[3].image = Image{24, 24, 0, 32, 32, 0};  // not the whole texture: it cannot repeat
+        entries[2].image = Image{32, 32, 1, 32, 32, 0, {}};  // an alpha channel: cut-outs
+        entries[3].image = Image{24, 24, 0, 32, 32, 0, {}};  // not the whole texture: it cannot repeat
         const unsigned char types[] = {STONE, GLASS, CUTOUT, PLANT, WEDGE, PADDED};
         for (unsigned char t : types)
             for (int f = 0; f < 6; f++) {
@@ -384,7 +384,7 @@ TEST(TileChunksReach, KeepsWhatOpenCellsShowAndDropsWhatSolidOnesSeal)
 
 TEST(TileLookPass, BlendsOnlyRunsThatMayShowWhatLiesBehind)
 {
-    Image plain = {32, 32, 0, 32, 32, 0}, cutout = {32, 32, 1, 32, 32, 0};
+    Image plain = {32, 32, 0, 32, 32, 0, {}}, cutout = {32, 32, 1, 32, 32, 0, {}};
     const struct { const Image *image; unsigned char a; int pass; } cases[] = {
         {&plain, 255, TILE_PASS_SOLID}, {&cutout, 255, TILE_PASS_CUTOUT}, {nullptr, 255, TILE_PASS_CUTOUT},
         {&plain, 128, TILE_PASS_TRANSLUCENT}, {&cutout, 0, TILE_PASS_TRANSLUCENT},
@@ -672,6 +672,48 @@ TEST_F(TileChunks, FramesNeverWaitForABuildNorWalkTheWorld)
     EXPECT_EQ(tile_lookStats.sealed, 0);
     frame(cave, false, &every);
     EXPECT_TRUE(same(occluded, every)) << "the cave the eye is in lost its faces";
+    tile_chunksClear();
+}
+
+// A long view over more chunks than the budget holds: the farthest are
+// dropped, the cache stays within the budget and the worker falls idle
+// instead of building and dropping them again, nearest chunks still drawn.
+TEST_F(TileChunks, AViewPastTheBudgetKeepsTheNearestAndStopsBuilding)
+{
+    REQUIRE_GL();
+    world(128, 16, 128);
+    for (unsigned z = 0; z < 128; z++)
+        for (unsigned x = 0; x < 128; x++)
+            for (unsigned y = 0; y < 2 + (x * 5 + z * 3) % 9; y++)
+                at(x, y, z) = (x + z) % 7 ? STONE : CUTOUT;
+    const Entity eye = {{-1, 0, 0}, {0, 1, 0}, {0, -0.5f, -1}, {64 * tile_size, 30 * tile_size, 64 * tile_sizeZ}};
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    camera_lookFrom(&eye);
+    auto settle = [&] {
+        testing::internal::CaptureStdout();
+        for (int i = 0; i < 4000 && (i < 4 || tile_lookStats.queued > 0); i++) {
+            usleep(2000);
+            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+            tile_drawLook(eye.position.x, eye.position.y, eye.position.z, 1024);
+        }
+        testing::internal::GetCapturedStdout();
+    };
+    settle();
+    const size_t whole = tile_chunksBytes();
+    const int drawnWhole = tile_lookStats.drawn;
+    const size_t kept = tile_chunkBudget;
+    tile_chunkBudget = whole / 3;
+    tile_chunksClear();  // built again, under the small budget
+    settle();
+    const size_t first = tile_chunksBytes();
+    settle();
+    tile_chunkBudget = kept;
+    EXPECT_EQ(tile_lookStats.queued, 0) << "still building what does not fit";
+    EXPECT_LE(first, whole / 3);
+    EXPECT_EQ(tile_chunksBytes(), first) << "chunks dropped and built again";
+    EXPECT_GT(tile_lookStats.drawn, 0);
+    EXPECT_LT(tile_lookStats.drawn, drawnWhole);
     tile_chunksClear();
 }
 

@@ -110,9 +110,9 @@ protected:
             glGenTextures(8, names);
         memset(tile, 0, sizeof tile);
         for (int i = 0; i < 6; i++)
-            entries[i].image = Image{32, 32, 0, 32, 32, names[i]};
-        tile_dummy = Image{4, 4, 0, 4, 4, names[6]};
-        tile_matrix = Image{4, 4, 0, 4, 4, names[7]};
+            entries[i].image = Image{32, 32, 0, 32, 32, names[i], {}};
+        tile_dummy = Image{4, 4, 0, 4, 4, names[6], {}};
+        tile_matrix = Image{4, 4, 0, 4, 4, names[7], {}};
         tile_optTexture = tile_optSmooth = 1;
         tile_generation++;  // the cube table was rewritten
     }
@@ -194,11 +194,11 @@ TEST_F(TileDraw, FacesTakeShadeOpacityScaleAndCheckerFromTheirPicture)
     CubeDef &def = tile[3];
     def.checkered = 1;
     def.faceTexture[TILE_TOP] = &entries[1];
-    entries[1].image = Image{20, 12, 0, 32, 16, names[1]};  // s scaled by 0.625, t by 0.75
+    entries[1].image = Image{20, 12, 0, 32, 16, names[1], {}};  // s scaled by 0.625, t by 0.75
     def.shaded[TILE_TOP] = entries[1].translucent = 1;
     def.orientation[TILE_TOP] = FaceOrientation{1, 0, 1};  // scaling follows turn and mirror
     def.faceTexture[TILE_BOTTOM] = &entries[2];
-    entries[2].image = Image{0, 0, 0, 0, 0, names[2]};  // never filled: unscaled, not divided by zero
+    entries[2].image = Image{0, 0, 0, 0, 0, names[2], {}};  // never filled: unscaled, not divided by zero
     const std::vector<float> turned = {1, 1, 0, 1, 0, 0, 1, 0};
     expectFace(3, TILE_TOP, 1, 2, 4, names[1], 127, 127, {0.625f, 0.75f, 0, 0.75f, 0, 0, 0.625f, 0});
     // Even cells of a checkered type: BOTTOM's picture, shade, opacity and scale, in TOP's turn.

@@ -21,8 +21,8 @@ protected:
     {
         tile_chunksClear();
         memset(tile, 0, sizeof tile);
-        entries[0].image = Image{32, 32, 0, 32, 32, 0};
-        entries[1].image = Image{32, 32, 1, 32, 32, 0};
+        entries[0].image = Image{32, 32, 0, 32, 32, 0, {}};
+        entries[1].image = Image{32, 32, 1, 32, 32, 0, {}};
         for (int f = 0; f < 6; f++) {
             tile[STONE].faceOn[f] = tile[GLASS].faceOn[f] = 1;
             tile[STONE].faceTexture[f] = &entries[0];

@@ -80,7 +80,7 @@ static const char main_usageText[] =
     "                     check on the faces kept between frames (slower; glass\n"
     "                     and water then hide what is drawn after them)\n"
     "  --look             start in free look (Tab switches)\n"
-    "  --view N           how far free look sees, in cells (8 to 256, default 64)\n"
+    "  --view N           how far free look sees, in cells (8 to 1024, default 64)\n"
     "  -h, --help         show this help and exit\n"
     "  --version          show the version and licence and exit\n"
     "  --                 end of the options: what follows is the world file\n"
@@ -116,12 +116,15 @@ static const char main_usageText[] =
     "                                    cell at the crosshair (building)\n"
     "  Ctrl+Z / Ctrl+Y, Ctrl+Shift+Z     undo / redo a building step (free look)\n"
     "  Ctrl+S                            save the map picture and its map text\n"
+    "  g                                 fog in free look on/off\n"
     "\n"
     "In free look the mouse turns the view about the world's up axis and\n"
     "tilts it; w / s and the up / down arrows fly along the view, a / d and\n"
     "the left / right arrows strafe, the mouse buttons rise / sink along the\n"
     "world's up axis, q / e turn a quarter turn about it.  The world is drawn\n"
-    "as far as --view cells in every direction.\n"
+    "as far as --view cells in every direction and fades into the mean colour\n"
+    "of the background picture towards there (fog, g switches it); the\n"
+    "picture is wrapped once around the world and turns with the view.\n"
     "\n"
     "While the viewer runs it reads the world again whenever one of its files\n"
     "is saved, and F5 does so by hand; a world that no longer reads is\n"
@@ -201,9 +204,11 @@ void main_drawFrame(void)
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
     camera_lookFrom(&camera);
-    if (main_looking)
+    if (main_looking) {
+        tile_fogBegin(camera.position.x, camera.position.y, camera.position.z, main_view);
         tile_drawLook(camera.position.x, camera.position.y, camera.position.z, main_view);
-    else
+        tile_fogEnd();
+    } else
         tile_draw(camera.position.x, camera.position.y, camera.position.z);
 }
 
@@ -357,6 +362,8 @@ static void main_control(int tick)
     }
     if (main_optionPressed(MAIN_KEY_TEXTURE))
         tile_optTexture = !tile_optTexture;
+    if (main_optionPressed(MAIN_KEY_FOG))
+        tile_lookFog = !tile_lookFog;
 }
 
 // A signal that ends the run, taken at the next tick so that unsaved

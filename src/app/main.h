@@ -20,6 +20,7 @@ enum {
     MAIN_KEY_ALPHA = '2',
     MAIN_KEY_TEXTURE = '3',
     MAIN_KEY_READOUT = 'i',
+    MAIN_KEY_FOG = 'g',
     MAIN_KEY_LEFT_TURN = 'q',
     MAIN_KEY_RIGHT_TURN = 'e',
     MAIN_ARROW_LEFT = 293,
@@ -90,7 +91,7 @@ int main_nextTick(int tick);
 
 // ---- free look (main_look.cpp) ----
 #define MAIN_VIEW_LEAST 8
-#define MAIN_VIEW_MOST 256
+#define MAIN_VIEW_MOST 1024
 #define MAIN_VIEW_DEFAULT 64
 extern unsigned char main_looking;  // 1: free look, 0: the fixed camera
 extern int main_view;               // free look's view distance in cells

@@ -1412,6 +1412,8 @@ void look_drawFaces(Look &f, size_t at, const TileFaces &faces, int pass)
 
 void look_draw(Look &f, size_t at, int pass)
 {
+    const Seen &seen = f.seen[at];
+    tile_fogPause(!tile_fogReaches(seen.lo, seen.hi));  // a chunk nearer than the fog costs it nothing
     look_drawFaces(f, at, f.seen[at].chunk->faces, pass);
     if (!f.eyeOutside)
         look_drawFaces(f, at, f.seen[at].chunk->enclosed, pass);
@@ -1545,7 +1547,7 @@ void look_sendRest(Look &f)
     if (tile_optTexture) {
         const Image *bg = tile_bg ? tile_bg : &tile_dummy;
         look_blending(f, bg->hasAlpha);
-        tile_backdrop(true);
+        tile_sky();
     }
     look_blending(f, true);
     for (size_t i = 0; i < f.seen.size(); i++)

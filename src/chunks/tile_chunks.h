@@ -35,8 +35,8 @@ extern bool tile_lookOcclude;
 
 // One free-look frame from the eye at (ex, ey, ez), under the view the
 // modelview and projection matrices hold: the built chunks within view
-// cells that the view meets, opaque ones nearest first, the backdrop where
-// they left the window clear, then translucent faces farthest first.
+// cells that the view meets, opaque ones nearest first, the sky (tile_sky)
+// where they left the window clear, then translucent faces farthest first.
 // Prints "view N chunks" and returns N; leaves the texture state as it
 // found it.
 int tile_drawLook(float ex, float ey, float ez, int view);
@@ -174,5 +174,39 @@ float tile_nearReach(const float proj[16]);
 // then holds no version of the world.
 void tile_chunksClear(void);
 size_t tile_chunksBytes(void);
+
+// ---- free look's fog (tile_fog.cpp) and sky (tile_sky.cpp) ----
+// Between tile_fogBegin and tile_fogEnd, with tile_lookFog on (the
+// default), faces fade towards the view distance to the background's mean
+// colour, the cells' distance from the eye (ex, ey, ez) measured in cells
+// as the chunks within view are: from half of view to nine tenths of it.
+// Called with the camera's model-view in force; uses texture unit 1.
+extern bool tile_lookFog;
+void tile_fogBegin(float ex, float ey, float ez, int view);
+void tile_fogEnd(void);
+// Stops and starts the fading in between (for what is not a face).
+void tile_fogPause(bool paused);
+// Whether any of the box lo..hi (world units) lies past where the fog
+// starts; false when there is no fog.
+bool tile_fogReaches(const float lo[3], const float hi[3]);
+// How much of the fog colour shows at distance, in view distances.
+float tile_fogAmount(float distance);
+// What the window shows behind free look's faces, on average: the
+// background picture's mean colour over the window's white, or white when
+// texturing is off and no background is drawn.  The mean is worked out
+// once, when the picture is made (Image::mean); reading the frame back
+// every frame would stall the renderer, and the sky shows every part of
+// the picture in turn anyway.
+void tile_backgroundMean(unsigned char rgb[3]);
+// Free look's background, drawn where the depth buffer is still clear:
+// the background picture (or the stand-by one) on a sphere around the eye,
+// wrapped once around it.  The model-view's turn moves it, its place does
+// not.  Heading 0 (looking along -z) shows the picture's middle column,
+// heading 180 its edges; the horizon its middle row.
+void tile_sky(void);
+// The picture's s, t (0..1 over the picture) in the direction of heading
+// (degrees, turning left from -z about +y, -180..180) and elevation
+// (degrees, -90 down .. 90 up).
+void tile_skyPlace(float heading, float elevation, float *s, float *t);
 
 #endif

@@ -108,12 +108,36 @@ bool image_read(const char *path, int maxTextureSize, ImageTexels *out)
     return true;
 }
 
+void image_mean(const ImageTexels &texels, unsigned char out[4])
+{
+    const size_t step = texels.hasAlpha ? 4 : 3, pixels = (size_t)texels.width * texels.height;
+    unsigned long long sum[4] = {0, 0, 0, 0};
+    if (pixels == 0 || texels.texels.size() < (size_t)texels.texWidth * texels.texHeight * step ||
+        texels.width > texels.texWidth || texels.height > texels.texHeight) {
+        out[0] = out[1] = out[2] = out[3] = 0;
+        return;
+    }
+    for (size_t y = 0; y < texels.height; y++) {
+        const unsigned char *t = &texels.texels[y * texels.texWidth * step];
+        for (size_t x = 0; x < texels.width; x++, t += step) {
+            const unsigned a = texels.hasAlpha ? t[3] : 255;
+            for (int c = 0; c < 3; c++)
+                sum[c] += (unsigned long long)t[c] * a;
+            sum[3] += a;
+        }
+    }
+    for (int c = 0; c < 3; c++)
+        out[c] = (unsigned char)((sum[c] + pixels * 255 / 2) / (pixels * 255));
+    out[3] = (unsigned char)((sum[3] + pixels / 2) / pixels);
+}
+
 static void image_uploadTexels(Image *image, const ImageTexels &texels)
 {
     image->width = texels.width;
     image->height = texels.height;
     image->texWidth = texels.texWidth;
     image->texHeight = texels.texHeight;
+    image_mean(texels, image->mean);
     image_upload(image, texels.texels.data(), texels.hasAlpha != 0);
 }
 

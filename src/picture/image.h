@@ -12,6 +12,9 @@ struct Image {
     unsigned char hasAlpha;             // uploaded as RGBA
     unsigned short texWidth, texHeight; // power-of-two texture holding it top-left
     unsigned int textureId;
+    // The picture's average colour, each texel weighted by its alpha, and
+    // its average alpha (image_mean), set when it is uploaded.
+    unsigned char mean[4];
 };
 
 // Smallest power of two >= v in 16 bits; 0 stays 0, above 32768 wraps to 0.
@@ -105,6 +108,12 @@ bool image_isPng(const unsigned char *data, size_t size);
 bool image_decodePngValues(const unsigned char *data, size_t size, size_t maxPixels,
                            std::vector<unsigned char> &values, unsigned *width,
                            unsigned *height, ImageRefusal *why);
+
+// The average over the picture (the top-left width x height texels) of
+// each channel times alpha / 255, and of alpha: over a background of colour
+// c the picture shows on average mean + c * (255 - alpha) / 255.  All zero
+// for an empty picture.
+void image_mean(const ImageTexels &texels, unsigned char out[4]);
 
 // Soften the alpha of an RGBA buffer's top-left width x height picture.
 void image_soften(unsigned char *texels, size_t texWidth, unsigned width, unsigned height);

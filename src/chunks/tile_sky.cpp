@@ -1,0 +1,80 @@
+// tile_sky.cpp -- free look's background: the picture wrapped once around the eye, turning with the view
+#include "tile.h"
+
+#include <math.h>
+
+#include <GL/gl.h>
+
+#include "texture.h"
+
+namespace {
+
+const int SKY_AROUND = 48;   // steps of the sphere's heading
+const int SKY_UP = 24;       // steps from straight down to straight up
+const float SKY_RADIUS = 10.0f;  // inside the far plane, outside the near one
+const float SKY_PI = 3.14159265f;
+
+}  // namespace
+
+void tile_skyPlace(float heading, float elevation, float *s, float *t)
+{
+    *s = 0.5f - heading / 360.0f;
+    *t = 0.5f - elevation / 180.0f;
+}
+
+// The sphere's corner towards heading and elevation (degrees).
+static void tile_skyVertex(float heading, float elevation, float sScale, float tScale)
+{
+    const float h = heading * SKY_PI / 180.0f, e = elevation * SKY_PI / 180.0f;
+    float s, t;
+    tile_skyPlace(heading, elevation, &s, &t);
+    glTexCoord2f(s * sScale, t * tScale);
+    glVertex3f(-sinf(h) * cosf(e) * SKY_RADIUS, sinf(e) * SKY_RADIUS, -cosf(h) * cosf(e) * SKY_RADIUS);
+}
+
+void tile_sky(void)
+{
+    const Image *bg = tile_bg ? tile_bg : &tile_dummy;
+    // The picture alone, not the padding of its texture.
+    const float sScale = bg->texWidth ? (float)bg->width / bg->texWidth : 1.0f;
+    const float tScale = bg->texHeight ? (float)bg->height / bg->texHeight : 1.0f;
+    tile_fogPause(true);
+    // The camera's turn without its place: the sky is infinitely far.
+    GLfloat model[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, model);
+    model[12] = model[13] = model[14] = 0.0f;
+    glPushMatrix();
+    glLoadMatrixf(model);
+    // At the far end of the depth range, passing only where it is clear,
+    // as the backdrop behind drawn faces.
+    GLint depthFunc = GL_LESS;
+    glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
+    const GLboolean culled = glIsEnabled(GL_CULL_FACE);
+    glDisable(GL_CULL_FACE);  // seen from inside
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glDepthRange(1.0, 1.0);
+    glDepthMask(GL_FALSE);
+    texture_smooth(1);
+    texture_color(255, 255, 255);
+    texture_alpha(255);
+    texture_repeat(TEXTURE_CLAMP);
+    texture_set(bg);
+    for (int up = 0; up < SKY_UP; up++) {
+        const float e0 = -90.0f + 180.0f * (float)up / SKY_UP, e1 = -90.0f + 180.0f * (float)(up + 1) / SKY_UP;
+        glBegin(GL_QUAD_STRIP);
+        for (int i = 0; i <= SKY_AROUND; i++) {
+            const float heading = 180.0f - 360.0f * (float)i / SKY_AROUND;
+            tile_skyVertex(heading, e1, sScale, tScale);
+            tile_skyVertex(heading, e0, sScale, tScale);
+        }
+        glEnd();
+    }
+    glDepthMask(GL_TRUE);
+    glDepthRange(0.0, 1.0);
+    glDepthFunc((GLenum)depthFunc);
+    if (culled)
+        glEnable(GL_CULL_FACE);
+    glPopMatrix();
+    tile_fogPause(false);
+}
