@@ -137,6 +137,8 @@ void main_init(void)
     main_cameraHint();
     tile_watchStart(true);
     camera = tile_temp;
+    if (main_looking)
+        main_lookBegin();  // the first frame shows what the saved pose looks at
     tile_optSmooth = 1;
     tile_optAlpha = 1;
     tile_optTexture = 1;

@@ -95,8 +95,11 @@ int main_nextTick(int tick);
 extern unsigned char main_looking;  // 1: free look, 0: the fixed camera
 extern int main_view;               // free look's view distance in cells
 // Tab: into free look the view keeps its heading and tilt (a roll is
-// dropped); back out the pose stays as free look left it.
+// dropped); back out the pose stays as free look left it, or is the one
+// it entered from when it neither turned nor flew.
 void main_lookToggle(void);
+// Free look from the camera as it is: heading and tilt taken from it.
+void main_lookBegin(void);
 // The mouse turns and tilts, w/s and the up/down arrows fly along the
 // view, a/d and the left/right arrows strafe, the buttons rise and sink
 // along +y.  (cx, cy) is the window's centre, where the pointer is kept.

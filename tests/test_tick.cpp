@@ -210,3 +210,68 @@ TEST_F(Tick, PressesWithinOneFrameAreSeenByTheNextTick)
 }
 
 }  // namespace
+
+namespace {
+
+// Heading from the forward axis, or from up when the view is straight up or down.
+TEST_F(Tick, FreeLookTakesItsHeadingFromThePose)
+{
+    const struct { const char *name; Entity pose; Vector facing; } table[] = {
+        {"east", {{0, 0, -1}, {0, 1, 0}, {1, 0, 0}, {0, 0, 0}}, {1, 0, 0}},
+        {"up, top of the view to +x", {{0, 0, -1}, {1, 0, 0}, {0, 1, 0}, {0, 0, 0}}, {-0.0872f, 0.9962f, 0}},
+        {"down, top of the view to +x", {{0, 0, 1}, {1, 0, 0}, {0, -1, 0}, {0, 0, 0}}, {0.0872f, -0.9962f, 0}},
+    };
+    for (const auto &row : table) {
+        SCOPED_TRACE(row.name);
+        camera = row.pose;
+        main_lookBegin();
+        EXPECT_NEAR(camera.forward.x, row.facing.x, 1e-3);
+        EXPECT_NEAR(camera.forward.y, row.facing.y, 1e-3);
+        EXPECT_NEAR(camera.forward.z, row.facing.z, 1e-3);
+    }
+    camera = start;
+    main_lookBegin();  // heading 0 again: what the next test must not start from
+}
+
+// A wall eight cells along +x and a saved pose facing it: free look from the
+// start keeps the pose, and shows the wall once the mouse turns it a little;
+// Tab twice gives the very pose back, even one free look cannot hold.
+TEST_F(Tick, FreeLookFromTheSavedPoseShowsWhatItFacesAndTabTwiceGivesItBack)
+{
+    const Entity east = {{0, 0, -1}, {0, 1, 0}, {1, 0, 0}, {-6, 0, 0}};
+    std::vector<unsigned char> cells(8, TILE_EMPTY);
+    cells[5] = 254;
+    std::string def = test_makeWorld(root + "w", "east",
+                                     "NEW_TEXTURE \"red\" {\nPicture 8,red\n}\n"
+                                     "NEW_CUBE \"box\" {\nLeft 7,red\n}\n", 8, 1, 1, cells);
+    test_writeSolidPcx(root + "w/PCX/red.pcx", 8, 8, 250, 0, 0);
+    ASSERT_EQ(entity_writeFile(&east, (root + "w/SYS/CAM/east.cam").c_str()), 1);
+    tile_argument = def.c_str();
+    main_looking = 1;
+    testing::internal::CaptureStdout();
+    main_init();
+    tile_watchStop();  // the ticks' save is no edit to read again
+    main_renderState();
+    EXPECT_EQ(memcmp(&camera, &east, sizeof east), 0) << "a start in free look keeps the pose read";
+    mouse_x = 321;  // a pixel to the right: a fifth of a degree
+    ticks(0, 12);
+    // Chunks are built off the drawing thread: frames until the wall shows, or a deadline.
+    const std::vector<int> red = {250, 0, 0};
+    std::vector<int> centre;
+    for (int i = 0; i < 2000 && centre != red; i++, usleep(2000)) {
+        main_render();
+        const unsigned char *at = &test_shownFrame[(240 * 640 + 320) * 3];
+        centre.assign(at, at + 3);
+    }
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(centre, red);
+    main_looking = 0;
+    camera = east;
+    camera.up = {0.0f, 0.8f, 0.6f};  // rolled and tilted as no free pose is: still given back whole
+    const Entity rolled = camera;
+    for (int tab = 0; tab < 2; tab++)
+        main_lookToggle();
+    EXPECT_EQ(memcmp(&camera, &rolled, sizeof rolled), 0);
+}
+
+}  // namespace
