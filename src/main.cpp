@@ -146,6 +146,7 @@ void main_init(void)
 
 void main_resize(int width, int height)
 {
+    mouse_settle();  // the centre moves, and maybe the pointer's place in the window
     if (height == 0)
         height = 1;
     PW = (float)width;
@@ -244,7 +245,7 @@ int main_nextTick(int tick)
 
 // The fixed camera's motion: the mouse flies and strafes, the buttons and
 // w/s rise and sink along the view's up axis.
-static void main_fixedControl(int tick, int cx, int cy)
+static void main_fixedControl(int tick)
 {
     if (mouse_check(0))
         entity_elevate(&camera, 1.0f);
@@ -253,8 +254,8 @@ static void main_fixedControl(int tick, int cx, int cy)
 
     // The first ticks let the pointer settle at the centre.
     if (tick > 10) {
-        entity_move(&camera, (float)(cy - mouse_getY()) * 0.1f);
-        entity_strafe(&camera, (float)(cx - mouse_getX()) * 0.1f);
+        entity_move(&camera, (float)-mouse_motionY() * 0.1f);
+        entity_strafe(&camera, (float)-mouse_motionX() * 0.1f);
     }
 
     if (input_check('w'))
@@ -278,17 +279,18 @@ static void main_fixedControl(int tick, int cx, int cy)
 // Steps the space bar skips: pointer, motion, turns and options.
 static void main_control(int tick)
 {
-    int cx = (int)(PW / 2.0f);
-    int cy = (int)(PH / 2.0f);
-    mouse_origin(cx, cy);
-
-    // Between turns only: a turn runs on in the mode it began in.
-    if (main_optionPressed(MAIN_KEY_TAB) && !main_turning())
+    // Between turns only: a turn runs on in the mode it began in.  What
+    // the pointer did meanwhile is no motion in the new mode.
+    if (main_optionPressed(MAIN_KEY_TAB) && !main_turning()) {
         main_lookToggle();
+        mouse_settle();
+    }
     if (main_looking)
-        main_lookControl(tick, cx, cy);
+        main_lookControl(tick);
     else
-        main_fixedControl(tick, cx, cy);
+        main_fixedControl(tick);
+    // Motion until the next tick counts from the centre.
+    mouse_origin((int)(PW / 2.0f), (int)(PH / 2.0f));
 
     // 'q' locks 'e' before 'e' is read, so both at once turn left only.
     if (input_check(MAIN_KEY_LEFT_TURN))
@@ -318,9 +320,17 @@ void main_timer(int tick)
     if (input_check(MAIN_KEY_ESCAPE))
         exit(0);  // no new save: the file keeps the last periodic pose, written before the end
 
-    // The space bar's press is left for later ticks to see.
-    if (!input_check(MAIN_KEY_SPACE))
+    // The space bar's press is left for later ticks to see.  Once it is
+    // released, motion counts from where it left the pointer.
+    static bool frozen;
+    if (input_check(MAIN_KEY_SPACE)) {
+        frozen = true;
+    } else {
+        if (frozen)
+            mouse_settle();
+        frozen = false;
         main_control(tick);
+    }
     main_shotKeys();  // a picture may be taken with the camera frozen too
     if (main_optionPressed(MAIN_KEY_READOUT))
         main_readoutToggle();
@@ -454,6 +464,7 @@ int main_run(int argc, char **argv)
     glutMouseFunc(input_mouse);
     glutMotionFunc(mouse_move);
     glutPassiveMotionFunc(mouse_move);
+    glutEntryFunc(mouse_entry);
     glutKeyboardFunc(input_pressKey);
     glutKeyboardUpFunc(input_releaseKey);
     glutSpecialFunc(input_pressSKey);

@@ -102,8 +102,8 @@ void main_lookToggle(void);
 void main_lookBegin(void);
 // The mouse turns and tilts, w/s and the up/down arrows fly along the
 // view, a/d and the left/right arrows strafe, the buttons rise and sink
-// along +y.  (cx, cy) is the window's centre, where the pointer is kept.
-void main_lookControl(int tick, int cx, int cy);
+// along +y.
+void main_lookControl(int tick);
 // Turns the heading by degrees (left when positive).
 void main_lookTurn(float degrees);
 // --view's operand into main_view; 0 when it is not a whole number of

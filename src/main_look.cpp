@@ -93,12 +93,12 @@ void main_lookTurn(float degrees)
     main_lookPose();
 }
 
-void main_lookControl(int tick, int cx, int cy)
+void main_lookControl(int tick)
 {
     // No motion leaves the pose as it is, to the bit.
-    if (tick > 10 && (mouse_getX() != cx || mouse_getY() != cy)) {
-        main_heading = fmodf(main_heading - (float)(mouse_getX() - cx) * MAIN_DEGREES_A_PIXEL, 360.0f);
-        main_tilt += (float)(cy - mouse_getY()) * MAIN_DEGREES_A_PIXEL;
+    if (tick > 10 && (mouse_motionX() != 0 || mouse_motionY() != 0)) {
+        main_heading = fmodf(main_heading - (float)mouse_motionX() * MAIN_DEGREES_A_PIXEL, 360.0f);
+        main_tilt -= (float)mouse_motionY() * MAIN_DEGREES_A_PIXEL;
         main_tilt = main_tilt > MAIN_TILT_MOST ? MAIN_TILT_MOST
                     : main_tilt < -MAIN_TILT_MOST ? -MAIN_TILT_MOST : main_tilt;
         main_lookPose();

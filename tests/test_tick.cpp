@@ -20,11 +20,14 @@
 
 // Every pointer warp the tick asks for, counted and then passed on.
 static int tick_warps;
+static bool tick_warpReported;  // the X server's report of the warp, as motion, at once
 extern "C" void glutWarpPointer(int x, int y)
 {
     tick_warps++;
     static auto real = reinterpret_cast<void (*)(int, int)>(dlsym(RTLD_NEXT, "glutWarpPointer"));
     real(x, y);
+    if (tick_warpReported)
+        mouse_move(x, y);
 }
 
 namespace {
@@ -272,6 +275,33 @@ TEST_F(Tick, FreeLookFromTheSavedPoseShowsWhatItFacesAndTabTwiceGivesItBack)
     for (int tab = 0; tab < 2; tab++)
         main_lookToggle();
     EXPECT_EQ(memcmp(&camera, &rolled, sizeof rolled), 0);
+}
+
+// The pointer far from where the viewer put it as the window is entered or
+// resized, Tab pressed or the space bar released: no motion, in either mode.
+TEST_F(Tick, NoMotionFromWherePointerWasNotPut)
+{
+    const struct { const char *name; std::function<void(void)> event; } table[] = {
+        {"entered near a corner", [] { mouse_entry(GLUT_ENTERED), mouse_move(5, 5); }},
+        {"resized and back", [] { main_resize(800, 600), ticks(13, 14), main_resize(640, 480); }},
+        {"Tab twice", [] { mouse_move(5, 5), press({MAIN_KEY_TAB}), ticks(13, 14), mouse_move(600, 400), press({MAIN_KEY_TAB}); }},
+        {"space bar released", [] { press({' '}), ticks(13, 14), mouse_move(5, 5), input_releaseKey(' ', 0, 0); }},
+    };
+    tick_warpReported = true;
+    for (int looking : {0, 1})
+        for (const auto &row : table) {
+            SetUp();
+            SCOPED_TRACE(std::string(row.name) + (looking ? " in free look" : ""));
+            main_looking = (unsigned char)looking;
+            main_lookBegin();
+            ticks(0, 12);
+            row.event();
+            ticks(15, 17);
+            EXPECT_TRUE(isStart(camera)) << camera.forward.x << " " << camera.position.x << " " << camera.position.z;
+            EXPECT_EQ(main_looking, looking);
+        }
+    tick_warpReported = false;
+    main_looking = 0;
 }
 
 }  // namespace
