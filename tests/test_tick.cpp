@@ -14,6 +14,7 @@
 
 #include "camera.h"
 #include "event.h"
+#include "file.h"
 #include "input.h"
 #include "main.h"
 #include "tile.h"
@@ -302,6 +303,51 @@ TEST_F(Tick, NoMotionFromWherePointerWasNotPut)
         }
     tick_warpReported = false;
     main_looking = 0;
+}
+
+// A camera file of no numbers: one line naming it, the start pose, and what
+// is saved is the start pose.  A world without SYS/CAM gets it; a camera
+// file that cannot be written is told once, not at every save.
+TEST_F(Tick, BadCameraFilesAreToldOnceAndNeverSaved)
+{
+    std::string def = test_makeWorld(root + "w", "w", "no blocks\n", 2, 2, 1, {255, 255, 255, 255});
+    std::string cam = root + "w/SYS/CAM/w.cam";
+    const float bad[12] = {-1, 0, 0, 0, 1, 0, 0, 0, -1, NAN, 0, 0};
+    test_writeText(cam, std::string((const char *)bad, sizeof bad));
+    tile_argument = def.c_str();
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    main_init();
+    tile_watchStop();
+    EXPECT_TRUE(isStart(camera));
+    camera.position.x = NAN;  // as if flown there: never saved either
+    main_timer(0);
+    main_cameraWait();
+    camera = start;
+    main_timer(50);
+    main_cameraWait();
+    std::string err = testing::internal::GetCapturedStderr();
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(err, "test_tick: " + cam + ": a number in the pose is not finite; the view starts at the origin\n"
+              "test_tick: " + cam + ": a number in the pose is not finite; the camera pose is not saved\n");
+    Entity saved = {};
+    EXPECT_EQ(entity_readFile(&saved, cam.c_str()), 0);
+    EXPECT_TRUE(isStart(saved));
+
+    std::filesystem::remove_all(root + "w/SYS");
+    testing::internal::CaptureStderr();
+    camera.position.y += 1.0f;
+    main_timer(100);
+    main_cameraWait();
+    EXPECT_TRUE(std::filesystem::exists(cam)) << "SYS/CAM made";
+    std::filesystem::remove_all(root + "w/SYS");
+    test_writeText(root + "w/SYS", "a file where the folder goes");
+    for (int tick = 150; tick <= 300; tick += 50) {
+        camera.position.y += 1.0f;
+        main_timer(tick);
+        main_cameraWait();
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "test_tick: " + cam + ": " + file_reason(ENOTDIR) + "; the camera pose is not saved\n");
 }
 
 }  // namespace
