@@ -97,8 +97,9 @@ void main_lookControl(int tick)
 {
     // No motion leaves the pose as it is, to the bit.
     if (tick > 10 && (mouse_motionX() != 0 || mouse_motionY() != 0)) {
-        main_heading = fmodf(main_heading - (float)mouse_motionX() * MAIN_DEGREES_A_PIXEL, 360.0f);
-        main_tilt -= (float)mouse_motionY() * MAIN_DEGREES_A_PIXEL;
+        float degrees = MAIN_DEGREES_A_PIXEL * main_sensitivity;
+        main_heading = fmodf(main_heading - (float)mouse_motionX() * degrees, 360.0f);
+        main_tilt += (float)mouse_motionY() * (main_invert ? degrees : -degrees);
         main_tilt = main_tilt > MAIN_TILT_MOST ? MAIN_TILT_MOST
                     : main_tilt < -MAIN_TILT_MOST ? -MAIN_TILT_MOST : main_tilt;
         main_lookPose();

@@ -19,6 +19,7 @@ char tile_file[TILE_PATH];
 Entity tile_temp;
 char tempStr[TILE_PATH];
 unsigned char tile_optTexture, tile_optSmooth, tile_optAlpha;
+unsigned char tile_optFog = 1;
 unsigned int tile_generation;
 const char *tile_argument;
 bool tile_savesCamera = true;

@@ -64,6 +64,8 @@ extern char tile_file[TILE_PATH];
 extern Entity tile_temp;
 extern char tempStr[TILE_PATH];
 extern unsigned char tile_optTexture, tile_optSmooth, tile_optAlpha;
+// The settings file's fog: 1 (the default) asks for fog over the far distance.
+extern unsigned char tile_optFog;
 // Bumped by everything that loads or edits the grid, the cube table or the
 // pictures, so that whatever was built from them knows to build again.
 extern unsigned int tile_generation;

@@ -350,4 +350,26 @@ TEST_F(Tick, BadCameraFilesAreToldOnceAndNeverSaved)
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "test_tick: " + cam + ": " + file_reason(ENOTDIR) + "; the camera pose is not saved\n");
 }
 
+// Free look's mouse: right turns right, down tilts down, or up with invert,
+// by a fifth of a degree a pixel times the sensitivity.
+TEST_F(Tick, FreeLookTurnsAndTiltsByTheSettings)
+{
+    const struct { int dx, dy; unsigned char invert; float sensitivity; double heading, tilt; } table[] = {
+        {10, 0, 0, 1, -2, 0}, {-10, 0, 1, 1, 2, 0}, {0, 10, 0, 1, 0, -2}, {0, 10, 1, 1, 0, 2},
+        {0, -5, 1, 2, 0, -2}, {5, 0, 0, 0.5f, -0.5, 0},
+    };
+    for (const auto &row : table) {
+        SetUp();
+        main_looking = 1, main_invert = row.invert, main_sensitivity = row.sensitivity;
+        main_lookBegin();
+        ticks(0, 10);
+        mouse_x = 320 + row.dx, mouse_y = 240 + row.dy;
+        main_timer(11);
+        double heading = atan2(-camera.forward.x, -camera.forward.z) * 180 / M_PI;
+        EXPECT_NEAR(heading, row.heading, 1e-3) << row.dx << " " << row.dy << " " << (int)row.invert;
+        EXPECT_NEAR(asin(camera.forward.y) * 180 / M_PI, row.tilt, 1e-3) << row.dx << " " << row.dy << " " << (int)row.invert;
+    }
+    main_looking = 0, main_invert = 0, main_sensitivity = 1.0f;
+}
+
 }  // namespace
