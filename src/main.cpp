@@ -166,7 +166,7 @@ void main_projection(void)
         return;  // no window size yet: the first reshape sets it
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(main_looking ? main_fov : MAIN_FOV_FIXED, PW / PH, 1.0, 4000.0);
+    gluPerspective(main_looking ? main_fov : MAIN_FOV_FIXED, PW / PH, MAIN_NEAR, 4000.0);
     glMatrixMode(GL_MODELVIEW);
 }
 

@@ -95,6 +95,7 @@ int main_nextTick(int tick);
 #define MAIN_FOV_LEAST 20
 #define MAIN_FOV_MOST 120
 #define MAIN_FOV_FIXED 45  // the fixed camera's, and free look's by default
+#define MAIN_NEAR 1.0      // the near plane's distance from the eye, both modes
 extern float main_fov;            // free look's field of view, top to bottom, in degrees
 extern float main_sensitivity;    // free look's turn a pixel, as a factor
 extern unsigned char main_invert;      // 1: free look tilts down as the mouse moves up
@@ -192,6 +193,10 @@ struct MainReadoutWorld {
     const unsigned char *cells = nullptr;  // (y * depth + z) * width + x
     std::vector<std::string> typeNames = std::vector<std::string>(256);
     unsigned char seeThrough[256] = {0};  // the view goes on through these types
+    // What the view shows: from the near plane on, the cells the mode draws
+    // (column, layer, row; hi exclusive).
+    double near = MAIN_NEAR;
+    int lo[3] = {0, 0, 0}, hi[3] = {1 << 30, 1 << 30, 1 << 30};
 };
 // Its lines: the world's name, the camera's cell and facing, the first
 // non-empty cell along the view (and the one seen through it when it is

@@ -267,9 +267,16 @@ bool tile_cellAt(const Vector *position, TileCell *out);
 // not pass through: passes[type] 1 goes on, as empty cells do.  False when
 // no such cell comes within reach, or for a direction of length 0 or a
 // position or direction that is not finite.
+// With seen, only what a view from eye shows: cells entered nearer than
+// seen->near (world units along dir) and cells outside seen->lo..hi
+// (those drawn, hi exclusive) are passed through as empty ones are.
+struct TileSeen {
+    double near;
+    int lo[3], hi[3];  // column, layer, row
+};
 bool tile_walk(const Vector *eye, const Vector *dir, unsigned width, unsigned height,
                unsigned depth, const unsigned char *cells, const unsigned char passes[256],
-               TileCell *hit);
+               TileCell *hit, const TileSeen *seen = nullptr);
 
 // ---------------------------------------------------------------- drawing
 
@@ -347,6 +354,8 @@ struct TileBlock {
 };
 void tile_block(float ex, float ey, float ez, unsigned width, unsigned height, unsigned depth,
                 float size, float sizeZ, TileBlock *out);
+// The cells free look draws from eye with its view distance: whole chunks.
+void tile_lookBlock(float ex, float ey, float ez, int view, TileBlock *out);
 
 // Walks the cells of `cells` (inside the grid) through tile_plot, row by
 // row.  A box face is left out when the cell across it lies inside

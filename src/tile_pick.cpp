@@ -29,7 +29,7 @@ bool tile_cellAt(const Vector *position, TileCell *out)
 
 bool tile_walk(const Vector *eye, const Vector *dir, unsigned width, unsigned height,
                unsigned depth, const unsigned char *cells, const unsigned char passes[256],
-               TileCell *hit)
+               TileCell *hit, const TileSeen *seen)
 {
     double p[3];
     if (!tile_cellSpace(eye, p))
@@ -49,9 +49,16 @@ bool tile_walk(const Vector *eye, const Vector *dir, unsigned width, unsigned he
         double edge = step[i] > 0 ? (double)(cell[i] + 1) - p[i] : p[i] - (double)cell[i];
         next[i] = step[i] ? edge * delta[i] : INFINITY;
     }
+    // The ray's parameter where it entered the cell: the eye's own cell
+    // before the start.  Along dir, so near in world units is near / |dir|.
+    double entered = -INFINITY, near = 0.0;
+    if (seen)
+        near = seen->near / sqrt((double)dir->x * dir->x + (double)dir->y * dir->y + (double)dir->z * dir->z);
     for (int n = 0; n < TILE_WALK_MAX; n++) {
         bool inside = cell[0] >= 0 && cell[1] >= 0 && cell[2] >= 0 && cell[0] < size[0] &&
                       cell[1] < size[1] && cell[2] < size[2];
+        for (int i = 0; seen && inside && i < 3; i++)
+            inside = entered >= near && cell[i] >= seen->lo[i] && cell[i] < seen->hi[i];
         if (inside) {
             unsigned char type =
                 cells[((size_t)cell[1] * depth + (size_t)cell[2]) * width + (size_t)cell[0]];
@@ -61,6 +68,7 @@ bool tile_walk(const Vector *eye, const Vector *dir, unsigned width, unsigned he
             }
         }
         int axis = next[0] <= next[1] && next[0] <= next[2] ? 0 : next[1] <= next[2] ? 1 : 2;
+        entered = next[axis];
         cell[axis] += step[axis];
         next[axis] += delta[axis];
     }
