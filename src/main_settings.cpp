@@ -153,7 +153,7 @@ std::string main_settingsHelp(void)
     for (const MainSettingRow &row : main_settingTable) {
         std::string left = std::string("  ") + row.key + " = " + row.value;
         text += left + std::string(left.size() < 24 ? 24 - left.size() : 1, ' ') +
-                main_settingHelp(row, std::string(24, ' ')) + " (default " + row.byDefault + ")\n";
+                main_settingHelp(row, std::string(24, ' ')) + "; default " + row.byDefault + "\n";
     }
     return text;
 }
