@@ -51,6 +51,7 @@ row tavo 2 "option '--size': '20000x20000': each side must be 1 to 8192" --shot 
 row tavo 2 "option '--size': '64x' is not WIDTHxHEIGHT" --shot a.png --size 64x w.def
 row tavo 1 "freeglut" --shot a.png --size 8192x8192 w.def  # the largest side passes, to find no display
 row tavo 2 "option '--size' needs --shot or --new" --size 64x48 w.def
+row tavo 2 "--config and --no-config cannot be used together" --config a.conf --no-config w.def
 row tavo 2 "--new makes a world in its folder, and 'w.def' is another word" --new d w.def
 row tavo 2 "option '--shot' needs OUT.png" --shot
 row tavo 2 "option '-display' needs DISPLAY" w.def -display

@@ -167,4 +167,13 @@ for view in 32:1 64:2; do
     grep 'chunks$' "$work/shot.log" | tail -n 1 | grep -qx "view ${view#*:} chunks" ||
         fail "--view ${view%:*}: $(grep 'chunks$' "$work/shot.log" | tail -n 1)"
 done
+# A camera file of no numbers: --shot says so once, naming it, draws from
+# the start pose and leaves the file as it was.
+head -c 48 /dev/zero | tr '\0' '\377' >"$cam"
+cp "$cam" "$work/nan.cam"
+"$TAVO_BIN" --shot "$work/nan.png" "$world/DEF/look.def" >/dev/null 2>"$work/nan.log" || fail "--shot from a camera file of NaNs failed"
+[ "$(grep -c 'look\.cam' "$work/nan.log")" = 1 ] &&
+    grep -qx "tavo: $cam: a number in the pose is not finite; the view starts at the origin" "$work/nan.log" ||
+    fail "--shot did not tell the camera file once: $(cat "$work/nan.log")"
+cmp -s "$cam" "$work/nan.cam" && [ -s "$work/nan.png" ] || fail "--shot wrote the camera file, or no picture"
 echo "PASS"
