@@ -30,6 +30,22 @@ TEST(Window, ZeroSizesKeepTheProjectionsFinite)
     PW = 640, PH = 480;
 }
 
+// The settings' field of view is free look's; the fixed camera keeps 45 degrees.
+TEST(Window, TheFieldOfViewIsFreeLooksAlone)
+{
+    REQUIRE_GL();
+    main_fov = 90.0f;
+    for (unsigned char looking : {0, 1}) {
+        main_looking = looking;
+        main_resize(640, 480);
+        GLfloat projection[16];
+        glGetFloatv(GL_PROJECTION_MATRIX, projection);
+        EXPECT_NEAR(projection[5], looking ? 1.0 : 1.0 / tan(22.5 * M_PI / 180), 1e-5) << (int)looking;
+    }
+    main_looking = 0, main_fov = MAIN_FOV_FIXED;
+    main_resize(640, 480);
+}
+
 // Once the run's window exists it is sent what a window manager sends when
 // its close button is clicked.  Xlib is already loaded by GLUT; the tests
 // are not linked with it.
