@@ -54,6 +54,7 @@ row tavo 255 "ERROR: Cannot open world file w.def" --shot a.png w.def  # the wor
 row tavo 2 "option '--size' needs --shot or --new" --size 64x48 w.def
 row tavo 2 "option '--view': '1025': the view distance must be 8 to 1024 cells" --view 1025 w.def
 row tavo 1 "freeglut" --shot a.png --look --view 1024 "$e2e"  # the longest view passes, to find no display
+row tavo 2 "--config and --no-config cannot be used together" --config a.conf --no-config w.def
 row tavo 2 "--new makes a world in its folder, and 'w.def' is another word" --new d w.def
 row tavo 2 "option '--shot' needs OUT.png" --shot
 row tavo 2 "option '-display' needs DISPLAY" w.def -display

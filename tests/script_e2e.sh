@@ -35,15 +35,15 @@ pose_is() {
 # Now and then a fresh connection to the server is refused: xdotool is tried
 # again, and tavo started again when that alone stopped it.
 xdo() { for i in 1 2 3 4; do xdotool "$@" 2>/dev/null && return 0; sleep 0.1; done; xdotool "$@"; }
-# start_tavo LOG [DEF]: console lines go out as they are printed.
+# start_tavo LOG [DEF [OPTION...]]: console lines go out as they are printed.
 start_tavo() {
     local tries=0 deadline=$((SECONDS + 30)) def=${2:-$world/DEF/e2e.def}
-    stdbuf -oL "$TAVO_BIN" "$def" >"$work/$1.log" 2>&1 &
+    stdbuf -oL "$TAVO_BIN" "${@:3}" "$def" >"$work/$1.log" 2>&1 &
     tavo=$!
     until window=$(xdotool search --onlyvisible --name '^Tavo v3\.1$' 2>/dev/null | head -n 1) && [ -n "$window" ]; do
         if ! kill -0 "$tavo" 2>/dev/null; then
             grep -q 'failed to open display' "$work/$1.log" && ((++tries < 5)) || fail "tavo ended before its window showed"
-            stdbuf -oL "$TAVO_BIN" "$def" >"$work/$1.log" 2>&1 &
+            stdbuf -oL "$TAVO_BIN" "${@:3}" "$def" >"$work/$1.log" 2>&1 &
             tavo=$!
         fi
         ((SECONDS < deadline)) || fail "timed out waiting for the window"
@@ -97,6 +97,32 @@ wait_until "the world to be read again" grep -q '^World reloaded: ' "$work/run2.
 xdo keydown Escape
 expect_exit_0
 
+# The pointer freed by the space bar, taken out of the window and back in
+# near a corner, the bar released, then the window resized and back: none
+# of it is motion, so the camera file keeps the start pose, in both modes.
+# A frame is drawn at most once a tick: 100 more console lines are two saves.
+frames_past() { (($(wc -l <"$work/pointer.log") >= $1)); }
+pointer_at() { [ "$(xdotool getmouselocation | cut -d' ' -f1-2)" = "x:$1 y:$2" ]; }
+pointer_free() { xdo mousemove 1250 1000 && pointer_at 1250 1000 && sleep 0.1 && pointer_at 1250 1000; }
+for mode in "" --look; do
+    cp "$work/expected.cam" "$cam"
+    start_tavo pointer "$world/DEF/e2e.def" $mode
+    wait_until "frames" frames_past 20
+    xdo keydown space
+    wait_until "the pointer left free outside the window" pointer_free
+    xdo mousemove --window "$window" 5 5
+    xdo keyup space
+    wait_until "frames after the space bar" frames_past $(($(wc -l <"$work/pointer.log") + 20))
+    xdo windowsize "$window" 800 600
+    wait_until "the larger window" eval 'xdo getwindowgeometry "$window" | grep -q "800x600"'
+    wait_until "frames in the larger window" frames_past $(($(wc -l <"$work/pointer.log") + 20))
+    xdo windowsize "$window" 640 480
+    wait_until "frames after two saves" frames_past $(($(wc -l <"$work/pointer.log") + 100))
+    cmp -s "$cam" "$work/expected.cam" || fail "the pointer moved the camera${mode:+ in free look}: $(od -An -t f4 -v "$cam" | xargs)"
+    xdo keydown Escape
+    expect_exit_0
+done
+
 # Free look on a world 3 cells wide and 64 deep: stone at rows 20 and 50,
 # all behind the start pose (at the origin, looking along -z).
 { printf 'across 1\nlegend . 255 empty\nlegend # 254 stone\nlayer 0\n'
@@ -141,4 +167,13 @@ for view in 32:1 64:2; do
     grep 'chunks$' "$work/shot.log" | tail -n 1 | grep -qx "view ${view#*:} chunks" ||
         fail "--view ${view%:*}: $(grep 'chunks$' "$work/shot.log" | tail -n 1)"
 done
+# A camera file of no numbers: --shot says so once, naming it, draws from
+# the start pose and leaves the file as it was.
+head -c 48 /dev/zero | tr '\0' '\377' >"$cam"
+cp "$cam" "$work/nan.cam"
+"$TAVO_BIN" --shot "$work/nan.png" "$world/DEF/look.def" >/dev/null 2>"$work/nan.log" || fail "--shot from a camera file of NaNs failed"
+[ "$(grep -c 'look\.cam' "$work/nan.log")" = 1 ] &&
+    grep -qx "tavo: $cam: a number in the pose is not finite; the view starts at the origin" "$work/nan.log" ||
+    fail "--shot did not tell the camera file once: $(cat "$work/nan.log")"
+cmp -s "$cam" "$work/nan.cam" && [ -s "$work/nan.png" ] || fail "--shot wrote the camera file, or no picture"
 echo "PASS"

@@ -18,7 +18,7 @@ dpkg-deb -c "${debs[0]}" | awk '$1 !~ /^d/ { print substr($6, 2) }' | sort >"$wo
 demo=/usr/share/tavo/demo pictures="bricks fence floor_dark floor_light glass grass leaves roof sign sky stone water wood"
 {
     printf '/usr/bin/%s\n' tavo tavo-cam tavo-map
-    printf '/usr/share/%s\n' applications/tavo.desktop doc/tavo/authoring.md doc/tavo/changelog.gz doc/tavo/copyright \
+    printf '/usr/share/%s\n' applications/tavo.desktop doc/tavo/authoring.md doc/tavo/changelog.gz doc/tavo/copyright doc/tavo/examples/tavo.conf \
         icons/hicolor/scalable/apps/tavo.svg lintian/overrides/tavo man/man1/tavo-cam.1.gz man/man1/tavo-map.1.gz \
         man/man1/tavo.1.gz man/man5/tavo-world.5.gz metainfo/org.example.tavo.metainfo.xml mime/packages/tavo.xml
     printf "$demo/%s\n" DEF/demo.def PCX/SYSTEM/BASIC02.PCX PCX/demo.pcx SYS/CAM/demo.cam SYS/IMG/matrix.pcx

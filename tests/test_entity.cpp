@@ -68,3 +68,20 @@ TEST(CameraFile, RoundTripShortAndLongFiles)
         EXPECT_EQ(memcmp(got + kept, startBytes + kept, 48 - kept), 0) << size;
     }
 }
+
+TEST(Entity, APoseOfNumbersThatAreNotFiniteOrOfAZeroAxisIsRefused)
+{
+    const float nan = NAN, inf = INFINITY;
+    const struct { const char *name; Entity pose; const char *wrong; } table[] = {
+        {"the start pose", start, nullptr},
+        {"far off, tiny axes", {{1e-30f, 0, 0}, {0, 1e30f, 0}, {0, 0, -1}, {3e38f, -3e38f, 0}}, nullptr},
+        {"NaN in the position", {start.left, start.up, start.forward, {0, nan, 0}}, "not finite"},
+        {"infinite forward", {start.left, start.up, {0, 0, -inf}, start.position}, "not finite"},
+        {"zero up", {start.left, {0, -0.0f, 0}, start.forward, start.position}, "length zero"},
+        {"zero left", {{0, 0, 0}, start.up, start.forward, start.position}, "length zero"},
+    };
+    for (const auto &row : table) {
+        const char *wrong = entity_check(&row.pose);
+        EXPECT_TRUE(wrong ? row.wrong && strstr(wrong, row.wrong) : !row.wrong) << row.name;
+    }
+}

@@ -261,3 +261,36 @@ TEST(Readout, CentreCellAgreesWithTheMapText)
             EXPECT_NE(std::find(lines.begin(), lines.end(), l), lines.end()) << l << " in\n" << testing::PrintToString(lines);
     }
 }
+
+// The centre cell on a view along no axis and on maps of several layers,
+// from the near plane on, among the cells drawn: 8 columns, 4 layers, 6 rows,
+// a cell 2 units wide and high and 7 deep.
+TEST(Readout, TheCentreIsTheFirstCellDrawnBeyondTheNearPlane)
+{
+    const unsigned W = 8, H = 4, D = 6;
+    std::vector<unsigned char> cells(W * H * D, TILE_EMPTY);
+    auto at = [&](int x, int y, int z) -> unsigned char & { return cells[((size_t)y * D + z) * W + x]; };
+    at(4, 1, 2) = 1;                                           // on the oblique line from (0, 1, 0)
+    at(2, 1, 2) = at(4, 1, 1) = at(4, 0, 2) = at(4, 2, 2) = 2;  // beside it, and above and below
+    at(6, 0, 5) = at(6, 2, 5) = 3, at(6, 3, 5) = 4;            // a column: the eye in its top cell
+    MainReadoutWorld w;
+    w.width = W, w.height = H, w.depth = D, w.cells = cells.data();
+    const Vector down = {0, -1, 0};
+    const struct { const char *name; Vector eye, dir; int hi[3]; const char *centre; } table[] = {
+        {"oblique, to the cell's centre", {0, 2, 0}, {8, 0, 14}, {8, 4, 6}, "column 4, layer 1, row 2: 1"},
+        {"oblique, upwards", {0, 0, 0}, {8, 2, 14}, {8, 4, 6}, "column 4, layer 1, row 2: 1"},
+        {"down a column, from inside its top cell", {12, 6, 35}, down, {8, 4, 6}, "column 6, layer 2, row 5: 3"},
+        {"down, the top cell not drawn", {12, 7, 35}, down, {8, 3, 6}, "column 6, layer 2, row 5: 3"},
+        {"oblique, its cell beyond those drawn", {0, 2, 0}, {8, 0, 14}, {4, 4, 6}, "none"},
+    };
+    for (const auto &row : table) {
+        w.hi[0] = row.hi[0], w.hi[1] = row.hi[1], w.hi[2] = row.hi[2];
+        Entity pose = {{-1, 0, 0}, {0, 1, 0}, row.dir, row.eye};
+        std::vector<std::string> lines = main_readoutLines(w, &pose, 0);
+        EXPECT_EQ(lines[2].substr(0, lines[2].find(" (no")).substr(8, strlen(row.centre)), row.centre) << row.name;
+    }
+    // Layer 2 begins half a unit below this eye, nearer than the near plane: it is not seen.
+    Entity close = {{-1, 0, 0}, {0, 1, 0}, down, {12, 5.5f, 35}};
+    w.hi[0] = W, w.hi[1] = H, w.hi[2] = D;
+    EXPECT_EQ(main_readoutLines(w, &close, 0)[2], "centre: column 6, layer 0, row 5: 3 (no cube block)");
+}

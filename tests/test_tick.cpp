@@ -14,17 +14,21 @@
 
 #include "camera.h"
 #include "event.h"
+#include "file.h"
 #include "input.h"
 #include "main.h"
 #include "tile.h"
 
 // Every pointer warp the tick asks for, counted and then passed on.
 static int tick_warps;
+static bool tick_warpReported;  // the X server's report of the warp, as motion, at once
 extern "C" void glutWarpPointer(int x, int y)
 {
     tick_warps++;
     static auto real = reinterpret_cast<void (*)(int, int)>(dlsym(RTLD_NEXT, "glutWarpPointer"));
     real(x, y);
+    if (tick_warpReported)
+        mouse_move(x, y);
 }
 
 namespace {
@@ -209,6 +213,165 @@ TEST_F(Tick, PressesWithinOneFrameAreSeenByTheNextTick)
     input_releaseKey(27, 0, 0);
     GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process: the display's threads with it
     EXPECT_EXIT(main_timer(3), ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace
+
+namespace {
+
+// Heading from the forward axis, or from up when the view is straight up or down.
+TEST_F(Tick, FreeLookTakesItsHeadingFromThePose)
+{
+    const struct { const char *name; Entity pose; Vector facing; } table[] = {
+        {"east", {{0, 0, -1}, {0, 1, 0}, {1, 0, 0}, {0, 0, 0}}, {1, 0, 0}},
+        {"up, top of the view to +x", {{0, 0, -1}, {1, 0, 0}, {0, 1, 0}, {0, 0, 0}}, {-0.0872f, 0.9962f, 0}},
+        {"down, top of the view to +x", {{0, 0, 1}, {1, 0, 0}, {0, -1, 0}, {0, 0, 0}}, {0.0872f, -0.9962f, 0}},
+    };
+    for (const auto &row : table) {
+        SCOPED_TRACE(row.name);
+        camera = row.pose;
+        main_lookBegin();
+        EXPECT_NEAR(camera.forward.x, row.facing.x, 1e-3);
+        EXPECT_NEAR(camera.forward.y, row.facing.y, 1e-3);
+        EXPECT_NEAR(camera.forward.z, row.facing.z, 1e-3);
+    }
+    camera = start;
+    main_lookBegin();  // heading 0 again: what the next test must not start from
+}
+
+// A wall eight cells along +x and a saved pose facing it: free look from the
+// start keeps the pose, and shows the wall once the mouse turns it a little;
+// Tab twice gives the very pose back, even one free look cannot hold.
+TEST_F(Tick, FreeLookFromTheSavedPoseShowsWhatItFacesAndTabTwiceGivesItBack)
+{
+    const Entity east = {{0, 0, -1}, {0, 1, 0}, {1, 0, 0}, {-6, 0, 0}};
+    std::vector<unsigned char> cells(8, TILE_EMPTY);
+    cells[5] = 254;
+    std::string def = test_makeWorld(root + "w", "east",
+                                     "NEW_TEXTURE \"red\" {\nPicture 8,red\n}\n"
+                                     "NEW_CUBE \"box\" {\nLeft 7,red\n}\n", 8, 1, 1, cells);
+    test_writeSolidPcx(root + "w/PCX/red.pcx", 8, 8, 250, 0, 0);
+    ASSERT_EQ(entity_writeFile(&east, (root + "w/SYS/CAM/east.cam").c_str()), 1);
+    tile_argument = def.c_str();
+    main_looking = 1;
+    testing::internal::CaptureStdout();
+    main_init();
+    tile_watchStop();  // the ticks' save is no edit to read again
+    main_renderState();
+    EXPECT_EQ(memcmp(&camera, &east, sizeof east), 0) << "a start in free look keeps the pose read";
+    mouse_x = 321;  // a pixel to the right: a fifth of a degree
+    ticks(0, 12);
+    // Chunks are built off the drawing thread: frames until the wall shows, or a deadline.
+    const std::vector<int> red = {250, 0, 0};
+    std::vector<int> centre;
+    for (int i = 0; i < 2000 && centre != red; i++, usleep(2000)) {
+        main_render();
+        const unsigned char *at = &test_shownFrame[(240 * 640 + 320) * 3];
+        centre.assign(at, at + 3);
+    }
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(centre, red);
+    main_looking = 0;
+    camera = east;
+    camera.up = {0.0f, 0.8f, 0.6f};  // rolled and tilted as no free pose is: still given back whole
+    const Entity rolled = camera;
+    for (int tab = 0; tab < 2; tab++)
+        main_lookToggle();
+    EXPECT_EQ(memcmp(&camera, &rolled, sizeof rolled), 0);
+}
+
+// The pointer far from where the viewer put it as the window is entered or
+// resized, Tab pressed or the space bar released: no motion, in either mode.
+TEST_F(Tick, NoMotionFromWherePointerWasNotPut)
+{
+    const struct { const char *name; std::function<void(void)> event; } table[] = {
+        {"entered near a corner", [] { mouse_entry(GLUT_ENTERED), mouse_move(5, 5); }},
+        {"resized and back", [] { main_resize(800, 600), ticks(13, 14), main_resize(640, 480); }},
+        {"Tab twice", [] { mouse_move(5, 5), press({MAIN_KEY_TAB}), ticks(13, 14), mouse_move(600, 400), press({MAIN_KEY_TAB}); }},
+        {"space bar released", [] { press({' '}), ticks(13, 14), mouse_move(5, 5), input_releaseKey(' ', 0, 0); }},
+    };
+    tick_warpReported = true;
+    for (int looking : {0, 1})
+        for (const auto &row : table) {
+            SetUp();
+            SCOPED_TRACE(std::string(row.name) + (looking ? " in free look" : ""));
+            main_looking = (unsigned char)looking;
+            main_lookBegin();
+            ticks(0, 12);
+            row.event();
+            ticks(15, 17);
+            EXPECT_TRUE(isStart(camera)) << camera.forward.x << " " << camera.position.x << " " << camera.position.z;
+            EXPECT_EQ(main_looking, looking);
+        }
+    tick_warpReported = false;
+    main_looking = 0;
+}
+
+// A camera file of no numbers: one line naming it, the start pose, and what
+// is saved is the start pose.  A world without SYS/CAM gets it; a camera
+// file that cannot be written is told once, not at every save.
+TEST_F(Tick, BadCameraFilesAreToldOnceAndNeverSaved)
+{
+    std::string def = test_makeWorld(root + "w", "w", "no blocks\n", 2, 2, 1, {255, 255, 255, 255});
+    std::string cam = root + "w/SYS/CAM/w.cam";
+    const float bad[12] = {-1, 0, 0, 0, 1, 0, 0, 0, -1, NAN, 0, 0};
+    test_writeText(cam, std::string((const char *)bad, sizeof bad));
+    tile_argument = def.c_str();
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    main_init();
+    tile_watchStop();
+    EXPECT_TRUE(isStart(camera));
+    camera.position.x = NAN;  // as if flown there: never saved either
+    main_timer(0);
+    main_cameraWait();
+    camera = start;
+    main_timer(50);
+    main_cameraWait();
+    std::string err = testing::internal::GetCapturedStderr();
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(err, "test_tick: " + cam + ": a number in the pose is not finite; the view starts at the origin\n"
+              "test_tick: " + cam + ": a number in the pose is not finite; the camera pose is not saved\n");
+    Entity saved = {};
+    EXPECT_EQ(entity_readFile(&saved, cam.c_str()), 0);
+    EXPECT_TRUE(isStart(saved));
+
+    std::filesystem::remove_all(root + "w/SYS");
+    testing::internal::CaptureStderr();
+    camera.position.y += 1.0f;
+    main_timer(100);
+    main_cameraWait();
+    EXPECT_TRUE(std::filesystem::exists(cam)) << "SYS/CAM made";
+    std::filesystem::remove_all(root + "w/SYS");
+    test_writeText(root + "w/SYS", "a file where the folder goes");
+    for (int tick = 150; tick <= 300; tick += 50) {
+        camera.position.y += 1.0f;
+        main_timer(tick);
+        main_cameraWait();
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "test_tick: " + cam + ": " + file_reason(ENOTDIR) + "; the camera pose is not saved\n");
+}
+
+// Free look's mouse: right turns right, down tilts down, or up with invert,
+// by a fifth of a degree a pixel times the sensitivity.
+TEST_F(Tick, FreeLookTurnsAndTiltsByTheSettings)
+{
+    const struct { int dx, dy; unsigned char invert; float sensitivity; double heading, tilt; } table[] = {
+        {10, 0, 0, 1, -2, 0}, {-10, 0, 1, 1, 2, 0}, {0, 10, 0, 1, 0, -2}, {0, 10, 1, 1, 0, 2},
+        {0, -5, 1, 2, 0, -2}, {5, 0, 0, 0.5f, -0.5, 0},
+    };
+    for (const auto &row : table) {
+        SetUp();
+        main_looking = 1, main_invert = row.invert, main_sensitivity = row.sensitivity;
+        main_lookBegin();
+        ticks(0, 10);
+        mouse_x = 320 + row.dx, mouse_y = 240 + row.dy;
+        main_timer(11);
+        double heading = atan2(-camera.forward.x, -camera.forward.z) * 180 / M_PI;
+        EXPECT_NEAR(heading, row.heading, 1e-3) << row.dx << " " << row.dy << " " << (int)row.invert;
+        EXPECT_NEAR(asin(camera.forward.y) * 180 / M_PI, row.tilt, 1e-3) << row.dx << " " << row.dy << " " << (int)row.invert;
+    }
+    main_looking = 0, main_invert = 0, main_sensitivity = 1.0f;
 }
 
 }  // namespace

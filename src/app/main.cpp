@@ -33,8 +33,9 @@ float PW, PH;
 static std::string main_world;
 
 static const char main_usageText[] =
-    "Usage: tavo [--direct] [--quiet] [--look] [--view N] [GLUT options] [WORLD.def]\n"
-    "  or:  tavo [--direct] [--quiet] [--look] [--view N] [GLUT options] --demo\n"
+    "Usage: tavo [--direct] [--quiet] [--look] [--view N] [--config FILE|--no-config]\n"
+    "            [GLUT options] [WORLD.def]\n"
+    "  or:  tavo [the same options] --demo\n"
     "  or:  tavo --check WORLD.def\n"
     "  or:  tavo --new DIR [--size WxHxD]\n"
     "  or:  tavo --shot OUT.png [--size WIDTHxHEIGHT] [--look [--view N]] WORLD.def\n"
@@ -81,6 +82,9 @@ static const char main_usageText[] =
     "                     and water then hide what is drawn after them)\n"
     "  --look             start in free look (Tab switches)\n"
     "  --view N           how far free look sees, in cells (8 to 1024, default 64)\n"
+    "  --config FILE      read the settings from FILE instead (--shot reads them\n"
+    "                     only from a FILE named)\n"
+    "  --no-config        read no settings file: every setting its default\n"
     "  -h, --help         show this help and exit\n"
     "  --version          show the version and licence and exit\n"
     "  --                 end of the options: what follows is the world file\n"
@@ -106,6 +110,7 @@ static const char main_usageText[] =
     "                                    facing, the cell at the centre of the view, frames a second\n"
     "  F5                                read the world again\n"
     "  F12 / p                           save a picture of the view in the world's SYS/SHOT folder\n"
+    "  F11                               full screen on/off\n"
     "  Tab                               free look on/off\n"
     "  b                                 building on/off (free look only): the left button\n"
     "                                    removes the cell at the crosshair, the right places\n"
@@ -175,10 +180,8 @@ void main_init(void)
     main_cameraHint();
     tile_watchStart(true);
     camera = tile_temp;
-    if (main_looking) {  // --look: free look takes its heading and tilt from the saved pose
-        main_looking = 0;
-        main_lookToggle();
-    }
+    if (main_looking)
+        main_lookBegin();  // the first frame shows what the saved pose looks at
     tile_optSmooth = 1;
     tile_optAlpha = 1;
     tile_optTexture = 1;
@@ -186,14 +189,22 @@ void main_init(void)
 
 void main_resize(int width, int height)
 {
+    mouse_settle();  // the centre moves, and maybe the pointer's place in the window
     if (height == 0)
         height = 1;
     PW = (float)width;
     PH = (float)height;
+    glViewport(0, 0, width, height);
+    main_projection();
+}
+
+void main_projection(void)
+{
+    if (PW <= 0.0f || PH <= 0.0f)
+        return;  // no window size yet: the first reshape sets it
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    glViewport(0, 0, width, height);
-    gluPerspective(45.0, PW / PH, 1.0, 4000.0);
+    gluPerspective(main_looking ? main_fov : MAIN_FOV_FIXED, PW / PH, MAIN_NEAR, 4000.0);
     glMatrixMode(GL_MODELVIEW);
 }
 
@@ -294,7 +305,7 @@ int main_nextTick(int tick)
 
 // The fixed camera's motion: the mouse flies and strafes, the buttons and
 // w/s rise and sink along the view's up axis.
-static void main_fixedControl(int tick, int cx, int cy)
+static void main_fixedControl(int tick)
 {
     if (mouse_check(0))
         entity_elevate(&camera, 1.0f);
@@ -303,8 +314,8 @@ static void main_fixedControl(int tick, int cx, int cy)
 
     // The first ticks let the pointer settle at the centre.
     if (tick > 10) {
-        entity_move(&camera, (float)(cy - mouse_getY()) * 0.1f);
-        entity_strafe(&camera, (float)(cx - mouse_getX()) * 0.1f);
+        entity_move(&camera, (float)-mouse_motionY() * 0.1f);
+        entity_strafe(&camera, (float)-mouse_motionX() * 0.1f);
     }
 
     if (input_check('w'))
@@ -328,19 +339,21 @@ static void main_fixedControl(int tick, int cx, int cy)
 // Steps the space bar skips: pointer, motion, turns and options.
 static void main_control(int tick)
 {
-    int cx = (int)(PW / 2.0f);
-    int cy = (int)(PH / 2.0f);
-    mouse_origin(cx, cy);
-
-    // Between turns only: a turn runs on in the mode it began in.
-    if (main_optionPressed(MAIN_KEY_TAB) && !main_turning())
+    // Between turns only: a turn runs on in the mode it began in.  What
+    // the pointer did meanwhile is no motion in the new mode.
+    if (main_optionPressed(MAIN_KEY_TAB) && !main_turning()) {
         main_lookToggle();
+        main_projection();
+        mouse_settle();
+    }
     if (main_looking) {
         main_buildControl(main_milliseconds());
-        main_lookControl(tick, cx, cy);
+        main_lookControl(tick);
+    } else {
+        main_fixedControl(tick);
     }
-    else
-        main_fixedControl(tick, cx, cy);
+    // Motion until the next tick counts from the centre.
+    mouse_origin((int)(PW / 2.0f), (int)(PH / 2.0f));
 
     // 'q' locks 'e' before 'e' is read, so both at once turn left only.
     if (input_check(MAIN_KEY_LEFT_TURN))
@@ -400,12 +413,22 @@ void main_timer(int tick)
         }
     }
 
-    // The space bar's press is left for later ticks to see.
-    if (!input_check(MAIN_KEY_SPACE))
+    // The space bar's press is left for later ticks to see.  Once it is
+    // released, motion counts from where it left the pointer.
+    static bool frozen;
+    if (input_check(MAIN_KEY_SPACE)) {
+        frozen = true;
+    } else {
+        if (frozen)
+            mouse_settle();
+        frozen = false;
         main_control(tick);
+    }
     main_shotKeys();  // a picture may be taken with the camera frozen too
     if (main_optionPressed(MAIN_KEY_READOUT))
         main_readoutToggle();
+    if (main_optionPressed(MAIN_KEY_FULLSCREEN))
+        glutFullScreenToggle();  // the reshape that follows moves nothing
 
     // A saved world file or F5: the world is read again off this thread
     // and put in place between two frames once it is all there.
@@ -462,6 +485,10 @@ void main_renderState(void)
 void main_usage(FILE *out)
 {
     fputs(main_usageText, out);
+    fputs("\nSettings, read at start from $XDG_CONFIG_HOME/tavo/tavo.conf (by default\n"
+          "~/.config/tavo/tavo.conf), one \"key = value\" a line, # for comments; the\n"
+          "command line wins, and no setting but fullscreen changes the fixed camera:\n", out);
+    fputs(main_settingsHelp().c_str(), out);
 }
 
 // Standard input, output and error closed at start would be the first
@@ -482,7 +509,7 @@ static void main_createWindow(int width, int height)
     glutCreateWindow("Tavo v3.1");
 }
 
-void main_openWindow(int *argc, char **argv, int width, int height)
+void main_openWindow(int *argc, char **argv, int width, int height, bool fullscreen)
 {
     // The software renderer takes and gives back buffers for the corners
     // it is sent every frame.  With glibc's defaults the top of the heap
@@ -493,6 +520,24 @@ void main_openWindow(int *argc, char **argv, int width, int height)
     mallopt(M_TRIM_THRESHOLD, 64 << 20);
     glutInit(argc, argv);
     main_createWindow(width, height);
+    if (fullscreen)
+        glutFullScreen();
+}
+
+void main_settings(const MainCommand &command)
+{
+    // The settings file first, so that the command line wins.  --shot
+    // draws what the world alone says, unless a file is named.
+    if (command.has("--config"))
+        main_settingsRead(command.operand("--config"), true);
+    else if (command.mode == MAIN_VIEW && !command.has("--no-config"))
+        main_settingsRead(main_settingsPath(), false);
+    tile_direct = command.has("--direct");
+    tile_quiet = command.has("--quiet");
+    if (command.has("--look"))
+        main_looking = 1;
+    if (command.has("--view"))
+        main_parseView(command.operand("--view"));  // checked already
 }
 
 int main_run(int argc, char **argv)
@@ -512,11 +557,9 @@ int main_run(int argc, char **argv)
         return args_version("tavo");
     if (command.mode == MAIN_NEW)
         return main_new(command);
-    tile_direct = command.has("--direct");
-    tile_quiet = command.has("--quiet");
-    main_looking = command.has("--look");
-    if (command.has("--view"))
-        main_parseView(command.operand("--view"));  // checked already
+    if (command.has("--config") && command.has("--no-config"))
+        return args_usageError("tavo", "--config and --no-config cannot be used together");
+    main_settings(command);
     if (command.has("--demo")) {
         main_world = main_demoWorld();
         command.world = main_world.c_str();
@@ -532,9 +575,8 @@ int main_run(int argc, char **argv)
     if (command.world)
         tile_requireWorldFile(command.world);
     int glutArgc = (int)command.glut.size() - 1;
-    glutInit(&glutArgc, command.glut.data());
+    main_openWindow(&glutArgc, command.glut.data(), 640, 480, main_fullscreen);
     tile_argument = command.world;
-    main_createWindow(640, 480);
     // The window manager's close button ends the run as Escape does.
     glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_EXIT);
     main_init();
@@ -544,6 +586,7 @@ int main_run(int argc, char **argv)
     glutMouseFunc(input_mouse);
     glutMotionFunc(mouse_move);
     glutPassiveMotionFunc(mouse_move);
+    glutEntryFunc(mouse_entry);
     glutKeyboardFunc(main_buildKeyDown);
     glutKeyboardUpFunc(main_buildKeyUp);
     glutCloseFunc(main_onClose);

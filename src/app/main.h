@@ -28,11 +28,14 @@ enum {
     MAIN_ARROW_RIGHT = 295,
     MAIN_ARROW_DOWN = 296,
     MAIN_KEY_RELOAD = 5 + 367,  // F5 (GLUT_KEY_F5) as its special-key code
+    MAIN_KEY_FULLSCREEN = 11 + 367,  // F11
 };
 
 int main_run(int argc, char **argv);  // the program; main() only calls this
-// glutInit (which takes its options out of argv) and the one window.
-void main_openWindow(int *argc, char **argv, int width = 640, int height = 480);
+// glutInit (which takes its options out of argv) and the one window, for
+// the viewer, --shot and the benchmark alike: with the heap kept between
+// frames (docs/performance.md), full screen when asked.
+void main_openWindow(int *argc, char **argv, int width = 640, int height = 480, bool fullscreen = false);
 void main_init(void);
 // Light 1 and the fixed render state, set once after main_init.
 void main_renderState(void);
@@ -89,6 +92,43 @@ void main_cameraWait(void);
 // The number of the tick after tick, without overflow.
 int main_nextTick(int tick);
 
+// ---- the settings file (main_settings.cpp) ----
+#define MAIN_FOV_LEAST 20
+#define MAIN_FOV_MOST 120
+#define MAIN_FOV_FIXED 45  // the fixed camera's, and free look's by default
+#define MAIN_NEAR 1.0      // the near plane's distance from the eye, both modes
+extern float main_fov;            // free look's field of view, top to bottom, in degrees
+extern float main_sensitivity;    // free look's turn a pixel, as a factor
+extern unsigned char main_invert;      // 1: free look tilts down as the mouse moves up
+extern unsigned char main_fullscreen;  // 1: the window opens full screen
+// One line of a settings file: its number, and its key and value, or why
+// it is no setting.
+struct MainSettingLine {
+    unsigned line = 0;
+    std::string key, value, wrong;
+};
+// The lines of a settings file: "key = value", a # begins a comment,
+// blank lines are none.
+std::vector<MainSettingLine> main_settingsParse(const std::vector<unsigned char> &bytes);
+// Sets what key names to value: "" when done, else why not (nothing set).
+std::string main_settingApply(const std::string &key, const std::string &value);
+// $XDG_CONFIG_HOME/tavo/tavo.conf, by default ~/.config/tavo/tavo.conf;
+// "" when neither is known.
+std::string main_settingsPath(void);
+// Reads the settings file at path and applies each line, telling what is
+// wrong with one as FILE:LINE: reason on standard error.  A missing file
+// is no error unless named is set (--config).
+void main_settingsRead(const std::string &path, bool named);
+// The keys with their values and meaning, for the usage text, and the
+// commented example file installed as data/tavo.conf.
+std::string main_settingsHelp(void);
+std::string main_settingsExample(void);
+// What the settings file and then the command line ask of the view.
+void main_settings(const MainCommand &command);
+// The projection of the mode the view is in: free look's field of view,
+// or the fixed camera's 45 degrees.
+void main_projection(void);
+
 // ---- free look (main_look.cpp) ----
 #define MAIN_VIEW_LEAST 8
 #define MAIN_VIEW_MOST 1024
@@ -96,12 +136,15 @@ int main_nextTick(int tick);
 extern unsigned char main_looking;  // 1: free look, 0: the fixed camera
 extern int main_view;               // free look's view distance in cells
 // Tab: into free look the view keeps its heading and tilt (a roll is
-// dropped); back out the pose stays as free look left it.
+// dropped); back out the pose stays as free look left it, or is the one
+// it entered from when it neither turned nor flew.
 void main_lookToggle(void);
+// Free look from the camera as it is: heading and tilt taken from it.
+void main_lookBegin(void);
 // The mouse turns and tilts, w/s and the up/down arrows fly along the
 // view, a/d and the left/right arrows strafe, the buttons rise and sink
-// along +y.  (cx, cy) is the window's centre, where the pointer is kept.
-void main_lookControl(int tick, int cx, int cy);
+// along +y.
+void main_lookControl(int tick);
 // Turns the heading by degrees (left when positive).
 void main_lookTurn(float degrees);
 // --view's operand into main_view; 0 when it is not a whole number of
@@ -157,6 +200,10 @@ struct MainReadoutWorld {
     const unsigned char *cells = nullptr;  // (y * depth + z) * width + x
     std::vector<std::string> typeNames = std::vector<std::string>(256);
     unsigned char seeThrough[256] = {0};  // the view goes on through these types
+    // What the view shows: from the near plane on, the cells the mode draws
+    // (column, layer, row; hi exclusive).
+    double near = MAIN_NEAR;
+    int lo[3] = {0, 0, 0}, hi[3] = {1 << 30, 1 << 30, 1 << 30};
 };
 // Its lines: the world's name, the camera's cell and facing, the first
 // non-empty cell along the view (and the one seen through it when it is

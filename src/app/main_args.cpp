@@ -40,6 +40,8 @@ const MainOptionRow main_optionTable[] = {
     {{"--quiet", nullptr, false}, MAIN_WINDOWED, 0, false, nullptr},
     {{"--look", nullptr, false}, MAIN_WINDOWED, 0, false, nullptr},
     {{"--view", "N", false}, MAIN_WINDOWED, 0, false, main_viewCheck},
+    {{"--config", "FILE", false}, MAIN_WINDOWED, 0, false, nullptr},
+    {{"--no-config", nullptr, false}, MAIN_WINDOWED, 0, false, nullptr},
     // The window system's options, with the operands it takes.  Where no
     // window opens they are let be.
     {{"-display", "DISPLAY", false}, MAIN_ANY, 0, true, nullptr},

@@ -1,9 +1,13 @@
 // main_camera.cpp -- the camera file, written on a thread of its own and only when the pose changed
 #include "main.h"
 
+#include <errno.h>
 #include <pthread.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
+
+#include <atomic>
 
 #include <condition_variable>
 #include <mutex>
@@ -13,6 +17,8 @@
 
 #include "camera.h"
 #include "entity.h"
+#include "error.h"
+#include "file.h"
 #include "tile.h"
 
 // A slow disk must not stop the flight: the tick hands the pose over and
@@ -52,9 +58,38 @@ static int main_cameraPath(void)
     return 1;
 }
 
+// The cause of the last save that failed, 0 after one that did not: each
+// cause is told once, not at every save.
+static std::atomic<int> main_cameraFailed;
+
+// Writes pose to path, making the world's SYS/CAM folder when it is
+// missing (never the world's own folder): 0, or why not, told on standard
+// error when the cause is new.
+static int main_cameraStore(const Entity *pose, const std::string &path)
+{
+    int err = 0;
+    if (const char *wrong = entity_check(pose)) {
+        err = EDOM;
+        if (main_cameraFailed.exchange(err) != err)
+            error_report(path.c_str(), (std::string(wrong) + "; the camera pose is not saved").c_str());
+        return err;
+    }
+    std::string folder = path.substr(0, path.rfind('/')), sys = folder.substr(0, folder.rfind('/'));
+    for (const std::string &made : {sys, folder})
+        if (!err && mkdir(made.c_str(), 0777) != 0 && errno != EEXIST)
+            err = errno;
+    unsigned char bytes[ENTITY_FILE_SIZE];
+    entity_toBytes(pose, bytes);
+    if (!err)
+        err = file_write(path.c_str(), bytes, sizeof bytes);
+    if (main_cameraFailed.exchange(err) != err && err)
+        error_report(path.c_str(), (std::string(file_reason(err)) + "; the camera pose is not saved").c_str());
+    return err;
+}
+
 int main_saveCamera(void)
 {
-    return main_cameraPath() && entity_writeFile(&camera, tempStr);
+    return main_cameraPath() && main_cameraStore(&camera, tempStr) == 0;
 }
 
 static void main_cameraWrite(MainCameraWriter *w, std::unique_lock<std::mutex> &lock)
@@ -64,7 +99,7 @@ static void main_cameraWrite(MainCameraWriter *w, std::unique_lock<std::mutex> &
     w->pending = false;
     w->writing = true;
     lock.unlock();
-    bool done = entity_writeFile(&pose, path.c_str());
+    bool done = main_cameraStore(&pose, path) == 0;
     lock.lock();
     // A failed write is tried again at the next save, changed or not.
     w->writtenPath = done ? path : "";
@@ -111,7 +146,7 @@ void main_queueCamera(void)
         return;
     static MainCameraWriter *w = main_cameraStart();
     if (!w) {
-        entity_writeFile(&camera, tempStr);  // no thread to be had: write it now
+        main_cameraStore(&camera, tempStr);  // no thread to be had: write it now
         return;
     }
     unsigned char bytes[ENTITY_FILE_SIZE];

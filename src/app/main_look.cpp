@@ -31,15 +31,26 @@ static void main_lookPose(void)
     camera.up = Vector{f.y * l.z - f.z * l.y, f.z * l.x - f.x * l.z, f.x * l.y - f.y * l.x};
 }
 
-void main_lookToggle(void)
+// The pose free look was entered from, and its heading and tilt then:
+// leaving with neither changed and the camera not flown gives it back as
+// it was, roll and all.
+static Entity main_lookEntry;
+static float main_entryHeading, main_entryTilt;
+
+// Heading and tilt of the pose as it is; a roll is dropped.  A view
+// straight up or down takes its heading from the up vector, which then
+// lies level: looking up, up points back from the heading; looking down,
+// along it.
+void main_lookBegin(void)
 {
-    main_looking = !main_looking;
-    if (!main_looking)
-        return;  // the free pose is orthonormal as it stands: the other mode flies on from it
-    // Heading and tilt of the view as it is; a roll is dropped.
-    const Vector &f = camera.forward;
+    const Vector &f = camera.forward, &u = camera.up;
     float y = f.y > 1.0f ? 1.0f : f.y < -1.0f ? -1.0f : f.y;
-    main_heading = (f.x == 0.0f && f.z == 0.0f) ? 0.0f : atan2f(-f.x, -f.z) / MAIN_RADIANS;
+    float hx = -f.x, hz = -f.z;
+    if (fabsf(f.x) < 1e-6f && fabsf(f.z) < 1e-6f) {
+        float back = f.y > 0.0f ? 1.0f : -1.0f;
+        hx = back * u.x, hz = back * u.z;
+    }
+    main_heading = (hx == 0.0f && hz == 0.0f) ? 0.0f : atan2f(hx, hz) / MAIN_RADIANS;
     main_tilt = asinf(y) / MAIN_RADIANS;
     if (!(main_tilt <= MAIN_TILT_MOST))  // NaN too
         main_tilt = main_tilt > 0.0f ? MAIN_TILT_MOST : 0.0f;
@@ -47,7 +58,33 @@ void main_lookToggle(void)
         main_tilt = -MAIN_TILT_MOST;
     if (!isfinite(main_heading))
         main_heading = 0.0f;
+    main_lookEntry = camera;
+    main_entryHeading = main_heading;
+    main_entryTilt = main_tilt;
     main_lookPose();
+    // A level pose free look draws as it is keeps its very bytes, so a
+    // start in free look saves back the file it read.
+    const Vector *was[3] = {&main_lookEntry.left, &main_lookEntry.up, &main_lookEntry.forward};
+    const Vector *now[3] = {&camera.left, &camera.up, &camera.forward};
+    bool same = true;
+    for (int i = 0; i < 3; i++)
+        same = same && fabsf(was[i]->x - now[i]->x) < 1e-5f && fabsf(was[i]->y - now[i]->y) < 1e-5f &&
+               fabsf(was[i]->z - now[i]->z) < 1e-5f;
+    if (same)
+        camera = main_lookEntry;
+}
+
+void main_lookToggle(void)
+{
+    main_looking = !main_looking;
+    if (main_looking) {
+        main_lookBegin();
+        return;
+    }
+    // Otherwise the free pose is orthonormal as it stands: the other mode flies on from it.
+    if (main_heading == main_entryHeading && main_tilt == main_entryTilt &&
+        memcmp(&camera.position, &main_lookEntry.position, sizeof camera.position) == 0)
+        camera = main_lookEntry;
 }
 
 void main_lookTurn(float degrees)
@@ -56,11 +93,13 @@ void main_lookTurn(float degrees)
     main_lookPose();
 }
 
-void main_lookControl(int tick, int cx, int cy)
+void main_lookControl(int tick)
 {
-    if (tick > 10) {
-        main_heading = fmodf(main_heading - (float)(mouse_getX() - cx) * MAIN_DEGREES_A_PIXEL, 360.0f);
-        main_tilt += (float)(cy - mouse_getY()) * MAIN_DEGREES_A_PIXEL;
+    // No motion leaves the pose as it is, to the bit.
+    if (tick > 10 && (mouse_motionX() != 0 || mouse_motionY() != 0)) {
+        float degrees = MAIN_DEGREES_A_PIXEL * main_sensitivity;
+        main_heading = fmodf(main_heading - (float)mouse_motionX() * degrees, 360.0f);
+        main_tilt += (float)mouse_motionY() * (main_invert ? degrees : -degrees);
         main_tilt = main_tilt > MAIN_TILT_MOST ? MAIN_TILT_MOST
                     : main_tilt < -MAIN_TILT_MOST ? -MAIN_TILT_MOST : main_tilt;
         main_lookPose();

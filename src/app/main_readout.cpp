@@ -64,15 +64,16 @@ std::vector<std::string> main_readoutLines(const MainReadoutWorld &w, const Enti
     unsigned char passes[256] = {0};
     passes[TILE_EMPTY] = 1;
     TileCell hit;
+    TileSeen seen = {w.near, {w.lo[0], w.lo[1], w.lo[2]}, {w.hi[0], w.hi[1], w.hi[2]}};
     if (w.cells && tile_walk(&camera->position, &camera->forward, w.width, w.height, w.depth,
-                             w.cells, passes, &hit)) {
+                             w.cells, passes, &hit, nullptr, &seen)) {
         lines.push_back("centre: " + main_tileText(w, hit));
         unsigned char type = w.cells[((size_t)hit.y * w.depth + (size_t)hit.z) * w.width + (size_t)hit.x];
         if (w.seeThrough[type]) {
             for (int t = 0; t < 256; t++)
                 passes[t] |= w.seeThrough[t];
             if (tile_walk(&camera->position, &camera->forward, w.width, w.height, w.depth, w.cells,
-                          passes, &hit))
+                          passes, &hit, nullptr, &seen))
                 lines.push_back("  seen through it: " + main_tileText(w, hit));
         }
     } else {
@@ -108,6 +109,14 @@ static void main_readoutLearn(void)
     w.height = tile_height;
     w.depth = tile_depth;
     w.cells = tile_map;
+    // The cells this frame's mode draws.
+    TileBlock b;
+    if (main_looking)
+        tile_lookBlock(camera.position.x, camera.position.y, camera.position.z, main_view, &b);
+    else
+        tile_block(camera.position.x, camera.position.y, camera.position.z, tile_width, tile_height,
+                   tile_depth, tile_size, tile_sizeZ, &b);
+    w.lo[0] = b.x0, w.lo[1] = b.y0, w.lo[2] = b.z0, w.hi[0] = b.x1, w.hi[1] = b.y1, w.hi[2] = b.z1;
     std::string file = tile_file;
     w.name = file.substr(0, file.rfind('.'));
     for (int t = 0; t < 256; t++) {

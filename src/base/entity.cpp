@@ -125,6 +125,19 @@ int entity_readFile(Entity *e, const char *path)
     return result;
 }
 
+const char *entity_check(const Entity *e)
+{
+    float f[12];
+    entity_fields(e, f);
+    for (float v : f)
+        if (!isfinite(v))
+            return "a number in the pose is not finite";
+    for (int axis = 0; axis < 3; axis++)
+        if (f[axis * 3] == 0.0f && f[axis * 3 + 1] == 0.0f && f[axis * 3 + 2] == 0.0f)
+            return "an axis of the pose has length zero";
+    return nullptr;
+}
+
 int entity_writeFile(const Entity *e, const char *path)
 {
     unsigned char bytes[ENTITY_FILE_SIZE];

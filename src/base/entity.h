@@ -26,9 +26,13 @@ void entity_fromBytes(Entity *e, const unsigned char *bytes, size_t size);
 // Reads a camera file's first 48 bytes over e: 0, or why it could not
 // (file_read; e unchanged).
 int entity_readFile(Entity *e, const char *path);
+// Why a pose cannot be used, null when it can: a number that is not finite,
+// or an axis (left, up, forward) of length zero.
+const char *entity_check(const Entity *e);
 // Writes the 48 bytes through file_write, so the file holds the old or the
 // new pose, never a torn one, and a read-only file is left alone.
-// 0 when it cannot be written.
+// 0 when it cannot be written.  Any bits are written: the viewer checks
+// its poses first.
 int entity_writeFile(const Entity *e, const char *path);
 
 #endif

@@ -1593,6 +1593,19 @@ void look_next(Look &f)
 
 }  // namespace
 
+void tile_lookBlock(float ex, float ey, float ez, int view, TileBlock *out)
+{
+    const float eye[3] = {ex / tile_size, ey / tile_size, ez / tile_sizeZ};
+    const unsigned size[3] = {tile_width, tile_height, tile_depth};
+    int *ends[3][2] = {{&out->x0, &out->x1}, {&out->y0, &out->y1}, {&out->z0, &out->z1}};
+    for (int a = 0; a < 3; a++) {
+        int n = (int)((size[a] + TILE_CHUNK - 1) / TILE_CHUNK), first, last;
+        chunk_span(eye[a], view, n, &first, &last);
+        *ends[a][0] = first * TILE_CHUNK;
+        *ends[a][1] = std::min((last + 1) * TILE_CHUNK, (int)size[a]);
+    }
+}
+
 int tile_drawLook(float ex, float ey, float ez, int view)
 {
     Look f;

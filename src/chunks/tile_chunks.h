@@ -40,6 +40,8 @@ extern bool tile_lookOcclude;
 // Prints "view N chunks" and returns N; leaves the texture state as it
 // found it.
 int tile_drawLook(float ex, float ey, float ez, int view);
+// The cells free look draws from eye with its view distance: whole chunks.
+void tile_lookBlock(float ex, float ey, float ez, int view, TileBlock *out);
 // A sink between a walk and the recorder that joins box faces lying side
 // by side in one plane, in one state, whose pictures step by whole
 // repeats from cell to cell, into rectangles with repeating coordinates;

@@ -14,6 +14,10 @@ static unsigned char input_latch[INPUT_CODES];
 static unsigned char mouse_latch[MOUSE_BUTTONS];
 int mouse_x, mouse_y;
 Vector mouse_vector;
+// Where motion counts from, and whether the next report sets it instead:
+// at start-up nothing is known of where the pointer is.
+static int mouse_baseX, mouse_baseY;
+static bool mouse_settling = true;
 
 int input_specialCode(int key)
 {
@@ -61,6 +65,10 @@ void mouse_move(int x, int y)
 {
     mouse_x = x;
     mouse_y = y;
+    if (mouse_settling) {
+        mouse_baseX = x, mouse_baseY = y;
+        mouse_settling = false;
+    }
 
     // Zeroed first: without a context or on a GL error nothing is written
     // to them, and an unusable matrix must not reach gluUnProject unread.
@@ -160,4 +168,27 @@ Vector mouse_getVector(void)
 void mouse_origin(int x, int y)
 {
     glutWarpPointer(x, y);
+    mouse_baseX = x, mouse_baseY = y;
+}
+
+void mouse_settle(void)
+{
+    mouse_baseX = mouse_x, mouse_baseY = mouse_y;
+    mouse_settling = true;
+}
+
+void mouse_entry(int state)
+{
+    if (state == GLUT_ENTERED)
+        mouse_settle();
+}
+
+int mouse_motionX(void)
+{
+    return mouse_x - mouse_baseX;
+}
+
+int mouse_motionY(void)
+{
+    return mouse_y - mouse_baseY;
 }

@@ -41,6 +41,16 @@ void mouse_reset(unsigned char button);
 int mouse_getX(void);
 int mouse_getY(void);
 Vector mouse_getVector(void);
+// Puts the pointer at (x, y): motion counts from there.
 void mouse_origin(int x, int y);
+// The pointer is not where motion counts from (it entered the window, the
+// window changed size, the view changed mode): what it did so far, and the
+// first motion reported after this, move nothing.
+void mouse_settle(void);
+// GLUT's entry callback: a pointer coming in settles.
+void mouse_entry(int state);
+// Pixels the pointer moved right and down since it was put at the origin.
+int mouse_motionX(void);
+int mouse_motionY(void);
 
 #endif

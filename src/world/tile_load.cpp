@@ -685,6 +685,11 @@ static void tile_readCamera(void)
     if (result && result != ENOENT)
         error_report(path.c_str(), (std::string(file_reason(result)) +
                                     (tile_savesCamera ? "; the camera pose is not saved" : "")).c_str());
+    // A pose of no numbers would show sky only and be saved back as it is.
+    if (const char *wrong = result ? nullptr : entity_check(&tile_temp)) {
+        error_report(path.c_str(), (std::string(wrong) + "; the view starts at the origin").c_str());
+        tile_defaultPose(&tile_temp);
+    }
 }
 
 void tile_readWorld(const std::string &def, TileWorldRead *out)

@@ -123,9 +123,16 @@ bool tile_cellAt(const Vector *position, TileCell *out);
 // no such cell comes within reach, or for a direction of length 0 or a
 // position or direction that is not finite.  entered, when given, is the
 // face (TILE_BACK ..) the walk came in through, -1 when the eye is in it.
+// With seen, only what a view from eye shows: cells entered nearer than
+// seen->near (world units along dir) and cells outside seen->lo..hi
+// (those drawn, hi exclusive) are passed through as empty ones are.
+struct TileSeen {
+    double near;
+    int lo[3], hi[3];  // column, layer, row
+};
 bool tile_walk(const Vector *eye, const Vector *dir, unsigned width, unsigned height,
                unsigned depth, const unsigned char *cells, const unsigned char passes[256],
-               TileCell *hit, int *entered = nullptr);
+               TileCell *hit, int *entered = nullptr, const TileSeen *seen = nullptr);
 // How far the nearest cell of the grid (as for tile_walk) whose type is not
 // TILE_EMPTY lies from the cell eye, in cells along the axis on which it is
 // farthest: the measure of free look's view distance.  -1 when every cell

@@ -33,7 +33,7 @@ bool tile_cellAt(const Vector *position, TileCell *out)
 
 bool tile_walk(const Vector *eye, const Vector *dir, unsigned width, unsigned height,
                unsigned depth, const unsigned char *cells, const unsigned char passes[256],
-               TileCell *hit, int *entered)
+               TileCell *hit, int *entered, const TileSeen *seen)
 {
     double p[3];
     if (!tile_cellSpace(eye, p))
@@ -56,9 +56,16 @@ bool tile_walk(const Vector *eye, const Vector *dir, unsigned width, unsigned he
     // The face a cell is entered through, by the axis stepped along and its sign.
     static const int faces[3][2] = {{TILE_RIGHT, TILE_LEFT}, {TILE_TOP, TILE_BOTTOM}, {TILE_FRONT, TILE_BACK}};
     int face = -1;
+    // The ray's parameter where it entered the cell: the eye's own cell
+    // before the start.  Along dir, so near in world units is near / |dir|.
+    double enteredAt = -INFINITY, near = 0.0;
+    if (seen)
+        near = seen->near / sqrt((double)dir->x * dir->x + (double)dir->y * dir->y + (double)dir->z * dir->z);
     for (int n = 0; n < TILE_WALK_MAX; n++) {
         bool inside = cell[0] >= 0 && cell[1] >= 0 && cell[2] >= 0 && cell[0] < size[0] &&
                       cell[1] < size[1] && cell[2] < size[2];
+        for (int i = 0; seen && inside && i < 3; i++)
+            inside = enteredAt >= near && cell[i] >= seen->lo[i] && cell[i] < seen->hi[i];
         if (inside) {
             unsigned char type =
                 cells[((size_t)cell[1] * depth + (size_t)cell[2]) * width + (size_t)cell[0]];
@@ -70,6 +77,7 @@ bool tile_walk(const Vector *eye, const Vector *dir, unsigned width, unsigned he
             }
         }
         int axis = next[0] <= next[1] && next[0] <= next[2] ? 0 : next[1] <= next[2] ? 1 : 2;
+        enteredAt = next[axis];
         cell[axis] += step[axis];
         face = faces[axis][step[axis] > 0];
         next[axis] += delta[axis];
