@@ -336,28 +336,11 @@ std::vector<std::string> check_cubeNames(const std::string &console)
     return names;
 }
 
-int check_world(const char *defPath)
+// The map picture decoded into grid, said on the console; false (with the
+// problem noted) when it is missing or refused.
+bool check_map(CheckState &state, const char *root, const char *mapPath, TileMap *grid)
 {
-    CheckState state;
-    std::string def = tile_absolute(defPath);
-    printf("World: %s\n", def.c_str());
-    std::vector<unsigned char> defBytes;
-    if (int result = file_read(tile_resolvePath(def).c_str(), FILE_WORLD_MAX, defBytes)) {
-        printf("The definition file cannot be read (%s).\n", file_reason(result));
-        return 1;
-    }
-    char root[TILE_PATH], mapPath[TILE_PATH], camFile[TILE_PATH];
-    if (!tile_derivePaths(def.c_str(), root, mapPath, camFile)) {
-        printf("The world's paths are too long (at most %d characters).\n", TILE_PATH - 1);
-        return 1;
-    }
-    printf("Root: %s\n", root);
-    state.root = root;
-
-    // The grid.
     std::vector<unsigned char> mapBytes;
-    TileMap grid;
-    bool haveMap = false;
     std::string mapName = check_relative(mapPath, root);
     std::string why;
     std::string mapFound = tile_resolvePicture(mapPath);
@@ -367,36 +350,21 @@ int check_world(const char *defPath)
         std::string why = result == ENOENT ? "is missing" : check_format("cannot be read (%s)", file_reason(result));
         printf("Map: %s %s\n", mapName.c_str(), why.c_str() + (result == ENOENT ? 3 : 0));
         state.problems.push_back("the map picture " + mapName + " " + why);
-    } else if (!tile_decodeMap(mapBytes.data(), mapBytes.size(), &grid, &why)) {
+        return false;
+    }
+    if (!tile_decodeMap(mapBytes.data(), mapBytes.size(), grid, &why)) {
         printf("Map: %s is not a map picture: %s\n", mapName.c_str(), why.c_str());
         state.problems.push_back("the map picture " + mapName + " is refused: " + why);
-    } else {
-        haveMap = true;
-        printf("Map: %s, %u x %u cells, %u layers (%u block%s across)\n", mapName.c_str(),
-               grid.width, grid.depth, grid.height, grid.across, grid.across == 1 ? "" : "s");
+        return false;
     }
+    printf("Map: %s, %u x %u cells, %u layers (%u block%s across)\n", mapName.c_str(),
+           grid->width, grid->depth, grid->height, grid->across, grid->across == 1 ? "" : "s");
+    return true;
+}
 
-    Entity pose;
-    check_camera(state, root, camFile, &pose);
-    printf("System pictures:\n");
-    check_systemPicture(state, root, "PCX/SYSTEM/BASIC02.PCX");
-    check_systemPicture(state, root, "SYS/IMG/matrix.pcx");
-
-    // The definition file, read by the viewer's own reader; pictures are
-    // decoded but not uploaded.
-    std::string console;
-    TileDefHooks hooks = {&state, check_loadPicture, check_createColor, check_unknownTexture};
-    texture_transparent(0);
-    texture_autoTransparent(0);
-    texture_transparentColor(0, 0, 0);
-    try {
-        console = check_captured([&] { tile_readDef(defBytes.data(), defBytes.size(), root, &hooks); });
-    } catch (const CheckRefused &refused) {
-        printf("The definition file stops the viewer: %s\n", check_message(refused.code).c_str());
-        return 1;
-    }
-    state.textures.resize((size_t)tile_texCount);
-
+// Each texture the definition file made, with its picture or colour.
+void check_textures(CheckState &state, const char *root)
+{
     printf("Textures: %d\n", tile_texCount);
     for (int i = 0; i < tile_texCount; i++) {
         const TextureEntry &e = tile_tex[i];
@@ -422,6 +390,52 @@ int check_world(const char *defPath)
             }
         }
     }
+
+}
+
+int check_world(const char *defPath)
+{
+    CheckState state;
+    std::string def = tile_absolute(defPath);
+    printf("World: %s\n", def.c_str());
+    std::vector<unsigned char> defBytes;
+    if (int result = file_read(tile_resolvePath(def).c_str(), FILE_WORLD_MAX, defBytes)) {
+        printf("The definition file cannot be read (%s).\n", file_reason(result));
+        return 1;
+    }
+    char root[TILE_PATH], mapPath[TILE_PATH], camFile[TILE_PATH];
+    if (!tile_derivePaths(def.c_str(), root, mapPath, camFile)) {
+        printf("The world's paths are too long (at most %d characters).\n", TILE_PATH - 1);
+        return 1;
+    }
+    printf("Root: %s\n", root);
+    state.root = root;
+
+    TileMap grid;
+    bool haveMap = check_map(state, root, mapPath, &grid);
+
+    Entity pose;
+    check_camera(state, root, camFile, &pose);
+    printf("System pictures:\n");
+    check_systemPicture(state, root, "PCX/SYSTEM/BASIC02.PCX");
+    check_systemPicture(state, root, "SYS/IMG/matrix.pcx");
+
+    // The definition file, read by the viewer's own reader; pictures are
+    // decoded but not uploaded.
+    std::string console;
+    TileDefHooks hooks = {&state, check_loadPicture, check_createColor, check_unknownTexture};
+    texture_transparent(0);
+    texture_autoTransparent(0);
+    texture_transparentColor(0, 0, 0);
+    try {
+        console = check_captured([&] { tile_readDef(defBytes.data(), defBytes.size(), root, &hooks); });
+    } catch (const CheckRefused &refused) {
+        printf("The definition file stops the viewer: %s\n", check_message(refused.code).c_str());
+        return 1;
+    }
+    state.textures.resize((size_t)tile_texCount);
+
+    check_textures(state, root);
 
     if (tile_bg) {
         int i = check_entryOf(tile_bg);

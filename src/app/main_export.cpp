@@ -184,15 +184,8 @@ int export_prepare(const char *out, const char *world, const char *regionText, T
         return 1;
     }
 
-    // The viewer's load, the pictures decoded but never uploaded.
-    texture_smooth(1);
-    TileDefHooks hooks = export_pictureHooks();
-    if (int status = export_load(tile_absolute(world), &hooks))
+    if (int status = export_loadWorld(world))
         return status;
-    tile_optSmooth = 1;
-    tile_optAlpha = 1;
-    tile_optTexture = 1;
-    fflush(stdout);
 
     if (export_isWorldFile(out)) {
         error_report(out, "is one of the world's own files; it is left as it is");
@@ -259,6 +252,7 @@ int main_export(const MainCommand &command)
 
 // ---- what the other kinds of OUT share (export.h)
 
+// The viewer's load, the pictures decoded but never uploaded.
 int export_loadWorld(const char *world)
 {
     texture_smooth(1);

@@ -88,7 +88,7 @@ int file_replaceable(const char *path)
     return st.st_mode & 0222 ? 0 : FILE_READ_ONLY;
 }
 
-static int file_writeAll(int fd, const unsigned char *p, size_t size)
+int file_writeAll(int fd, const unsigned char *p, size_t size)
 {
     while (size > 0) {
         ssize_t n = write(fd, p, size);

@@ -36,6 +36,9 @@ int file_write(const char *path, const void *bytes, size_t size, bool replace = 
 // Flushes the folder holding path to the disk, so that a rename into it
 // outlives a power cut; 0 or the errno of the call that failed.
 int file_syncFolder(const char *path);
+// Writes all size bytes to fd, again where a signal cut a write short;
+// 0, or the errno of the write that failed.
+int file_writeAll(int fd, const unsigned char *p, size_t size);
 
 // What a file is on disk, to tell later whether it was replaced or written
 // to since: which file, how long, when last written.  exists is false when

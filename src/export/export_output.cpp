@@ -43,20 +43,6 @@ void export_catch(int sig, struct sigaction *old)
         sigaction(sig, &now, nullptr);
 }
 
-int export_writeAll(int fd, const unsigned char *p, size_t size)
-{
-    while (size > 0) {
-        ssize_t n = ::write(fd, p, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return errno;
-        p += n;
-        size -= (size_t)n;
-    }
-    return 0;
-}
-
 }  // namespace
 
 void export_base64(const unsigned char *in, size_t n, std::string *out)
@@ -130,7 +116,7 @@ int ExportTemp::write(const void *bytes, size_t size)
 {
     if (fd_ < 0)
         return EBADF;
-    int err = export_writeAll(fd_, (const unsigned char *)bytes, size);
+    int err = file_writeAll(fd_, (const unsigned char *)bytes, size);
     if (!err)
         size_ += size;
     return err;
