@@ -5,6 +5,7 @@ set -euo pipefail
 : "${TAVO_BIN:?TAVO_BIN names the built tavo}"
 : "${TAVO_BINARY_DIR:?TAVO_BINARY_DIR names the build folder}"
 : "${TAVO_SOURCE_DIR:?TAVO_SOURCE_DIR names the source folder}"
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"  # the GL driver's leaks
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tavo-page-XXXXXX")
 trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
