@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "error.h"
+#include "export_output.h"
 #include "file.h"
 
 std::string export_base64(const unsigned char *bytes, size_t size)
@@ -143,23 +144,20 @@ int export_html(const MainCommand &command)
         error_report(out.c_str(), refused.c_str());
         return 1;
     }
-    // The .glb goes to a folder of its own among the temporary files.
-    const char *tmp = getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tavo-page-XXXXXX";
-    std::vector<char> made(pattern.begin(), pattern.end());
-    made.push_back('\0');
-    if (!mkdtemp(made.data())) {
-        error_report(pattern.c_str(), file_reason(errno));
+    // The .glb goes beside OUT under a hidden name of its own, removed
+    // when the page is made and on SIGINT or SIGTERM.
+    size_t slash = out.rfind('/');
+    const std::string glbPath = out.substr(0, slash == std::string::npos ? 0 : slash + 1) + ".tavo-" +
+                                std::to_string((long)getpid()) + "-page.glb";
+    ExportTemp held;
+    if (int err = held.claim(glbPath)) {
+        error_report(glbPath.c_str(), file_reason(err));
         return 1;
     }
-    const std::string dir = made.data();
-    const std::string glbPath = dir + "/world.glb";
     std::string said;
     int status = page_makeGlb(command, glbPath, &said);
     std::vector<unsigned char> glb;
     int readResult = status == 0 ? file_read(glbPath.c_str(), PAGE_MAX_GLB, glb) : 0;
-    unlink(glbPath.c_str());
-    rmdir(dir.c_str());
 
     // What the export said, its summary line said for the page instead.
     std::string summary;

@@ -63,7 +63,7 @@ ExportTemp::~ExportTemp()
     drop();
 }
 
-int ExportTemp::open(const std::string &beside, const char *tag)
+int ExportTemp::claim(const std::string &path)
 {
     drop();
     for (int i = 0; i < EXPORT_SLOTS && slot_ < 0; i++)
@@ -71,9 +71,7 @@ int ExportTemp::open(const std::string &beside, const char *tag)
             slot_ = i;
     if (slot_ < 0)
         return EMFILE;
-    size_t slash = beside.rfind('/');
-    path_ = beside.substr(0, slash == std::string::npos ? 0 : slash + 1) + ".tavo-" +
-            std::to_string((long)getpid()) + "-" + tag + ".tmp";
+    path_ = path;
     if (path_.size() >= sizeof export_slots[0]) {
         slot_ = -1;
         return ENAMETOOLONG;
@@ -85,13 +83,22 @@ int ExportTemp::open(const std::string &beside, const char *tag)
     }
     // Marked before it exists, so that no moment has it on disk unmarked.
     export_slotUsed[slot_] = 1;
+    size_ = 0;
+    return 0;
+}
+
+int ExportTemp::open(const std::string &beside, const char *tag)
+{
+    size_t slash = beside.rfind('/');
+    if (int err = claim(beside.substr(0, slash == std::string::npos ? 0 : slash + 1) + ".tavo-" +
+                        std::to_string((long)getpid()) + "-" + tag + ".tmp"))
+        return err;
     fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd_ < 0) {
         int err = errno;
         drop();
         return err;
     }
-    size_ = 0;
     return 0;
 }
 

@@ -20,6 +20,9 @@ public:
 
     // 0, or the errno of the failure.
     int open(const std::string &beside, const char *tag);
+    // Takes path, a file another writer is about to make (beside OUT), as
+    // this temporary: removed on a signal and when this is dropped.
+    int claim(const std::string &path);
     int write(const void *bytes, size_t size);
     int pad(size_t to, unsigned char with);  // to a multiple of to bytes
     // Appends from's bytes, as they are or as base64.
