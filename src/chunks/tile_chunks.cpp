@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <map>
 #include <exception>
 #include <condition_variable>
@@ -98,6 +99,9 @@ std::vector<Done> chunk_done;
 bool chunk_stopping, chunk_building;
 Job chunk_underWay;  // while chunk_building: what is being built (its world let go of)
 unsigned chunk_underWayVersion;
+// Set whenever jobs are handed over: the worker's making of the outside
+// air anew, which only an idle worker starts, gives way to them.
+std::atomic<bool> chunk_jobsCame{false};
 
 // Whether the worker builds job already, or built it and the drawing thread
 // has not taken it yet: a frame that wants it again drops it.
@@ -158,8 +162,9 @@ struct BoxMemo {
 BoxMemo chunk_memo;
 
 // The outside air of world, and what changed in it since the worker's
-// last version of the same grid.
-void chunk_airFor(const TileSnapshot &world, Air *air)
+// last version of the same grid.  False, air left without it, when stop
+// (when given) is set before it is made.
+bool chunk_airFor(const TileSnapshot &world, Air *air, const std::atomic<bool> *stop = nullptr)
 {
     const std::shared_ptr<const std::vector<bool>> before = air->outside;
     air->version = world.version;
@@ -170,13 +175,16 @@ void chunk_airFor(const TileSnapshot &world, Air *air)
         std::vector<unsigned char> map;
         world.flatten(&map);
         auto made = std::make_shared<std::vector<bool>>();
-        tile_outsideAir(map.data(), world.width, world.height, world.depth, made.get(), world.tables->cubes);
+        if (!tile_outsideAir(map.data(), world.width, world.height, world.depth, made.get(), world.tables->cubes,
+                             stop))
+            return false;
         air->outside = made;
         if (before && before->size() == made->size() && *before != *made)
             tile_airDirty(world, *before, *made, &air->dirty);
     } catch (const std::bad_alloc &) {
         // Out of memory: nothing is split, every face is drawn.
     }
+    return true;
 }
 
 // The outside air of world from air's, of an earlier version of the same
@@ -315,14 +323,18 @@ void chunk_work(void)
     std::unique_lock<std::mutex> l(chunk_lock);
     for (;;) {
         if (air.approx && chunk_wanted.empty() && !chunk_stopping) {
-            // Nothing to build: the air opened by changes made anew.
+            // Nothing to build: the air opened by changes made anew, given
+            // up when jobs come meanwhile (a change waits for no whole grid).
             Air full = air;
+            chunk_jobsCame = false;
             l.unlock();
-            chunk_airFor(*full.world, &full);
-            full.serial++;
+            const bool made = chunk_airFor(*full.world, &full, &chunk_jobsCame);
             l.lock();
-            chunk_airHandOver(full);
-            air = std::move(full);
+            if (made) {  // else still approximate: tried again once idle
+                full.serial++;
+                chunk_airHandOver(full);
+                air = std::move(full);
+            }
             continue;
         }
         chunk_wake.wait(l, [] { return chunk_stopping || !chunk_wanted.empty(); });
@@ -474,6 +486,7 @@ void chunk_adopt(const TileWorldRef &world)
     {
         std::lock_guard<std::mutex> l(chunk_lock);
         chunk_wanted.insert(chunk_wanted.begin(), now.begin(), now.end());
+        chunk_jobsCame = true;
     }
     chunk_wake.notify_all();
 }
@@ -1587,6 +1600,8 @@ void look_next(Look &f)
         std::lock_guard<std::mutex> l(chunk_lock);
         jobs.erase(std::remove_if(jobs.begin(), jobs.end(), chunk_inHand), jobs.end());
         chunk_wanted.swap(jobs);
+        if (!chunk_wanted.empty())
+            chunk_jobsCame = true;
     }
     chunk_wake.notify_all();
 }
