@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <exception>
 #include <condition_variable>
@@ -32,6 +33,10 @@ bool tile_lookOcclude = true;
 namespace {
 
 enum { CHUNK_LISTED = 256 };  // chunks handed to the worker at a time
+// What the frames after a change may wait, all told, for the worker to
+// finish the chunks on screen that the change touched: a change then shows
+// in the frame after it, or the one after that, on a busy machine too.
+const std::chrono::milliseconds CHUNK_CHANGE_WAIT(8);
 
 struct Chunk {
     TileFaces faces;
@@ -141,6 +146,11 @@ unsigned chunk_frame;
 float chunk_keepWithin = 1e30f;
 int chunk_keepEye[4];
 bool chunk_tight;  // the budget dropped chunks within the view distance
+// The chunks on screen the last change touched, while the frames may still
+// wait for them, and how long they may wait yet.
+std::vector<int> chunk_changed;
+unsigned chunk_changedVersion;
+std::chrono::steady_clock::duration chunk_changeWait;
 // Occlusion queries, made as needed and used again every frame, and the
 // chunks last frame asked about, with the query that holds each answer.
 std::vector<GLuint> chunk_queries;
@@ -403,6 +413,7 @@ void chunk_reset(const TileWorldRef &world)
         chunk_done.clear();
     }
     chunk_table.clear();
+    chunk_changed.clear();
     chunk_changes++;
     chunk_outside.reset();
     chunk_airSerial = 0;
@@ -480,6 +491,7 @@ void chunk_adopt(const TileWorldRef &world)
     for (size_t k = 0; k < dirty.size() && now.size() < CHUNK_LISTED; k++)
         if (dirty[k] && chunk_table[k])
             now.push_back(Job{(int)k, world, tile_optTexture, tile_optSmooth});
+    chunk_changed.clear();
     if (now.empty())
         return;
     chunk_start();
@@ -489,6 +501,42 @@ void chunk_adopt(const TileWorldRef &world)
         chunk_jobsCame = true;
     }
     chunk_wake.notify_all();
+    for (const Job &j : now)
+        chunk_changed.push_back(j.key);
+    chunk_changedVersion = world->version;
+    chunk_changeWait = CHUNK_CHANGE_WAIT;
+}
+
+// Before a frame takes what the worker built: while chunks on screen wait
+// for a change, a short wait for the worker to finish them (bounded by
+// what is left of CHUNK_CHANGE_WAIT).  The drawing thread and the
+// renderer's threads are idle meanwhile, so the worker, which yields to
+// them, has a core.
+void chunk_awaitChange(void)
+{
+    if (chunk_changed.empty())
+        return;
+    auto ready = [] {
+        if (chunk_stopping || !chunk_worker.joinable())
+            return true;
+        for (int key : chunk_changed) {
+            bool done = false;
+            for (const Done &d : chunk_done)
+                done |= d.key == key && d.chunk->version >= chunk_changedVersion;
+            if (!done)
+                return false;
+        }
+        return true;
+    };
+    const auto t0 = std::chrono::steady_clock::now();
+    bool all;
+    {
+        std::unique_lock<std::mutex> l(chunk_lock);
+        all = chunk_idle.wait_until(l, t0 + chunk_changeWait, ready);
+    }
+    chunk_changeWait -= std::chrono::steady_clock::now() - t0;
+    if (all || chunk_changeWait <= std::chrono::steady_clock::duration::zero())
+        chunk_changed.clear();
 }
 
 // Takes what the worker built and the outside air it made.
@@ -1179,6 +1227,7 @@ void tile_chunksClear(void)
     chunk_world.reset();
     chunk_outside.reset();
     chunk_asked.clear();
+    chunk_changed.clear();
     chunk_bytes = 0;
     chunk_changes++;
 }
@@ -1241,6 +1290,7 @@ void look_begin(Look &f, float ex, float ey, float ez, int view)
     else if (f.world != chunk_world)
         chunk_adopt(f.world);
     chunk_frame++;
+    chunk_awaitChange();
     chunk_collect();
     f.view = view;
     f.doubleSided = texture_double, f.smooth = texture_smoothed;
