@@ -9,15 +9,20 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <GL/freeglut.h>
 
 #include "bench_world.h"
 #include "camera.h"
+#include "edit.h"
 #include "error.h"
+#include "file.h"
 #include "main.h"
+#include "pcx_encode.h"
 #include "texture.h"
 #include "tile.h"
 
@@ -436,6 +441,197 @@ static std::string bench_changes(std::vector<unsigned char> &cells, unsigned sid
     cells[((size_t)(y + 1) * side + z) * side + x] = TILE_EMPTY;
     tile_generation++;
     return lines;
+}
+
+// Frames from now until none of the chunks a change touched waits for its
+// new build (at most 5 s): the ms it took and the frames drawn.
+static double bench_untilShown(std::vector<double> &ms, int *frames)
+{
+    const double t0 = bench_now();
+    *frames = 0;
+    do
+        bench_lookFrame(ms), (*frames)++;
+    while (tile_lookStats.waiting > 0 && bench_now() - t0 < 5000.0);
+    return bench_now() - t0;
+}
+
+// Building's click at N = 256: a cell placed on the ground ahead of the
+// eye and removed again, each through the step the mouse buttons make and
+// main_buildApply, timed from the step to the frame showing it.
+static std::string bench_buildEdits(unsigned side, unsigned layers)
+{
+    const EditGrid grid = {tile_width, tile_height, tile_depth, tile_map};
+    const int x = (int)side / 2 + 3, z = (int)side / 2 - 14;
+    int y = 0;
+    while (y + 1 < (int)layers && grid.at({x, y + 1, z}) != EDIT_EMPTY)
+        y++;
+    main_view = 256;
+    bench_lookSettle(true);
+    std::vector<double> ms, took;
+    std::vector<long> built;
+    int frames = 0, mostFrames = 0;
+    for (int round = 0; round < 3; round++)
+        for (int put = 1; put >= 0; put--) {
+            const long before = tile_lookStats.built;
+            const double t0 = bench_now();
+            EditStep step;
+            const bool made = put ? edit_place(grid, {x, y, z}, TILE_TOP, grid.at({x, y, z}), &step)
+                                  : edit_remove(grid, {x, y + 1, z}, &step);
+            if (!made)
+                return "  building: no edit to make at the chosen cell\n";
+            main_buildApply(std::move(step));
+            bench_untilShown(ms, &frames);
+            took.push_back(bench_now() - t0);
+            built.push_back(tile_lookStats.built - before);
+            mostFrames = std::max(mostFrames, frames);
+            bench_lookSettle(true);  // the outside air made anew before the next
+        }
+    char line[320];
+    snprintf(line, sizeof line,
+             "  an edit at N = 256 (3 places and 3 removals): %ld to %ld chunks built (target: 9 or less); from the "
+             "click to the frame showing it median %.1f ms, worst %.1f ms, at most %d frames (target: 2 frames or "
+             "less)\n",
+             *std::min_element(built.begin(), built.end()), *std::max_element(built.begin(), built.end()),
+             bench_medianOf(took), bench_worst(took), mostFrames);
+    return line;
+}
+
+// A save of the map as the viewer makes one: the grid copied on the
+// drawing thread, then tile_saveMap on a thread of its own while frames
+// are drawn at N = 128.  The map picture is the generated world's, written
+// to a scratch folder first.
+static std::string bench_buildSave(const std::vector<unsigned char> &cells, unsigned side, unsigned layers,
+                                   int frames)
+{
+    char dir[] = "/tmp/tavo-bench-XXXXXX";
+    if (!mkdtemp(dir))
+        return "  save: no scratch folder\n";
+    const std::string picture = std::string(dir) + "/gen.pcx";
+    std::vector<unsigned char> pixels;
+    unsigned pw = 0, ph = 0;
+    pcx_encodeMap(side, side, layers, cells.data(), 8, &pixels, &pw, &ph);
+    unsigned char palette[768];
+    for (int i = 0; i < 768; i++)
+        palette[i] = (unsigned char)i;
+    const std::vector<unsigned char> file = pcx_encode8(pw, ph, pixels.data(), palette);
+    if (!pcx_writeFile(picture, file)) {
+        rmdir(dir);
+        return "  save: the map picture could not be written\n";
+    }
+    main_view = 128;
+    bench_lookSettle(true);
+    std::vector<double> standing, during;
+    for (int i = 0; i < frames; i++)
+        bench_lookFrame(standing);
+    struct Saving {
+        TileMapSave request;
+        TileMapSaved result;
+        double ms = 0.0;
+        std::atomic<bool> done{false};
+    };
+    std::vector<double> saved, copies;
+    size_t changed = 0;
+    bool ok = true;
+    const size_t cell = ((size_t)(layers - 1) * side + side / 2) * side + side / 2;
+    for (int round = 0; round < 5; round++) {
+        Saving saving;
+        const double t0 = bench_now();
+        saving.request.picture = picture;
+        saving.request.grid.width = tile_width, saving.request.grid.depth = tile_depth;
+        saving.request.grid.height = tile_height, saving.request.grid.across = 0;
+        saving.request.grid.cells.assign(tile_map, tile_map + (size_t)tile_width * tile_depth * tile_height);
+        copies.push_back(bench_now() - t0);
+        // A cell in the sky, placed and taken away save by save.
+        saving.request.grid.cells[cell] = round % 2 ? (unsigned char)TILE_EMPTY : cells[0];
+        std::thread saver([&saving] {
+            const double s0 = bench_now();
+            tile_saveMapBehind(saving.request, &saving.result);
+            saving.ms = bench_now() - s0;
+            saving.done = true;
+        });
+        // The frame of the tick that pressed Ctrl+S pays for the copy.
+        bench_lookFrame(during);
+        during.back() += copies.back();
+        while (!saving.done)
+            bench_lookFrame(during);
+        saver.join();
+        saved.push_back(saving.ms);
+        changed = std::max(changed, saving.result.changed);
+        ok = ok && saving.result.ok;
+    }
+    unlink(picture.c_str());
+    rmdir(dir);
+    char line[560];
+    const double median = bench_medianOf(standing), worst = bench_worst(during);
+    snprintf(line, sizeof line,
+             "  a save of the %u x %u x %u map (%zu KB picture, %zu cell changed), 5 times%s: median %.1f ms on the "
+             "saving thread, worst %.1f ms; %.1f ms on the drawing thread (the grid's copy); %zu frames meanwhile "
+             "at N = 128, the longest %.2f ms against a median of %.2f ms standing: %.2f (target: 2 or less); "
+             "the longest of %d frames without a save: %.2f\n",
+             side, layers, side, file.size() / 1024, changed, ok ? "" : " (a save FAILED)", bench_medianOf(saved),
+             bench_worst(saved), bench_medianOf(copies), during.size(), worst, median,
+             median > 0.0 ? worst / median : 0.0, frames, median > 0.0 ? bench_worst(standing) / median : 0.0);
+    return line;
+}
+
+// What the undo history holds: 1000 single-cell steps, one 64 x 16 x 64
+// box fill, and 1000 of those (as many as the history keeps of them).
+static std::string bench_undoMemory(void)
+{
+    std::vector<unsigned char> big(64 * 16 * 64, EDIT_EMPTY);
+    const EditGrid grid = {64, 16, 64, big.data()};
+    EditHistory cells, box, boxes;
+    for (int i = 0; i < 1000; i++) {
+        EditStep s;
+        if (edit_place(grid, {i % 64, 0, i / 64 % 64}, TILE_TOP, 3, &s))
+            cells.push(std::move(s));
+    }
+    for (int i = 0; i < 1000; i++) {
+        EditStep s;
+        if (!edit_box(grid, {0, 0, 0}, {63, 15, 63}, (unsigned char)(i % 2 ? 3 : 4), &s))
+            continue;
+        if (i == 0)
+            box.push(s);
+        boxes.push(std::move(s));
+    }
+    char line[400];
+    snprintf(line, sizeof line,
+             "  undo memory: 1000 single-cell steps %zu bytes (%zu kept); one 64 x 16 x 64 box fill %zu bytes; "
+             "1000 box fills %.1f MB (%zu kept, limits %d steps or %u MB)\n",
+             cells.bytes(), cells.steps(), box.bytes(), (double)boxes.bytes() / 1048576.0, boxes.steps(),
+             EDIT_STEPS_MOST, EDIT_BYTES_MOST >> 20);
+    return line;
+}
+
+// Building on the generated world: edits, a save and the undo history.
+static void bench_building(const BenchWorld &demo, int frames)
+{
+    static std::vector<unsigned char> cells;
+    const unsigned side = 256, layers = 64;
+    unsigned ground = 0;
+    cells = bench_generateWorld(2026, side, layers, side, &ground);
+    tile_chunksClear();
+    memcpy(tile, demo.defs, sizeof tile);
+    tile_map = cells.data();
+    tile_width = tile_depth = (unsigned short)side;
+    tile_height = (unsigned short)layers;
+    tile_bg = demo.bg;
+    tile_generation++;
+    camera = Entity{{-1, 0, 0}, {0, 1, 0}, {0, -0.25f, -1},
+                    {side / 2 * tile_size, (float)(ground + 8) * tile_size, side / 2 * tile_sizeZ}};
+    main_looking = 0;
+    main_lookToggle();
+    bench_quiet(true);
+    const std::vector<unsigned char> original = cells;
+    std::string lines = bench_buildEdits(side, layers);
+    lines += bench_buildSave(original, side, layers, frames);
+    bench_quiet(false);
+    lines += bench_undoMemory();
+    main_looking = 0;
+    tile_chunksClear();
+    tile_map = nullptr;
+    tile_generation++;
+    printf("building on the generated %u x %u x %u world:\n%s", side, layers, side, lines.c_str());
 }
 
 // Resident memory of the process, in megabytes, from /proc.
@@ -869,6 +1065,9 @@ int main(int argc, char **argv)
         bench_slabs(frames);
     if (haveDemo && (!only || strstr("lattice", only)))
         bench_lattice(demo);
+    // After the lattice, whose resident memory would count the undo steps'.
+    if (haveDemo && (!only || strstr("building", only)))
+        bench_building(demo, frames);
     if (haveDemo && only && strstr("far", only))
         bench_farView(demo, frames);
     return 0;

@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
-# Builds and runs the frame benchmark under a virtual X server.
+# Builds and runs the frame benchmark under a virtual X server: the fixed
+# camera's scenes, free look (with a one-cell change at N = 64, 128, 256),
+# building (an edit, a save, the undo history's memory), the slabs and the
+# lattice's memory.
 #   bench/run.sh [build folder (default: build)] [frames per scene (default: 40)]
 # The demo world scene needs the demo_world target, which is built too.
 set -euo pipefail

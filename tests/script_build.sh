@@ -6,14 +6,14 @@ if [ -z "${TAVO_E2E_SERVER:-}" ]; then
     exec env TAVO_E2E_SERVER=1 ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0:verify_asan_link_order=0" \
         xvfb-run -a -n $((700 + $$ % 200)) -s "-nolisten tcp -r -screen 0 1280x1024x24" bash "$0"
 fi
-map_tool="$TAVO_BINARY_DIR/tools/tavo-map"
+map_tool="$TAVO_BINARY_DIR/tavo-map"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tavo-build-XXXXXX")
 tavo=
 trap 'if [ -n "$tavo" ]; then kill "$tavo" 2>/dev/null || true; fi; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; tail -n 15 "$work"/*.log 2>/dev/null; exit 1; }
 wait_until() {
-    local what=$1 deadline=$((SECONDS + 30))
+    local what=$1 deadline=$((SECONDS + 120))
     shift
     until "$@"; do ((SECONDS < deadline)) || fail "timed out waiting for $what"; sleep 0.05; done
 }
@@ -38,7 +38,7 @@ saves=0
 # Starts tavo in free look on the world, its console in run.log; again when
 # the server refused the connection.
 start() {
-    local tries=0 deadline=$((SECONDS + 30))
+    local tries=0 deadline=$((SECONDS + 120))
     stdbuf -oL "$TAVO_BIN" --look "$work/w/DEF/w.def" >"$work/run.log" 2>&1 &
     tavo=$!
     until window=$(xdotool search --onlyvisible --name '^Tavo v3\.1$' 2>/dev/null | head -n 1) && [ -n "$window" ]; do

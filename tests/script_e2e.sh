@@ -16,7 +16,7 @@ trap 'if [ -n "$tavo" ]; then kill "$tavo" 2>/dev/null || true; fi; rm -rf "$wor
 fail() { echo "FAIL: $*"; tail -n 15 "$work"/*.log 2>/dev/null; exit 1; }
 # Polls with a generous deadline, so a slow machine only waits longer.
 wait_until() {
-    local what=$1 deadline=$((SECONDS + 30))
+    local what=$1 deadline=$((SECONDS + 120))
     shift
     until "$@"; do ((SECONDS < deadline)) || fail "timed out waiting for $what"; sleep 0.05; done
 }
@@ -37,7 +37,7 @@ pose_is() {
 xdo() { for i in 1 2 3 4; do xdotool "$@" 2>/dev/null && return 0; sleep 0.1; done; xdotool "$@"; }
 # start_tavo LOG [DEF [OPTION...]]: console lines go out as they are printed.
 start_tavo() {
-    local tries=0 deadline=$((SECONDS + 30)) def=${2:-$world/DEF/e2e.def}
+    local tries=0 deadline=$((SECONDS + 120)) def=${2:-$world/DEF/e2e.def}
     stdbuf -oL "$TAVO_BIN" "${@:3}" "$def" >"$work/$1.log" 2>&1 &
     tavo=$!
     until window=$(xdotool search --onlyvisible --name '^Tavo v3\.1$' 2>/dev/null | head -n 1) && [ -n "$window" ]; do

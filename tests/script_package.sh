@@ -80,7 +80,7 @@ grep -q '^Exec=tavo --quiet ' "$share/applications/tavo.desktop" || fail "the me
 # renamed into place).
 copy="$work/data/tavo/demo" cam="$work/data/tavo/demo/SYS/CAM/demo.cam"
 run_demo() {
-    local before deadline=$((SECONDS + 30))
+    local before deadline=$((SECONDS + 120))
     before=$(stat -c %i "$cam" 2>/dev/null || echo none)
     XDG_DATA_HOME="$work/data" "$bin/tavo" --demo >"$work/demo.log" 2>&1 &
     tavo=$!

@@ -290,6 +290,14 @@ TEST_F(TileChunks, OnlyACaveSealedInRockKeepsItsFacesApart)
     EXPECT_FALSE(reached(5, 3, 3));
     EXPECT_TRUE(reached(2, 5, 5) && reached(9, 3, 3) && reached(9, 3, 0));
     EXPECT_FALSE(reached(4, 3, 3)) << "rock is never reached";
+    // The worker's making of the air anew gives way to jobs that came: a
+    // stop set beforehand ends it at once, unset it changes nothing.
+    for (bool stop : {false, true}) {
+        const std::atomic<bool> flag{stop};
+        std::vector<bool> again;
+        EXPECT_EQ(tile_outsideAir(cells.data(), TILE_CHUNK, 8, 8, &again, nullptr, &flag), !stop);
+        EXPECT_EQ(again, stop ? std::vector<bool>() : outside);
+    }
 
     const TileBlock all = {0, TILE_CHUNK, 0, 8, 0, 8};
     TileFaces whole = {}, seen = {}, sealed = {};

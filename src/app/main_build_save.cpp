@@ -116,7 +116,7 @@ void main_buildSave(void)
     main_saving = job;
     try {
         std::thread([job] {
-            tile_saveMap(job->request, &job->result);
+            tile_saveMapBehind(job->request, &job->result);
             job->done = true;
         }).detach();
     } catch (const std::exception &) {

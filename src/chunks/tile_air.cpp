@@ -3,13 +3,21 @@
 
 #include "tile.h"
 
-void tile_outsideAir(const unsigned char *map, unsigned width, unsigned height, unsigned depth,
-                     std::vector<bool> *outside, const CubeDef *cubes)
+bool tile_outsideAir(const unsigned char *map, unsigned width, unsigned height, unsigned depth,
+                     std::vector<bool> *outside, const CubeDef *cubes, const std::atomic<bool> *stop)
 {
     const size_t cells = (size_t)width * depth * height;
     outside->assign(cells, false);
     if (!map || cells == 0)
-        return;
+        return true;
+    // Polled a row or a run at a time: a whole grid takes long enough to
+    // hold up work that cannot wait.
+    auto stopped = [&] {
+        if (!stop || !stop->load(std::memory_order_relaxed))
+            return false;
+        outside->clear();
+        return true;
+    };
     unsigned cover[256];
     for (int t = 0; t < 256; t++)
         cover[t] = tile_coverSides(cubes ? cubes : tile, (unsigned char)t);
@@ -39,6 +47,8 @@ void tile_outsideAir(const unsigned char *map, unsigned width, unsigned height, 
     };
     for (unsigned y = 0; y < height; y++)
         for (unsigned z = 0; z < depth; z++) {
+            if (stopped())
+                return false;
             if (y == 0)
                 seedRow(0, width - 1, y, z, TILE_BOTTOM);
             if (y + 1 == height)
@@ -50,7 +60,9 @@ void tile_outsideAir(const unsigned char *map, unsigned width, unsigned height, 
             seedRow(0, 0, y, z, TILE_LEFT);
             seedRow(width - 1, width - 1, y, z, TILE_RIGHT);
         }
-    while (!stack.empty()) {
+    for (size_t runs = 0; !stack.empty(); runs++) {
+        if (runs % 64 == 0 && stopped())
+            return false;
         const Seed s = stack.back();
         stack.pop_back();
         const size_t r = row(s.y, s.z);
@@ -75,6 +87,7 @@ void tile_outsideAir(const unsigned char *map, unsigned width, unsigned height, 
     for (size_t at = 0; at < cells; at++)
         if (reached[at])
             (*outside)[at] = true;
+    return true;
 }
 
 bool TileAirSplit::seenFromOutside(const TileFace &f) const

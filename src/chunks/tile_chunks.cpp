@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <map>
 #include <exception>
 #include <condition_variable>
@@ -31,6 +33,10 @@ bool tile_lookOcclude = true;
 namespace {
 
 enum { CHUNK_LISTED = 256 };  // chunks handed to the worker at a time
+// What the frames after a change may wait, all told, for the worker to
+// finish the chunks on screen that the change touched: a change then shows
+// in the frame after it, or the one after that, on a busy machine too.
+const std::chrono::milliseconds CHUNK_CHANGE_WAIT(8);
 
 struct Chunk {
     TileFaces faces;
@@ -98,6 +104,9 @@ std::vector<Done> chunk_done;
 bool chunk_stopping, chunk_building;
 Job chunk_underWay;  // while chunk_building: what is being built (its world let go of)
 unsigned chunk_underWayVersion;
+// Set whenever jobs are handed over: the worker's making of the outside
+// air anew, which only an idle worker starts, gives way to them.
+std::atomic<bool> chunk_jobsCame{false};
 
 // Whether the worker builds job already, or built it and the drawing thread
 // has not taken it yet: a frame that wants it again drops it.
@@ -137,6 +146,11 @@ unsigned chunk_frame;
 float chunk_keepWithin = 1e30f;
 int chunk_keepEye[4];
 bool chunk_tight;  // the budget dropped chunks within the view distance
+// The chunks on screen the last change touched, while the frames may still
+// wait for them, and how long they may wait yet.
+std::vector<int> chunk_changed;
+unsigned chunk_changedVersion;
+std::chrono::steady_clock::duration chunk_changeWait;
 // Occlusion queries, made as needed and used again every frame, and the
 // chunks last frame asked about, with the query that holds each answer.
 std::vector<GLuint> chunk_queries;
@@ -158,8 +172,9 @@ struct BoxMemo {
 BoxMemo chunk_memo;
 
 // The outside air of world, and what changed in it since the worker's
-// last version of the same grid.
-void chunk_airFor(const TileSnapshot &world, Air *air)
+// last version of the same grid.  False, air left without it, when stop
+// (when given) is set before it is made.
+bool chunk_airFor(const TileSnapshot &world, Air *air, const std::atomic<bool> *stop = nullptr)
 {
     const std::shared_ptr<const std::vector<bool>> before = air->outside;
     air->version = world.version;
@@ -170,13 +185,16 @@ void chunk_airFor(const TileSnapshot &world, Air *air)
         std::vector<unsigned char> map;
         world.flatten(&map);
         auto made = std::make_shared<std::vector<bool>>();
-        tile_outsideAir(map.data(), world.width, world.height, world.depth, made.get(), world.tables->cubes);
+        if (!tile_outsideAir(map.data(), world.width, world.height, world.depth, made.get(), world.tables->cubes,
+                             stop))
+            return false;
         air->outside = made;
         if (before && before->size() == made->size() && *before != *made)
             tile_airDirty(world, *before, *made, &air->dirty);
     } catch (const std::bad_alloc &) {
         // Out of memory: nothing is split, every face is drawn.
     }
+    return true;
 }
 
 // The outside air of world from air's, of an earlier version of the same
@@ -315,14 +333,18 @@ void chunk_work(void)
     std::unique_lock<std::mutex> l(chunk_lock);
     for (;;) {
         if (air.approx && chunk_wanted.empty() && !chunk_stopping) {
-            // Nothing to build: the air opened by changes made anew.
+            // Nothing to build: the air opened by changes made anew, given
+            // up when jobs come meanwhile (a change waits for no whole grid).
             Air full = air;
+            chunk_jobsCame = false;
             l.unlock();
-            chunk_airFor(*full.world, &full);
-            full.serial++;
+            const bool made = chunk_airFor(*full.world, &full, &chunk_jobsCame);
             l.lock();
-            chunk_airHandOver(full);
-            air = std::move(full);
+            if (made) {  // else still approximate: tried again once idle
+                full.serial++;
+                chunk_airHandOver(full);
+                air = std::move(full);
+            }
             continue;
         }
         chunk_wake.wait(l, [] { return chunk_stopping || !chunk_wanted.empty(); });
@@ -391,6 +413,7 @@ void chunk_reset(const TileWorldRef &world)
         chunk_done.clear();
     }
     chunk_table.clear();
+    chunk_changed.clear();
     chunk_changes++;
     chunk_outside.reset();
     chunk_airSerial = 0;
@@ -468,14 +491,52 @@ void chunk_adopt(const TileWorldRef &world)
     for (size_t k = 0; k < dirty.size() && now.size() < CHUNK_LISTED; k++)
         if (dirty[k] && chunk_table[k])
             now.push_back(Job{(int)k, world, tile_optTexture, tile_optSmooth});
+    chunk_changed.clear();
     if (now.empty())
         return;
     chunk_start();
     {
         std::lock_guard<std::mutex> l(chunk_lock);
         chunk_wanted.insert(chunk_wanted.begin(), now.begin(), now.end());
+        chunk_jobsCame = true;
     }
     chunk_wake.notify_all();
+    for (const Job &j : now)
+        chunk_changed.push_back(j.key);
+    chunk_changedVersion = world->version;
+    chunk_changeWait = CHUNK_CHANGE_WAIT;
+}
+
+// Before a frame takes what the worker built: while chunks on screen wait
+// for a change, a short wait for the worker to finish them (bounded by
+// what is left of CHUNK_CHANGE_WAIT).  The drawing thread and the
+// renderer's threads are idle meanwhile, so the worker, which yields to
+// them, has a core.
+void chunk_awaitChange(void)
+{
+    if (chunk_changed.empty())
+        return;
+    auto ready = [] {
+        if (chunk_stopping || !chunk_worker.joinable())
+            return true;
+        for (int key : chunk_changed) {
+            bool done = false;
+            for (const Done &d : chunk_done)
+                done |= d.key == key && d.chunk->version >= chunk_changedVersion;
+            if (!done)
+                return false;
+        }
+        return true;
+    };
+    const auto t0 = std::chrono::steady_clock::now();
+    bool all;
+    {
+        std::unique_lock<std::mutex> l(chunk_lock);
+        all = chunk_idle.wait_until(l, t0 + chunk_changeWait, ready);
+    }
+    chunk_changeWait -= std::chrono::steady_clock::now() - t0;
+    if (all || chunk_changeWait <= std::chrono::steady_clock::duration::zero())
+        chunk_changed.clear();
 }
 
 // Takes what the worker built and the outside air it made.
@@ -1166,6 +1227,7 @@ void tile_chunksClear(void)
     chunk_world.reset();
     chunk_outside.reset();
     chunk_asked.clear();
+    chunk_changed.clear();
     chunk_bytes = 0;
     chunk_changes++;
 }
@@ -1228,6 +1290,7 @@ void look_begin(Look &f, float ex, float ey, float ez, int view)
     else if (f.world != chunk_world)
         chunk_adopt(f.world);
     chunk_frame++;
+    chunk_awaitChange();
     chunk_collect();
     f.view = view;
     f.doubleSided = texture_double, f.smooth = texture_smoothed;
@@ -1587,6 +1650,8 @@ void look_next(Look &f)
         std::lock_guard<std::mutex> l(chunk_lock);
         jobs.erase(std::remove_if(jobs.begin(), jobs.end(), chunk_inHand), jobs.end());
         chunk_wanted.swap(jobs);
+        if (!chunk_wanted.empty())
+            chunk_jobsCame = true;
     }
     chunk_wake.notify_all();
 }

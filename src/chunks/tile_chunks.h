@@ -3,6 +3,7 @@
 #define TAVO_TILE_CHUNKS_H
 
 #include <stddef.h>
+#include <atomic>
 #include <vector>
 #include "tile_walk.h"
 
@@ -106,9 +107,11 @@ private:
 // solid cell.  A face an eye in such a cell sees lies towards such a
 // cell: what no such path reaches (a cave sealed in rock, the rock's top
 // under a box open only underneath) can be seen only from within.
-// The types' sides are those of cubes (tile when null).
-void tile_outsideAir(const unsigned char *map, unsigned width, unsigned height, unsigned depth,
-                     std::vector<bool> *outside, const CubeDef *cubes = nullptr);
+// The types' sides are those of cubes (tile when null).  Gives up, false
+// with *outside empty, once *stop (when given) is set.
+bool tile_outsideAir(const unsigned char *map, unsigned width, unsigned height, unsigned depth,
+                     std::vector<bool> *outside, const CubeDef *cubes = nullptr,
+                     const std::atomic<bool> *stop = nullptr);
 // A sink that passes each face to one of two: the faces an eye in the
 // outside air may see (a box face whose cell across, or whose own cell,
 // the outside reaches; any other face whose cell it reaches), and the

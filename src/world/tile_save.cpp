@@ -4,6 +4,9 @@
 #include "tile_save.h"
 
 #include <string.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include "map_text.h"
 #include "pcx_encode.h"
@@ -165,4 +168,10 @@ void tile_saveMap(const TileMapSave &save, TileMapSaved *out)
     out->line = (save.recovery.empty() ? "Map saved: " : "Unsaved edits kept in ") + target + " (" +
                 std::to_string(out->changed) + " cell" + (out->changed == 1 ? "" : "s") + " changed)" +
                 (withText ? " and " + save.text : "");
+}
+
+void tile_saveMapBehind(const TileMapSave &save, TileMapSaved *out)
+{
+    setpriority(PRIO_PROCESS, (id_t)syscall(SYS_gettid), 10);
+    tile_saveMap(save, out);
 }

@@ -46,5 +46,9 @@ struct TileMapSaved {
 // written; each through a temporary file renamed into place, the folder
 // flushed after.  Touches no global: for a thread of its own.
 void tile_saveMap(const TileMapSave &save, TileMapSaved *out);
+// tile_saveMap on the saving thread: the thread first yields to the
+// drawing thread and the renderer's (as the chunk worker does), so that no
+// frame waits for a save; the save takes longer on a busy machine instead.
+void tile_saveMapBehind(const TileMapSave &save, TileMapSaved *out);
 
 #endif
