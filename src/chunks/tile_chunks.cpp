@@ -32,6 +32,16 @@ namespace {
 
 enum { CHUNK_LISTED = 256 };  // chunks handed to the worker at a time
 
+// A chunk's vertex buffer (tile_upload), let go of with it.  Made and
+// deleted on the drawing thread alone: the worker's chunks have none yet.
+struct ChunkBuffer {
+    unsigned name = 0;
+    ChunkBuffer() = default;
+    ChunkBuffer(const ChunkBuffer &) = delete;
+    ChunkBuffer &operator=(const ChunkBuffer &) = delete;
+    ~ChunkBuffer() { tile_bufferFree(name); }
+};
+
 struct Chunk {
     TileFaces faces;
     TileFaces enclosed;  // what only an eye in a cave sealed in rock can see
@@ -42,6 +52,7 @@ struct Chunk {
     unsigned grid[3];    // the sizes of that snapshot's grid
     // The tables its runs' pictures point into, kept alive while it is drawn.
     std::shared_ptr<const TileTables> tables;
+    ChunkBuffer buffer;  // its faces' and enclosed faces' corners, once taken
     unsigned lastSeen;  // the frame that last had it within the view distance
     size_t bytes;
     // The bounds of its faces, and of those with the enclosed ones: the
@@ -514,6 +525,12 @@ void chunk_collect(void)
             if (!chunk_retarget(d.chunk.get(), chunk_world->tables, map))
                 chunk_dirtyAt[(size_t)d.key] = chunk_world->version;  // shown meanwhile, with its own pictures
         }
+        // Its corners go to the driver once, here; the cover still reads
+        // them from memory, so the driver's copy counts as well.
+        TileFaces *const both[2] = {&d.chunk->faces, &d.chunk->enclosed};
+        size_t uploaded = 0;
+        d.chunk->buffer.name = tile_upload(both, 2, &uploaded);
+        d.chunk->bytes += uploaded;
         if (slot)
             chunk_bytes -= slot->bytes;
         d.chunk->lastSeen = chunk_frame;
@@ -1615,6 +1632,7 @@ int tile_drawLook(float ex, float ey, float ez, int view)
     look_sendOpaque(f);
     look_sendRest(f);
     look_next(f);
+    tile_unbindBuffer();
     f.stats.drawn = (int)f.seen.size();
     f.stats.bytes = chunk_bytes;
     f.stats.built = chunk_built;
