@@ -861,28 +861,35 @@ bool chunk_hasSolid(const TileFaces &faces)
     return false;
 }
 
-// A query for the chunk at key, answered by next frame's chunk_hear.
-GLuint chunk_ask(int key)
+// One query for the chunks at keys together, answered by next frame's
+// chunk_hear.
+GLuint chunk_ask(const std::vector<int> &keys)
 {
-    const size_t n = chunk_asked.size();
+    const size_t n = chunk_asked.empty() ? 0 : chunk_asked.back().second + 1;
     if (n == chunk_queries.size()) {
         GLuint q = 0;
         glGenQueries(1, &q);
         chunk_queries.push_back(q);
     }
-    chunk_asked.push_back({key, n});
+    for (int key : keys)
+        chunk_asked.push_back({key, n});
     return chunk_queries[n];
 }
 
-// Last frame's answers: the chunks whose opaque faces drew nothing, and
-// the pixels those faces drew in all.
+// Last frame's answers: the chunks whose opaque faces drew nothing (asked
+// together, only when none of them drew), and the pixels those faces drew
+// in all.
 long chunk_hear(void)
 {
     long shaded = 0;
-    for (const auto &a : chunk_asked) {
-        GLuint samples = 1;
-        glGetQueryObjectuiv(chunk_queries[a.second], GL_QUERY_RESULT, &samples);
-        shaded += samples;
+    GLuint samples = 1;
+    for (size_t i = 0; i < chunk_asked.size(); i++) {
+        const auto &a = chunk_asked[i];
+        if (i == 0 || a.second != chunk_asked[i - 1].second) {
+            samples = 1;
+            glGetQueryObjectuiv(chunk_queries[a.second], GL_QUERY_RESULT, &samples);
+            shaded += samples;
+        }
         if (a.first >= 0 && (size_t)a.first < chunk_table.size() && chunk_table[(size_t)a.first])
             chunk_table[(size_t)a.first]->hidden = samples == 0;
     }
@@ -1194,6 +1201,11 @@ size_t tile_chunksBytes(void)
 
 namespace {
 
+// Chunks whose opaque faces are sent together, nearest first from group
+// to group: enough to share pictures, few enough that the nearest still
+// hide what lies behind them.
+enum { LOOK_GROUP = 16 };
+
 // One free-look frame's state, shared by its steps.
 struct Look {
     TileWorldRef world;
@@ -1216,6 +1228,15 @@ struct Look {
     unsigned char doubleSided, smooth, rgba[4];
     GLboolean blend, alphaTest;
     std::vector<int> firsts, counts;
+    // The opaque draws of a group of chunks, held to be sent by picture.
+    struct Held {
+        const TileRun *run;
+        bool fogPaused;
+        size_t from, to;  // into heldFirsts, heldCounts
+    };
+    bool holding = false;
+    std::vector<Held> held;
+    std::vector<int> heldFirsts, heldCounts;
 };
 
 // Blending and the alpha test as the frame found them, or off while
@@ -1423,7 +1444,14 @@ void look_drawFaces(Look &f, size_t at, const TileFaces &faces, int pass)
             for (int j = -1 - ranges[k].first, end = j + ranges[k].count; j < end; j++)
                 f.firsts.push_back(those.first[(size_t)j]), f.counts.push_back(those.count[(size_t)j]);
         }
-        tile_drawRanges(*ranges[a].run, f.firsts.data(), f.counts.data(), (int)f.firsts.size(), &f.cull);
+        if (!f.holding) {
+            tile_drawRanges(*ranges[a].run, f.firsts.data(), f.counts.data(), (int)f.firsts.size(), &f.cull);
+            continue;
+        }
+        const size_t from = f.heldFirsts.size();
+        f.heldFirsts.insert(f.heldFirsts.end(), f.firsts.begin(), f.firsts.end());
+        f.heldCounts.insert(f.heldCounts.end(), f.counts.begin(), f.counts.end());
+        f.held.push_back(Look::Held{ranges[a].run, !tile_fogReaches(s.lo, s.hi), from, f.heldFirsts.size()});
     }
 }
 
@@ -1436,15 +1464,35 @@ void look_draw(Look &f, size_t at, int pass)
         look_drawFaces(f, at, f.seen[at].chunk->enclosed, pass);
 }
 
-// A chunk's opaque faces, asked how many of their pixels pass the depth test.
-void look_drawAsking(Look &f, size_t at)
+// The opaque faces of a group of chunks, asked together how many of
+// their pixels pass the depth test.  They go picture by picture rather
+// than chunk by chunk: a change of picture costs the renderer far more
+// than a draw.
+void look_drawAsking(Look &f, std::vector<size_t> &group)
 {
-    const Chunk *c = f.seen[at].chunk;
-    if (!chunk_hasSolid(c->faces) && (f.eyeOutside || !chunk_hasSolid(c->enclosed)))
-        return;
-    glBeginQuery(GL_SAMPLES_PASSED, chunk_ask(f.seen[at].key));
-    look_draw(f, at, TILE_PASS_SOLID);
-    glEndQuery(GL_SAMPLES_PASSED);
+    std::vector<int> keys;
+    for (size_t at : group) {
+        const Chunk *c = f.seen[at].chunk;
+        if (chunk_hasSolid(c->faces) || (!f.eyeOutside && chunk_hasSolid(c->enclosed)))
+            keys.push_back(f.seen[at].key);
+    }
+    if (!keys.empty()) {
+        f.holding = true;
+        f.held.clear(), f.heldFirsts.clear(), f.heldCounts.clear();
+        for (size_t at : group)
+            look_draw(f, at, TILE_PASS_SOLID);
+        f.holding = false;
+        std::stable_sort(f.held.begin(), f.held.end(), [](const Look::Held &a, const Look::Held &b) {
+            return a.fogPaused != b.fogPaused ? a.fogPaused : a.run->image < b.run->image;
+        });
+        glBeginQuery(GL_SAMPLES_PASSED, chunk_ask(keys));
+        for (const Look::Held &h : f.held) {
+            tile_fogPause(h.fogPaused);
+            tile_drawRanges(*h.run, &f.heldFirsts[h.from], &f.heldCounts[h.from], (int)(h.to - h.from), &f.cull);
+        }
+        glEndQuery(GL_SAMPLES_PASSED);
+    }
+    group.clear();
 }
 
 // Whether each doubtful chunk's box shows over what is drawn: a still view
@@ -1516,6 +1564,7 @@ void look_sendOpaque(Look &f)
     memcpy(memo.viewport, viewport, sizeof memo.viewport);
     memo.eyeOutside = f.eyeOutside;
     memo.changes = chunk_changes;
+    std::vector<size_t> group;
     for (size_t i = 0; i < f.seen.size(); i++) {
         cr.waitFor(i);
         if (cr.gone[i]) {
@@ -1523,10 +1572,13 @@ void look_sendOpaque(Look &f)
         } else if (tile_lookOcclude && f.seen[i].chunk->hidden && !f.seen[i].nearEye) {
             doubtful.push_back(i);
         } else {
-            look_drawAsking(f, i);
+            group.push_back(i);
             memo.drawnBefore.push_back(f.seen[i].key);
         }
+        if (group.size() == (size_t)LOOK_GROUP)
+            look_drawAsking(f, group);
     }
+    look_drawAsking(f, group);
     if (finisher.running)
         cr.finish(), finisher.running = false;
     std::vector<bool> left(f.seen.size());
@@ -1541,7 +1593,8 @@ void look_sendOpaque(Look &f)
         }
         // Still flagged: its own answer, next frame, says whether its faces
         // show, and a still view keeps its box's answer meanwhile.
-        look_drawAsking(f, doubtful[k]);
+        group.push_back(doubtful[k]);
+        look_drawAsking(f, group);
     }
     size_t kept = 0;
     for (size_t i = 0; i < f.seen.size(); i++)
