@@ -6,7 +6,7 @@ if [ -z "${TAVO_E2E_SERVER:-}" ]; then
     exec env TAVO_E2E_SERVER=1 ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0:verify_asan_link_order=0" \
         xvfb-run -a -n $((700 + $$ % 200)) -s "-nolisten tcp -r -screen 0 1280x1024x24" bash "$0"
 fi
-map_tool="$TAVO_BINARY_DIR/tools/tavo-map"
+map_tool="$TAVO_BINARY_DIR/tavo-map"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tavo-build-XXXXXX")
 tavo=

@@ -87,8 +87,8 @@ far="$work/far" && cp -r "$TAVO_BINARY_DIR/demo" "$far"
     done
 } >"$work/far.map"
 printf -- '-1 0 0\n0 1 0\n0 0 -1\n70 2 266\n' >"$work/far.pose"
-"$TAVO_BINARY_DIR/tools/tavo-map" encode "$work/far.map" "$far/PCX/demo.pcx" &&
-    "$TAVO_BINARY_DIR/tools/tavo-cam" "$work/far.pose" "$far/SYS/CAM/demo.cam" || fail "no far world"
+"$TAVO_BINARY_DIR/tavo-map" encode "$work/far.map" "$far/PCX/demo.pcx" &&
+    "$TAVO_BINARY_DIR/tavo-cam" "$work/far.pose" "$far/SYS/CAM/demo.cam" || fail "no far world"
 empty="the view holds nothing in the cells the fixed camera draws around the eye; the nearest cell that is not empty is 37 cells from the eye"
 env -u DISPLAY "$TAVO_BIN" --check "$far/DEF/demo.def" >"$work/far.txt" || true
 grep -qxF "Note: from the camera's pose $empty." "$work/far.txt" || fail "--check says nothing of the empty view: $(grep Note "$work/far.txt")"
