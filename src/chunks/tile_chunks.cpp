@@ -58,7 +58,9 @@ struct Chunk {
     // The bounds of its faces, and of those with the enclosed ones: the
     // chunk's cells may hold far less than their box.
     float lo[3], hi[3], loAll[3], hiAll[3];
-    bool hidden = false;  // no pixel of its opaque faces was drawn last time they were asked about
+    // No pixel of its opaque faces (and of those of the chunks asked about
+    // with it) was drawn last time they were asked about.
+    bool hidden = false;
     // Its place in the last frame that met it, for the budget: how far from
     // the eye, and what it was to the view (a CHUNK_* rank).
     float distance = 0.0f;
@@ -1201,10 +1203,12 @@ size_t tile_chunksBytes(void)
 
 namespace {
 
-// Chunks whose opaque faces are sent together, nearest first from group
-// to group: enough to share pictures, few enough that the nearest still
-// hide what lies behind them.
-enum { LOOK_GROUP = 16 };
+// Chunks of many pictures (more runs than LOOK_FEW_RUNS) have their opaque
+// faces sent together, LOOK_GROUP at a time, nearest first from group to
+// group: enough to share pictures, few enough that the nearest still hide
+// what lies behind them.  A chunk of few pictures goes alone, so that its
+// own query tells whether it is hidden.
+enum { LOOK_GROUP = 16, LOOK_FEW_RUNS = 32 };
 
 // One free-look frame's state, shared by its steps.
 struct Look {
@@ -1482,9 +1486,10 @@ void look_drawAsking(Look &f, std::vector<size_t> &group)
         for (size_t at : group)
             look_draw(f, at, TILE_PASS_SOLID);
         f.holding = false;
-        std::stable_sort(f.held.begin(), f.held.end(), [](const Look::Held &a, const Look::Held &b) {
-            return a.fogPaused != b.fogPaused ? a.fogPaused : a.run->image < b.run->image;
-        });
+        if (group.size() > 1)  // one chunk keeps the order its runs were sorted in
+            std::stable_sort(f.held.begin(), f.held.end(), [](const Look::Held &a, const Look::Held &b) {
+                return a.fogPaused != b.fogPaused ? a.fogPaused : a.run->image < b.run->image;
+            });
         glBeginQuery(GL_SAMPLES_PASSED, chunk_ask(keys));
         for (const Look::Held &h : f.held) {
             tile_fogPause(h.fogPaused);
@@ -1571,6 +1576,11 @@ void look_sendOpaque(Look &f)
             f.stats.hidden++;
         } else if (tile_lookOcclude && f.seen[i].chunk->hidden && !f.seen[i].nearEye) {
             doubtful.push_back(i);
+        } else if (f.seen[i].chunk->faces.runs.size() <= (size_t)LOOK_FEW_RUNS) {
+            look_drawAsking(f, group);  // the nearer ones first
+            std::vector<size_t> alone(1, i);
+            look_drawAsking(f, alone);
+            memo.drawnBefore.push_back(f.seen[i].key);
         } else {
             group.push_back(i);
             memo.drawnBefore.push_back(f.seen[i].key);
