@@ -555,6 +555,59 @@ TEST_F(TileChunks, AnEditDropsNoChunkAndDrawsAsAFreshWorld)
     EXPECT_EQ(differ, 0u);
 }
 
+// Each chunk's corners live in a vertex buffer: after cells in view change,
+// the frame is the one a fresh world draws (no chunk drawn from the buffer
+// it had before), and client arrays, as a driver without buffers has
+// them, draw it pixel for pixel.  Two pictures of their own colour, so
+// that a run drawn from another's corners shows.
+TEST_F(TileChunks, BuffersDrawTheWorldAsItIsNowAsClientArraysDo)
+{
+    REQUIRE_GL();
+    ASSERT_TRUE(tile_buffersUsable()) << "every Mesa has buffer objects";
+    image_create(&entries[0].image, 16, 16, 200, 40, 40);
+    image_create(&entries[3].image, 16, 16, 40, 60, 220);
+    world(64, 16, 64);
+    for (unsigned z = 0; z < 64; z++)
+        for (unsigned x = 0; x < 64; x++)
+            for (unsigned y = 0; y < 2 + (x * 3 + z * 5) % 7; y++)
+                at(x, y, z) = (x / 3 + z / 2) % 3 ? STONE : PADDED;
+    main_renderState();
+    glMatrixMode(GL_MODELVIEW);
+    const Entity eye = {{-1, 0, 0}, {0, 1, 0}, {0, -0.4f, -1}, {32 * tile_size, 20 * tile_size, 75 * tile_sizeZ}};
+    struct Frame {
+        std::vector<unsigned char> rgb;
+        std::vector<float> depths;
+        bool operator==(const Frame &o) const
+        {
+            for (size_t i = 0; i < depths.size() && i < o.depths.size(); i++)
+                if (!(fabsf(depths[i] - o.depths[i]) <= 1e-6f))
+                    return false;
+            return rgb == o.rgb && depths.size() == o.depths.size();
+        }
+    };
+    auto frame = [&] {
+        Frame f{std::vector<unsigned char>(640 * 480 * 3), settledLook(eye)};
+        glReadPixels(0, 0, 640, 480, GL_RGB, GL_UNSIGNED_BYTE, f.rgb.data());
+        return f;
+    };
+    const Frame before = frame();
+    std::vector<TileCellEdit> edits;
+    for (unsigned short z = 40; z < 56; z++)
+        for (unsigned short x = 20; x < 44; x++)
+            edits.push_back({x, 9, z, (unsigned char)((x + z) % 2 ? STONE : PADDED)});  // a chequered roof
+    tile_editCells(edits.data(), edits.size());
+    const Frame edited = frame();
+    EXPECT_FALSE(edited == before) << "the roof is not in view";
+    tile_chunksClear();  // the changed world as a fresh one
+    tile_generation++;
+    EXPECT_TRUE(frame() == edited) << "a chunk drew from its old buffer";
+    tile_buffers = 0;
+    tile_chunksClear();
+    const Frame arrays = frame();
+    tile_buffers = -1;
+    EXPECT_TRUE(arrays == edited) << "client arrays draw other pixels";
+}
+
 // Every other cell a brick under a budget far below what the view needs:
 // no frame's cache holds more, the nearest chunks are drawn, and the
 // building comes to an end.

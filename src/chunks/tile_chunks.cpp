@@ -38,6 +38,16 @@ enum { CHUNK_LISTED = 256 };  // chunks handed to the worker at a time
 // in the frame after it, or the one after that, on a busy machine too.
 const std::chrono::milliseconds CHUNK_CHANGE_WAIT(8);
 
+// A chunk's vertex buffer (tile_upload), let go of with it.  Made and
+// deleted on the drawing thread alone: the worker's chunks have none yet.
+struct ChunkBuffer {
+    unsigned name = 0;
+    ChunkBuffer() = default;
+    ChunkBuffer(const ChunkBuffer &) = delete;
+    ChunkBuffer &operator=(const ChunkBuffer &) = delete;
+    ~ChunkBuffer() { tile_bufferFree(name); }
+};
+
 struct Chunk {
     TileFaces faces;
     TileFaces enclosed;  // what only an eye in a cave sealed in rock can see
@@ -48,12 +58,15 @@ struct Chunk {
     unsigned grid[3];    // the sizes of that snapshot's grid
     // The tables its runs' pictures point into, kept alive while it is drawn.
     std::shared_ptr<const TileTables> tables;
+    ChunkBuffer buffer;  // its faces' and enclosed faces' corners, once taken
     unsigned lastSeen;  // the frame that last had it within the view distance
     size_t bytes;
     // The bounds of its faces, and of those with the enclosed ones: the
     // chunk's cells may hold far less than their box.
     float lo[3], hi[3], loAll[3], hiAll[3];
-    bool hidden = false;  // no pixel of its opaque faces was drawn last time they were asked about
+    // No pixel of its opaque faces (and of those of the chunks asked about
+    // with it) was drawn last time they were asked about.
+    bool hidden = false;
     // Its place in the last frame that met it, for the budget: how far from
     // the eye, and what it was to the view (a CHUNK_* rank).
     float distance = 0.0f;
@@ -575,6 +588,12 @@ void chunk_collect(void)
             if (!chunk_retarget(d.chunk.get(), chunk_world->tables, map))
                 chunk_dirtyAt[(size_t)d.key] = chunk_world->version;  // shown meanwhile, with its own pictures
         }
+        // Its corners go to the driver once, here; the cover still reads
+        // them from memory, so the driver's copy counts as well.
+        TileFaces *const both[2] = {&d.chunk->faces, &d.chunk->enclosed};
+        size_t uploaded = 0;
+        d.chunk->buffer.name = tile_upload(both, 2, &uploaded);
+        d.chunk->bytes += uploaded;
         if (slot)
             chunk_bytes -= slot->bytes;
         d.chunk->lastSeen = chunk_frame;
@@ -905,28 +924,35 @@ bool chunk_hasSolid(const TileFaces &faces)
     return false;
 }
 
-// A query for the chunk at key, answered by next frame's chunk_hear.
-GLuint chunk_ask(int key)
+// One query for the chunks at keys together, answered by next frame's
+// chunk_hear.
+GLuint chunk_ask(const std::vector<int> &keys)
 {
-    const size_t n = chunk_asked.size();
+    const size_t n = chunk_asked.empty() ? 0 : chunk_asked.back().second + 1;
     if (n == chunk_queries.size()) {
         GLuint q = 0;
         glGenQueries(1, &q);
         chunk_queries.push_back(q);
     }
-    chunk_asked.push_back({key, n});
+    for (int key : keys)
+        chunk_asked.push_back({key, n});
     return chunk_queries[n];
 }
 
-// Last frame's answers: the chunks whose opaque faces drew nothing, and
-// the pixels those faces drew in all.
+// Last frame's answers: the chunks whose opaque faces drew nothing (asked
+// together, only when none of them drew), and the pixels those faces drew
+// in all.
 long chunk_hear(void)
 {
     long shaded = 0;
-    for (const auto &a : chunk_asked) {
-        GLuint samples = 1;
-        glGetQueryObjectuiv(chunk_queries[a.second], GL_QUERY_RESULT, &samples);
-        shaded += samples;
+    GLuint samples = 1;
+    for (size_t i = 0; i < chunk_asked.size(); i++) {
+        const auto &a = chunk_asked[i];
+        if (i == 0 || a.second != chunk_asked[i - 1].second) {
+            samples = 1;
+            glGetQueryObjectuiv(chunk_queries[a.second], GL_QUERY_RESULT, &samples);
+            shaded += samples;
+        }
         if (a.first >= 0 && (size_t)a.first < chunk_table.size() && chunk_table[(size_t)a.first])
             chunk_table[(size_t)a.first]->hidden = samples == 0;
     }
@@ -1239,6 +1265,13 @@ size_t tile_chunksBytes(void)
 
 namespace {
 
+// Chunks of many pictures (more runs than LOOK_FEW_RUNS) have their opaque
+// faces sent together, LOOK_GROUP at a time, nearest first from group to
+// group: enough to share pictures, few enough that the nearest still hide
+// what lies behind them.  A chunk of few pictures goes alone, so that its
+// own query tells whether it is hidden.
+enum { LOOK_GROUP = 16, LOOK_FEW_RUNS = 32 };
+
 // One free-look frame's state, shared by its steps.
 struct Look {
     TileWorldRef world;
@@ -1261,6 +1294,15 @@ struct Look {
     unsigned char doubleSided, smooth, rgba[4];
     GLboolean blend, alphaTest;
     std::vector<int> firsts, counts;
+    // The opaque draws of a group of chunks, held to be sent by picture.
+    struct Held {
+        const TileRun *run;
+        bool fogPaused;
+        size_t from, to;  // into heldFirsts, heldCounts
+    };
+    bool holding = false;
+    std::vector<Held> held;
+    std::vector<int> heldFirsts, heldCounts;
 };
 
 // Blending and the alpha test as the frame found them, or off while
@@ -1469,7 +1511,14 @@ void look_drawFaces(Look &f, size_t at, const TileFaces &faces, int pass)
             for (int j = -1 - ranges[k].first, end = j + ranges[k].count; j < end; j++)
                 f.firsts.push_back(those.first[(size_t)j]), f.counts.push_back(those.count[(size_t)j]);
         }
-        tile_drawRanges(*ranges[a].run, f.firsts.data(), f.counts.data(), (int)f.firsts.size(), &f.cull);
+        if (!f.holding) {
+            tile_drawRanges(*ranges[a].run, f.firsts.data(), f.counts.data(), (int)f.firsts.size(), &f.cull);
+            continue;
+        }
+        const size_t from = f.heldFirsts.size();
+        f.heldFirsts.insert(f.heldFirsts.end(), f.firsts.begin(), f.firsts.end());
+        f.heldCounts.insert(f.heldCounts.end(), f.counts.begin(), f.counts.end());
+        f.held.push_back(Look::Held{ranges[a].run, !tile_fogReaches(s.lo, s.hi), from, f.heldFirsts.size()});
     }
 }
 
@@ -1482,15 +1531,36 @@ void look_draw(Look &f, size_t at, int pass)
         look_drawFaces(f, at, f.seen[at].chunk->enclosed, pass);
 }
 
-// A chunk's opaque faces, asked how many of their pixels pass the depth test.
-void look_drawAsking(Look &f, size_t at)
+// The opaque faces of a group of chunks, asked together how many of
+// their pixels pass the depth test.  They go picture by picture rather
+// than chunk by chunk: a change of picture costs the renderer far more
+// than a draw.
+void look_drawAsking(Look &f, std::vector<size_t> &group)
 {
-    const Chunk *c = f.seen[at].chunk;
-    if (!chunk_hasSolid(c->faces) && (f.eyeOutside || !chunk_hasSolid(c->enclosed)))
-        return;
-    glBeginQuery(GL_SAMPLES_PASSED, chunk_ask(f.seen[at].key));
-    look_draw(f, at, TILE_PASS_SOLID);
-    glEndQuery(GL_SAMPLES_PASSED);
+    std::vector<int> keys;
+    for (size_t at : group) {
+        const Chunk *c = f.seen[at].chunk;
+        if (chunk_hasSolid(c->faces) || (!f.eyeOutside && chunk_hasSolid(c->enclosed)))
+            keys.push_back(f.seen[at].key);
+    }
+    if (!keys.empty()) {
+        f.holding = true;
+        f.held.clear(), f.heldFirsts.clear(), f.heldCounts.clear();
+        for (size_t at : group)
+            look_draw(f, at, TILE_PASS_SOLID);
+        f.holding = false;
+        if (group.size() > 1)  // one chunk keeps the order its runs were sorted in
+            std::stable_sort(f.held.begin(), f.held.end(), [](const Look::Held &a, const Look::Held &b) {
+                return a.fogPaused != b.fogPaused ? a.fogPaused : a.run->image < b.run->image;
+            });
+        glBeginQuery(GL_SAMPLES_PASSED, chunk_ask(keys));
+        for (const Look::Held &h : f.held) {
+            tile_fogPause(h.fogPaused);
+            tile_drawRanges(*h.run, &f.heldFirsts[h.from], &f.heldCounts[h.from], (int)(h.to - h.from), &f.cull);
+        }
+        glEndQuery(GL_SAMPLES_PASSED);
+    }
+    group.clear();
 }
 
 // Whether each doubtful chunk's box shows over what is drawn: a still view
@@ -1562,17 +1632,26 @@ void look_sendOpaque(Look &f)
     memcpy(memo.viewport, viewport, sizeof memo.viewport);
     memo.eyeOutside = f.eyeOutside;
     memo.changes = chunk_changes;
+    std::vector<size_t> group;
     for (size_t i = 0; i < f.seen.size(); i++) {
         cr.waitFor(i);
         if (cr.gone[i]) {
             f.stats.hidden++;
         } else if (tile_lookOcclude && f.seen[i].chunk->hidden && !f.seen[i].nearEye) {
             doubtful.push_back(i);
+        } else if (f.seen[i].chunk->faces.runs.size() <= (size_t)LOOK_FEW_RUNS) {
+            look_drawAsking(f, group);  // the nearer ones first
+            std::vector<size_t> alone(1, i);
+            look_drawAsking(f, alone);
+            memo.drawnBefore.push_back(f.seen[i].key);
         } else {
-            look_drawAsking(f, i);
+            group.push_back(i);
             memo.drawnBefore.push_back(f.seen[i].key);
         }
+        if (group.size() == (size_t)LOOK_GROUP)
+            look_drawAsking(f, group);
     }
+    look_drawAsking(f, group);
     if (finisher.running)
         cr.finish(), finisher.running = false;
     std::vector<bool> left(f.seen.size());
@@ -1587,7 +1666,8 @@ void look_sendOpaque(Look &f)
         }
         // Still flagged: its own answer, next frame, says whether its faces
         // show, and a still view keeps its box's answer meanwhile.
-        look_drawAsking(f, doubtful[k]);
+        group.push_back(doubtful[k]);
+        look_drawAsking(f, group);
     }
     size_t kept = 0;
     for (size_t i = 0; i < f.seen.size(); i++)
@@ -1680,6 +1760,7 @@ int tile_drawLook(float ex, float ey, float ez, int view)
     look_sendOpaque(f);
     look_sendRest(f);
     look_next(f);
+    tile_unbindBuffer();
     f.stats.drawn = (int)f.seen.size();
     f.stats.bytes = chunk_bytes;
     f.stats.built = chunk_built;

@@ -9,8 +9,9 @@
 
 #include <algorithm>
 #include <utility>
-#define GL_GLEXT_PROTOTYPES  // glMultiDrawArrays
+#define GL_GLEXT_PROTOTYPES  // glMultiDrawArrays, buffer objects
 #include <GL/gl.h>
+#include <stdlib.h>
 
 #include "camera.h"
 #include "texture.h"
@@ -536,6 +537,82 @@ void tile_refresh(const TileBlock *b, TileFaces *out)
         tile_record(b, out);
 }
 
+// ------------------------------------------------------------ vertex buffers
+
+int tile_buffers = -1;
+static unsigned tile_bound;  // the buffer bound to GL_ARRAY_BUFFER, as last set here
+
+bool tile_buffersUsable(void)
+{
+    if (tile_buffers < 0) {
+        const char *version = (const char *)glGetString(GL_VERSION);
+        int major = 0, minor = 0;
+        if (version)
+            sscanf(version, "%d.%d", &major, &minor);
+        const char *off = getenv("TAVO_NO_BUFFERS");
+        tile_buffers = (major > 1 || (major == 1 && minor >= 5)) && !(off && *off);
+    }
+    return tile_buffers == 1;
+}
+
+static void tile_bind(unsigned buffer)
+{
+    if (buffer != tile_bound)
+        glBindBuffer(GL_ARRAY_BUFFER, buffer);
+    tile_bound = buffer;
+}
+
+void tile_unbindBuffer(void)
+{
+    tile_bind(0);
+}
+
+unsigned tile_upload(TileFaces *const *faces, int n, size_t *bytes)
+{
+    *bytes = 0;
+    size_t total = 0;
+    for (int i = 0; i < n; i++)
+        for (const TileRun &r : faces[i]->runs)
+            total += r.vertices.size() * sizeof(float);
+    if (total == 0 || !tile_buffersUsable())
+        return 0;
+    while (glGetError() != GL_NO_ERROR)
+        ;  // what came before is not the upload's
+    GLuint buffer = 0;
+    glGenBuffers(1, &buffer);
+    tile_bind(buffer);
+    glBufferData(GL_ARRAY_BUFFER, (GLsizeiptr)total, nullptr, GL_STATIC_DRAW);
+    size_t at = 0;
+    for (int i = 0; i < n; i++)
+        for (const TileRun &r : faces[i]->runs) {
+            const size_t size = r.vertices.size() * sizeof(float);
+            glBufferSubData(GL_ARRAY_BUFFER, (GLintptr)at, (GLsizeiptr)size, r.vertices.data());
+            at += size;
+        }
+    tile_unbindBuffer();
+    if (glGetError() != GL_NO_ERROR) {
+        glDeleteBuffers(1, &buffer);  // no room: drawn from memory
+        return 0;
+    }
+    at = 0;
+    for (int i = 0; i < n; i++)
+        for (TileRun &r : faces[i]->runs) {
+            r.buffer = buffer, r.offset = at;
+            at += r.vertices.size() * sizeof(float);
+        }
+    *bytes = total;
+    return buffer;
+}
+
+void tile_bufferFree(unsigned buffer)
+{
+    if (buffer == 0)
+        return;
+    if (tile_bound == buffer)
+        tile_bound = 0;  // deleting it unbinds it
+    glDeleteBuffers(1, &buffer);
+}
+
 // A run's state and arrays, before its corners are drawn.
 static void tile_runState(const TileRun &r, int *cull)
 {
@@ -547,7 +624,10 @@ static void tile_runState(const TileRun &r, int *cull)
     *cull = r.cull;
     texture_repeat(r.repeat);
     texture_set(r.image);
-    const float *v = r.vertices.data();
+    const bool buffered = r.buffer != 0 && tile_buffers != 0;
+    tile_bind(buffered ? r.buffer : 0);
+    // In a buffer the pointers are offsets into it.
+    const float *v = buffered ? reinterpret_cast<const float *>(r.offset) : r.vertices.data();
     glVertexPointer(3, GL_FLOAT, 5 * sizeof(float), v);
     glTexCoordPointer(2, GL_FLOAT, 5 * sizeof(float), v + 3);
 }

@@ -106,6 +106,10 @@ struct TileRun {
     unsigned mode;                           // GL_QUADS or GL_TRIANGLES
     std::vector<float> vertices;             // x, y, z, s, t of each corner
     unsigned char repeat = TEXTURE_CLAMP;    // as its faces' pictures repeat: one way a run
+    // The vertex buffer that holds a copy of vertices from offset bytes on
+    // (tile_upload), or 0: drawn from vertices through client arrays.
+    unsigned buffer = 0;
+    size_t offset = 0;
 };
 struct TileDraw {
     int run, first, count;  // corners first..first + count - 1 of runs[run]
@@ -155,6 +159,21 @@ void tile_drawFaces(const TileFaces *faces);
 void tile_drawRun(const TileRun &run, int first, int count, int *cull);
 // The same for n ranges of one run, in one call.
 void tile_drawRanges(const TileRun &run, const int *first, const int *count, int n, int *cull);
+// Vertex buffers (OpenGL 1.5), which free look keeps its chunks' corners
+// in so that the driver does not copy them every frame.  tile_buffers: -1
+// decided at first use (off below OpenGL 1.5 or when TAVO_NO_BUFFERS is
+// set in the environment), 0 off (every run drawn through client arrays),
+// 1 on.  Only on the drawing thread, with the context current.
+extern int tile_buffers;
+bool tile_buffersUsable(void);
+// Copies the vertices of every run of faces[0..n-1] into one new buffer
+// and points the runs at it; returns it (0, the runs left on client
+// arrays, when buffers are off or the driver has no room) and its size in
+// *bytes.
+unsigned tile_upload(TileFaces *const *faces, int n, size_t *bytes);
+void tile_bufferFree(unsigned buffer);
+// No buffer bound: what draws from client arrays next reads memory.
+void tile_unbindBuffer(void);
 // The background picture over the whole window, behind the world.  With
 // behindDrawn it goes only where nothing is drawn yet (the depth buffer
 // still clear), so the faces it would lie under cost it nothing.
