@@ -45,21 +45,9 @@ void tile_sky(void)
     model[12] = model[13] = model[14] = 0.0f;
     glPushMatrix();
     glLoadMatrixf(model);
-    // At the far end of the depth range, passing only where it is clear,
-    // as the backdrop behind drawn faces.
-    GLint depthFunc = GL_LESS;
-    glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
     const GLboolean culled = glIsEnabled(GL_CULL_FACE);
     glDisable(GL_CULL_FACE);  // seen from inside
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LEQUAL);
-    glDepthRange(1.0, 1.0);
-    glDepthMask(GL_FALSE);
-    texture_smooth(1);
-    texture_color(255, 255, 255);
-    texture_alpha(255);
-    texture_repeat(TEXTURE_CLAMP);
-    texture_set(bg);
+    const int depthFunc = tile_behindDrawnBegin(bg);
     for (int up = 0; up < SKY_UP; up++) {
         const float e0 = -90.0f + 180.0f * (float)up / SKY_UP, e1 = -90.0f + 180.0f * (float)(up + 1) / SKY_UP;
         glBegin(GL_QUAD_STRIP);
@@ -70,9 +58,7 @@ void tile_sky(void)
         }
         glEnd();
     }
-    glDepthMask(GL_TRUE);
-    glDepthRange(0.0, 1.0);
-    glDepthFunc((GLenum)depthFunc);
+    tile_behindDrawnEnd(depthFunc);
     if (culled)
         glEnable(GL_CULL_FACE);
     glPopMatrix();

@@ -720,25 +720,44 @@ void tile_block(float ex, float ey, float ez, unsigned width, unsigned height, u
     out->z0 = out->z1 - 21 > 0 ? out->z1 - 21 : 0;
 }
 
+int tile_behindDrawnBegin(const Image *picture)
+{
+    // At the far end of the depth range, passing only where it is clear.
+    GLint depthFunc = GL_LESS;
+    glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glDepthRange(1.0, 1.0);
+    glDepthMask(GL_FALSE);
+    tile_backgroundState(picture);
+    return depthFunc;
+}
+
+void tile_behindDrawnEnd(int depthFunc)
+{
+    glDepthMask(GL_TRUE);
+    glDepthRange(0.0, 1.0);
+    glDepthFunc((GLenum)depthFunc);
+}
+
+void tile_backgroundState(const Image *picture)
+{
+    texture_smooth(1);
+    texture_color(255, 255, 255);
+    texture_alpha(255);
+    texture_repeat(TEXTURE_CLAMP);
+    texture_set(picture);
+}
+
 // The background picture stretched over the whole window, behind the world.
 void tile_backdrop(bool behindDrawn)
 {
     float right = PH > 0.0f ? PW / PH : 0.0f;
     camera_2D();
-    GLint depthFunc = GL_LESS;
-    if (behindDrawn) {
-        // At the far end of the depth range, passing only where it is clear.
-        glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
-        glEnable(GL_DEPTH_TEST);
-        glDepthFunc(GL_LEQUAL);
-        glDepthRange(1.0, 1.0);
-        glDepthMask(GL_FALSE);
-    }
-    texture_smooth(1);
-    texture_color(255, 255, 255);
-    texture_alpha(255);
-    texture_repeat(TEXTURE_CLAMP);
-    texture_set(tile_bg ? tile_bg : &tile_dummy);
+    const Image *picture = tile_bg ? tile_bg : &tile_dummy;
+    int depthFunc = behindDrawn ? tile_behindDrawnBegin(picture) : 0;
+    if (!behindDrawn)
+        tile_backgroundState(picture);
     glBegin(GL_QUADS);
     glTexCoord2f(0.0f, 0.0f);
     glVertex2f(0.0f, 0.0f);
@@ -749,11 +768,8 @@ void tile_backdrop(bool behindDrawn)
     glTexCoord2f(1.0f, 0.0f);
     glVertex2f(right, 0.0f);
     glEnd();
-    if (behindDrawn) {
-        glDepthMask(GL_TRUE);
-        glDepthRange(0.0, 1.0);
-        glDepthFunc((GLenum)depthFunc);
-    }
+    if (behindDrawn)
+        tile_behindDrawnEnd(depthFunc);
     camera_3D();
 }
 

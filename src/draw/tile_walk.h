@@ -178,6 +178,12 @@ void tile_unbindBuffer(void);
 // behindDrawn it goes only where nothing is drawn yet (the depth buffer
 // still clear), so the faces it would lie under cost it nothing.
 void tile_backdrop(bool behindDrawn = false);
+// What the backdrop and the sky share: drawing behind what is drawn (at the
+// far end of the depth range, passing only where the window is clear; the
+// depth test it found is handed back to End), and the picture's state.
+int tile_behindDrawnBegin(const Image *picture);
+void tile_behindDrawnEnd(int depthFunc);
+void tile_backgroundState(const Image *picture);
 // Bytes the cache holds.
 size_t tile_facesBytes(const TileFaces *faces);
 
