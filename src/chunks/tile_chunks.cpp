@@ -115,6 +115,11 @@ std::condition_variable chunk_wake, chunk_idle;
 std::vector<Job> chunk_wanted;  // the first is built first
 std::vector<Done> chunk_done;
 bool chunk_stopping, chunk_building;
+// The worker making the outside air anew, between builds; and how many
+// times tile_chunksClear has been called, after which the worker forgets
+// the world its air was made from.
+bool chunk_airBusy;
+unsigned chunk_clears;
 Job chunk_underWay;  // while chunk_building: what is being built (its world let go of)
 unsigned chunk_underWayVersion;
 // Set whenever jobs are handed over: the worker's making of the outside
@@ -344,15 +349,26 @@ void chunk_work(void)
     setpriority(PRIO_PROCESS, (id_t)syscall(SYS_gettid), 10);
     Air air;
     std::unique_lock<std::mutex> l(chunk_lock);
+    unsigned clears = chunk_clears;
+    auto forgetCleared = [&] {
+        if (clears != chunk_clears)
+            air = Air(), clears = chunk_clears;
+    };
     for (;;) {
+        forgetCleared();
         if (air.approx && chunk_wanted.empty() && !chunk_stopping) {
             // Nothing to build: the air opened by changes made anew, given
             // up when jobs come meanwhile (a change waits for no whole grid).
             Air full = air;
             chunk_jobsCame = false;
+            chunk_airBusy = true;
             l.unlock();
             const bool made = chunk_airFor(*full.world, &full, &chunk_jobsCame);
             l.lock();
+            chunk_airBusy = false;
+            chunk_idle.notify_all();
+            if (clears != chunk_clears)
+                continue;  // cleared meanwhile: that world is gone
             if (made) {  // else still approximate: tried again once idle
                 full.serial++;
                 chunk_airHandOver(full);
@@ -363,6 +379,7 @@ void chunk_work(void)
         chunk_wake.wait(l, [] { return chunk_stopping || !chunk_wanted.empty(); });
         if (chunk_stopping)
             return;
+        forgetCleared();
         Job job = std::move(chunk_wanted.front());
         chunk_wanted.erase(chunk_wanted.begin());
         // Built a moment ago, and not yet taken by the drawing thread.
@@ -1245,7 +1262,11 @@ void tile_chunksClear(void)
     std::unique_lock<std::mutex> l(chunk_lock);
     chunk_wanted.clear();
     chunk_done.clear();
-    chunk_idle.wait(l, [] { return !chunk_building; });
+    // No build nor making of the air goes on once this returns, and the
+    // worker forgets the world its air came from: the caller may free it.
+    chunk_clears++;
+    chunk_jobsCame = true;
+    chunk_idle.wait(l, [] { return !chunk_building && !chunk_airBusy; });
     chunk_done.clear();
     chunk_airShared = Air();
     l.unlock();
