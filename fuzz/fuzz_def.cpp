@@ -11,13 +11,13 @@
 static void fuzz_loadPicture(void *, Image *image, const char *path)
 {
     FUZZ_CHECK(strlen(path) < TILE_PATH);
-    *image = Image{4, 4, 0, 4, 4, 1};
+    *image = Image{4, 4, 0, 4, 4, 1, {}};
 }
 
 static void fuzz_createColor(void *, Image *image, unsigned short w, unsigned short h,
                              unsigned char, unsigned char, unsigned char)
 {
-    *image = Image{w, h, 0, w, h, 2};
+    *image = Image{w, h, 0, w, h, 2, {}};
 }
 
 static void fuzz_unknownTexture(void *, int type, int face, const char *name)
