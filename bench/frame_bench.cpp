@@ -603,22 +603,31 @@ static std::string bench_undoMemory(void)
     return line;
 }
 
-// Building on the generated world: edits, a save and the undo history.
-static void bench_building(const BenchWorld &demo, int frames)
+// A generated world of side x layers x side cells in the demo's types, in
+// place of the one loaded, its cells kept in cells; the pose above its
+// centre, 8 layers over the ground, looking ahead and a little down.
+static Entity bench_useGenerated(const BenchWorld &demo, unsigned side, unsigned layers,
+                                 std::vector<unsigned char> &cells)
 {
-    static std::vector<unsigned char> cells;
-    const unsigned side = 256, layers = 64;
     unsigned ground = 0;
-    cells = bench_generateWorld(2026, side, layers, side, &ground);
     tile_chunksClear();
+    cells = bench_generateWorld(2026, side, layers, side, &ground);
     memcpy(tile, demo.defs, sizeof tile);
     tile_map = cells.data();
     tile_width = tile_depth = (unsigned short)side;
     tile_height = (unsigned short)layers;
     tile_bg = demo.bg;
     tile_generation++;
-    camera = Entity{{-1, 0, 0}, {0, 1, 0}, {0, -0.25f, -1},
-                    {side / 2 * tile_size, (float)(ground + 8) * tile_size, side / 2 * tile_sizeZ}};
+    return Entity{{-1, 0, 0}, {0, 1, 0}, {0, -0.25f, -1},
+                  {side / 2 * tile_size, (float)(ground + 8) * tile_size, side / 2 * tile_sizeZ}};
+}
+
+// Building on the generated world: edits, a save and the undo history.
+static void bench_building(const BenchWorld &demo, int frames)
+{
+    static std::vector<unsigned char> cells;
+    const unsigned side = 256, layers = 64;
+    camera = bench_useGenerated(demo, side, layers, cells);
     main_looking = 0;
     main_lookToggle();
     bench_quiet(true);
@@ -699,17 +708,7 @@ static void bench_freeLook(const BenchWorld &demo, int frames, double denseMedia
 {
     static std::vector<unsigned char> cells;
     const unsigned side = 256, layers = 64;
-    unsigned ground = 0;
-    cells = bench_generateWorld(2026, side, layers, side, &ground);
-    tile_chunksClear();
-    memcpy(tile, demo.defs, sizeof tile);
-    tile_map = cells.data();
-    tile_width = tile_depth = (unsigned short)side;
-    tile_height = (unsigned short)layers;
-    tile_bg = demo.bg;
-    tile_generation++;
-    const Entity still = {{-1, 0, 0}, {0, 1, 0}, {0, -0.25f, -1},
-                          {side / 2 * tile_size, (float)(ground + 8) * tile_size, side / 2 * tile_sizeZ}};
+    const Entity still = bench_useGenerated(demo, side, layers, cells);
     auto pose = [&](const Entity &e) {
         camera = e;
         main_looking = 0;
@@ -921,17 +920,7 @@ static void bench_farView(const BenchWorld &demo, int frames)
 {
     static std::vector<unsigned char> cells;
     const unsigned side = 1024, layers = 64;
-    unsigned ground = 0;
-    tile_chunksClear();
-    cells = bench_generateWorld(2026, side, layers, side, &ground);
-    memcpy(tile, demo.defs, sizeof tile);
-    tile_map = cells.data();
-    tile_width = tile_depth = (unsigned short)side;
-    tile_height = (unsigned short)layers;
-    tile_bg = demo.bg;
-    tile_generation++;
-    camera = Entity{{-1, 0, 0}, {0, 1, 0}, {0, -0.25f, -1},
-                    {side / 2 * tile_size, (float)(ground + 8) * tile_size, side / 2 * tile_sizeZ}};
+    camera = bench_useGenerated(demo, side, layers, cells);
     main_looking = 0;
     main_lookToggle();
     // Printed once the frames' own lines go to the console again.
