@@ -13,11 +13,11 @@
 #include <string>
 #include <unistd.h>
 #include <GL/freeglut.h>
-#include <GL/glu.h>
 
 #include "args.h"
 #include "camera.h"
 #include "event.h"
+#include "gpu.h"
 #include "input.h"
 #include "texture.h"
 #include "tile.h"
@@ -194,7 +194,7 @@ void main_resize(int width, int height)
         height = 1;
     PW = (float)width;
     PH = (float)height;
-    glViewport(0, 0, width, height);
+    gpu_viewport(0, 0, width, height);
     main_projection();
 }
 
@@ -202,18 +202,14 @@ void main_projection(void)
 {
     if (PW <= 0.0f || PH <= 0.0f)
         return;  // no window size yet: the first reshape sets it
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(main_looking ? main_fov : MAIN_FOV_FIXED, PW / PH, MAIN_NEAR, 4000.0);
-    glMatrixMode(GL_MODELVIEW);
+    gpu_perspective(main_looking ? main_fov : MAIN_FOV_FIXED, PW / PH, MAIN_NEAR, 4000.0);
 }
 
 void main_drawFrame(void)
 {
     // 255 clamps to 1.0: white, alpha 0
-    glClearColor(255.0f, 255.0f, 255.0f, 0.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glLoadIdentity();
+    gpu_clear(255.0f, 255.0f, 255.0f, 0.0f);
+    gpu_identity();
     camera_lookFrom(&camera);
     if (main_looking) {
         tile_fogBegin(camera.position.x, camera.position.y, camera.position.z, main_view);
@@ -365,13 +361,8 @@ static void main_control(int tick)
         tile_optSmooth = !tile_optSmooth;
     if (main_optionPressed(MAIN_KEY_ALPHA)) {
         tile_optAlpha = !tile_optAlpha;
-        if (tile_optAlpha) {
-            glEnable(GL_BLEND);
-            glEnable(GL_ALPHA_TEST);
-        } else {
-            glDisable(GL_BLEND);
-            glDisable(GL_ALPHA_TEST);
-        }
+        gpu_blending(tile_optAlpha);
+        gpu_alphaTest(tile_optAlpha);
     }
     if (main_optionPressed(MAIN_KEY_TEXTURE))
         tile_optTexture = !tile_optTexture;
@@ -457,29 +448,7 @@ void main_timer(int tick)
 
 void main_renderState(void)
 {
-    const GLfloat ambient[] = {0.019f, 0.019f, 0.019f, 0.0f};
-    const GLfloat diffuse[] = {0.8f, 0.8f, 0.8f, 0.0f};
-    const GLfloat position[] = {0.0f, 0.0f, 1.0f, 1.0f};
-    glLightfv(GL_LIGHT1, GL_AMBIENT, ambient);
-    glLightfv(GL_LIGHT1, GL_DIFFUSE, diffuse);
-    glLightfv(GL_LIGHT1, GL_POSITION, position);
-    glEnable(GL_LIGHT1);
-
-    glCullFace(GL_BACK);
-    glEnable(GL_CULL_FACE);
-    glEnable(GL_TEXTURE_2D);
-    glEnable(GL_COLOR_MATERIAL);
-    glShadeModel(GL_SMOOTH);
-    glClearDepth(1.0);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LEQUAL);
-    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glEnable(GL_BLEND);
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    glAlphaFunc(GL_GREATER, 0.0f);
-    glEnable(GL_ALPHA_TEST);
+    gpu_startState();
 }
 
 void main_usage(FILE *out)

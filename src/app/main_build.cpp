@@ -9,6 +9,7 @@
 #include "camera.h"
 #include "edit.h"
 #include "file.h"
+#include "gpu.h"
 #include "input.h"
 #include "tile.h"
 
@@ -204,15 +205,15 @@ static void main_outline(const MainAim &aim)
     static const float signOf[6] = {-1, 1, 1, -1, -1, 1};
     int axis = axisOf[aim.face], u = (axis + 1) % 3, v = (axis + 2) % 3;
     static const float corners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
-    glBegin(GL_LINE_LOOP);
+    gpu_begin(GPU_LINE_LOOP);
     for (const auto &k : corners) {
         float p[3];
         p[axis] = c[axis] + signOf[aim.face] * half[axis];
         p[u] = c[u] + k[0] * half[u];
         p[v] = c[v] + k[1] * half[v];
-        glVertex3f(p[0], p[1], p[2]);
+        gpu_vertex(p[0], p[1], p[2]);
     }
-    glEnd();
+    gpu_end();
 }
 
 // The chosen type's picture, from its first face that shows one, above the label.
@@ -230,43 +231,43 @@ static void main_typePicture(float px)
         return;
     float s = (float)image->width / image->texWidth, t = (float)image->height / image->texHeight;
     float side = 48 * px, x0 = 6 * px, y1 = 1.0f - 24 * px, y0 = y1 - side;
-    glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, image->textureId);
-    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, 0);
-    glVertex2f(x0, y0);
-    glTexCoord2f(s, 0);
-    glVertex2f(x0 + side, y0);
-    glTexCoord2f(s, t);
-    glVertex2f(x0 + side, y1);
-    glTexCoord2f(0, t);
-    glVertex2f(x0, y1);
-    glEnd();
-    glDisable(GL_TEXTURE_2D);
+    gpu_texturing(true);
+    gpu_bindTexture(image->textureId);
+    gpu_color(1.0f, 1.0f, 1.0f, 1.0f);
+    gpu_begin(GPU_QUADS);
+    gpu_texCoord(0, 0);
+    gpu_vertex2(x0, y0);
+    gpu_texCoord(s, 0);
+    gpu_vertex2(x0 + side, y0);
+    gpu_texCoord(s, t);
+    gpu_vertex2(x0 + side, y1);
+    gpu_texCoord(0, t);
+    gpu_vertex2(x0, y1);
+    gpu_end();
+    gpu_texturing(false);
 }
 
 void main_buildDraw(void)
 {
     if (!main_building || !main_looking)
         return;
-    glPushAttrib(GL_ALL_ATTRIB_BITS);
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_CULL_FACE);
-    glDisable(GL_ALPHA_TEST);
-    glColor4f(1.0f, 1.0f, 0.0f, 1.0f);
-    glLineWidth(2.0f);
+    gpu_pushState();
+    gpu_texturing(false);
+    gpu_lighting(false);
+    gpu_culling(false);
+    gpu_alphaTest(false);
+    gpu_color(1.0f, 1.0f, 0.0f, 1.0f);
+    gpu_lineWidth(2.0f);
     main_outline(main_aim());
     camera_2D();
     float px = PH > 0 ? 1.0f / PH : 0.0f, cx = PW / 2 * px, cy = 0.5f;
-    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    glBegin(GL_LINES);  // the crosshair
-    glVertex2f(cx - 8 * px, cy);
-    glVertex2f(cx + 8 * px, cy);
-    glVertex2f(cx, cy - 8 * px);
-    glVertex2f(cx, cy + 8 * px);
-    glEnd();
+    gpu_color(1.0f, 1.0f, 1.0f, 1.0f);
+    gpu_begin(GPU_LINES);  // the crosshair
+    gpu_vertex2(cx - 8 * px, cy);
+    gpu_vertex2(cx + 8 * px, cy);
+    gpu_vertex2(cx, cy - 8 * px);
+    gpu_vertex2(cx, cy + 8 * px);
+    gpu_end();
     std::string label = main_types.empty() ? std::string("no cube block to place")
                                            : "placing " + std::to_string(main_types[main_chosen]) + " " +
                                                  main_typeNames[main_chosen];
@@ -275,8 +276,8 @@ void main_buildDraw(void)
     if (main_buildUnsaved())
         label += "  [unsaved]";
     main_typePicture(px);
-    glRasterPos2f(6 * px, 1.0f - 8 * px);
+    gpu_rasterPos(6 * px, 1.0f - 8 * px);
     glutBitmapString(GLUT_BITMAP_8_BY_13, (const unsigned char *)label.c_str());
     camera_3D();
-    glPopAttrib();
+    gpu_popState();
 }

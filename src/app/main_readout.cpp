@@ -11,6 +11,7 @@
 
 #include "camera.h"
 #include "file.h"
+#include "gpu.h"
 #include "map_text.h"
 #include "tile.h"
 
@@ -172,24 +173,24 @@ void main_readoutDraw(void)
     size_t longest = 0;
     for (const std::string &l : lines)
         longest = l.size() > longest ? l.size() : longest;
-    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    gpu_pushState();
     camera_2D();
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_CULL_FACE);
-    glDisable(GL_ALPHA_TEST);
-    glEnable(GL_BLEND);
-    glColor4f(0.0f, 0.0f, 0.0f, 0.6f);
-    glBegin(GL_QUADS);
-    glVertex2f(0.0f, 0.0f);
-    glVertex2f(0.0f, (float)lines.size() * line + 8.0f * px);
-    glVertex2f((float)longest * 8.0f * px + 12.0f * px, (float)lines.size() * line + 8.0f * px);
-    glVertex2f((float)longest * 8.0f * px + 12.0f * px, 0.0f);
-    glEnd();
-    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    gpu_texturing(false);
+    gpu_culling(false);
+    gpu_alphaTest(false);
+    gpu_blending(true);
+    gpu_color(0.0f, 0.0f, 0.0f, 0.6f);
+    gpu_begin(GPU_QUADS);
+    gpu_vertex2(0.0f, 0.0f);
+    gpu_vertex2(0.0f, (float)lines.size() * line + 8.0f * px);
+    gpu_vertex2((float)longest * 8.0f * px + 12.0f * px, (float)lines.size() * line + 8.0f * px);
+    gpu_vertex2((float)longest * 8.0f * px + 12.0f * px, 0.0f);
+    gpu_end();
+    gpu_color(1.0f, 1.0f, 1.0f, 1.0f);
     for (size_t i = 0; i < lines.size(); i++) {
-        glRasterPos2f(6.0f * px, (float)(i + 1) * line);
+        gpu_rasterPos(6.0f * px, (float)(i + 1) * line);
         glutBitmapString(GLUT_BITMAP_8_BY_13, (const unsigned char *)lines[i].c_str());
     }
     camera_3D();
-    glPopAttrib();
+    gpu_popState();
 }

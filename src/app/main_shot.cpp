@@ -22,6 +22,7 @@
 #include "camera.h"
 #include "error.h"
 #include "file.h"
+#include "gpu.h"
 #include "image.h"
 #include "input.h"
 #include "tile.h"
@@ -51,18 +52,14 @@ static int main_shotPending;
 // The frame drawn in the back buffer, as the swap will show it.
 static void main_readFrame(MainShot *shot)
 {
-    GLint viewport[4] = {0, 0, 0, 0};
-    glGetIntegerv(GL_VIEWPORT, viewport);
+    int viewport[4];
+    gpu_getViewport(viewport);
     shot->width = viewport[2] > 0 ? viewport[2] : 0;
     shot->height = viewport[3] > 0 ? viewport[3] : 0;
     size_t row = (size_t)shot->width * 3;
     std::vector<unsigned char> bottomUp(row * shot->height);
     shot->rgb.resize(bottomUp.size());
-    glFinish();
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_BACK);
-    glReadPixels(viewport[0], viewport[1], shot->width, shot->height, GL_RGB, GL_UNSIGNED_BYTE,
-                 bottomUp.data());
+    gpu_readFrame(viewport[0], viewport[1], shot->width, shot->height, bottomUp.data());
     // OpenGL hands the bottom row first; pictures start at the top.
     for (int y = 0; y < shot->height; y++)
         memcpy(&shot->rgb[(size_t)y * row], &bottomUp[(size_t)(shot->height - 1 - y) * row], row);

@@ -1,9 +1,8 @@
-// poly.cpp -- flat triangles and quads with a unit normal, drawing and a plane-side test
+// poly.cpp -- flat triangles and quads with a unit normal and a plane-side test (drawn by src/gpu)
 #include "poly.h"
 
 #include <stdarg.h>
 #include <stdio.h>
-#include <GL/gl.h>
 
 #include "stack.h"
 
@@ -48,17 +47,6 @@ void poly_normalize(Poly *poly)
     vector_normalize(&poly->normal);
     pop(nullptr, 12);
     pop(nullptr, 12);
-}
-
-void poly_draw(const Poly *poly)
-{
-    glBegin(poly->triangle ? GL_TRIANGLES : GL_QUADS);
-    glVertex3f(poly->p1.x, poly->p1.y, poly->p1.z);
-    glVertex3f(poly->p2.x, poly->p2.y, poly->p2.z);
-    glVertex3f(poly->p3.x, poly->p3.y, poly->p3.z);
-    if (!poly->triangle)
-        glVertex3f(poly->p4.x, poly->p4.y, poly->p4.z);
-    glEnd();
 }
 
 // 0 stays 0, above 0 is 1, anything else (below 0 or NaN) is -1.

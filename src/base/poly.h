@@ -13,6 +13,7 @@ struct Poly {
 // kind 1: nine doubles (x, y, z per vertex); any other kind: twelve.
 void poly_create(Poly *poly, unsigned int kind, ...);  // int: va_start needs an unpromoted type
 void poly_normalize(Poly *poly);
+// Drawn by the layer above the base that holds every OpenGL call (src/gpu).
 void poly_draw(const Poly *poly);
 int poly_checkVector(const Poly *poly, const Vector *point, const Vector *move);
 

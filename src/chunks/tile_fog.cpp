@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <vector>
 
-#include <GL/gl.h>
+#include "gpu.h"
 
 bool tile_lookFog = true;
 
@@ -28,7 +28,7 @@ const float FOG_REACH = 1.0f;       // the cube's half side, in view distances
 const float FOG_START = 0.5f;       // no fog nearer than this
 const float FOG_FULL = 0.9f;        // the fog colour alone from here on
 
-GLuint fog_texture;
+unsigned fog_texture;
 bool fog_on;  // between tile_fogBegin and tile_fogEnd, fog drawn
 bool fog_paused;
 float fog_eye[3], fog_start2[3];  // the eye, and per axis 1 / (start in units)^2
@@ -68,15 +68,7 @@ static void tile_fogTexture(void)
                 const float d = sqrtf(at(i) * at(i) + at(j) * at(j) + at(k) * at(k));
                 amounts[n++] = (unsigned char)lrintf(tile_fogAmount(d) * 255.0f);
             }
-    glGenTextures(1, &fog_texture);
-    glBindTexture(GL_TEXTURE_3D, fog_texture);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    for (GLenum wrap : {GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T, GL_TEXTURE_WRAP_R})
-        glTexParameteri(GL_TEXTURE_3D, wrap, GL_CLAMP_TO_EDGE);
-    glTexImage3D(GL_TEXTURE_3D, 0, GL_ALPHA8, FOG_SIDE, FOG_SIDE, FOG_SIDE, 0, GL_ALPHA, GL_UNSIGNED_BYTE,
-                 amounts.data());
+    fog_texture = gpu_fogVolume(FOG_SIDE, amounts.data());
 }
 
 void tile_fogBegin(float ex, float ey, float ez, int view)
@@ -85,44 +77,27 @@ void tile_fogBegin(float ex, float ey, float ez, int view)
     if (!fog_on)
         return;
     fog_paused = false;
-    glActiveTexture(GL_TEXTURE1);
     if (!fog_texture)
         tile_fogTexture();
-    glBindTexture(GL_TEXTURE_3D, fog_texture);
-    glEnable(GL_TEXTURE_3D);
     // Planes in world units, given under the camera's model-view: each
     // fragment's coordinate is its offset from the eye over the cube's
     // side, from the cube's centre at 0.5.
     const float eye[3] = {ex, ey, ez}, unit[3] = {tile_size, tile_size, tile_sizeZ};
-    const GLenum coords[3] = {GL_S, GL_T, GL_R}, gens[3] = {GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T, GL_TEXTURE_GEN_R};
+    float planes[3][4];
     for (int a = 0; a < 3; a++) {
         const float side = 2.0f * FOG_REACH * (float)view * unit[a];
-        GLfloat plane[4] = {0.0f, 0.0f, 0.0f, 0.5f - eye[a] / side};
+        float *plane = planes[a];
+        plane[0] = plane[1] = plane[2] = 0.0f;
+        plane[3] = 0.5f - eye[a] / side;
         plane[a] = 1.0f / side;
-        glTexGeni(coords[a], GL_TEXTURE_GEN_MODE, GL_EYE_LINEAR);
-        glTexGenfv(coords[a], GL_EYE_PLANE, plane);
-        glEnable(gens[a]);
         fog_eye[a] = eye[a];
         const float start = FOG_START * (float)view * unit[a];
         fog_start2[a] = 1.0f / (start * start);
     }
     unsigned char rgb[3];
     tile_backgroundMean(rgb);
-    const GLfloat color[4] = {rgb[0] / 255.0f, rgb[1] / 255.0f, rgb[2] / 255.0f, 1.0f};
-    glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, color);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
-    // colour = fog colour * amount + colour so far * (1 - amount)
-    glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB, GL_INTERPOLATE);
-    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB, GL_CONSTANT);
-    glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_RGB, GL_SRC_COLOR);
-    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_RGB, GL_PREVIOUS);
-    glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_RGB, GL_SRC_COLOR);
-    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE2_RGB, GL_TEXTURE);
-    glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND2_RGB, GL_SRC_ALPHA);
-    glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA, GL_REPLACE);
-    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_ALPHA, GL_PREVIOUS);
-    glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_ALPHA, GL_SRC_ALPHA);
-    glActiveTexture(GL_TEXTURE0);  // where every other texture is bound
+    const float color[4] = {rgb[0] / 255.0f, rgb[1] / 255.0f, rgb[2] / 255.0f, 1.0f};
+    gpu_fogOn(fog_texture, planes, color);
 }
 
 bool tile_fogReaches(const float lo[3], const float hi[3])
@@ -143,12 +118,7 @@ void tile_fogPause(bool paused)
     if (!fog_on || paused == fog_paused)
         return;
     fog_paused = paused;
-    glActiveTexture(GL_TEXTURE1);
-    if (paused)
-        glDisable(GL_TEXTURE_3D);  // a unit without a texture passes the colour on
-    else
-        glEnable(GL_TEXTURE_3D);
-    glActiveTexture(GL_TEXTURE0);
+    gpu_fogPause(paused);
 }
 
 void tile_fogEnd(void)
@@ -156,11 +126,5 @@ void tile_fogEnd(void)
     if (!fog_on)
         return;
     fog_on = false;
-    glActiveTexture(GL_TEXTURE1);
-    glDisable(GL_TEXTURE_3D);
-    glDisable(GL_TEXTURE_GEN_S);
-    glDisable(GL_TEXTURE_GEN_T);
-    glDisable(GL_TEXTURE_GEN_R);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-    glActiveTexture(GL_TEXTURE0);
+    gpu_fogOff();
 }

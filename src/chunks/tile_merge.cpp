@@ -9,7 +9,8 @@
 #include <map>
 #include <tuple>
 #include <vector>
-#include <GL/gl.h>
+
+#include "gpu.h"
 
 namespace {
 
@@ -71,7 +72,7 @@ struct Half {
 
 bool merge_half(const TileFace &f, Half *h)
 {
-    if (f.mode != GL_QUADS || f.count != 4 || f.hasNormal)
+    if (f.mode != GPU_QUADS || f.count != 4 || f.hasNormal)
         return false;
     int outer[2] = {-1, -1}, centre[2] = {-1, -1}, no = 0, nc = 0;
     for (int i = 0; i < 4; i++) {
@@ -211,7 +212,7 @@ void TileMerger::flushHalves(void)
 
 bool TileMerger::hold(const TileFace &f)
 {
-    if (!usable_ || f.mode != GL_QUADS || f.count != 4 || !f.hasNormal)
+    if (!usable_ || f.mode != GPU_QUADS || f.count != 4 || !f.hasNormal)
         return false;
     const int axis = tile_faceAxis(f);
     if (axis < 0)

@@ -3,8 +3,7 @@
 
 #include <math.h>
 
-#include <GL/gl.h>
-
+#include "gpu.h"
 #include "texture.h"
 
 namespace {
@@ -28,8 +27,8 @@ static void tile_skyVertex(float heading, float elevation, float sScale, float t
     const float h = heading * SKY_PI / 180.0f, e = elevation * SKY_PI / 180.0f;
     float s, t;
     tile_skyPlace(heading, elevation, &s, &t);
-    glTexCoord2f(s * sScale, t * tScale);
-    glVertex3f(-sinf(h) * cosf(e) * SKY_RADIUS, sinf(e) * SKY_RADIUS, -cosf(h) * cosf(e) * SKY_RADIUS);
+    gpu_texCoord(s * sScale, t * tScale);
+    gpu_vertex(-sinf(h) * cosf(e) * SKY_RADIUS, sinf(e) * SKY_RADIUS, -cosf(h) * cosf(e) * SKY_RADIUS);
 }
 
 void tile_sky(void)
@@ -40,27 +39,27 @@ void tile_sky(void)
     const float tScale = bg->texHeight ? (float)bg->height / bg->texHeight : 1.0f;
     tile_fogPause(true);
     // The camera's turn without its place: the sky is infinitely far.
-    GLfloat model[16];
-    glGetFloatv(GL_MODELVIEW_MATRIX, model);
+    float model[16];
+    gpu_getModelView(model);
     model[12] = model[13] = model[14] = 0.0f;
-    glPushMatrix();
-    glLoadMatrixf(model);
-    const GLboolean culled = glIsEnabled(GL_CULL_FACE);
-    glDisable(GL_CULL_FACE);  // seen from inside
+    gpu_pushMatrix();
+    gpu_loadModelView(model);
+    const bool culled = gpu_isCulling();
+    gpu_culling(false);  // seen from inside
     const int depthFunc = tile_behindDrawnBegin(bg);
     for (int up = 0; up < SKY_UP; up++) {
         const float e0 = -90.0f + 180.0f * (float)up / SKY_UP, e1 = -90.0f + 180.0f * (float)(up + 1) / SKY_UP;
-        glBegin(GL_QUAD_STRIP);
+        gpu_begin(GPU_QUAD_STRIP);
         for (int i = 0; i <= SKY_AROUND; i++) {
             const float heading = 180.0f - 360.0f * (float)i / SKY_AROUND;
             tile_skyVertex(heading, e1, sScale, tScale);
             tile_skyVertex(heading, e0, sScale, tScale);
         }
-        glEnd();
+        gpu_end();
     }
     tile_behindDrawnEnd(depthFunc);
     if (culled)
-        glEnable(GL_CULL_FACE);
-    glPopMatrix();
+        gpu_culling(true);
+    gpu_popMatrix();
     tile_fogPause(false);
 }

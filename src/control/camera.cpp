@@ -1,17 +1,16 @@
 // camera.cpp -- the view from a pose and the switch to and from the 2D overlay
 #include "camera.h"
 
-#include <GL/gl.h>
-#include <GL/glu.h>
+#include "gpu.h"
 
 unsigned char camera_ortho;
 
 void camera_lookFrom(const Entity *e)
 {
     const Vector &p = e->position, &f = e->forward, &u = e->up;
-    gluLookAt(p.x, p.y, p.z,
-              (double)(p.x + f.x), (double)(p.y + f.y), (double)(p.z + f.z),
-              u.x, u.y, u.z);
+    gpu_lookAt(p.x, p.y, p.z,
+               (double)(p.x + f.x), (double)(p.y + f.y), (double)(p.z + f.z),
+               u.x, u.y, u.z);
 }
 
 // Before the first reshape PW and PH are 0; a square overlay then stands in
@@ -28,14 +27,7 @@ void camera_2D(void)
 {
     if (camera_ortho)
         return;
-    glDisable(GL_DEPTH_TEST);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0.0, camera_aspect(), 1.0, 0.0, -1.0, 1.0);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
+    gpu_overlayBegin(camera_aspect());
     camera_ortho = 1;
 }
 
@@ -43,10 +35,6 @@ void camera_3D(void)
 {
     if (!camera_ortho)
         return;
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
-    glEnable(GL_DEPTH_TEST);
+    gpu_overlayEnd();
     camera_ortho = 0;
 }

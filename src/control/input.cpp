@@ -3,7 +3,8 @@
 
 #include <string.h>
 #include <GL/freeglut.h>
-#include <GL/glu.h>
+
+#include "gpu.h"
 
 unsigned char input_button[INPUT_CODES];
 unsigned char input_mask[INPUT_CODES];
@@ -69,24 +70,9 @@ void mouse_move(int x, int y)
         mouse_baseX = x, mouse_baseY = y;
         mouse_settling = false;
     }
-
-    // Zeroed first: without a context or on a GL error nothing is written
-    // to them, and an unusable matrix must not reach gluUnProject unread.
-    GLdouble modelview[16] = {0}, projection[16] = {0};
-    GLint viewport[4] = {0, 0, 0, 0};
-    glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
-    glGetDoublev(GL_PROJECTION_MATRIX, projection);
-    glGetIntegerv(GL_VIEWPORT, viewport);
-
-    // GLUT's y grows downwards, OpenGL's upwards; the row is height - y.
-    float wx = (float)x;
-    float wy = (float)(viewport[3] - y);
-    GLfloat wz = 0.0f;
-    glReadPixels(x, (GLint)wy, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &wz);
-
-    GLdouble ox, oy, oz;
-    if (gluUnProject(wx, wy, wz, modelview, projection, viewport, &ox, &oy, &oz) == GL_TRUE)
-        vector_set(&mouse_vector, (float)ox, (float)oy, (float)oz);
+    float at[3];
+    if (gpu_pointAtPixel(x, y, at))
+        vector_set(&mouse_vector, at[0], at[1], at[2]);
 }
 
 // Codes beyond the table can never be pressed: they read as locked and up.

@@ -9,11 +9,10 @@
 
 #include <algorithm>
 #include <utility>
-#define GL_GLEXT_PROTOTYPES  // glMultiDrawArrays, buffer objects
-#include <GL/gl.h>
 #include <stdlib.h>
 
 #include "camera.h"
+#include "gpu.h"
 #include "texture.h"
 
 TileFaces tile_faces;
@@ -122,13 +121,13 @@ void tile_quad(unsigned char reverse,
                float x3, float y3, float z3, float x4, float y4, float z4)
 {
     const float p[4][3] = {{x1, y1, z1}, {x2, y2, z2}, {x3, y3, z3}, {x4, y4, z4}};
-    glBegin(GL_QUADS);
+    gpu_begin(GPU_QUADS);
     for (int i = 0; i < 4; i++) {
         int c = reverse ? 3 - i : i;
-        glTexCoord2f(tile_uv[2 * c], tile_uv[2 * c + 1]);
-        glVertex3f(p[i][0], p[i][1], p[i][2]);
+        gpu_texCoord(tile_uv[2 * c], tile_uv[2 * c + 1]);
+        gpu_vertex(p[i][0], p[i][1], p[i][2]);
     }
-    glEnd();
+    gpu_end();
 }
 
 // ------------------------------------------------------------------- shapes
@@ -213,7 +212,7 @@ static const unsigned char tile_boxOrder[6] = {
 };
 
 // Hands one face, with the state tile_setTexture left, to the walk's sink.
-static void tile_emit(TileWalk *w, GLenum mode, const TileVertex *v, int count, float h, float d,
+static void tile_emit(TileWalk *w, unsigned mode, const TileVertex *v, int count, float h, float d,
                       const float *normal = nullptr)
 {
     TileFace face;
@@ -245,20 +244,20 @@ static unsigned tile_wedge(TileWalk *w, unsigned char type, const CubeDef *def, 
 
     tile_cull(w, def->doubleSided[k]);
     tile_setTexture(w, type, k, x, y, z);
-    tile_emit(w, GL_QUADS, wedge->slope, 4, h, d);
+    tile_emit(w, GPU_QUADS, wedge->slope, 4, h, d);
 
     tile_cull(w, def->doubleSided[TILE_FRONT]);
     if (def->faceTexture[TILE_FRONT]) {
         static const float towardsZ[3] = {0.0f, 0.0f, 1.0f};
         tile_setTexture(w, type, TILE_FRONT, x, y, z);
-        tile_emit(w, GL_TRIANGLES, wedge->front, 3, h, d, shape != 4 ? towardsZ : nullptr);
+        tile_emit(w, GPU_TRIANGLES, wedge->front, 3, h, d, shape != 4 ? towardsZ : nullptr);
         replaced |= 1u << TILE_FRONT;
     }
 
     tile_cull(w, def->doubleSided[TILE_BACK]);
     if (def->faceTexture[TILE_BACK]) {
         tile_setTexture(w, type, TILE_BACK, x, y, z);
-        tile_emit(w, GL_TRIANGLES, wedge->back, 3, h, d);
+        tile_emit(w, GPU_TRIANGLES, wedge->back, 3, h, d);
         replaced |= 1u << TILE_BACK;
     }
     return replaced;
@@ -278,7 +277,7 @@ void tile_plot(TileWalk *w, unsigned char type, unsigned int x, unsigned int y, 
         unsigned char f = tile_slantFace[shape - 5];
         tile_cull(w, def->doubleSided[f]);
         tile_setTexture(w, type, f, x, y, z);
-        tile_emit(w, GL_QUADS, tile_slants[shape - 5], 4, h, d);
+        tile_emit(w, GPU_QUADS, tile_slants[shape - 5], 4, h, d);
     }
 
     for (unsigned char f : tile_boxOrder) {
@@ -287,11 +286,11 @@ void tile_plot(TileWalk *w, unsigned char type, unsigned int x, unsigned int y, 
             continue;
         tile_setTexture(w, type, f, x, y, z);
         if (def->crossed && f != TILE_TOP && f != TILE_BOTTOM) {
-            tile_emit(w, GL_QUADS, tile_crossedFaces[f], 4, h, d);
+            tile_emit(w, GPU_QUADS, tile_crossedFaces[f], 4, h, d);
         } else {
             const TileBoxFace *b = &tile_boxFaces[f];
             const float normal[3] = {b->nx, b->ny, b->nz};
-            tile_emit(w, GL_QUADS, b->v, 4, h, d, normal);
+            tile_emit(w, GPU_QUADS, b->v, 4, h, d, normal);
         }
     }
 }
@@ -370,7 +369,7 @@ static const signed char tile_across[6][3] = {
 
 static int tile_corners(unsigned mode)
 {
-    return mode == GL_TRIANGLES ? 3 : 4;
+    return mode == GPU_TRIANGLES ? 3 : 4;
 }
 
 // Opaque faces are drawn nearest first, so that the faces behind them fail
@@ -540,17 +539,13 @@ void tile_refresh(const TileBlock *b, TileFaces *out)
 // ------------------------------------------------------------ vertex buffers
 
 int tile_buffers = -1;
-static unsigned tile_bound;  // the buffer bound to GL_ARRAY_BUFFER, as last set here
+static unsigned tile_bound;  // the vertex buffer bound, as last set here
 
 bool tile_buffersUsable(void)
 {
     if (tile_buffers < 0) {
-        const char *version = (const char *)glGetString(GL_VERSION);
-        int major = 0, minor = 0;
-        if (version)
-            sscanf(version, "%d.%d", &major, &minor);
         const char *off = getenv("TAVO_NO_BUFFERS");
-        tile_buffers = (major > 1 || (major == 1 && minor >= 5)) && !(off && *off);
+        tile_buffers = gpu_buffersSupported() && !(off && *off);
     }
     return tile_buffers == 1;
 }
@@ -558,7 +553,7 @@ bool tile_buffersUsable(void)
 static void tile_bind(unsigned buffer)
 {
     if (buffer != tile_bound)
-        glBindBuffer(GL_ARRAY_BUFFER, buffer);
+        gpu_bindBuffer(buffer);
     tile_bound = buffer;
 }
 
@@ -576,22 +571,20 @@ unsigned tile_upload(TileFaces *const *faces, int n, size_t *bytes)
             total += r.vertices.size() * sizeof(float);
     if (total == 0 || !tile_buffersUsable())
         return 0;
-    while (glGetError() != GL_NO_ERROR)
-        ;  // what came before is not the upload's
-    GLuint buffer = 0;
-    glGenBuffers(1, &buffer);
+    gpu_clearErrors();  // what came before is not the upload's
+    unsigned buffer = gpu_bufferCreate();
     tile_bind(buffer);
-    glBufferData(GL_ARRAY_BUFFER, (GLsizeiptr)total, nullptr, GL_STATIC_DRAW);
+    gpu_bufferAllocate(total);
     size_t at = 0;
     for (int i = 0; i < n; i++)
         for (const TileRun &r : faces[i]->runs) {
             const size_t size = r.vertices.size() * sizeof(float);
-            glBufferSubData(GL_ARRAY_BUFFER, (GLintptr)at, (GLsizeiptr)size, r.vertices.data());
+            gpu_bufferWrite(at, size, r.vertices.data());
             at += size;
         }
     tile_unbindBuffer();
-    if (glGetError() != GL_NO_ERROR) {
-        glDeleteBuffers(1, &buffer);  // no room: drawn from memory
+    if (gpu_failed()) {
+        gpu_bufferDelete(buffer);  // no room: drawn from memory
         return 0;
     }
     at = 0;
@@ -610,7 +603,7 @@ void tile_bufferFree(unsigned buffer)
         return;
     if (tile_bound == buffer)
         tile_bound = 0;  // deleting it unbinds it
-    glDeleteBuffers(1, &buffer);
+    gpu_bufferDelete(buffer);
 }
 
 // A run's state and arrays, before its corners are drawn.
@@ -628,14 +621,13 @@ static void tile_runState(const TileRun &r, int *cull)
     tile_bind(buffered ? r.buffer : 0);
     // In a buffer the pointers are offsets into it.
     const float *v = buffered ? reinterpret_cast<const float *>(r.offset) : r.vertices.data();
-    glVertexPointer(3, GL_FLOAT, 5 * sizeof(float), v);
-    glTexCoordPointer(2, GL_FLOAT, 5 * sizeof(float), v + 3);
+    gpu_vertexArrays(v);
 }
 
 void tile_drawRun(const TileRun &r, int first, int count, int *cull)
 {
     tile_runState(r, cull);
-    glDrawArrays((GLenum)r.mode, first, count);
+    gpu_drawArrays(r.mode, first, count);
 }
 
 void tile_drawRanges(const TileRun &r, const int *first, const int *count, int n, int *cull)
@@ -643,7 +635,7 @@ void tile_drawRanges(const TileRun &r, const int *first, const int *count, int n
     if (n <= 0)
         return;
     tile_runState(r, cull);
-    glMultiDrawArrays((GLenum)r.mode, first, count, n);
+    gpu_drawRanges(r.mode, first, count, n);
 }
 
 void tile_drawFaces(const TileFaces *faces)
@@ -677,13 +669,13 @@ struct TileGLSink : TileSink {
     {
         tile_apply(f.state);
         if (f.hasNormal)
-            glNormal3fv(f.normal);
-        glBegin((GLenum)f.mode);
+            gpu_normal(f.normal);
+        gpu_begin(f.mode);
         for (int i = 0; i < f.count; i++) {
-            glTexCoord2f(f.corner[i][3], f.corner[i][4]);
-            glVertex3f(f.corner[i][0], f.corner[i][1], f.corner[i][2]);
+            gpu_texCoord(f.corner[i][3], f.corner[i][4]);
+            gpu_vertex(f.corner[i][0], f.corner[i][1], f.corner[i][2]);
         }
-        glEnd();
+        gpu_end();
     }
 };
 
@@ -723,21 +715,20 @@ void tile_block(float ex, float ey, float ez, unsigned width, unsigned height, u
 int tile_behindDrawnBegin(const Image *picture)
 {
     // At the far end of the depth range, passing only where it is clear.
-    GLint depthFunc = GL_LESS;
-    glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LEQUAL);
-    glDepthRange(1.0, 1.0);
-    glDepthMask(GL_FALSE);
+    int depthFunc = gpu_getDepthFunc();
+    gpu_depthTest(true);
+    gpu_depthFunc(GPU_DEPTH_LEQUAL);
+    gpu_depthRange(1.0, 1.0);
+    gpu_depthWrite(false);
     tile_backgroundState(picture);
     return depthFunc;
 }
 
 void tile_behindDrawnEnd(int depthFunc)
 {
-    glDepthMask(GL_TRUE);
-    glDepthRange(0.0, 1.0);
-    glDepthFunc((GLenum)depthFunc);
+    gpu_depthWrite(true);
+    gpu_depthRange(0.0, 1.0);
+    gpu_depthFunc(depthFunc);
 }
 
 void tile_backgroundState(const Image *picture)
@@ -758,16 +749,16 @@ void tile_backdrop(bool behindDrawn)
     int depthFunc = behindDrawn ? tile_behindDrawnBegin(picture) : 0;
     if (!behindDrawn)
         tile_backgroundState(picture);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0.0f, 0.0f);
-    glVertex2f(0.0f, 0.0f);
-    glTexCoord2f(0.0f, 1.0f);
-    glVertex2f(0.0f, 1.0f);
-    glTexCoord2f(1.0f, 1.0f);
-    glVertex2f(right, 1.0f);
-    glTexCoord2f(1.0f, 0.0f);
-    glVertex2f(right, 0.0f);
-    glEnd();
+    gpu_begin(GPU_QUADS);
+    gpu_texCoord(0.0f, 0.0f);
+    gpu_vertex2(0.0f, 0.0f);
+    gpu_texCoord(0.0f, 1.0f);
+    gpu_vertex2(0.0f, 1.0f);
+    gpu_texCoord(1.0f, 1.0f);
+    gpu_vertex2(right, 1.0f);
+    gpu_texCoord(1.0f, 0.0f);
+    gpu_vertex2(right, 0.0f);
+    gpu_end();
     if (behindDrawn)
         tile_behindDrawnEnd(depthFunc);
     camera_3D();
@@ -801,10 +792,10 @@ void tile_draw(float ex, float ey, float ez)
                 unsigned char v = row[x];
                 if (v == TILE_EMPTY)
                     continue;
-                glPushMatrix();
-                glTranslatef((float)x * tile_size, (float)y * tile_size, (float)z * tile_sizeZ);
+                gpu_pushMatrix();
+                gpu_translate((float)x * tile_size, (float)y * tile_size, (float)z * tile_sizeZ);
                 tile_plot(&w, v, (unsigned)x, (unsigned)y, (unsigned)z);
-                glPopMatrix();
+                gpu_popMatrix();
             }
         }
     }

@@ -28,7 +28,7 @@ struct TileState {
 };
 struct TileFace {
     TileState state;
-    unsigned mode;      // GL_QUADS or GL_TRIANGLES
+    unsigned mode;      // GPU_QUADS or GPU_TRIANGLES
     int count;          // corners: 4 or 3
     bool hasNormal;     // box faces and most wedge caps carry one
     float normal[3];
@@ -103,7 +103,7 @@ void tile_walkCells(TileWalk *w, const TileBlock *cells, const TileBlock *within
 struct TileRun {
     const Image *image;
     unsigned char smooth, r, g, b, a, cull;  // cull: double-sided, culling off
-    unsigned mode;                           // GL_QUADS or GL_TRIANGLES
+    unsigned mode;                           // GPU_QUADS or GPU_TRIANGLES
     std::vector<float> vertices;             // x, y, z, s, t of each corner
     unsigned char repeat = TEXTURE_CLAMP;    // as its faces' pictures repeat: one way a run
     // The vertex buffer that holds a copy of vertices from offset bytes on

@@ -7,36 +7,29 @@
 #include <exception>
 #include <utility>
 
-#include <GL/gl.h>
-
 #include "camera.h"
 #include "error.h"
 #include "file.h"
+#include "gpu.h"
 #include "texture.h"
 
 // The driver's largest side, but no more than the viewer takes: a larger
 // picture would hold gigabytes and freeze the view while it uploads.
 int image_maxTextureSize(void)
 {
-    GLint size = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &size);
+    int size = gpu_maxTextureSide();
     return size < IMAGE_MAX_SIDE ? size : IMAGE_MAX_SIDE;
 }
 
 // Shared by pictures and solid colours; the texture stays bound.
 static void image_upload(Image *image, const unsigned char *texels, bool rgba)
 {
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glGenTextures(1, &image->textureId);
+    image->textureId = gpu_textureCreate();
     // A name may come back after a delete: what the cache knew of it is old.
     texture_forgetTexture(image->textureId);
-    glBindTexture(GL_TEXTURE_2D, image->textureId);
-    GLint filter = texture_getSmooth() ? GL_LINEAR : GL_NEAREST;
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
-    GLenum format = rgba ? GL_RGBA : GL_RGB;
-    glTexImage2D(GL_TEXTURE_2D, 0, (GLint)format, image->texWidth, image->texHeight, 0, format,
-                 GL_UNSIGNED_BYTE, texels);
+    gpu_bindTexture(image->textureId);
+    gpu_textureFilter(texture_getSmooth());
+    gpu_textureUpload(image->texWidth, image->texHeight, rgba, texels);
 }
 
 ImageSettings image_settings(int maxTextureSize)
@@ -183,16 +176,16 @@ void image_draw(const Image *image, short x, short y, bool flipX, bool flipY)
         std::swap(s0, s1);
     if (flipY)
         std::swap(t0, t1);
-    glBegin(GL_QUADS);
-    glTexCoord2f(s0, t0);
-    glVertex2f(left, top);
-    glTexCoord2f(s0, t1);
-    glVertex2f(left, bottom);
-    glTexCoord2f(s1, t1);
-    glVertex2f(right, bottom);
-    glTexCoord2f(s1, t0);
-    glVertex2f(right, top);
-    glEnd();
+    gpu_begin(GPU_QUADS);
+    gpu_texCoord(s0, t0);
+    gpu_vertex2(left, top);
+    gpu_texCoord(s0, t1);
+    gpu_vertex2(left, bottom);
+    gpu_texCoord(s1, t1);
+    gpu_vertex2(right, bottom);
+    gpu_texCoord(s1, t0);
+    gpu_vertex2(right, top);
+    gpu_end();
     camera_3D();
 }
 
@@ -200,5 +193,5 @@ void image_destroy(Image *image)
 {
     // Deleting the bound texture binds the default one.
     texture_forgetTexture(image->textureId);
-    glDeleteTextures(1, &image->textureId);
+    gpu_textureDelete(image->textureId);
 }

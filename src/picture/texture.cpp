@@ -5,16 +5,8 @@
 
 #include <vector>
 
-#include <GL/gl.h>
-
+#include "gpu.h"
 #include "image.h"
-
-#ifndef GL_CLAMP_TO_EDGE
-#define GL_CLAMP_TO_EDGE 0x812F
-#endif
-#ifndef GL_MIRRORED_REPEAT
-#define GL_MIRRORED_REPEAT 0x8370
-#endif
 
 unsigned char texture_billboarder;
 unsigned char texture_autoTransparency;
@@ -41,10 +33,7 @@ bool texture_getTransparent(void) { return texture_transparency; }
 void texture_enable(bool on)
 {
     texture_enabled = on;
-    if (on)
-        glEnable(GL_TEXTURE_2D);
-    else
-        glDisable(GL_TEXTURE_2D);
+    gpu_texturing(on);
 }
 
 bool texture_getEnable(void) { return texture_enabled; }
@@ -52,10 +41,7 @@ bool texture_getEnable(void) { return texture_enabled; }
 void texture_doubleSided(bool on)
 {
     texture_double = on;
-    if (on)
-        glDisable(GL_CULL_FACE);  // both sides of a face are drawn
-    else
-        glEnable(GL_CULL_FACE);
+    gpu_culling(!on);  // off: both sides of a face are drawn
 }
 
 bool texture_getDoubleSided(void) { return texture_double; }
@@ -101,16 +87,16 @@ void texture_billboard(bool on)
         return;
     texture_billboarder = on;
     if (!on) {
-        glPopMatrix();
+        gpu_popMatrix();
         return;
     }
-    glPushMatrix();
-    GLfloat m[16];
-    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    gpu_pushMatrix();
+    float m[16];
+    gpu_getModelView(m);
     for (int column = 0; column < 3; column++)
         for (int row = 0; row < 3; row++)
             m[column * 4 + row] = column == row ? 1.0f : 0.0f;
-    glLoadMatrixf(m);
+    gpu_loadModelView(m);
 }
 
 bool texture_getBillboard(void) { return texture_billboarder; }
@@ -119,14 +105,14 @@ bool texture_getBillboard(void) { return texture_billboarder; }
 // change nothing.  Whatever is not known is issued.
 static bool texture_caching = true;
 static bool texture_boundKnown;
-static GLuint texture_bound;
+static unsigned texture_bound;
 static bool texture_colorKnown;
 static unsigned char texture_current[4];
 // Per texture name: 0 unknown, else the filter set on it (1 nearest,
 // 2 linear), which texture_set always sets together with the clamp.
 // Names are small counters in practice; larger ones are never cached.
 static std::vector<unsigned char> texture_known;
-static const GLuint TEXTURE_KNOWN_MAX = 1u << 16;
+static const unsigned TEXTURE_KNOWN_MAX = 1u << 16;
 
 void texture_cache(bool on)
 {
@@ -155,15 +141,15 @@ void texture_set(const Image *image)
 {
     const unsigned char rgba[4] = {texture_colorR, texture_colorG, texture_colorB, texture_colorA};
     if (!texture_colorKnown || memcmp(rgba, texture_current, sizeof rgba) != 0) {
-        glColor4f(texture_colorR / 255.0f, texture_colorG / 255.0f,
+        gpu_color(texture_colorR / 255.0f, texture_colorG / 255.0f,
                   texture_colorB / 255.0f, texture_colorA / 255.0f);
         memcpy(texture_current, rgba, sizeof rgba);
         texture_colorKnown = texture_caching;
     }
 
-    GLuint id = image ? image->textureId : 0;
+    unsigned id = image ? image->textureId : 0;
     if (!texture_boundKnown || texture_bound != id) {
-        glBindTexture(GL_TEXTURE_2D, id);
+        gpu_bindTexture(id);
         texture_bound = id;
         texture_boundKnown = texture_caching;
     }
@@ -171,14 +157,10 @@ void texture_set(const Image *image)
     unsigned char want = (unsigned char)((texture_smoothed ? 2 : 1) | texture_repeated << 2);
     if (id < texture_known.size() && texture_known[id] == want)
         return;
-    GLint filter = texture_smoothed ? GL_LINEAR : GL_NEAREST;
-    GLint wrap = texture_repeated == TEXTURE_REPEAT   ? GL_REPEAT
-                 : texture_repeated == TEXTURE_MIRROR ? GL_MIRRORED_REPEAT
-                                                      : GL_CLAMP_TO_EDGE;
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
+    gpu_textureFilter(texture_smoothed);
+    gpu_textureWrap(texture_repeated == TEXTURE_REPEAT   ? GPU_REPEAT
+                    : texture_repeated == TEXTURE_MIRROR ? GPU_MIRROR
+                                                         : GPU_CLAMP);
     if (texture_caching && id < TEXTURE_KNOWN_MAX) {
         if (id >= texture_known.size())
             texture_known.resize((size_t)id + 1, 0);
