@@ -158,7 +158,8 @@ protected:
 
 // A stone six cells before the eye (7 units a cell along z, as far as 21
 // cells along x) keeps its own colour; one whose face is the view distance
-// away has the background's; without fog both their own.
+// away has the background's, one at 0.69 of it (fog 0.48) half of each;
+// without fog all their own.
 TEST_F(FogSky, AFaceAtTheViewDistanceHasTheBackgroundsColourOneNearItsOwn)
 {
     image_create(&bg, 32, 32, 30, 90, 200);
@@ -167,18 +168,25 @@ TEST_F(FogSky, AFaceAtTheViewDistanceHasTheBackgroundsColourOneNearItsOwn)
     const float eyeZ = 40.5f;  // cells
     cells[((size_t)1 * 48 + 34) * 3 + 0] = STONE;  // front face 6 cells away, a cell to the left
     cells[((size_t)1 * 48 + 24) * 3 + 2] = STONE;  // front face 16 cells away, a cell to the right
+    cells[((size_t)0 * 48 + 29) * 3 + 2] = STONE;  // 11 cells away, a cell to the right and below
     camera = Entity{{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}, {1 * tile_size, 1 * tile_size, eyeZ * tile_sizeZ}};
-    int nx, ny, fx, fy;
+    int nx, ny, fx, fy, hx, hy;
     project(0, tile_size, 34.5f * tile_sizeZ, &nx, &ny);
     project(2 * tile_size, tile_size, 24.5f * tile_sizeZ, &fx, &fy);
+    project(2 * tile_size, 0, 29.5f * tile_sizeZ, &hx, &hy);
     for (bool fog : {true, false}) {
         tile_lookFog = fog;
         std::vector<unsigned char> rgb = frame(view);
         EXPECT_RGB_NEAR(pixel(rgb, nx, ny), 200, 30, 30, "the near face, fog " << fog);
-        if (fog)
+        const unsigned char *half = pixel(rgb, hx, hy);
+        if (fog) {
             EXPECT_RGB_NEAR(pixel(rgb, fx, fy), 30, 90, 200, "the far face");
-        else
+            EXPECT_TRUE(abs(half[0] - 118) <= 12 && abs(half[1] - 59) <= 12 && abs(half[2] - 112) <= 12)
+                << "the face in the fog: " << (int)half[0] << " " << (int)half[1] << " " << (int)half[2];
+        } else {
             EXPECT_RGB_NEAR(pixel(rgb, fx, fy), 200, 30, 30, "the far face without fog");
+            EXPECT_RGB_NEAR(half, 200, 30, 30, "the face in the fog, without fog");
+        }
         EXPECT_RGB_NEAR(pixel(rgb, 320, 470), 30, 90, 200, "the sky");
     }
 }
