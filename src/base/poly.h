@@ -1,4 +1,4 @@
-// poly.h -- flat triangles and quads with a unit normal, drawing and a plane-side test
+// poly.h -- flat triangles and quads with a unit normal and a plane-side test
 #ifndef TAVO_POLY_H
 #define TAVO_POLY_H
 
@@ -13,8 +13,6 @@ struct Poly {
 // kind 1: nine doubles (x, y, z per vertex); any other kind: twelve.
 void poly_create(Poly *poly, unsigned int kind, ...);  // int: va_start needs an unpromoted type
 void poly_normalize(Poly *poly);
-// Drawn by the layer above the base that holds every OpenGL call (src/gpu).
-void poly_draw(const Poly *poly);
 int poly_checkVector(const Poly *poly, const Vector *point, const Vector *move);
 
 #endif

@@ -146,5 +146,8 @@ void gpu_normal(const float n[3]);
 void gpu_vertex(float x, float y, float z);
 void gpu_vertex2(float x, float y);
 void gpu_rasterPos(float x, float y);  // where the window's bitmap text goes next
+// One of the base's flat polygons, as a triangle or a quad.
+struct Poly;
+void poly_draw(const Poly *poly);
 
 #endif
