@@ -445,6 +445,24 @@ TEST(TileAtlas, PlacesPicturesOfOneKindTogetherAndFacesThatShowThemOnce)
         EXPECT_FLOAT_EQ(face.corner[2][3], (float)(p.x + p.side) / page.texWidth) << "picture " << i;
         EXPECT_FLOAT_EQ(face.corner[2][4], (float)(p.y + p.side) / page.texHeight) << "picture " << i;
     }
+    // A chunk that shows more of its pictures than tile_atlasFewest takes it.
+    TileSnapshot chunk;
+    chunk.width = chunk.height = chunk.depth = TILE_CHUNK;
+    chunk.n[0] = chunk.n[1] = chunk.n[2] = 1;
+    auto cells = std::make_shared<TileChunkCells>();
+    memset(cells->cells, TILE_EMPTY, sizeof cells->cells);
+    for (int i = 0; i < n; i++)
+        cells->cells[i * 7] = (unsigned char)i;
+    chunk.chunks.push_back(cells);
+    auto tables = std::make_shared<TileTables>();
+    memcpy(tables->cubes, cubes[0], sizeof tables->cubes);
+    chunk.tables = tables;
+    const TileBlock all = {0, TILE_CHUNK, 0, TILE_CHUNK, 0, TILE_CHUNK};
+    for (int fewest : {4, 5}) {
+        tile_atlasFewest = fewest;
+        EXPECT_EQ(tile_atlasWorth(*a, chunk, all), fewest < 5) << "five places shown, fewest " << fewest;
+    }
+    tile_atlasFewest = 16;
     std::map<const Image *, const Image *> map;
     for (int i = 0; i < n; i++)
         map[&entries[0][i].image] = &entries[1][i].image;
@@ -653,6 +671,7 @@ TEST_F(TileChunks, BuffersAndTheAtlasDrawTheWorldAsItIsNowAsOwnTexturesAndClient
 {
     REQUIRE_GL();
     ASSERT_TRUE(tile_buffersUsable()) << "every Mesa has buffer objects";
+    tile_atlasFewest = 1;  // two pictures: the atlas for them
     patterned(&entries[0].image, 1);
     patterned(&entries[3].image, 2);
     world(64, 16, 64);
@@ -726,6 +745,7 @@ TEST_F(TileChunks, BuffersAndTheAtlasDrawTheWorldAsItIsNowAsOwnTexturesAndClient
     const Frame arrays = fresh();
     tile_buffers = -1;
     EXPECT_TRUE(arrays == fresh()) << "client arrays draw other pixels";
+    tile_atlasFewest = 16;
 }
 
 // Every other cell a brick under a budget far below what the view needs:

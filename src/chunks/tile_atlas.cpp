@@ -149,6 +149,30 @@ void TileAtlasSink::face(const TileFace &face)
     out_->face(atlas_ && atlas_->place(&placed) ? placed : face);
 }
 
+int tile_atlasFewest = 16;
+
+bool tile_atlasWorth(const TileAtlas &a, const TileSnapshot &s, const TileBlock &cells)
+{
+    bool types[256] = {};
+    for (int y = cells.y0; y < cells.y1; y++)
+        for (int z = cells.z0; z < cells.z1; z++)
+            for (int x = cells.x0; x < cells.x1; x++)
+                types[s.at(x, y, z)] = true;
+    std::vector<char> shown(a.slots.size(), 0);
+    int n = 0;
+    for (int t = 0; t < 256 && s.tables; t++)
+        for (int f = 0; f < 6 && types[t] && t != TILE_EMPTY; f++) {
+            const TextureEntry *e = s.tables->cubes[t].faceTexture[f];
+            auto found = e ? a.slotOf.find(&e->image) : a.slotOf.end();
+            if (found == a.slotOf.end() || shown[(size_t)found->second])
+                continue;
+            shown[(size_t)found->second] = 1;
+            if (++n > tile_atlasFewest)
+                return true;
+        }
+    return false;
+}
+
 void tile_atlasMap(const TileAtlas *from, const TileAtlas *to, std::map<const Image *, const Image *> *map)
 {
     if (!from || !to)

@@ -72,6 +72,13 @@ void tile_atlasRelease(void);
 extern int tile_atlasUse;
 std::shared_ptr<const TileAtlas> tile_atlasFor(const std::shared_ptr<const TileTables> &tables, bool *remade);
 
+// Whether the chunk of snapshot s made of cells shows more pictures of the
+// atlas than tile_atlasFewest (16 unless changed): a chunk of few pictures
+// draws them from their own textures, in runs ordered as the walk met
+// them, which hides more behind its first faces than one run of all.
+extern int tile_atlasFewest;
+bool tile_atlasWorth(const TileAtlas &atlas, const TileSnapshot &s, const TileBlock &cells);
+
 // Adds to map the pages of from that stand, slot for slot, as pages of to
 // for the pictures map already maps: chunks built with from draw the same
 // faces with to's pages.

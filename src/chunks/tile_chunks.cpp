@@ -58,7 +58,8 @@ struct Chunk {
     unsigned airSerial;  // of the outside air it was split by
     unsigned grid[3];    // the sizes of that snapshot's grid
     // The tables its runs' pictures point into, and the atlas whose pages
-    // they may point into instead, kept alive while it is drawn.
+    // they may point into instead (null when it shows few of its
+    // pictures), kept alive while it is drawn.
     std::shared_ptr<const TileTables> tables;
     std::shared_ptr<const TileAtlas> atlas;
     ChunkBuffer buffer;  // its faces' and enclosed faces' corners, once taken
@@ -327,10 +328,11 @@ std::unique_ptr<Chunk> chunk_build(const Job &job, const Air &air)
     c->airSerial = air.serial;
     c->grid[0] = s.width, c->grid[1] = s.height, c->grid[2] = s.depth;
     c->tables = s.tables;
-    c->atlas = job.atlas;
+    if (job.atlas && tile_atlasWorth(*job.atlas, s, cells))
+        c->atlas = job.atlas;
     try {
         tile_chunkBuild(&cells, &world, job.optTexture, job.optSmooth, &c->faces, outside, &c->enclosed, &s,
-                        job.atlas.get());
+                        c->atlas.get());
         tile_chunkSides(&cells, c->sides, &s);
     } catch (const std::bad_alloc &) {
         c->faces = TileFaces{};  // out of memory: kept empty, not asked for again and again
@@ -497,7 +499,8 @@ bool chunk_retarget(Chunk *c, const std::shared_ptr<const TileTables> &to, const
         for (TileRun &r : faces->runs)
             r.image = map.find(r.image)->second;
     c->tables = to;
-    c->atlas = chunk_atlas;
+    if (c->atlas)
+        c->atlas = chunk_atlas;
     return true;
 }
 
@@ -610,7 +613,7 @@ void chunk_collect(void)
         std::unique_ptr<Chunk> &slot = chunk_table[(size_t)d.key];
         if (slot && slot->version > d.chunk->version)
             continue;  // a newer one came first
-        if (d.chunk->tables != chunk_world->tables || d.chunk->atlas != chunk_atlas) {
+        if (d.chunk->tables != chunk_world->tables || (d.chunk->atlas && d.chunk->atlas != chunk_atlas)) {
             if (mapped != std::make_pair(d.chunk->tables.get(), d.chunk->atlas.get()))
                 chunk_imageMap(*d.chunk, *chunk_world->tables, &map),
                     mapped = {d.chunk->tables.get(), d.chunk->atlas.get()};
@@ -1531,7 +1534,10 @@ void look_drawFaces(Look &f, size_t at, const TileFaces &faces, int pass)
     // them.  The faces the eye looks at most squarely (the tops of ground
     // below it, the fronts of a hill ahead) tend to cover the rest of the
     // chunk, so opaque ones go first and hide caves and back rows from the
-    // texturing.
+    // texturing.  With an atlas most faces share one run and the joined
+    // ones lie in others: the runs' ranges are then ordered together.
+    if (pass == TILE_PASS_SOLID && s.chunk->atlas)
+        std::stable_sort(ranges.begin(), ranges.end(), [](const Range &x, const Range &y) { return x.outside > y.outside; });
     for (size_t a = 0, b; a < ranges.size(); a = b) {
         for (b = a; b < ranges.size() && ranges[b].run == ranges[a].run; b++)
             ;
