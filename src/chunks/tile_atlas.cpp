@@ -13,8 +13,10 @@
 
 namespace {
 
-std::mutex atlas_releaseLock;
-std::vector<unsigned> atlas_released;  // page textures no atlas holds
+// Page textures no atlas holds.  Never destroyed: a chunk let go of at
+// exit may still hand its atlas's pages in.
+std::mutex &atlas_releaseLock = *new std::mutex;
+std::vector<unsigned> &atlas_released = *new std::vector<unsigned>;
 
 // A picture's texture as the atlas groups it.
 struct AtlasKind {
