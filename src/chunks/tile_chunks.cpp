@@ -1537,7 +1537,8 @@ void look_drawFaces(Look &f, size_t at, const TileFaces &faces, int pass)
     // texturing.  With an atlas most faces share one run and the joined
     // ones lie in others: the runs' ranges are then ordered together.
     if (pass == TILE_PASS_SOLID && s.chunk->atlas)
-        std::stable_sort(ranges.begin(), ranges.end(), [](const Range &x, const Range &y) { return x.outside > y.outside; });
+        std::stable_sort(ranges.begin(), ranges.end(),
+                         [](const Range &x, const Range &y) { return x.outside > y.outside; });
     for (size_t a = 0, b; a < ranges.size(); a = b) {
         for (b = a; b < ranges.size() && ranges[b].run == ranges[a].run; b++)
             ;
