@@ -818,7 +818,7 @@ static void bench_slabs(int frames)
     static std::vector<unsigned char> cells;
     const Entity above = {{-1, 0, 0}, {0, 1, 0}, {0, -0.25f, -1},
                           {side / 2 * tile_size, (float)(layers + 8) * tile_size, side / 2 * tile_sizeZ}};
-    double median[2];
+    double median[2], cacheMB[2], residentMB[2];
     int chunks[2];
     long faces[2];
     for (int k = 0; k < 2; k++) {
@@ -841,6 +841,7 @@ static void bench_slabs(int frames)
         bench_quiet(false);
         chunks[k] = tile_lookStats.drawn, faces[k] = tile_lookStats.faces;
         median[k] = bench_medianOf(ms);
+        cacheMB[k] = (double)tile_lookStats.bytes / 1048576.0, residentMB[k] = bench_residentMB();
         main_looking = 0;
     }
     tile_chunksClear();
@@ -848,8 +849,8 @@ static void bench_slabs(int frames)
     tile_generation++;
     printf("free look on a %u x %u x %u slab at N = 256 (%d frames each):\n", side, side, layers, frames);
     for (int k = 0; k < 2; k++)
-        printf("  %u colours: %d chunks, %ld faces, median %.2f ms (target: 20 or less)\n", kinds[k],
-               chunks[k], faces[k], median[k]);
+        printf("  %u colours: %d chunks, %ld faces, median %.2f ms (target: 20 or less); chunk cache %.1f MB, "
+               "resident %.0f MB\n", kinds[k], chunks[k], faces[k], median[k], cacheMB[k], residentMB[k]);
     printf("  250 colours/8 colours median: %.2f (target: 1.5 or less)\n", median[0] / median[1]);
 }
 

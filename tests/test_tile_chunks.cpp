@@ -15,6 +15,7 @@
 #include "main.h"
 #include "test_support.h"
 #include "tile.h"
+#include "tile_atlas.h"
 
 namespace {
 
@@ -390,6 +391,92 @@ TEST(TileChunksReach, KeepsWhatOpenCellsShowAndDropsWhatSolidOnesSeal)
     }
 }
 
+// Pictures of one texture size and alpha channel share pages in the
+// order the table names them, in cells with a border of one texel; an
+// opaque face that shows its picture once is pointed at its cell, one that
+// repeats it, or runs past it, keeps its own.  Pages of another table stand in
+// for these only where every picture lies in the same place.
+TEST(TileAtlas, PlacesPicturesOfOneKindTogetherAndFacesThatShowThemOnce)
+{
+    struct Picture { unsigned short side, tex; unsigned char alpha; unsigned id; int page, x, y; };
+    const Picture table[] = {
+        {16, 16, 0, 11, 0, 1, 1},   {16, 16, 0, 12, 0, 19, 1}, {16, 16, 0, 11, 0, 1, 1},  // a shared texture, one cell
+        {12, 16, 0, 13, 0, 37, 1},  {16, 16, 1, 14, 1, 1, 1},  {16, 16, 1, 15, 1, 19, 1},  // alpha: a page apart
+        {32, 32, 0, 16, -1, 0, 0},  {16, 16, 0, 0, -1, 0, 0},                             // alone; no texture
+        {512, 512, 0, 17, -1, 0, 0}, {512, 512, 0, 18, -1, 0, 0},                          // too large for a page
+    };
+    const int n = (int)(sizeof table / sizeof table[0]);
+    static TextureEntry entries[2][n];
+    static CubeDef cubes[2][256];
+    for (int k = 0; k < 2; k++)  // the second table: the same pictures read again
+        for (int i = 0; i < n; i++) {
+            const Picture &p = table[i];
+            entries[k][i].image = Image{p.side, p.side, p.alpha, p.tex, p.tex, p.id ? p.id + 100u * k : 0u, {}};
+            for (int f = 0; f < 6; f++)
+                cubes[k][i].faceTexture[f] = &entries[k][i];
+        }
+    std::shared_ptr<TileAtlas> a = tile_atlasLayout(cubes[0], 64), b = tile_atlasLayout(cubes[1], 64);
+    ASSERT_TRUE(a && b);
+    ASSERT_EQ(a->pages.size(), 2u);
+    EXPECT_EQ(a->pages[0]->texWidth * 1000 + a->pages[0]->texHeight, 64 * 1000 + 32);
+    EXPECT_EQ(a->pages[0]->hasAlpha * 10 + a->pages[1]->hasAlpha, 1);
+    for (int i = 0; i < n; i++) {
+        const Picture &p = table[i];
+        TileFace face = {};
+        face.state.image = &entries[0][i].image;
+        face.state.a = 255;
+        face.count = 4;
+        const float uv[4][2] = {{0, 0}, {0, 1}, {1, 1}, {1, 0}};
+        for (int c = 0; c < 4; c++)
+            for (int k = 0; k < 2; k++)
+                face.corner[c][3 + k] = uv[c][k] * p.side / p.tex;
+        TileFace repeated = face, past = face, glass = face;
+        repeated.repeat = TEXTURE_REPEAT;
+        past.corner[2][3] = 1.5f;
+        glass.state.a = 127;  // translucent faces keep their order, picture by picture
+        EXPECT_FALSE(a->place(&repeated) || a->place(&past) || a->place(&glass)) << "picture " << i;
+        EXPECT_EQ(a->place(&face), p.page >= 0) << "picture " << i;
+        if (p.page < 0)
+            continue;
+        const Image &page = *a->pages[(size_t)p.page];
+        EXPECT_EQ(face.state.image, &page) << "picture " << i;
+        EXPECT_FLOAT_EQ(face.corner[0][3], (float)p.x / page.texWidth) << "picture " << i;
+        EXPECT_FLOAT_EQ(face.corner[0][4], (float)p.y / page.texHeight) << "picture " << i;
+        EXPECT_FLOAT_EQ(face.corner[2][3], (float)(p.x + p.side) / page.texWidth) << "picture " << i;
+        EXPECT_FLOAT_EQ(face.corner[2][4], (float)(p.y + p.side) / page.texHeight) << "picture " << i;
+    }
+    // A chunk that shows more of its pictures than tile_atlasFewest takes it.
+    TileSnapshot chunk;
+    chunk.width = chunk.height = chunk.depth = TILE_CHUNK;
+    chunk.n[0] = chunk.n[1] = chunk.n[2] = 1;
+    auto cells = std::make_shared<TileChunkCells>();
+    memset(cells->cells, TILE_EMPTY, sizeof cells->cells);
+    for (int i = 0; i < n; i++)
+        cells->cells[i * 7] = (unsigned char)i;
+    chunk.chunks.push_back(cells);
+    auto tables = std::make_shared<TileTables>();
+    memcpy(tables->cubes, cubes[0], sizeof tables->cubes);
+    chunk.tables = tables;
+    const TileBlock all = {0, TILE_CHUNK, 0, TILE_CHUNK, 0, TILE_CHUNK};
+    for (int fewest : {4, 5}) {
+        tile_atlasFewest = fewest;
+        EXPECT_EQ(tile_atlasWorth(*a, chunk, all), fewest < 5) << "five places shown, fewest " << fewest;
+    }
+    tile_atlasFewest = 16;
+    std::map<const Image *, const Image *> map;
+    for (int i = 0; i < n; i++)
+        map[&entries[0][i].image] = &entries[1][i].image;
+    tile_atlasMap(a.get(), b.get(), &map);
+    EXPECT_EQ(map[a->pages[0].get()], b->pages[0].get());
+    EXPECT_EQ(map[a->pages[1].get()], b->pages[1].get());
+    std::swap(cubes[1][0], cubes[1][1]);  // named in another order: picture 0 in another cell
+    b = tile_atlasLayout(cubes[1], 64);
+    map.erase(a->pages[0].get()), map.erase(a->pages[1].get());
+    tile_atlasMap(a.get(), b.get(), &map);
+    EXPECT_EQ(map.count(a->pages[0].get()), 0u);
+    EXPECT_EQ(map[a->pages[1].get()], b->pages[1].get());
+}
+
 TEST(TileLookPass, BlendsOnlyRunsThatMayShowWhatLiesBehind)
 {
     Image plain = {32, 32, 0, 32, 32, 0, {}}, cutout = {32, 32, 1, 32, 32, 0, {}};
@@ -555,17 +642,38 @@ TEST_F(TileChunks, AnEditDropsNoChunkAndDrawsAsAFreshWorld)
     EXPECT_EQ(differ, 0u);
 }
 
-// Each chunk's corners live in a vertex buffer: after cells in view change,
-// the frame is the one a fresh world draws (no chunk drawn from the buffer
-// it had before), and client arrays, as a driver without buffers has
-// them, draw it pixel for pixel.  Two pictures of their own colour, so
-// that a run drawn from another's corners shows.
-TEST_F(TileChunks, BuffersDrawTheWorldAsItIsNowAsClientArraysDo)
+// A 12 x 12 picture in a 16 x 16 texture (so that faces showing it are
+// never joined: it cannot repeat) whose texels are all unlike their
+// neighbours: a texel taken from the wrong place, or a neighbour's, shows.
+void patterned(Image *image, unsigned seed)
+{
+    ImageTexels t = {};
+    t.width = t.height = 12;
+    t.texWidth = t.texHeight = 16;
+    t.texels.resize(16 * 16 * 3);
+    for (unsigned y = 0; y < 12; y++)
+        for (unsigned x = 0; x < 12; x++) {
+            unsigned char *p = &t.texels[(y * 16 + x) * 3];
+            p[0] = (unsigned char)(x * 20 + seed), p[1] = (unsigned char)(y * 20 + seed * 7);
+            p[2] = (unsigned char)((x ^ y) * 16 + seed * 13);
+        }
+    image_replicateEdges(&t);
+    image_loadDecoded(image, t);
+}
+
+// Each chunk's corners live in a vertex buffer, its pictures of one size in
+// an atlas: after cells in view change, and after a picture is replaced by
+// one of the same size (chunks pointed at the new atlas, not built again),
+// the frame is the one a fresh world draws (no old buffer, no old atlas
+// slot); each picture's own texture draws it pixel for pixel, smoothed or
+// not; and so do client arrays, as a driver without buffers has them.
+TEST_F(TileChunks, BuffersAndTheAtlasDrawTheWorldAsItIsNowAsOwnTexturesAndClientArraysDo)
 {
     REQUIRE_GL();
     ASSERT_TRUE(tile_buffersUsable()) << "every Mesa has buffer objects";
-    image_create(&entries[0].image, 16, 16, 200, 40, 40);
-    image_create(&entries[3].image, 16, 16, 40, 60, 220);
+    tile_atlasFewest = 1;  // two pictures: the atlas for them
+    patterned(&entries[0].image, 1);
+    patterned(&entries[3].image, 2);
     world(64, 16, 64);
     for (unsigned z = 0; z < 64; z++)
         for (unsigned x = 0; x < 64; x++)
@@ -573,7 +681,7 @@ TEST_F(TileChunks, BuffersDrawTheWorldAsItIsNowAsClientArraysDo)
                 at(x, y, z) = (x / 3 + z / 2) % 3 ? STONE : PADDED;
     main_renderState();
     glMatrixMode(GL_MODELVIEW);
-    const Entity eye = {{-1, 0, 0}, {0, 1, 0}, {0, -0.4f, -1}, {32 * tile_size, 20 * tile_size, 75 * tile_sizeZ}};
+    const Entity eye = {{-1, 0, 0}, {0, 1, 0}, {0, -0.4f, -1}, {32 * tile_size, 12 * tile_size, 44 * tile_sizeZ}};
     struct Frame {
         std::vector<unsigned char> rgb;
         std::vector<float> depths;
@@ -584,28 +692,60 @@ TEST_F(TileChunks, BuffersDrawTheWorldAsItIsNowAsClientArraysDo)
                     return false;
             return rgb == o.rgb && depths.size() == o.depths.size();
         }
+        // The same but for a few pixels off by a texel, where a texture
+        // coordinate rounds the other way, and filtering's rounding.
+        bool like(const Frame &o) const
+        {
+            int off = 0;
+            for (size_t i = 0; i + 2 < rgb.size() && i + 2 < o.rgb.size(); i += 3)
+                off += abs(rgb[i] - o.rgb[i]) > 1 || abs(rgb[i + 1] - o.rgb[i + 1]) > 1 ||
+                       abs(rgb[i + 2] - o.rgb[i + 2]) > 1;
+            Frame flat = o;
+            flat.rgb = rgb;
+            return off < 100 && *this == flat;
+        }
     };
     auto frame = [&] {
         Frame f{std::vector<unsigned char>(640 * 480 * 3), settledLook(eye)};
         glReadPixels(0, 0, 640, 480, GL_RGB, GL_UNSIGNED_BYTE, f.rgb.data());
         return f;
     };
+    auto fresh = [&] {  // the world as it is now, as a fresh one
+        tile_chunksClear();
+        tile_generation++;
+        return frame();
+    };
     const Frame before = frame();
     std::vector<TileCellEdit> edits;
-    for (unsigned short z = 40; z < 56; z++)
+    for (unsigned short z = 24; z < 40; z++)
         for (unsigned short x = 20; x < 44; x++)
             edits.push_back({x, 9, z, (unsigned char)((x + z) % 2 ? STONE : PADDED)});  // a chequered roof
     tile_editCells(edits.data(), edits.size());
     const Frame edited = frame();
     EXPECT_FALSE(edited == before) << "the roof is not in view";
-    tile_chunksClear();  // the changed world as a fresh one
+    EXPECT_TRUE(fresh() == edited) << "a chunk drew from its old buffer";
+    TextureEntry again = entries[3];  // the same file read again, other pixels
+    patterned(&again.image, 3);
+    for (int f = 0; f < 6; f++)
+        tile[PADDED].faceTexture[f] = &again;
     tile_generation++;
-    EXPECT_TRUE(frame() == edited) << "a chunk drew from its old buffer";
+    const long built = tile_lookStats.built;
+    const Frame replaced = frame();
+    EXPECT_EQ(tile_lookStats.built, built) << "chunks built again for a picture of the same size";
+    EXPECT_FALSE(replaced == edited) << "the old picture still shows";
+    EXPECT_TRUE(fresh() == replaced) << "a chunk drew from its old atlas";
+    for (unsigned char smooth : {1, 0}) {
+        tile_optSmooth = smooth;
+        const Frame atlas = fresh();
+        tile_atlasUse = 0;
+        EXPECT_TRUE(fresh().like(atlas)) << "the atlas draws other pixels than the pictures, smooth " << (int)smooth;
+        tile_atlasUse = -1;
+    }
     tile_buffers = 0;
-    tile_chunksClear();
-    const Frame arrays = frame();
+    const Frame arrays = fresh();
     tile_buffers = -1;
-    EXPECT_TRUE(arrays == edited) << "client arrays draw other pixels";
+    EXPECT_TRUE(arrays == fresh()) << "client arrays draw other pixels";
+    tile_atlasFewest = 16;
 }
 
 // Every other cell a brick under a budget far below what the view needs:

@@ -25,6 +25,7 @@
 #include <GL/gl.h>
 
 #include "texture.h"
+#include "tile_atlas.h"
 
 size_t tile_chunkBudget = (size_t)192 << 20;
 TileLookStats tile_lookStats;
@@ -56,8 +57,11 @@ struct Chunk {
     unsigned version;  // of the snapshot it was built from
     unsigned airSerial;  // of the outside air it was split by
     unsigned grid[3];    // the sizes of that snapshot's grid
-    // The tables its runs' pictures point into, kept alive while it is drawn.
+    // The tables its runs' pictures point into, and the atlas whose pages
+    // they may point into instead (null when it shows few of its
+    // pictures), kept alive while it is drawn.
     std::shared_ptr<const TileTables> tables;
+    std::shared_ptr<const TileAtlas> atlas;
     ChunkBuffer buffer;  // its faces' and enclosed faces' corners, once taken
     unsigned lastSeen;  // the frame that last had it within the view distance
     size_t bytes;
@@ -91,6 +95,7 @@ struct Job {
     int key;
     TileWorldRef world;  // the version it is built from
     unsigned char optTexture, optSmooth;
+    std::shared_ptr<const TileAtlas> atlas;  // made for world's tables (tile_atlasFor), or null
 };
 
 struct Done {
@@ -147,6 +152,7 @@ Air chunk_airShared;  // the worker's latest, for the drawing thread to take
 
 // The drawing thread's own.
 TileWorldRef chunk_world;  // the version the table follows
+std::shared_ptr<const TileAtlas> chunk_atlas;  // for its tables, the chunks built next are built with
 std::vector<std::unique_ptr<Chunk>> chunk_table;
 // By key, kept when a chunk is dropped: the version that last changed
 // what its faces are built from, and its sides as it was last built (all
@@ -322,8 +328,11 @@ std::unique_ptr<Chunk> chunk_build(const Job &job, const Air &air)
     c->airSerial = air.serial;
     c->grid[0] = s.width, c->grid[1] = s.height, c->grid[2] = s.depth;
     c->tables = s.tables;
+    if (job.atlas && tile_atlasWorth(*job.atlas, s, cells))
+        c->atlas = job.atlas;
     try {
-        tile_chunkBuild(&cells, &world, job.optTexture, job.optSmooth, &c->faces, outside, &c->enclosed, &s);
+        tile_chunkBuild(&cells, &world, job.optTexture, job.optSmooth, &c->faces, outside, &c->enclosed, &s,
+                        c->atlas.get());
         tile_chunkSides(&cells, c->sides, &s);
     } catch (const std::bad_alloc &) {
         c->faces = TileFaces{};  // out of memory: kept empty, not asked for again and again
@@ -390,7 +399,7 @@ void chunk_work(void)
         if (have)
             continue;
         chunk_building = true;
-        chunk_underWay = Job{job.key, nullptr, job.optTexture, job.optSmooth};
+        chunk_underWay = Job{job.key, nullptr, job.optTexture, job.optSmooth, nullptr};
         chunk_underWayVersion = job.world->version;
         l.unlock();
         // The world's outside air first, once a version: every chunk is split by it.
@@ -459,11 +468,13 @@ void chunk_reset(const TileWorldRef &world)
     chunk_world = world;
 }
 
-// The image each picture of from's tables stands as in to's, for the
-// types whose records draw the same faces in both.
+// The image each picture of c's tables stands as in to's, for the
+// types whose records draw the same faces in both, and each page of its
+// atlas as one of chunk_atlas.
 typedef std::map<const Image *, const Image *> ImageMap;
-void chunk_imageMap(const TileTables &from, const TileTables &to, ImageMap *map)
+void chunk_imageMap(const Chunk &c, const TileTables &to, ImageMap *map)
 {
+    const TileTables &from = *c.tables;
     map->clear();
     (*map)[&tile_dummy] = &tile_dummy;
     (*map)[&tile_matrix] = &tile_matrix;
@@ -472,6 +483,7 @@ void chunk_imageMap(const TileTables &from, const TileTables &to, ImageMap *map)
             for (int f = 0; f < 6; f++)
                 if (from.cubes[t].faceTexture[f] && to.cubes[t].faceTexture[f])
                     (*map)[&from.cubes[t].faceTexture[f]->image] = &to.cubes[t].faceTexture[f]->image;
+    tile_atlasMap(c.atlas.get(), chunk_atlas.get(), map);
 }
 
 // Points a chunk's runs at the pictures of another version's tables: the
@@ -487,6 +499,8 @@ bool chunk_retarget(Chunk *c, const std::shared_ptr<const TileTables> &to, const
         for (TileRun &r : faces->runs)
             r.image = map.find(r.image)->second;
     c->tables = to;
+    if (c->atlas)
+        c->atlas = chunk_atlas;
     return true;
 }
 
@@ -502,13 +516,13 @@ void chunk_adopt(const TileWorldRef &world)
             chunk_dirtyAt[k] = world->version;
     if (chunk_world->tables != world->tables) {
         ImageMap map;
-        const TileTables *mapped = nullptr;
+        std::pair<const TileTables *, const TileAtlas *> mapped;
         for (size_t k = 0; k < chunk_table.size(); k++) {
             Chunk *c = chunk_table[k].get();
             if (!c || c->tables == world->tables || dirty[k])
                 continue;
-            if (mapped != c->tables.get())
-                chunk_imageMap(*c->tables, *world->tables, &map), mapped = c->tables.get();
+            if (mapped != std::make_pair(c->tables.get(), c->atlas.get()))
+                chunk_imageMap(*c, *world->tables, &map), mapped = {c->tables.get(), c->atlas.get()};
             if (!chunk_retarget(c, world->tables, map))
                 chunk_dirtyAt[k] = world->version;
         }
@@ -520,7 +534,7 @@ void chunk_adopt(const TileWorldRef &world)
     std::vector<Job> now;
     for (size_t k = 0; k < dirty.size() && now.size() < CHUNK_LISTED; k++)
         if (dirty[k] && chunk_table[k])
-            now.push_back(Job{(int)k, world, tile_optTexture, tile_optSmooth});
+            now.push_back(Job{(int)k, world, tile_optTexture, tile_optSmooth, chunk_atlas});
     chunk_changed.clear();
     if (now.empty())
         return;
@@ -591,7 +605,7 @@ void chunk_collect(void)
                 chunk_airDirtyAt[k] = air.serial;
     }
     ImageMap map;
-    const TileTables *mapped = nullptr;
+    std::pair<const TileTables *, const TileAtlas *> mapped;
     for (Done &d : done) {
         if (d.chunk->grid[0] != chunk_world->width || d.chunk->grid[1] != chunk_world->height ||
             d.chunk->grid[2] != chunk_world->depth || (size_t)d.key >= chunk_table.size())
@@ -599,9 +613,10 @@ void chunk_collect(void)
         std::unique_ptr<Chunk> &slot = chunk_table[(size_t)d.key];
         if (slot && slot->version > d.chunk->version)
             continue;  // a newer one came first
-        if (d.chunk->tables != chunk_world->tables) {
-            if (mapped != d.chunk->tables.get())
-                chunk_imageMap(*d.chunk->tables, *chunk_world->tables, &map), mapped = d.chunk->tables.get();
+        if (d.chunk->tables != chunk_world->tables || (d.chunk->atlas && d.chunk->atlas != chunk_atlas)) {
+            if (mapped != std::make_pair(d.chunk->tables.get(), d.chunk->atlas.get()))
+                chunk_imageMap(*d.chunk, *chunk_world->tables, &map),
+                    mapped = {d.chunk->tables.get(), d.chunk->atlas.get()};
             if (!chunk_retarget(d.chunk.get(), chunk_world->tables, map))
                 chunk_dirtyAt[(size_t)d.key] = chunk_world->version;  // shown meanwhile, with its own pictures
         }
@@ -1085,7 +1100,7 @@ static void chunk_sortRuns(TileFaces *out)
 
 void tile_chunkBuild(const TileBlock *cells, const TileBlock *world, unsigned char optTexture,
                      unsigned char optSmooth, TileFaces *out, const std::vector<bool> *outside,
-                     TileFaces *enclosed, const TileSnapshot *snapshot)
+                     TileFaces *enclosed, const TileSnapshot *snapshot, const TileAtlas *atlas)
 {
     if (!outside)
         enclosed = nullptr;
@@ -1099,7 +1114,9 @@ void tile_chunkBuild(const TileBlock *cells, const TileBlock *world, unsigned ch
             (faces == out ? rec : recEnclosed).start(faces);
         }
     const float unit[3] = {tile_size, tile_size, tile_sizeZ};
-    TileMerger merger(&rec, unit), mergerEnclosed(&recEnclosed, unit);
+    // Joined faces repeat their pictures: the atlas takes the faces after the joining.
+    TileAtlasSink placed(&rec, atlas), placedEnclosed(&recEnclosed, atlas);
+    TileMerger merger(&placed, unit), mergerEnclosed(&placedEnclosed, unit);
     const unsigned size[3] = {snapshot ? snapshot->width : tile_width, snapshot ? snapshot->height : tile_height,
                               snapshot ? snapshot->depth : tile_depth};
     TileAirSplit split(&merger, &mergerEnclosed, outside, size[0], size[1], size[2], unit);
@@ -1272,6 +1289,7 @@ void tile_chunksClear(void)
     l.unlock();
     chunk_table.clear();
     chunk_world.reset();
+    chunk_atlas.reset();
     chunk_outside.reset();
     chunk_asked.clear();
     chunk_changed.clear();
@@ -1347,8 +1365,10 @@ void look_begin(Look &f, float ex, float ey, float ez, int view)
     tile_releasePictures();
     f.world = tile_world();
     const TileSnapshot &w = *f.world;
+    bool remade;  // the atlas of the same tables made anew: what was built with the old one goes
+    chunk_atlas = tile_atlasFor(w.tables, &remade);
     if (!chunk_world || w.width != chunk_world->width || w.height != chunk_world->height ||
-        w.depth != chunk_world->depth)
+        w.depth != chunk_world->depth || remade)
         chunk_reset(f.world);
     else if (f.world != chunk_world)
         chunk_adopt(f.world);
@@ -1514,7 +1534,11 @@ void look_drawFaces(Look &f, size_t at, const TileFaces &faces, int pass)
     // them.  The faces the eye looks at most squarely (the tops of ground
     // below it, the fronts of a hill ahead) tend to cover the rest of the
     // chunk, so opaque ones go first and hide caves and back rows from the
-    // texturing.
+    // texturing.  With an atlas most faces share one run and the joined
+    // ones lie in others: the runs' ranges are then ordered together.
+    if (pass == TILE_PASS_SOLID && s.chunk->atlas)
+        std::stable_sort(ranges.begin(), ranges.end(),
+                         [](const Range &x, const Range &y) { return x.outside > y.outside; });
     for (size_t a = 0, b; a < ranges.size(); a = b) {
         for (b = a; b < ranges.size() && ranges[b].run == ranges[a].run; b++)
             ;
@@ -1744,7 +1768,7 @@ void look_next(Look &f)
     f.want.resize(listed);
     std::vector<Job> jobs;
     for (const Want &w : f.want)
-        jobs.push_back(Job{w.key, f.world, tile_optTexture, tile_optSmooth});
+        jobs.push_back(Job{w.key, f.world, tile_optTexture, tile_optSmooth, chunk_atlas});
     if (!jobs.empty())
         chunk_start();
     {

@@ -142,9 +142,12 @@ private:
 // outside (as tile_outsideAir leaves it for the grid) the faces only a
 // cave sealed in rock shows go to *enclosed instead.
 // The cells and cube table are snapshot's, or the globals' when it is null.
+// With atlas, the faces that show a picture of it once are drawn from it.
+struct TileAtlas;
 void tile_chunkBuild(const TileBlock *cells, const TileBlock *world, unsigned char optTexture,
                      unsigned char optSmooth, TileFaces *out, const std::vector<bool> *outside = nullptr,
-                     TileFaces *enclosed = nullptr, const TileSnapshot *snapshot = nullptr);
+                     TileFaces *enclosed = nullptr, const TileSnapshot *snapshot = nullptr,
+                     const TileAtlas *atlas = nullptr);
 // Which sides of a chunk's cells open paths join: side 2a is the low side
 // along axis a (x, y, z), 2a + 1 the high one; bit t of sides[s] is set
 // when cells that are not solid lead from side s to side t (bit s itself
