@@ -7,8 +7,7 @@
 #include <algorithm>
 #include <mutex>
 
-#include <GL/gl.h>
-
+#include "gpu.h"
 #include "texture.h"
 
 namespace {
@@ -204,18 +203,16 @@ void tile_atlasMap(const TileAtlas *from, const TileAtlas *to, std::map<const Im
 
 bool tile_atlasUpload(TileAtlas *a)
 {
-    while (glGetError() != GL_NO_ERROR)
-        ;  // what came before is not the upload's
+    gpu_clearErrors();  // what came before is not the upload's
     std::vector<std::vector<unsigned char>> texels(a->pages.size());
     for (size_t p = 0; p < a->pages.size(); p++)
         texels[p].assign((size_t)a->pages[p]->texWidth * a->pages[p]->texHeight * 4, 0);
     std::vector<unsigned char> picture;
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
     for (const TileAtlasSlot &s : a->slots) {
         const int w = s.texWidth, h = s.texHeight, pageWidth = a->pages[(size_t)s.page]->texWidth;
         picture.assign((size_t)w * h * 4, 0);
-        glBindTexture(GL_TEXTURE_2D, s.textureId);
-        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, picture.data());
+        gpu_bindTexture(s.textureId);
+        gpu_textureRead(picture.data());
         // The texture and a border of one texel copying its edge.
         unsigned char *page = texels[(size_t)s.page].data();
         for (int y = -1; y <= h; y++)
@@ -225,22 +222,20 @@ bool tile_atlasUpload(TileAtlas *a)
                        &picture[((size_t)fy * w + (size_t)fx) * 4], 4);
             }
     }
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     bool ok = true;
     for (size_t p = 0; p < a->pages.size(); p++) {
         Image &page = *a->pages[p];
-        glGenTextures(1, &page.textureId);
+        page.textureId = gpu_textureCreate();
         texture_forgetTexture(page.textureId);
-        glBindTexture(GL_TEXTURE_2D, page.textureId);
-        glTexImage2D(GL_TEXTURE_2D, 0, page.hasAlpha ? GL_RGBA : GL_RGB, page.texWidth, page.texHeight, 0, GL_RGBA,
-                     GL_UNSIGNED_BYTE, texels[p].data());
+        gpu_bindTexture(page.textureId);
+        gpu_textureUploadRgba(page.texWidth, page.texHeight, page.hasAlpha, texels[p].data());
     }
     texture_forget();  // bound here, behind the texture state's back
-    if (glGetError() != GL_NO_ERROR) {
+    if (gpu_failed()) {
         ok = false;
         for (std::unique_ptr<Image> &page : a->pages)
             if (page->textureId) {
-                glDeleteTextures(1, &page->textureId);
+                gpu_textureDelete(page->textureId);
                 page->textureId = 0;
             }
     }
@@ -256,7 +251,7 @@ void tile_atlasRelease(void)
     }
     for (unsigned id : ids) {
         texture_forgetTexture(id);
-        glDeleteTextures(1, &id);
+        gpu_textureDelete(id);
     }
 }
 
@@ -297,9 +292,7 @@ std::shared_ptr<const TileAtlas> tile_atlasFor(const std::shared_ptr<const TileT
     if (same && (!atlas_kept || atlas_current(*atlas_kept)))
         return atlas_kept;
     *remade = same;
-    GLint side = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &side);
-    std::shared_ptr<TileAtlas> a = tile_atlasLayout(tables->cubes, (int)side);
+    std::shared_ptr<TileAtlas> a = tile_atlasLayout(tables->cubes, gpu_maxTextureSide());
     if (a && !tile_atlasUpload(a.get()))
         a.reset();  // no room: every picture drawn from its own texture
     atlas_kept = a;

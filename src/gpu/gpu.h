@@ -98,6 +98,10 @@ void gpu_textureUpload(int width, int height, bool rgba, const unsigned char *te
 // its size, format, filters and the texels around the block stay.
 void gpu_textureReplace(int x, int y, int width, int height, bool rgba, const unsigned char *texels);
 void gpu_textureDelete(unsigned id);
+// The bound texture's texels as RGBA bytes, rows packed (width x height).
+void gpu_textureRead(unsigned char *rgba);
+// RGBA texels into the bound texture, kept with their alpha or as RGB.
+void gpu_textureUploadRgba(int width, int height, bool keepAlpha, const unsigned char *rgba);
 
 // --- The fog unit ------------------------------------------------------------
 //

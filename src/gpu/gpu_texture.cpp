@@ -57,6 +57,18 @@ void gpu_textureReplace(int x, int y, int width, int height, bool rgba, const un
     glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, width, height, rgba ? GL_RGBA : GL_RGB, GL_UNSIGNED_BYTE, texels);
 }
 
+void gpu_textureRead(unsigned char *rgba)
+{
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+}
+
+void gpu_textureUploadRgba(int width, int height, bool keepAlpha, const unsigned char *rgba)
+{
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, keepAlpha ? GL_RGBA : GL_RGB, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+}
+
 void gpu_textureDelete(unsigned id)
 {
     GLuint name = id;
