@@ -432,14 +432,22 @@ void level_standIns(const Frame &f, const Pick &p, std::vector<Coarse *> *out)
     (void)f;
 }
 
-// The faces of a chunk that may look towards the eye, a draw call a run.
-void level_drawChunk(const Frame &f, const Coarse &c, int *cull)
+// The faces of a chunk's runs that may look towards the eye, held to be
+// sent by picture: a change of picture costs the renderer far more than a
+// draw, and the far chunks lie behind every near face anyway.
+struct Held {
+    const TileRun *run;
+    bool fogPaused;
+    size_t from, to;  // into firsts, counts
+};
+
+void level_holdChunk(const Frame &f, const Coarse &c, std::vector<Held> *held, std::vector<int> *firsts,
+                     std::vector<int> *counts)
 {
-    tile_fogPause(!tile_fogReaches(c.lo, c.hi));
-    static std::vector<int> firsts, counts;
+    const bool fogPaused = !tile_fogReaches(c.lo, c.hi);
     for (size_t i = 0; i < c.faces.draws.size();) {
         const int run = c.faces.draws[i].run;
-        firsts.clear(), counts.clear();
+        const size_t from = firsts->size();
         for (; i < c.faces.draws.size() && c.faces.draws[i].run == run; i++) {
             const TileDraw &d = c.faces.draws[i];
             bool seen = true;
@@ -453,9 +461,22 @@ void level_drawChunk(const Frame &f, const Coarse &c, int *cull)
             default: break;
             }
             if (seen)
-                firsts.push_back(d.first), counts.push_back(d.count);
+                firsts->push_back(d.first), counts->push_back(d.count);
         }
-        tile_drawRanges(c.faces.runs[(size_t)run], firsts.data(), counts.data(), (int)firsts.size(), cull);
+        if (firsts->size() > from)
+            held->push_back(Held{&c.faces.runs[(size_t)run], fogPaused, from, firsts->size()});
+    }
+}
+
+void level_send(std::vector<Held> &held, const std::vector<int> &firsts, const std::vector<int> &counts)
+{
+    std::stable_sort(held.begin(), held.end(), [](const Held &a, const Held &b) {
+        return a.fogPaused != b.fogPaused ? a.fogPaused : a.run->image < b.run->image;
+    });
+    int cull = -1;
+    for (const Held &h : held) {
+        tile_fogPause(h.fogPaused);
+        tile_drawRanges(*h.run, &firsts[h.from], &counts[h.from], (int)(h.to - h.from), &cull);
     }
 }
 
@@ -573,15 +594,17 @@ int tile_levelsDraw(const TileWorldRef &world, const float eyeAt[3], int view, c
     }
     // A stand-in may stand for several picks.
     std::vector<Coarse *> drawn;
-    int cull = -1;
+    std::vector<Held> held;
+    std::vector<int> firsts, counts;
     for (Coarse *c : draw) {
         if (std::find(drawn.begin(), drawn.end(), c) != drawn.end() || c->faces.runs.empty() ||
             !tile_boxInFrustum(planes, c->lo, c->hi))
             continue;
         c->lastUsed = level_frame;
         drawn.push_back(c);
-        level_drawChunk(f, *c, &cull);
+        level_holdChunk(f, *c, &held, &firsts, &counts);
     }
+    level_send(held, firsts, counts);
     for (const Coarse *c : drawn) {
         tile_levelStats.drawn[c->level]++;
         tile_levelStats.faces += c->faces.faces;
