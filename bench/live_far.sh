@@ -2,7 +2,7 @@
 # Free look at a long view, live: a generated hill world (SIDE x 64 x SIDE,
 # default 512) opened with `tavo --look --view VIEW` (default 512) in a
 # virtual display; the frame lines are timed as they come, standing for 20 s,
-# then flying and turning for 20 s (xdotool, Debian package xdotool).
+# then strafing (level) and turning for 20 s (xdotool, Debian package xdotool).
 # Prints the median interval between frame lines standing, the longest gap
 # while flying and turning, and the process's peak resident memory.
 #   bench/live_far.sh [build folder (default: build)] [VIEW] [SIDE]
@@ -34,9 +34,9 @@ for line in sys.stdin: sys.stdout.write(f\"{time.time():.4f} {line}\")" <"$w/out
     date +%s.%N >"$w/t1"
     win=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | tail -1 || true)
     [ -n "$win" ] && xdotool windowactivate --sync "$win" 2>/dev/null || xdotool windowfocus "$win" 2>/dev/null || true
-    xdotool keydown w
+    xdotool keydown d
     for i in $(seq 1 40); do xdotool mousemove_relative -- 12 0; sleep 0.5; done
-    xdotool keyup w
+    xdotool keyup d
     date +%s.%N >"$w/t2"
     grep VmHWM "/proc/$pid/status" | awk "{print \$2}" >"$w/hwm"
     kill "$pid"
