@@ -208,9 +208,12 @@ std::unique_ptr<Coarse> level_build(const Job &job)
     try {
         std::vector<unsigned char> region;
         level_region(s, base, size, &region);
+        // Opaque from above and from the sides (a grass cube without its
+        // bottom face counts): what a far eye sees of a hill.
+        const unsigned seen = 0x3Fu & ~(1u << TILE_BOTTOM);
         bool solid[256];
         for (int t = 0; t < 256; t++)
-            solid[t] = tile_solidType(s.tables->cubes, (unsigned char)t);
+            solid[t] = (tile_coverSides(s.tables->cubes, (unsigned char)t) & seen) == seen;
         auto reduced = std::make_shared<TileChunkCells>();
         std::fill(reduced->cells, reduced->cells + TILE_CHUNK_CELLS, (unsigned char)TILE_EMPTY);
         for (int y = 0; y < cells[1]; y++)

@@ -20,7 +20,8 @@ enum { TILE_LEVELS = 6 };  // levels 0 .. 5: a level-5 chunk is 512 cells a side
 // The type that stands for the block of side^3 cells at at[] in the box
 // of cells size[0] x size[1] x size[2] (index (y * size[2] + z) * size[0]
 // + x; the block's part past the box is left out).  solid[t]: whether type
-// t is solid (tile_solidType).  The type that shows from outside wins:
+// t counts as solid (the builder takes the types whose top and four sides
+// are opaque box faces, tile_coverSides).  The type that shows from outside wins:
 // the one most columns of the block show as their topmost solid cell.  A
 // block stays empty (TILE_EMPTY) unless at least half its cells are solid
 // or a solid column runs through its whole height, so that a lone tower
