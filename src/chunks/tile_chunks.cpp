@@ -1035,6 +1035,11 @@ std::vector<bool> chunk_boxesShow(const std::vector<Seen> &seen, const std::vect
 
 }  // namespace
 
+void tile_facingEye(const TileRun &run, const TileDraw &draw, const float eye[3], int *first, int *count)
+{
+    chunk_facingEye(run, draw, eye, first, count);
+}
+
 int tile_lookPass(const TileRun &r)
 {
     if (r.a < 255)

@@ -452,19 +452,10 @@ void level_holdChunk(const Frame &f, const Coarse &c, std::vector<Held> *held, s
         const int run = c.faces.draws[i].run;
         const size_t from = firsts->size();
         for (; i < c.faces.draws.size() && c.faces.draws[i].run == run; i++) {
-            const TileDraw &d = c.faces.draws[i];
-            bool seen = true;
-            switch (d.facing) {
-            case TILE_RIGHT: seen = f.eyeAt[0] > d.lo[0]; break;
-            case TILE_LEFT: seen = f.eyeAt[0] < d.hi[0]; break;
-            case TILE_TOP: seen = f.eyeAt[1] > d.lo[1]; break;
-            case TILE_BOTTOM: seen = f.eyeAt[1] < d.hi[1]; break;
-            case TILE_FRONT: seen = f.eyeAt[2] > d.lo[2]; break;
-            case TILE_BACK: seen = f.eyeAt[2] < d.hi[2]; break;
-            default: break;
-            }
-            if (seen)
-                firsts->push_back(d.first), counts->push_back(d.count);
+            int first = 0, count = 0;
+            tile_facingEye(c.faces.runs[(size_t)run], c.faces.draws[i], f.eyeAt, &first, &count);
+            if (count > 0)
+                firsts->push_back(first), counts->push_back(count);
         }
         if (firsts->size() > from)
             held->push_back(Held{&c.faces.runs[(size_t)run], fogPaused, from, firsts->size()});
