@@ -392,8 +392,8 @@ struct Frame {
 void level_visit(Frame &f, int level, const int c[3])
 {
     const float d = level_distance(level, c, f.eye, f.size);
-    if (level == 0 || d > (float)f.view)
-        return;  // level 0: the chunk cache's
+    if (level == 0 || !(d <= (float)f.view))
+        return;  // level 0: the chunk cache's; NaN: an eye nowhere sees nothing
     if (!level_split(level, d)) {
         f.picks.push_back(Pick{level_key(level, c), level, {c[0], c[1], c[2]}, d});
         return;
