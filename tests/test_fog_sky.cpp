@@ -1,4 +1,4 @@
-// test_fog_sky.cpp -- free look's fog and turning sky: the picture's mean, and the pixels a frame shows
+// test_fog_sky.cpp -- free look's far view: fog, the turning sky, coarse levels; the pixels a frame shows
 #include <math.h>
 #include <string.h>
 #include <unistd.h>
@@ -221,6 +221,76 @@ TEST_F(FogSky, TheSkyTurnsWithTheHeadingAndTiltsWithTheView)
         EXPECT_NEAR(p[1], r.green, 2) << "turned " << r.turn << ", up " << r.forward[1];
     }
     main_looking = 0;
+}
+
+// Blocks of 4 x 4 x 4 cells (S stone, G grass, g glass, . empty), each
+// filled by layers from the bottom or holding a column: what stands for it.
+TEST(TileLevelReduce, TheTypeSeenFromOutsideWinsAndSeeThroughBlocksStayClear)
+{
+    enum { S = 1, G = 2, g = 3, e = TILE_EMPTY };
+    bool solid[256] = {};
+    solid[S] = solid[G] = true;
+    struct Row {
+        const char *what;
+        unsigned char layers[4];  // bottom first, every cell of the layer
+        int column;               // -1, or a solid column of stone at (1, 2) through every layer
+        unsigned char want;
+    } rows[] = {
+        {"stone under grass", {S, S, S, G}, -1, G},
+        {"half full: solid", {S, S, e, e}, -1, S},
+        {"a quarter full: clear", {S, e, e, e}, -1, e},
+        {"empty", {e, e, e, e}, -1, e},
+        {"glass-filled stays see-through", {g, g, g, g}, -1, e},
+        {"glass over stone: the stone shows", {S, S, g, g}, -1, S},
+        {"a lone tower keeps its place", {e, e, e, e}, S, S},
+        {"a tower broken by glass does not", {e, e, g, e}, S, e},
+    };
+    for (const Row &r : rows) {
+        std::vector<unsigned char> cells(64);
+        for (int y = 0; y < 4; y++)
+            for (int i = 0; i < 16; i++)
+                cells[(size_t)y * 16 + (size_t)i] = r.layers[y];
+        for (int y = 0; y < 4 && r.column >= 0; y++)
+            if (r.layers[y] != g)
+                cells[((size_t)y * 4 + 2) * 4 + 1] = (unsigned char)r.column;
+        const int size[3] = {4, 4, 4}, at[3] = {0, 0, 0};
+        EXPECT_EQ(tile_levelReduce(cells.data(), size, at, 4, solid), r.want) << r.what;
+    }
+    // A block cut by the grid's edge counts only its cells inside.
+    const std::vector<unsigned char> low(16, S);
+    const int flat[3] = {4, 1, 4}, at[3] = {0, 0, 0};
+    EXPECT_EQ(tile_levelReduce(low.data(), flat, at, 4, solid), S) << "a layer the grid's top cuts";
+}
+
+// Flat ground seen from above across the near chunks and two coarser
+// levels: the ground's top steps where the levels meet (5 layers: the
+// 2-cell blocks round up to 6, the 4-cell ones down to 4), and no pixel of
+// the ground shows the sky through a seam.
+TEST_F(FogSky, WhereTheLevelsMeetTheGroundHasNoCrack)
+{
+    image_create(&bg, 32, 32, 30, 90, 200);
+    world(256, 8, 256);
+    for (size_t y = 0; y < 5; y++)
+        std::fill(cells.begin() + (long)(y * 256 * 256), cells.begin() + (long)((y + 1) * 256 * 256), STONE);
+    tile_lookFog = false;
+    const float eyeZ = 250.0f;
+    camera = Entity{{-1, 0, 0}, {0, 1, 0}, {0, -0.34f, -0.94f}, {128 * tile_size, 30 * tile_size, eyeZ * tile_sizeZ}};
+    const int view = 256;
+    std::vector<unsigned char> rgb = frame(view);
+    EXPECT_GT(tile_levelStats.drawn[1], 0);
+    EXPECT_GT(tile_levelStats.drawn[2], 0);
+    int nx, ny, fx, fy;  // the seams' rows, and the ground's far end in the window
+    project(128 * tile_size, 4.5f * tile_size, (eyeZ - 64) * tile_sizeZ, &nx, &ny);
+    project(128 * tile_size, 4.5f * tile_size, (eyeZ - 170) * tile_sizeZ, &fx, &fy);
+    ASSERT_TRUE(ny > 0 && fy > ny && fy < 480) << ny << " " << fy;
+    int sky = 0;
+    for (int y = 0; y < fy; y++)
+        for (int x = 220; x < 420; x++) {
+            const unsigned char *p = pixel(rgb, x, y);
+            sky += abs(p[0] - 30) <= 40 && abs(p[1] - 90) <= 40 && abs(p[2] - 200) <= 40;
+        }
+    EXPECT_EQ(sky, 0) << "sky pixels under the ground's far end";
+    EXPECT_RGB_NEAR(pixel(rgb, 320, fy + 40), 30, 90, 200, "the sky past the view");
 }
 
 }  // namespace

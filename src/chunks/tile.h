@@ -6,6 +6,7 @@
 #include "tile_loading.h"
 #include "tile_walk.h"
 #include "tile_chunks.h"
+#include "tile_levels.h"
 #include "tile_world.h"
 #include "tile_save.h"
 

@@ -652,7 +652,9 @@ bool chunk_stale(size_t key, const Chunk *c)
 void chunk_trim(void)
 {
     chunk_tight = false;
-    if (chunk_bytes <= tile_chunkBudget)
+    // The far chunks' share of the budget is theirs (tile_levelsDraw).
+    const size_t budget = tile_chunkBudget - std::min(tile_levelsBytes(), tile_chunkBudget);
+    if (chunk_bytes <= budget)
         return;
     struct Drop {
         unsigned rank, age;
@@ -668,7 +670,7 @@ void chunk_trim(void)
     std::sort(order.begin(), order.end(), [](const Drop &a, const Drop &b) {
         return a.rank != b.rank ? a.rank < b.rank : a.rank == 0 ? a.age > b.age : a.distance > b.distance;
     });
-    for (size_t i = 0; i < order.size() && chunk_bytes > tile_chunkBudget; i++) {
+    for (size_t i = 0; i < order.size() && chunk_bytes > budget; i++) {
         chunk_bytes -= chunk_table[order[i].key]->bytes;
         chunk_table[order[i].key].reset();
         chunk_changes++;
@@ -1048,6 +1050,11 @@ std::vector<bool> chunk_boxesShow(const std::vector<Seen> &seen, const std::vect
 
 }  // namespace
 
+void tile_facingEye(const TileRun &run, const TileDraw &draw, const float eye[3], int *first, int *count)
+{
+    chunk_facingEye(run, draw, eye, first, count);
+}
+
 int tile_lookPass(const TileRun &r)
 {
     if (r.a < 255)
@@ -1295,11 +1302,12 @@ void tile_chunksClear(void)
     chunk_changed.clear();
     chunk_bytes = 0;
     chunk_changes++;
+    tile_levelsClear();
 }
 
 size_t tile_chunksBytes(void)
 {
-    return chunk_bytes;
+    return chunk_bytes + tile_levelsBytes();
 }
 
 namespace {
@@ -1395,7 +1403,7 @@ void look_begin(Look &f, float ex, float ey, float ez, int view)
     for (int a = 0; a < 3; a++) {
         f.eyeAt[a] = at[a], f.unit[a] = unit[a], f.size[a] = size[a];
         f.eye[a] = at[a] / unit[a];
-        chunk_span(f.eye[a], view, chunk_n[a], &f.first[a], &f.last[a]);
+        chunk_span(f.eye[a], tile_levelsNearView(view), chunk_n[a], &f.first[a], &f.last[a]);
     }
     // Cells' distances in world units are at least their count of the
     // smaller unit; the boxes tested are a hair (0.01 of a unit) larger.
@@ -1414,7 +1422,7 @@ void look_sight(Look &f)
     for (int a = 0; a < 3; a++) {
         float q = floorf((f.eye[a] + 0.5f) / TILE_CHUNK);
         eyeChunk[a] = q >= 0.0f ? (q < (float)chunk_n[a] ? (int)q : chunk_n[a]) : -1;  // NaN: -1
-        chunk_span(f.eye[a], f.view + 2 * TILE_CHUNK, chunk_n[a], &reachFirst[a], &reachLast[a]);
+        chunk_span(f.eye[a], tile_levelsNearView(f.view) + 2 * TILE_CHUNK, chunk_n[a], &reachFirst[a], &reachLast[a]);
     }
     tile_chunksReach(chunk_n, chunk_sides.data(), eyeChunk, reachFirst, reachLast, &f.reached);
     const int keepEye[4] = {eyeChunk[0], eyeChunk[1], eyeChunk[2], f.view};
@@ -1490,7 +1498,8 @@ void look_inView(Look &f)
                     float mid = ((float)c0 + (float)TILE_CHUNK * 0.5f - 0.5f) * f.unit[a] - f.eye[a] * f.unit[a];
                     centre2 += mid * mid;
                 }
-                if (d2 <= (float)f.view * (float)f.view)
+                // Farther ones are drawn from coarser cells (tile_levels.cpp).
+                if (d2 <= (float)f.view * (float)f.view && tile_levelsFine(c, f.eye, f.size, f.view))
                     look_chunk(f, (cz * chunk_n[1] + cy) * chunk_n[0] + cx, lo, hi, d2, centre2);
             }
     std::sort(f.seen.begin(), f.seen.end(), [](const Seen &a, const Seen &b) { return a.distance < b.distance; });
@@ -1803,11 +1812,17 @@ int tile_drawLook(float ex, float ey, float ez, int view)
     look_sight(f);
     look_inView(f);
     look_sendOpaque(f);
+    // The far chunks' opaque faces, behind the near ones and before the sky.
+    const int far = tile_levelsDraw(f.world, f.eyeAt, f.view, f.planes, chunk_bytes);
+    f.cull = -1;
     look_sendRest(f);
     look_next(f);
     tile_unbindBuffer();
-    f.stats.drawn = (int)f.seen.size();
-    f.stats.bytes = chunk_bytes;
+    f.stats.drawn = (int)f.seen.size() + far;
+    f.stats.faces += tile_levelStats.faces;
+    f.stats.pending += tile_levelStats.pending;
+    f.stats.queued += tile_levelStats.queued;
+    f.stats.bytes = chunk_bytes + tile_levelsBytes();
     f.stats.built = chunk_built;
     tile_lookStats = f.stats;
     if (!tile_quiet)

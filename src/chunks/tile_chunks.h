@@ -169,6 +169,9 @@ void tile_chunksReach(const int n[3], const unsigned char *sides, const int eye[
 // with both on; then the translucent runs.
 enum { TILE_PASS_SOLID, TILE_PASS_CUTOUT, TILE_PASS_TRANSLUCENT };
 int tile_lookPass(const TileRun &run);
+// The corners *first, *count of a chunk's draw whose faces the eye (world
+// units) sees the front of: its faces lie sorted along the axis they face.
+void tile_facingEye(const TileRun &run, const TileDraw &draw, const float eye[3], int *first, int *count);
 // The six planes (a, b, c, d: inside where ax + by + cz + d >= 0) of the
 // column-major clip matrix m (projection times modelview).
 void tile_frustum(const float m[16], float planes[6][4]);

@@ -1,0 +1,63 @@
+// tile_levels.h -- free look's levels of detail: far chunks drawn from coarser cells
+#ifndef TAVO_TILE_LEVELS_H
+#define TAVO_TILE_LEVELS_H
+
+#include <stddef.h>
+#include "tile_world.h"
+
+// Level k of the world has cells of 2^k x 2^k x 2^k of the world's own;
+// a chunk of level k holds TILE_CHUNK^3 of them, so it covers
+// TILE_CHUNK << k cells a side, aligned to that size.  Level 0 is the
+// chunk cache's own (tile_chunks.cpp).  Free look starts from the
+// coarsest chunks within the view distance and splits a chunk into its
+// eight children while the eye is no farther from its box than
+// TILE_LEVEL_SPLIT times its side, so the levels tile space without gap or
+// overlap and a coarse cell covers about as many pixels where its level
+// begins as a cell of the world does at the level-0 chunks' edge.
+enum { TILE_LEVELS = 6 };  // levels 0 .. 5: a level-5 chunk is 512 cells a side
+#define TILE_LEVEL_SPLIT 2
+
+// The type that stands for the block of side^3 cells at at[] in the box
+// of cells size[0] x size[1] x size[2] (index (y * size[2] + z) * size[0]
+// + x; the block's part past the box is left out).  solid[t]: whether type
+// t counts as solid (the builder takes the types whose top and four sides
+// are opaque box faces, tile_coverSides).  The type that shows from outside wins:
+// the one most columns of the block show as their topmost solid cell.  A
+// block stays empty (TILE_EMPTY) unless at least half its cells are solid
+// or a solid column runs through its whole height, so that a lone tower
+// or wall far away keeps its place while see-through and empty blocks
+// stay clear; cells that are not solid (glass, water, plants) never win.
+unsigned char tile_levelReduce(const unsigned char *cells, const int size[3], const int at[3], int side,
+                               const bool solid[256]);
+
+// Whether free look draws chunk c (chunk coordinates) of the world's own
+// cells, with the eye at eye (in cells) in a grid of size cells: its
+// level-1 parent is split.  Always so at a view distance up to
+// TILE_LEVEL_SPLIT * 2 * TILE_CHUNK (64 cells), where no coarse chunk is drawn.
+bool tile_levelsFine(const int c[3], const float eye[3], const unsigned size[3], int view);
+// How far from the eye (in cells) such chunks may lie at this view.
+int tile_levelsNearView(int view);
+
+struct TileLevelStats {
+    int drawn[TILE_LEVELS];  // coarse chunks drawn by the last frame, by level (0: none)
+    int pending;             // chunks the view meets that are not built yet
+    int queued;              // chunks within the view distance not built yet
+    long faces;              // faces of the chunks drawn
+    size_t bytes;            // held by the coarse chunks
+};
+extern TileLevelStats tile_levelStats;
+
+// A free-look frame's coarse chunks, from the eye at eyeAt (world units)
+// with the view distance view over world: those in view are drawn (their
+// opaque faces, under the fog as it stands; a chunk not built yet shows a
+// built parent or children instead), the worker is handed those to build,
+// nearest first, and the cache is trimmed so that it and nearBytes of
+// level-0 chunks stay within tile_chunkBudget.  planes: the frustum
+// (tile_frustum).  Returns the chunks drawn; culling is left as it comes.
+int tile_levelsDraw(const TileWorldRef &world, const float eyeAt[3], int view, const float planes[6][4],
+                    size_t nearBytes);
+// Drops every coarse chunk once a build under way has ended.
+void tile_levelsClear(void);
+size_t tile_levelsBytes(void);
+
+#endif
