@@ -21,9 +21,8 @@
 #include <string.h>
 #include <thread>
 #include <vector>
-#define GL_GLEXT_PROTOTYPES  // occlusion queries
-#include <GL/gl.h>
 
+#include "gpu.h"
 #include "texture.h"
 #include "tile_atlas.h"
 
@@ -177,7 +176,7 @@ unsigned chunk_changedVersion;
 std::chrono::steady_clock::duration chunk_changeWait;
 // Occlusion queries, made as needed and used again every frame, and the
 // chunks last frame asked about, with the query that holds each answer.
-std::vector<GLuint> chunk_queries;
+std::vector<unsigned> chunk_queries;
 std::vector<std::pair<int, size_t>> chunk_asked;
 // Bumped whenever a chunk comes, goes or is built again.
 unsigned chunk_changes;
@@ -187,7 +186,7 @@ long chunk_built;  // builds taken
 // the depth they met is the same and so are their answers.
 struct BoxMemo {
     float clip[16], eye[3];
-    GLint viewport[4];
+    int viewport[4];
     bool eyeOutside;
     unsigned changes;
     std::vector<int> drawnBefore;            // keys, in the order drawn
@@ -763,7 +762,7 @@ void chunk_facingEye(const TileRun &r, const TileDraw &d, const float eye[3], in
     if (r.cull || !chunk_axis(d.facing, &axis, &sign))
         return;  // seen from both sides, or along no axis
     const bool nearFirst = chunk_nearFirst(r);
-    const int corners = r.mode == GL_TRIANGLES ? 3 : 4;
+    const int corners = r.mode == GPU_TRIANGLES ? 3 : 4;
     const float *v = r.vertices.data();
     // The first face on the other side of the eye from the ones before it.
     int lo = 0, hi = d.count / corners;
@@ -905,7 +904,7 @@ void CoverRun::one(size_t i)
             int first = 0, count = 0;
             if ((which == 0 || !eyeOutside) && !cover.hidesBox(d.lo, d.hi))
                 chunk_facingEye(r, d, eye, &first, &count);
-            const int per = r.mode == GL_TRIANGLES ? 3 : 4;
+            const int per = r.mode == GPU_TRIANGLES ? 3 : 4;
             const bool solid = tile_lookPass(r) == TILE_PASS_SOLID;
             const float *v = r.vertices.data();
             int open = -1;  // the range being extended
@@ -960,12 +959,12 @@ bool chunk_hasSolid(const TileFaces &faces)
 
 // One query for the chunks at keys together, answered by next frame's
 // chunk_hear.
-GLuint chunk_ask(const std::vector<int> &keys)
+unsigned chunk_ask(const std::vector<int> &keys)
 {
     const size_t n = chunk_asked.empty() ? 0 : chunk_asked.back().second + 1;
     if (n == chunk_queries.size()) {
-        GLuint q = 0;
-        glGenQueries(1, &q);
+        unsigned q = 0;
+        gpu_queriesCreate(1, &q);
         chunk_queries.push_back(q);
     }
     for (int key : keys)
@@ -979,12 +978,11 @@ GLuint chunk_ask(const std::vector<int> &keys)
 long chunk_hear(void)
 {
     long shaded = 0;
-    GLuint samples = 1;
+    unsigned samples = 1;
     for (size_t i = 0; i < chunk_asked.size(); i++) {
         const auto &a = chunk_asked[i];
         if (i == 0 || a.second != chunk_asked[i - 1].second) {
-            samples = 1;
-            glGetQueryObjectuiv(chunk_queries[a.second], GL_QUERY_RESULT, &samples);
+            samples = gpu_queryResult(chunk_queries[a.second]);
             shaded += samples;
         }
         if (a.first >= 0 && (size_t)a.first < chunk_table.size() && chunk_table[(size_t)a.first])
@@ -1001,11 +999,11 @@ void chunk_box(const float lo[3], const float hi[3])
     static const unsigned char sides[6][4] = {
         {0, 4, 6, 2}, {1, 3, 7, 5}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 2, 3, 1}, {4, 5, 7, 6},
     };
-    glBegin(GL_QUADS);
+    gpu_begin(GPU_QUADS);
     for (const auto &side : sides)
         for (unsigned char c : side)
-            glVertex3f(c & 1 ? hi[0] : lo[0], c & 2 ? hi[1] : lo[1], c & 4 ? hi[2] : lo[2]);
-    glEnd();
+            gpu_vertex(c & 1 ? hi[0] : lo[0], c & 2 ? hi[1] : lo[1], c & 4 ? hi[2] : lo[2]);
+    gpu_end();
 }
 
 // Whether any pixel of each box which[k] of seen (a hair larger, towards
@@ -1016,13 +1014,13 @@ void chunk_box(const float lo[3], const float hi[3])
 std::vector<bool> chunk_boxesShow(const std::vector<Seen> &seen, const std::vector<size_t> &which,
                                   const float unit[3])
 {
-    const GLboolean textured = glIsEnabled(GL_TEXTURE_2D);
-    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
-    glDepthMask(GL_FALSE);
-    glDisable(GL_TEXTURE_2D);
-    glEnable(GL_CULL_FACE);
-    std::vector<GLuint> boxes(which.size());
-    glGenQueries((GLsizei)boxes.size(), boxes.data());
+    const bool textured = gpu_isTexturing();
+    gpu_colorWrite(false);
+    gpu_depthWrite(false);
+    gpu_texturing(false);
+    gpu_culling(true);
+    std::vector<unsigned> boxes(which.size());
+    gpu_queriesCreate((int)boxes.size(), boxes.data());
     for (size_t k = 0; k < which.size(); k++) {
         const Seen &s = seen[which[k]];
         float lo[3], hi[3];
@@ -1030,21 +1028,19 @@ std::vector<bool> chunk_boxesShow(const std::vector<Seen> &seen, const std::vect
             const float margin = 0.01f * unit[a];
             lo[a] = s.lo[a] - margin, hi[a] = s.hi[a] + margin;
         }
-        glBeginQuery(GL_SAMPLES_PASSED, boxes[k]);
+        gpu_queryBegin(boxes[k]);
         chunk_box(lo, hi);
-        glEndQuery(GL_SAMPLES_PASSED);
+        gpu_queryEnd();
     }
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glDepthMask(GL_TRUE);
+    gpu_colorWrite(true);
+    gpu_depthWrite(true);
     if (textured)
-        glEnable(GL_TEXTURE_2D);
+        gpu_texturing(true);
     std::vector<bool> shows(which.size());
     for (size_t k = 0; k < which.size(); k++) {
-        GLuint samples = 1;
-        glGetQueryObjectuiv(boxes[k], GL_QUERY_RESULT, &samples);
-        shows[k] = samples > 0;
+        shows[k] = gpu_queryResult(boxes[k]) > 0;
     }
-    glDeleteQueries((GLsizei)boxes.size(), boxes.data());
+    gpu_queriesDelete((int)boxes.size(), boxes.data());
     return shows;
 }
 
@@ -1071,7 +1067,7 @@ static void chunk_sortRuns(TileFaces *out)
     std::vector<float> sorted;
     for (size_t i = 0; i < out->runs.size(); i++) {
         std::vector<float> &v = out->runs[i].vertices;
-        const size_t face = (out->runs[i].mode == GL_TRIANGLES ? 3 : 4) * 5;
+        const size_t face = (out->runs[i].mode == GPU_TRIANGLES ? 3 : 4) * 5;
         std::vector<int> ways;
         for (size_t a = 0; a < v.size(); a += face)
             ways.push_back(chunk_facing(&v[a]));
@@ -1339,7 +1335,7 @@ struct Look {
     int cull = -1;
     // The texture state and blending as the frame found them.
     unsigned char doubleSided, smooth, rgba[4];
-    GLboolean blend, alphaTest;
+    bool blend, alphaTest;
     std::vector<int> firsts, counts;
     // The opaque draws of a group of chunks, held to be sent by picture.
     struct Held {
@@ -1356,14 +1352,8 @@ struct Look {
 // nothing drawn can be see-through.
 void look_blending(const Look &f, bool on)
 {
-    if (on && f.blend)
-        glEnable(GL_BLEND);
-    else
-        glDisable(GL_BLEND);
-    if (on && f.alphaTest)
-        glEnable(GL_ALPHA_TEST);
-    else
-        glDisable(GL_ALPHA_TEST);
+    gpu_blending(on && f.blend);
+    gpu_alphaTest(on && f.alphaTest);
 }
 
 // The world's version, the worker's results, the state kept for the other
@@ -1386,11 +1376,11 @@ void look_begin(Look &f, float ex, float ey, float ez, int view)
     f.view = view;
     f.doubleSided = texture_double, f.smooth = texture_smoothed;
     f.rgba[0] = texture_colorR, f.rgba[1] = texture_colorG, f.rgba[2] = texture_colorB, f.rgba[3] = texture_colorA;
-    f.blend = glIsEnabled(GL_BLEND), f.alphaTest = glIsEnabled(GL_ALPHA_TEST);
+    f.blend = gpu_isBlending(), f.alphaTest = gpu_isAlphaTesting();
     look_blending(f, false);
     float model[16];
-    glGetFloatv(GL_PROJECTION_MATRIX, f.proj);
-    glGetFloatv(GL_MODELVIEW_MATRIX, model);
+    gpu_getProjection(f.proj);
+    gpu_getModelView(model);
     for (int c = 0; c < 4; c++)
         for (int r = 0; r < 4; r++) {
             f.clip[4 * c + r] = 0.0f;
@@ -1607,12 +1597,12 @@ void look_drawAsking(Look &f, std::vector<size_t> &group)
             std::stable_sort(f.held.begin(), f.held.end(), [](const Look::Held &a, const Look::Held &b) {
                 return a.fogPaused != b.fogPaused ? a.fogPaused : a.run->image < b.run->image;
             });
-        glBeginQuery(GL_SAMPLES_PASSED, chunk_ask(keys));
+        gpu_queryBegin(chunk_ask(keys));
         for (const Look::Held &h : f.held) {
             tile_fogPause(h.fogPaused);
             tile_drawRanges(*h.run, &f.heldFirsts[h.from], &f.heldCounts[h.from], (int)(h.to - h.from), &f.cull);
         }
-        glEndQuery(GL_SAMPLES_PASSED);
+        gpu_queryEnd();
     }
     group.clear();
 }
@@ -1657,8 +1647,8 @@ std::vector<bool> look_boxesShow(Look &f, const std::vector<size_t> &doubtful, B
 // the alpha test off, so that the renderer tests depth before it textures.
 void look_sendOpaque(Look &f)
 {
-    GLint viewport[4];
-    glGetIntegerv(GL_VIEWPORT, viewport);
+    int viewport[4];
+    gpu_getViewport(viewport);
     f.shown.assign(f.seen.size(), Shown());
     static CoverRun coverRun;
     CoverRun &cr = coverRun;

@@ -18,7 +18,6 @@
 #include <new>
 #include <thread>
 #include <vector>
-#include <GL/gl.h>
 
 TileLevelStats tile_levelStats;
 
