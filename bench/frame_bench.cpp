@@ -78,14 +78,6 @@ static void bench_quiet(bool on)
     }
 }
 
-// A fatal error while loading would otherwise print into /dev/null.
-static void bench_fail(unsigned char code)
-{
-    bench_quiet(false);
-    fprintf(stderr, "tavo-bench: %s", error_message(code));
-    exit(255);
-}
-
 static double bench_now(void)
 {
     timespec ts;
@@ -977,7 +969,6 @@ int main(int argc, char **argv)
     struct stat st;
     bool haveDemo = stat(demoDef.c_str(), &st) == 0;
     bench_quiet(true);
-    error_setHook(bench_fail);
     if (haveDemo) {
         tile_argument = demoDef.c_str();
         main_init();

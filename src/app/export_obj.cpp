@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <map>
+#include <new>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -155,7 +156,7 @@ void obj_materials(const ObjBuilder &b, const std::string &stem, bool flat, std:
             const ImageTexels &t = *p.texels;
             ObjFile png{name, {}};
             if (!image_encodePng(t.texels.data(), t.texWidth, t.texHeight, png.bytes, t.hasAlpha != 0))
-                error(ERROR_MEMORY);
+                throw std::bad_alloc();  // its sides fit: only memory can fail
             files->push_back(std::move(png));
         }
         obj_append(mtl.bytes, "map_Kd %s\n", obj_baseName(name).c_str());

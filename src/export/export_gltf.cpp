@@ -570,19 +570,6 @@ std::string export_bytes(uint64_t bytes)
     return text;
 }
 
-// Turns an out-of-memory end of error() into std::bad_alloc while the
-// temporary files are open, so that they are removed on the way out.
-void export_memoryHook(unsigned char code)
-{
-    if (code == ERROR_MEMORY)
-        throw std::bad_alloc();
-}
-
-struct ExportHookGuard {
-    ErrorHook old = error_setHook(export_memoryHook);
-    ~ExportHookGuard() { error_setHook(old); }
-};
-
 int export_refuseSize(const std::string &path, uint64_t bytes, bool partial)
 {
     fflush(stdout);
@@ -633,7 +620,6 @@ uint64_t export_glbSize(uint64_t json, uint64_t bin)
 int export_writeScene(const std::string &path, const TileBlock &region, const ExportOptions &options,
                       const Entity &pose, ExportSummary *summary)
 {
-    ExportHookGuard hook;
     ExportTemp bin, out;
     if (int err = bin.open(path, "data"))
         return export_fail(path, err);

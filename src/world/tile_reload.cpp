@@ -67,14 +67,6 @@ void tile_worldRelease(TileWorld *w)
     tile_releasePictures();
 }
 
-struct TileRefused {};
-
-// error() has printed its line; the reload, not the process, ends here.
-void tile_refuse(unsigned char)
-{
-    throw TileRefused();
-}
-
 // Puts the world read in place of the live one, on the drawing thread;
 // memory tells that reading it ran out of memory.
 int tile_reloadInstall(TileWorldRead *read, bool memory)
@@ -93,18 +85,18 @@ int tile_reloadInstall(TileWorldRead *read, bool memory)
 
     TileWorld old = {};
     tile_worldSwap(&old);
-    ErrorHook outer = error_setHook(tile_refuse);
-    const char *outerFile = error_setFile(nullptr);  // a refused load leaves its own behind
+    // A picture missing now shows the stand-by one without waiting for Enter.
+    bool pausing = error_setPausing(false);
     bool replaced = false;
     try {
-        tile_installWorld(read, false, nullptr);
-        replaced = true;
-    } catch (const TileRefused &) {
+        Refusal why;
+        replaced = tile_installWorld(read, false, nullptr, &why);
+        if (!replaced)
+            error_say(why);
     } catch (const std::exception &) {
         fputs(error_message(ERROR_MEMORY), stdout);  // an allocation the readers did not catch
     }
-    error_setHook(outer);
-    error_setFile(outerFile);
+    error_setPausing(pausing);
     if (!replaced)
         tile_worldSwap(&old);  // the old world back; old now holds what was read of the new one
     tile_worldRelease(&old);
