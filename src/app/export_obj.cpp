@@ -229,10 +229,12 @@ int export_obj(const MainCommand &command)
     if (!export_regionBlock(command.operand("--region"), &region))
         return 1;
 
-    // The region as one block, as the glTF export walks it.
+    // The region as one block, as the glTF export walks it, from the
+    // version loaded: the walk reads no global of the world.
+    const TileWorldRef world = tile_world();
     ObjBuilder builder;
     TileWalk walk;
-    tile_walkBegin(&walk, &builder);
+    tile_walkBegin(&walk, &builder, tile_optTexture, tile_optSmooth, world.get());
     tile_walkCells(&walk, &region, &region);
 
     const std::string stem = out.substr(0, out.size() - 4);

@@ -153,7 +153,7 @@ int export_world(const ExportRequest &req)
     options.binary = req.binary;
     options.flat = req.flat;
     ExportSummary summary;
-    if (int status = export_writeScene(req.out, region, options, tile_temp, &summary))
+    if (int status = export_writeScene(req.out, *tile_world(), region, options, tile_temp, &summary))
         return status;
     printf("%s: %s faces, %zu materials, %zu pictures, %s\n", req.out, export_grouped(summary.faces).c_str(),
            summary.materials, summary.pictures, export_size(summary.bytes).c_str());
@@ -276,7 +276,7 @@ void export_pictureMean(const Image *image, float rgb[3])
 
 std::string export_pictureName(const Image *image)
 {
-    return export_nameOf(image);
+    return export_nameOf(image, tile_world()->tables ? tile_world()->tables->pictures.get() : nullptr);
 }
 
 std::string export_outRefusal(const std::string &path)

@@ -66,15 +66,15 @@ const ExportPicture *export_pictureOf(const Image *image)
 }
 
 // The name a picture goes by in the definition file, for the materials.
-std::string export_nameOf(const Image *image)
+std::string export_nameOf(const Image *image, const TilePictureTable *table)
 {
     if (image == &tile_dummy)
         return "stand-by";
     if (image == &tile_matrix)
         return "matrix";
-    for (int i = 0; i < tile_texCount; i++)
-        if (&tile_tex[i].image == image)
-            return tile_tex[i].name;
+    for (int i = 0; table && i < table->texCount; i++)
+        if (&table->tex[i].image == image)
+            return table->tex[i].name;
     return "picture";
 }
 
