@@ -697,7 +697,7 @@ static void tile_readCamera(void)
     }
 }
 
-void tile_readWorld(const std::string &def, TileWorldRead *out)
+void tile_readWorld(const std::string &def, TileWorldRead *out, const TileSnapshot *from)
 {
     out->def = def;
     out->fits = tile_derivePaths(def.c_str(), out->root, out->map, out->file);
@@ -711,10 +711,20 @@ void tile_readWorld(const std::string &def, TileWorldRead *out)
                                          &out->mapMemory);
     if (!out->mapDecoded)
         return;  // the load ends there: the definition file is never read
+    const TileMap &g = out->grid;
+    try {
+        out->cells = tile_cutCells(g.cells.data(), g.width, g.height, g.depth, from);
+    } catch (const std::bad_alloc &) {
+        out->mapDecoded = 0;
+        out->mapMemory = true;
+        return;
+    }
     out->defPath = tile_resolvePath(def);
     out->defResult = file_read(out->defPath.c_str(), FILE_WORLD_MAX, bytes);
-    if (!out->defResult)
-        tile_parseDef(bytes.data(), bytes.size(), out->root, &out->parsed);
+    if (out->defResult)
+        return;
+    tile_parseDef(bytes.data(), bytes.size(), out->root, &out->parsed);
+    out->problems = tile_drawProblems(out->parsed.ops, g.cells.data(), g.width, g.depth, g.height);
 }
 
 void tile_decodeAhead(TileWorldRead *read, bool soften, int maxTextureSize)
@@ -803,9 +813,9 @@ bool tile_installWorld(TileWorldRead *read, bool readCamera, const TileDefHooks 
     TileDefHooks hooks = {&made, tile_loadPicture, tile_createColor, nullptr};
     if (!tile_installDef(&read->parsed, &hooks, read->defPath.c_str(), why))
         return false;
-    tile_problems = tile_drawProblems(read->parsed.ops, tile_map, tile_width, tile_depth, tile_height);
+    tile_problems = std::move(read->problems);
     tile_generation++;
-    tile_publish();
+    tile_publishCut(std::move(read->cells));
     fflush(stdout);
     return true;
 }
@@ -813,7 +823,9 @@ bool tile_installWorld(TileWorldRead *read, bool readCamera, const TileDefHooks 
 bool tile_loadFrom(const std::string &def, bool readCamera, const TileDefHooks *pictures, Refusal *why)
 {
     TileWorldRead read;
-    tile_readWorld(def, &read);
+    TileWorldRef from = tile_world();
+    tile_readWorld(def, &read, from.get());
+    from.reset();  // its pictures go with the publication of the new version
     return tile_installWorld(&read, readCamera, pictures, why);
 }
 

@@ -4,6 +4,7 @@
 
 #include <stddef.h>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 #include "file.h"
@@ -168,6 +169,7 @@ extern std::vector<std::string> tile_problems;
 // where a file could not be read: false, with *why filled (the world's
 // globals then hold a world half installed, which the caller puts back
 // or ends the process over).
+struct TileSnapshot;
 struct TileWorldRead {
     std::string def;
     bool fits = false;  // the derived paths fit
@@ -179,6 +181,11 @@ struct TileWorldRead {
     int mapDecoded = 0;
     bool mapMemory = false;             // memory ran out decoding it
     std::string mapWhy;                 // why it was refused
+    // The map cut into the new version's chunks (tile_cutCells), and what
+    // the world lacks (tile_drawProblems), made by the first step: the
+    // second only publishes them.
+    std::shared_ptr<TileSnapshot> cells;
+    std::vector<std::string> problems;
     TileDefParsed parsed;
     // Pictures decoded ahead by tile_decodeAhead, by the settings they were
     // decoded under and their path; the second step uploads one when the
@@ -186,7 +193,9 @@ struct TileWorldRead {
     // otherwise.
     std::map<std::string, ImageTexels> decoded;
 };
-void tile_readWorld(const std::string &def, TileWorldRead *out);
+// from is the version the map's chunks are compared with, so that the
+// unchanged ones are shared; the caller holds it for as long as this runs.
+void tile_readWorld(const std::string &def, TileWorldRead *out, const TileSnapshot *from = nullptr);
 // Decodes the world's pictures as the second step will ask for them,
 // given the settings a reload starts from (soften, the largest texture
 // side).  Stops at the first picture that would end the load, and at the

@@ -119,12 +119,14 @@ struct TileReading {
 std::shared_ptr<TileReading> tile_reading;
 bool tile_readAgain;  // asked again while a read was under way
 
-// Reads the world of def into job, its pictures decoded as a reload will
+// Reads the world of def into job, its map cut into chunks shared with
+// from's where they are the same, its pictures decoded as a reload will
 // ask for them (from the settings tile_reloadInstall starts from).
-void tile_readInto(TileReading *job, const std::string &def, bool soften, int maxTextureSize)
+void tile_readInto(TileReading *job, const std::string &def, const TileSnapshot *from, bool soften,
+                   int maxTextureSize)
 {
     try {
-        tile_readWorld(def, &job->read);
+        tile_readWorld(def, &job->read, from);
     } catch (const std::exception &) {
         job->memory = true;
         return;
@@ -138,13 +140,20 @@ void tile_readInBackground(const std::string &def)
     tile_reading = job;
     bool soften = texture_getSoften();
     int maxTextureSize = image_maxTextureSize();  // asked here: the reading thread holds no context
+    // The version on screen as the read starts, held by the reading thread,
+    // which reads no global of the world, and let go of before the result
+    // is handed over: its pictures are given back with the next version's
+    // publication, not a version later.
+    TileWorldRef from = tile_world();
     try {
-        std::thread([job, def, soften, maxTextureSize] {
-            tile_readInto(job.get(), def, soften, maxTextureSize);
+        std::thread([job, def, from, soften, maxTextureSize]() mutable {
+            tile_readInto(job.get(), def, from.get(), soften, maxTextureSize);
+            from.reset();
             job->done = true;
         }).detach();
     } catch (const std::exception &) {
-        tile_readInto(job.get(), def, soften, maxTextureSize);  // no thread to be had: read here
+        tile_readInto(job.get(), def, from.get(), soften, maxTextureSize);  // no thread to be had: read here
+        from.reset();
         job->done = true;
     }
 }
@@ -156,7 +165,9 @@ int tile_reload(void)
     if (tile_files.empty())
         return 0;  // no world yet: nothing to read again
     TileReading job;
-    tile_readInto(&job, tile_files[0], texture_getSoften(), image_maxTextureSize());
+    TileWorldRef from = tile_world();
+    tile_readInto(&job, tile_files[0], from.get(), texture_getSoften(), image_maxTextureSize());
+    from.reset();  // as the reading thread does
     return tile_reloadInstall(&job.read, job.memory);
 }
 
