@@ -1,4 +1,4 @@
-// error.cpp -- the one fatal error path: message, dialog, pause, exit(-1)
+// error.cpp -- refusals said by the entry points, and the fatal error path: message, dialog, pause, exit(-1)
 #include "error.h"
 
 #include <errno.h>

@@ -1,4 +1,4 @@
-// error.h -- the one fatal error path and the console pause
+// error.h -- refusals as values, the one fatal error path the entry points end on, the console pause
 #ifndef TAVO_ERROR_H
 #define TAVO_ERROR_H
 
