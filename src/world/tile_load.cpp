@@ -711,20 +711,25 @@ void tile_readWorld(const std::string &def, TileWorldRead *out, const TileSnapsh
                                          &out->mapMemory);
     if (!out->mapDecoded)
         return;  // the load ends there: the definition file is never read
-    const TileMap &g = out->grid;
+    TileMap &g = out->grid;
     try {
         out->cells = tile_cutCells(g.cells.data(), g.width, g.height, g.depth, from);
     } catch (const std::bad_alloc &) {
+    }
+    out->flat.reset((unsigned char *)malloc(g.cells.empty() ? 1 : g.cells.size()));
+    if (!out->cells || !out->flat) {
         out->mapDecoded = 0;
         out->mapMemory = true;
         return;
     }
+    memcpy(out->flat.get(), g.cells.data(), g.cells.size());
     out->defPath = tile_resolvePath(def);
     out->defResult = file_read(out->defPath.c_str(), FILE_WORLD_MAX, bytes);
     if (out->defResult)
         return;
     tile_parseDef(bytes.data(), bytes.size(), out->root, &out->parsed);
     out->problems = tile_drawProblems(out->parsed.ops, g.cells.data(), g.width, g.depth, g.height);
+    g.cells = std::vector<unsigned char>();  // flat holds them
 }
 
 void tile_decodeAhead(TileWorldRead *read, bool soften, int maxTextureSize)
@@ -802,11 +807,15 @@ bool tile_installWorld(TileWorldRead *read, bool readCamera, const TileDefHooks 
     tile_files.insert(tile_files.end(), read->mapNoted.begin(), read->mapNoted.end());
     if (!tile_worldFileRead(read->mapPath, read->mapResult, why))
         return false;
-    if (read->mapMemory || !read->mapDecoded || !tile_setMap(&read->grid)) {
-        unsigned code = read->mapDecoded || read->mapMemory ? ERROR_MEMORY : ERROR_FILE;
+    if (read->mapMemory || !read->mapDecoded) {
+        unsigned code = read->mapMemory ? ERROR_MEMORY : ERROR_FILE;
         return error_refuse(why, code, read->mapPath, code == ERROR_FILE ? read->mapWhy : error_reason(code));
     }
-    read->grid.cells = std::vector<unsigned char>();
+    free(tile_map);
+    tile_map = read->flat.release();
+    tile_width = read->grid.width;
+    tile_depth = read->grid.depth;
+    tile_height = read->grid.height;
 
     if (!tile_worldFileRead(read->defPath, read->defResult, why))
         return false;

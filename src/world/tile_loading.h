@@ -3,6 +3,7 @@
 #define TAVO_TILE_LOADING_H
 
 #include <stddef.h>
+#include <stdlib.h>
 #include <map>
 #include <memory>
 #include <string>
@@ -181,10 +182,12 @@ struct TileWorldRead {
     int mapDecoded = 0;
     bool mapMemory = false;             // memory ran out decoding it
     std::string mapWhy;                 // why it was refused
-    // The map cut into the new version's chunks (tile_cutCells), and what
-    // the world lacks (tile_drawProblems), made by the first step: the
-    // second only publishes them.
+    // The map cut into the new version's chunks (tile_cutCells), the grid
+    // as tile_map is to hold it (malloc'd, handed over whole; grid keeps
+    // its sizes alone), and what the world lacks (tile_drawProblems), made
+    // by the first step: the second only puts them in place.
     std::shared_ptr<TileSnapshot> cells;
+    std::unique_ptr<unsigned char, void (*)(void *)> flat{nullptr, free};
     std::vector<std::string> problems;
     TileDefParsed parsed;
     // Pictures decoded ahead by tile_decodeAhead, by the settings they were
