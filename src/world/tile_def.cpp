@@ -396,6 +396,9 @@ bool tile_installDef(TileDefParsed *parsed, const TileDefHooks *hooks, const cha
     parsed->texCount = 0;
     if (!path || !*path)
         path = "(no file)";
+    Refusal unasked;  // the hooks always have somewhere to say why
+    if (!why)
+        why = &unasked;
     for (const TileDefOp &o : parsed->ops) {
         switch (o.op) {
         case TILE_OP_LINE:
