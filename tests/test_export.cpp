@@ -226,6 +226,15 @@ TEST(Export, AFloorJoinsIntoOneRectangleAPictureRunACheckerboardNot)
         tinygltf::Model m;
         ASSERT_TRUE(load(dir + "/floor.glb", &m));
         EXPECT_EQ(triangleCount(m), c.triangles);
+        // An export walks the version it holds, whatever was published since.
+        const TileWorldRef held = tile_world();
+        const TileCellEdit edit = {1, 0, 0, (unsigned char)(c.cell(1, 0) == 254 ? 253 : 254)};
+        tile_editCells(&edit, 1);
+        ExportSummary summary;
+        ASSERT_EQ(export_writeScene(dir + "/held.glb", *held, {0, (int)W, 0, 1, 0, (int)D}, ExportOptions(),
+                                    tile_temp, &summary), 0);
+        ASSERT_TRUE(load(dir + "/held.glb", &m));
+        EXPECT_EQ(triangleCount(m), c.triangles);
         // A joined top repeats its picture once a cell.
         if (c.triangles == 12)
             for (const tinygltf::Mesh &mesh : m.meshes)

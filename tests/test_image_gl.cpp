@@ -49,17 +49,19 @@ bool allOf(unsigned char r, unsigned char g, unsigned char b)
 
 }  // namespace
 
-TEST(ImageGlDeathTest, CreateRefusesTooBigTextures)
+TEST(ImageGl, CreateAndLoadRefuseTooBigTextures)
 {
-    // Children start afresh and make their own window, never sharing the parent's X link.
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
     REQUIRE_GL();
     Image image = {};
-    EXPECT_ERROR_EXIT(image_create(&image, 32769, 1, 0, 0, 0), ERROR_SIZE);
-    // Wider than the viewer takes, though the driver may hold it.
+    Refusal why;
+    EXPECT_FALSE(image_create(&image, 32769, 1, 0, 0, 0, &why));
+    EXPECT_EQ((Ints{why.code, (int)image.textureId}), (Ints{ERROR_SIZE, 0}));
+    // Wider than the viewer takes, though the driver may hold it: refused, naming the file.
     std::string wide = test_tempDir() + "/wide.pcx";
     ASSERT_TRUE(pcx_writeFile(wide, test_pcxHeader(IMAGE_MAX_SIDE + 1, 1, IMAGE_MAX_SIDE + 1, {})));
-    EXPECT_ERROR_EXIT(image_load(&image, wide.c_str()), ERROR_SIZE);
+    EXPECT_EQ(image_load(&image, wide.c_str(), &why), IMAGE_REFUSED);
+    EXPECT_EQ((Ints{why.code, (int)image.textureId}), (Ints{ERROR_SIZE, 0}));
+    EXPECT_EQ(why.path, wide);
 }
 
 TEST(ImageGl, LoadUploadsTheDecodedTexelsOrTheStandBy)
@@ -79,7 +81,7 @@ TEST(ImageGl, LoadUploadsTheDecodedTexelsOrTheStandBy)
         ImageTexels expected;
         ImageRefusal why;
         ASSERT_TRUE(image_decode(file.data(), file.size(), &settings, &expected, &why));
-        image_load(&image, path.c_str());
+        EXPECT_EQ(image_load(&image, path.c_str(), &why), IMAGE_READ);
         EXPECT_EQ((Ints{image.width, image.height, image.hasAlpha}), (Ints{100, 50, on})) << on;
         EXPECT_EQ(textureState(), (Ints{128, 64, on ? GL_RGBA : GL_RGB, GL_NEAREST, GL_NEAREST})) << on;
         EXPECT_TRUE(texels(on) == expected.texels) << on;
@@ -88,7 +90,8 @@ TEST(ImageGl, LoadUploadsTheDecodedTexelsOrTheStandBy)
     // A true-colour picture's automatic colour becomes the process-wide one.
     const unsigned char rgb[2 * 3] = {9, 8, 7, 1, 2, 3};
     ASSERT_TRUE(pcx_writeFile(path, pcx_encode24(2, 1, rgb)));
-    image_load(&image, path.c_str());
+    Refusal why;
+    image_load(&image, path.c_str(), &why);
     EXPECT_EQ((Ints{texture_getTransparentRed(), texture_getTransparentGreen(), texture_getTransparentBlue()}),
               (Ints{9, 8, 7}));
     texture_transparent(false), texture_autoTransparent(false);
@@ -96,7 +99,7 @@ TEST(ImageGl, LoadUploadsTheDecodedTexelsOrTheStandBy)
     // A missing file: its line, then the blue stand-by picture.
     ASSERT_NE(freopen("/dev/null", "r", stdin), nullptr);  // the pause waits only at a terminal
     testing::internal::CaptureStdout();
-    image_load(&image, (test_tempDir() + "/missing.pcx").c_str());
+    EXPECT_EQ(image_load(&image, (test_tempDir() + "/missing.pcx").c_str(), &why), IMAGE_STAND_BY);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "ERROR: File not found, replacing with dummy file\n");
     EXPECT_EQ((Ints{image.width, image.texWidth}), (Ints{4, 4}));
     EXPECT_TRUE(allOf(0, 0, 255));

@@ -29,7 +29,7 @@ ImageTexels decode(const Bytes &file, bool t = false, bool a = false, bool s = f
     bool ok = image_decode(file.data(), file.size(), &settings, &out, &refused);
     EXPECT_TRUE(ok || why) << refused.reason;
     if (why)
-        *why = ok ? ImageRefusal{255, ""} : refused;
+        *why = ok ? ImageRefusal{255, "", ""} : refused;
     return out;
 }
 

@@ -21,10 +21,15 @@ void record(const std::string &call, const Image *image)
 // Reads text as a definition file under the root "/w/"; returns the console.
 std::string readDef(const std::string &text)
 {
-    TileDefHooks hooks = {nullptr, [](void *, Image *im, const char *path) { record(std::string("load ") + path, im); },
-        [](void *, Image *im, unsigned short w, unsigned short h, unsigned char r, unsigned char g, unsigned char b) {
+    TileDefHooks hooks = {nullptr, [](void *, Image *im, const char *path, Refusal *) {
+            record(std::string("load ") + path, im);
+            return true;
+        },
+        [](void *, Image *im, unsigned short w, unsigned short h, unsigned char r, unsigned char g, unsigned char b,
+           Refusal *) {
             record("color " + std::to_string(r) + " " + std::to_string(g) + " " + std::to_string(b) +
                    (w + h == 64 ? "" : " not 32 x 32"), im);
+            return true;
         }, nullptr};
     calls.clear(), images.clear();
     testing::internal::CaptureStdout();

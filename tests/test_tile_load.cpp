@@ -44,7 +44,7 @@ std::string load(const std::string &def)  // returns the console
     tile_argument = (argument = def).c_str();
     testing::internal::CaptureStdout();
     unsigned generation = tile_generation;
-    tile_load();
+    main_loadWorld();
     EXPECT_EQ(tile_generation, generation + 1);  // what was built from the last world is built again
     fflush(stdout);
     return testing::internal::GetCapturedStdout();
@@ -52,7 +52,7 @@ std::string load(const std::string &def)  // returns the console
 
 // Death tests run load in the child, with its console on standard error.
 #define EXPECT_LOAD_DIES(def, pattern) \
-    EXPECT_EXIT({ test_stdoutToStderr(); tile_argument = (def).c_str(); tile_load(); }, \
+    EXPECT_EXIT({ test_stdoutToStderr(); tile_argument = (def).c_str(); main_loadWorld(); }, \
                 testing::ExitedWithCode(255), pattern)
 
 TEST(TileLoadPaths, CaseBlindLookup)
@@ -122,7 +122,7 @@ TEST(TileLoadDeathTest, BadWorldFilesTooLongPathsAndTheChooser)
         if (!freopen(input.c_str(), "r", stdin))
             exit(3);
         tile_argument = nullptr;
-        tile_load();
+        main_loadWorld();
         printf("width %d\n", tile_width);
         exit(0);
     };
@@ -183,7 +183,7 @@ TEST(TileLoadDeathTest, OddFilesInPlaceOfWorldFilesAnswerAtOnce)
                       (kind == "fifo" ? mkfifo(path.c_str(), 0644) : kind == "folder" ? mkdir(path.c_str(), 0755)
                                                                    : symlink("/dev/zero", path.c_str())), 0);
             EXPECT_EXIT({ alarm(10); boundMemory(); test_stdoutToStderr(); tile_argument = def.c_str();
-                          tile_load(); exit(0); }, testing::ExitedWithCode(p.status), p.viewer + std::string(k[1]))
+                          main_loadWorld(); exit(0); }, testing::ExitedWithCode(p.status), p.viewer + std::string(k[1]))
                 << p.place << " " << kind;
             EXPECT_EXIT({ alarm(10); boundMemory(); test_stdoutToStderr(); main_check(def.c_str()); exit(0); },
                         testing::ExitedWithCode(0), p.check + std::string(k[1])) << p.place << " " << kind;

@@ -137,7 +137,7 @@ static int cam_show(const char *path)
 }
 
 // The viewer ends through error() when a map's grid will not fit in memory.
-[[noreturn]] static void cam_tooLarge(unsigned char)
+[[noreturn]] static void cam_tooLarge(void)
 {
     fputs("tavo-cam: the map's grid is too large to read\n", stderr);
     exit(1);
@@ -155,9 +155,11 @@ static int cam_frame(const char *def)
     std::vector<unsigned char> bytes;
     if (!cam_read(mapPath.c_str(), bytes))
         return 1;
-    error_setHook(cam_tooLarge);
     TileMap grid;
-    if (!tile_decodeMap(bytes.data(), bytes.size(), &grid)) {
+    bool memory = false;
+    if (!tile_decodeMap(bytes.data(), bytes.size(), &grid, nullptr, &memory)) {
+        if (memory)
+            cam_tooLarge();
         fprintf(stderr, "tavo-cam: %s: not a map picture\n", mapPath.c_str());
         return 1;
     }

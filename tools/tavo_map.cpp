@@ -102,12 +102,9 @@ static MapText map_parse(const std::string &file)
     return text;
 }
 
-// The viewer's decoder ends through error() when a grid will not fit in
-// memory; here that is one more refusal with exit status 1.
-[[noreturn]] static void map_tooLarge(unsigned char)
-{
-    map_fail("the map's grid is too large for the viewer to read");
-}
+// The viewer's decoder runs out of memory on a grid this large; here that
+// is one more refusal with exit status 1.
+#define MAP_TOO_LARGE std::string("the map's grid is too large for the viewer to read")
 
 static void map_encode(const std::string &in, const std::string &out)
 {
@@ -115,22 +112,22 @@ static void map_encode(const std::string &in, const std::string &out)
     std::vector<unsigned char> picture =
         pcx_encodeMap(text.width, text.depth, text.layers, text.cells.data(), text.across);
     // Whatever the viewer's limits, the picture must be one it reads.
-    error_setHook(map_tooLarge);
     TileMap check;
-    if (!tile_decodeMap(picture.data(), picture.size(), &check))
-        map_fail(in + ": the viewer would refuse this map picture");
+    bool memory = false;
+    if (!tile_decodeMap(picture.data(), picture.size(), &check, nullptr, &memory))
+        map_fail(memory ? MAP_TOO_LARGE : in + ": the viewer would refuse this map picture");
     map_write(out, picture, {in});
 }
 
 static void map_decode(const std::string &in, const std::string &out, const char *headerFile)
 {
-    error_setHook(map_tooLarge);
     std::vector<unsigned char> bytes;
     map_read(in, bytes);
     TileMap map;
     std::string why;
-    if (!tile_decodeMap(bytes.data(), bytes.size(), &map, &why))
-        map_fail(in + ": not a map picture: " + why);
+    bool memory = false;
+    if (!tile_decodeMap(bytes.data(), bytes.size(), &map, &why, &memory))
+        map_fail(memory ? MAP_TOO_LARGE : in + ": not a map picture: " + why);
     MapText text;
     text.width = map.width;
     text.depth = map.depth;

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <map>
+#include <new>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -155,7 +156,7 @@ void obj_materials(const ObjBuilder &b, const std::string &stem, bool flat, std:
             const ImageTexels &t = *p.texels;
             ObjFile png{name, {}};
             if (!image_encodePng(t.texels.data(), t.texWidth, t.texHeight, png.bytes, t.hasAlpha != 0))
-                error(ERROR_MEMORY);
+                throw std::bad_alloc();  // its sides fit: only memory can fail
             files->push_back(std::move(png));
         }
         obj_append(mtl.bytes, "map_Kd %s\n", obj_baseName(name).c_str());
@@ -228,10 +229,12 @@ int export_obj(const MainCommand &command)
     if (!export_regionBlock(command.operand("--region"), &region))
         return 1;
 
-    // The region as one block, as the glTF export walks it.
+    // The region as one block, as the glTF export walks it, from the
+    // version loaded: the walk reads no global of the world.
+    const TileWorldRef world = tile_world();
     ObjBuilder builder;
     TileWalk walk;
-    tile_walkBegin(&walk, &builder);
+    tile_walkBegin(&walk, &builder, tile_optTexture, tile_optSmooth, world.get());
     tile_walkCells(&walk, &region, &region);
 
     const std::string stem = out.substr(0, out.size() - 4);

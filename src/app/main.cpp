@@ -10,6 +10,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <new>
 #include <string>
 #include <unistd.h>
 #include <GL/freeglut.h>
@@ -169,11 +170,23 @@ static void main_reportProblems(void)
         fprintf(stderr, "tavo: %s: %s\n", tile_files[0].c_str(), p.c_str());
 }
 
+void main_loadWorld(void)
+{
+    Refusal why;
+    try {
+        if (tile_load(&why))
+            return;
+    } catch (const std::bad_alloc &) {
+        error(ERROR_MEMORY);
+    }
+    error_refused(why);
+}
+
 void main_init(void)
 {
     input_unlockAll();
     texture_smooth(1);
-    tile_load();
+    main_loadWorld();
     main_reportProblems();
     main_buildLoaded();
     main_buildRecoveryHint();
@@ -273,7 +286,8 @@ static void main_startTurn(unsigned short key, EventAction action)
     input_reset(key);
     input_lock(MAIN_KEY_LEFT_TURN);
     input_lock(MAIN_KEY_RIGHT_TURN);
-    event_create(action, MAIN_TURN_TYPE, 1, 0, 1, action);
+    if (!event_create(action, MAIN_TURN_TYPE, 1, 0, 1, action))
+        error(ERROR_MEMORY);
 }
 
 // One press flips once: the press is consumed before the flip.
@@ -531,6 +545,8 @@ int main_run(int argc, char **argv)
     main_settings(command);
     if (command.has("--demo")) {
         main_world = main_demoWorld();
+        if (main_world.empty())
+            error(ERROR_FILE);
         command.world = main_world.c_str();
     }
     if (command.mode == MAIN_CHECK)
@@ -541,8 +557,9 @@ int main_run(int argc, char **argv)
         return main_export(command);
 
     // With no world named, tile_load asks for one.
-    if (command.world)
-        tile_requireWorldFile(command.world);
+    Refusal why;
+    if (command.world && !tile_requireWorldFile(command.world, &why))
+        error_refused(why);
     int glutArgc = (int)command.glut.size() - 1;
     main_openWindow(&glutArgc, command.glut.data(), 640, 480, main_fullscreen);
     tile_argument = command.world;

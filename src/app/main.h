@@ -37,6 +37,9 @@ int main_run(int argc, char **argv);  // the program; main() only calls this
 // frames (docs/performance.md), full screen when asked.
 void main_openWindow(int *argc, char **argv, int width = 640, int height = 480, bool fullscreen = false);
 void main_init(void);
+// tile_load, the process ended with the refusal's lines and status when
+// no world was chosen or it cannot be loaded.
+void main_loadWorld(void);
 // Light 1 and the fixed render state, set once after main_init.
 void main_renderState(void);
 // One frame into the back buffer: clear, view from camera, the world.
@@ -221,8 +224,8 @@ void main_readoutDraw(void);
 // tavo --demo: the definition file of the demo world to open.  In a build
 // folder that is the build's own demo; else the installed one, copied
 // first (once) to $XDG_DATA_HOME/tavo/demo, by default
-// ~/.local/share/tavo/demo, where the camera can be saved.  Ends the
-// process through error() when there is no demo or no copy can be made.
+// ~/.local/share/tavo/demo, where the camera can be saved.  "" when there
+// is no demo or no copy can be made, said on standard error.
 std::string main_demoWorld(void);
 // The folder of the running program, "" when the system will not say.
 std::string main_programFolder(void);

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -43,17 +44,6 @@ struct CheckState {
     std::vector<std::string> problems;
     std::vector<std::string> notes;
 };
-
-struct CheckRefused {
-    unsigned char code;
-};
-
-// Fatal errors of the loader's and the reader's own code end that one check
-// instead of the process.
-void check_throw(unsigned char code)
-{
-    throw CheckRefused{code};
-}
 
 std::string check_message(unsigned char code)
 {
@@ -240,7 +230,9 @@ std::string check_relative(const std::string &path, const std::string &root)
     return path.compare(0, root.size(), root) == 0 ? path.substr(root.size()) : path;
 }
 
-void check_loadPicture(void *ctx, Image *image, const char *path)
+// A picture the viewer would refuse is a problem the report names: the
+// check goes on.
+bool check_loadPicture(void *ctx, Image *image, const char *path, Refusal *)
 {
     if (CheckTexture *t = check_slot(ctx, image)) {
         CheckState *state = (CheckState *)ctx;
@@ -252,13 +244,15 @@ void check_loadPicture(void *ctx, Image *image, const char *path)
         if (texture_getTransparent() || t->pictures.back().ownAlpha)
             t->cutOut = true;
     }
+    return true;
 }
 
-void check_createColor(void *ctx, Image *image, unsigned short, unsigned short,
-                       unsigned char r, unsigned char g, unsigned char b)
+bool check_createColor(void *ctx, Image *image, unsigned short, unsigned short,
+                       unsigned char r, unsigned char g, unsigned char b, Refusal *)
 {
     if (CheckTexture *t = check_slot(ctx, image))
         t->color = check_format("(%d, %d, %d)", r, g, b);
+    return true;
 }
 
 void check_unknownTexture(void *ctx, int type, int face, const char *name)
@@ -352,7 +346,10 @@ bool check_map(CheckState &state, const char *root, const char *mapPath, TileMap
         state.problems.push_back("the map picture " + mapName + " " + why);
         return false;
     }
-    if (!tile_decodeMap(mapBytes.data(), mapBytes.size(), grid, &why)) {
+    bool memory = false;
+    if (!tile_decodeMap(mapBytes.data(), mapBytes.size(), grid, &why, &memory)) {
+        if (memory)
+            throw std::bad_alloc();  // the viewer stops there too
         printf("Map: %s is not a map picture: %s\n", mapName.c_str(), why.c_str());
         state.problems.push_back("the map picture " + mapName + " is refused: " + why);
         return false;
@@ -427,10 +424,11 @@ int check_world(const char *defPath)
     texture_transparent(0);
     texture_autoTransparent(0);
     texture_transparentColor(0, 0, 0);
-    try {
-        console = check_captured([&] { tile_readDef(defBytes.data(), defBytes.size(), root, &hooks); });
-    } catch (const CheckRefused &refused) {
-        printf("The definition file stops the viewer: %s\n", check_message(refused.code).c_str());
+    Refusal why;
+    bool read = true;
+    console = check_captured([&] { read = tile_readDef(defBytes.data(), defBytes.size(), root, &hooks, "", &why); });
+    if (!read) {
+        printf("The definition file stops the viewer: %s\n", check_message(why.code).c_str());
         return 1;
     }
     state.textures.resize((size_t)tile_texCount);
@@ -456,7 +454,8 @@ int check_world(const char *defPath)
     state.problems.insert(state.problems.end(), state.unknown.begin(), state.unknown.end());
 
     if (haveMap) {
-        tile_setMap(&grid);
+        if (!tile_setMap(&grid))
+            throw std::bad_alloc();
         check_cells(state, defined);
         // The viewer starts in the fixed camera.
         std::string empty = main_emptyView(&pose.position, false, MAIN_VIEW_DEFAULT, false);
@@ -481,15 +480,13 @@ int check_world(const char *defPath)
 int main_check(const char *defPath)
 {
     error_noDialog();
-    error_setHook(check_throw);
     int status;
     try {
         status = check_world(defPath);
-    } catch (const CheckRefused &refused) {
-        printf("The world stops the viewer: %s\n", check_message(refused.code).c_str());
+    } catch (const std::bad_alloc &) {
+        printf("The world stops the viewer: %s\n", check_message(ERROR_MEMORY).c_str());
         status = 1;
     }
-    error_setHook(nullptr);
     fflush(stdout);
     return status;
 }

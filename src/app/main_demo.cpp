@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "entity.h"
-#include "error.h"
 #include "file.h"
 #include "image.h"
 #include "tile.h"
@@ -88,10 +87,12 @@ static int main_removeEntry(const char *path, const struct stat *, int, struct F
     return 0;
 }
 
-[[noreturn]] static void main_demoFailed(const std::string &what, const std::string &path, int err)
+// Says why there is no demo world and returns "" for the caller to end on.
+static std::string main_demoFailed(const std::string &what, const std::string &path, int err)
 {
+    fflush(stdout);
     fprintf(stderr, "tavo: %s %s: %s\n", what.c_str(), path.c_str(), strerror(err));
-    error(ERROR_FILE);
+    return "";
 }
 
 // A copy cut short (a killed run) leaves a .demo-XXXXXX folder behind.  One
@@ -155,11 +156,11 @@ std::string main_demoWorld(void)
         return bin + "/demo" + main_demoDef;
     std::string installed = bin + "/" TAVO_DEMO_FROM_BIN;
     if (bin.empty() || !main_isFolder(installed))
-        main_demoFailed("no demo world installed at", installed, ENOENT);
+        return main_demoFailed("no demo world installed at", installed, ENOENT);
 
     std::string data = main_userDataFolder();
     if (data.empty())
-        main_demoFailed("no folder for the demo world:", "XDG_DATA_HOME and HOME", ENOENT);
+        return main_demoFailed("no folder for the demo world:", "XDG_DATA_HOME and HOME", ENOENT);
     std::string folder = data + "/tavo", copy = folder + "/demo";
     main_demoSweep(folder);
     struct stat st;
@@ -167,13 +168,13 @@ std::string main_demoWorld(void)
     if (damaged && stat((copy + main_demoDef).c_str(), &st) == 0 && S_ISREG(st.st_mode))
         return copy + main_demoDef;  // copied before: the saved camera with it
     if (int err = file_makeFolders(folder.c_str()))
-        main_demoFailed("cannot make", folder, err);
+        return main_demoFailed("cannot make", folder, err);
 
     // The copy is made under a temporary name and renamed when complete, so
     // a copy cut short is never taken for the demo world.
     std::string temp = main_demoTemp(folder);
     if (temp.empty())
-        main_demoFailed("cannot make a folder in", folder, errno);
+        return main_demoFailed("cannot make a folder in", folder, errno);
     errno = 0;
     int copied = main_copyFolder(installed, temp);
     int err = errno;
@@ -201,5 +202,5 @@ std::string main_demoWorld(void)
     // Another tavo may have finished the same copy first.
     if (copied && main_isFolder(copy))
         return copy + main_demoDef;
-    main_demoFailed("cannot copy the demo world to", copy, err ? err : EIO);
+    return main_demoFailed("cannot copy the demo world to", copy, err ? err : EIO);
 }

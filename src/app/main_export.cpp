@@ -105,15 +105,6 @@ std::string export_size(uint64_t bytes)
     return text;
 }
 
-struct ExportRefused {
-    unsigned char code;
-};
-
-void export_refuse(unsigned char code)
-{
-    throw ExportRefused{code};
-}
-
 // Loads the world with its console lines kept back, since the export says
 // one line of its own.  A world the viewer could not open has them said
 // after all and ends with the viewer's status; 0 when it loads.
@@ -125,15 +116,12 @@ int export_load(const std::string &def, const TileDefHooks *hooks)
     if (console >= 0)
         dup2(fileno(held), STDOUT_FILENO);
     bool refused = false, memory = false;
-    error_setHook(export_refuse);
+    Refusal why;
     try {
-        tile_loadFrom(def, true, hooks);
-    } catch (const ExportRefused &) {
-        refused = true;
+        refused = !tile_loadFrom(def, true, hooks, &why);
     } catch (const std::bad_alloc &) {
         refused = memory = true;  // said once the console is back
     }
-    error_setHook(nullptr);
     fflush(stdout);
     if (console >= 0) {
         dup2(console, STDOUT_FILENO);
@@ -151,6 +139,8 @@ int export_load(const std::string &def, const TileDefHooks *hooks)
         fclose(held);
     if (memory)
         throw std::bad_alloc();
+    if (refused)
+        error_say(why);  // the viewer's own lines, after the console it held back
     return refused ? 255 : 0;
 }
 
@@ -163,7 +153,7 @@ int export_world(const ExportRequest &req)
     options.binary = req.binary;
     options.flat = req.flat;
     ExportSummary summary;
-    if (int status = export_writeScene(req.out, region, options, tile_temp, &summary))
+    if (int status = export_writeScene(req.out, *tile_world(), region, options, tile_temp, &summary))
         return status;
     printf("%s: %s faces, %zu materials, %zu pictures, %s\n", req.out, export_grouped(summary.faces).c_str(),
            summary.materials, summary.pictures, export_size(summary.bytes).c_str());
@@ -224,11 +214,6 @@ std::string main_exportRegionCheck(const char *region)
 int main_export(const MainCommand &command)
 {
     error_noDialog();  // a script waits for this run: a failure is its status
-    const char *out = command.operand("--export");
-    if (export_endsWith(out, ".html"))
-        return export_html(command);
-    if (export_endsWith(out, ".obj"))
-        return export_obj(command);
     ExportRequest req;
     req.out = command.operand("--export");
     req.region = command.operand("--region");
@@ -239,7 +224,12 @@ int main_export(const MainCommand &command)
     // Whatever runs out of memory ends here, its temporary files removed
     // on the way, with the program's own message and status.
     try {
-        status = export_world(req);
+        if (export_endsWith(req.out, ".html"))
+            status = export_html(command);
+        else if (export_endsWith(req.out, ".obj"))
+            status = export_obj(command);
+        else
+            status = export_world(req);
     } catch (const std::bad_alloc &) {
         fputs(error_message(ERROR_MEMORY), stdout);
         fflush(stdout);
@@ -286,7 +276,7 @@ void export_pictureMean(const Image *image, float rgb[3])
 
 std::string export_pictureName(const Image *image)
 {
-    return export_nameOf(image);
+    return export_nameOf(image, tile_world()->tables ? tile_world()->tables->pictures.get() : nullptr);
 }
 
 std::string export_outRefusal(const std::string &path)

@@ -285,7 +285,9 @@ int main_shot(const MainCommand &command)
     // A script waits for this run: a failure is its status, never a dialog.
     error_noDialog();
     tile_savesCamera = false;
-    tile_requireWorldFile(command.world);  // named even where no display is
+    Refusal why;
+    if (!tile_requireWorldFile(command.world, &why))  // named even where no display is
+        error_refused(why);
     std::vector<char *> glut = command.glut;
     int count = (int)glut.size() - 1;
     main_openWindow(&count, glut.data(), width, height);

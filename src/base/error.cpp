@@ -1,4 +1,4 @@
-// error.cpp -- the one fatal error path: message, dialog, pause, exit(-1)
+// error.cpp -- refusals said by the entry points, and the fatal error path: message, dialog, pause, exit(-1)
 #include "error.h"
 
 #include <errno.h>
@@ -13,8 +13,7 @@
 
 extern char **environ;
 
-static ErrorHook error_hook;
-static const char *error_file;
+static bool error_pausing = true;
 static bool error_dialogOff;
 
 const char *error_message(unsigned int code)
@@ -31,9 +30,8 @@ const char *error_message(unsigned int code)
 void error_pause(void)
 {
     // Only a person at a terminal can answer; a pipe or a file would block
-    // a script forever or be read to its end.  A caller with a hook goes on
-    // by itself: a viewer reading its world again must not stop for Enter.
-    if (error_hook || !isatty(STDIN_FILENO))
+    // a script forever or be read to its end.
+    if (!error_pausing || !isatty(STDIN_FILENO))
         return;
     fputs("Press Enter to continue . . .", stdout);
     fflush(stdout);
@@ -45,15 +43,13 @@ void error_pause(void)
 void error_report(const char *path, const char *reason)
 {
     fflush(stdout);
-    if (!path)
-        path = error_file ? error_file : "(no file)";
     fprintf(stderr, "%s: %s: %s\n", program_invocation_short_name, path, reason);
 }
 
-const char *error_setFile(const char *path)
+bool error_setPausing(bool on)
 {
-    const char *before = error_file;
-    error_file = path;
+    bool before = error_pausing;
+    error_pausing = on;
     return before;
 }
 
@@ -87,21 +83,12 @@ void error_dialog(const char *text)
     posix_spawn_file_actions_destroy(&quiet);
 }
 
-ErrorHook error_setHook(ErrorHook hook)
-{
-    ErrorHook old = error_hook;
-    error_hook = hook;
-    return old;
-}
-
 void error_about(unsigned int code, const char *path, const char *reason)
 {
     fputs(error_message(code), stdout);
     fflush(stdout);  // the message must be on the console before the pause
     if (path)
         error_report(path, reason);
-    if (error_hook)
-        error_hook((unsigned char)code);
     // The dialog says what the console and standard error said.
     std::string text = error_message(code);
     if (path)
@@ -113,7 +100,35 @@ void error_about(unsigned int code, const char *path, const char *reason)
 
 void error(unsigned int code)
 {
+    error_about(code, nullptr, nullptr);
+}
+
+const char *error_reason(unsigned int code)
+{
     static const char *const reasons[] = {"not in the format expected", "out of memory",
                                           "too large for a texture"};
-    error_about(code, error_file, (code & 0xFF) < 3 ? reasons[code & 0xFF] : "unusable");
+    return (code & 0xFF) < 3 ? reasons[code & 0xFF] : "unusable";
+}
+
+bool error_refuse(Refusal *why, unsigned int code, const std::string &path, const std::string &reason)
+{
+    if (why) {
+        why->code = (unsigned char)code;
+        why->path = path;
+        why->reason = reason;
+    }
+    return false;
+}
+
+void error_say(const Refusal &why)
+{
+    fputs(error_message(why.code), stdout);
+    fflush(stdout);
+    if (!why.path.empty())
+        error_report(why.path.c_str(), why.reason.c_str());
+}
+
+void error_refused(const Refusal &why)
+{
+    error_about(why.code, why.path.empty() ? nullptr : why.path.c_str(), why.reason.c_str());
 }

@@ -1,6 +1,8 @@
-// error.h -- the one fatal error path and the console pause
+// error.h -- refusals as values, the one fatal error path the entry points end on, the console pause
 #ifndef TAVO_ERROR_H
 #define TAVO_ERROR_H
+
+#include <string>
 
 #define ERROR_FILE   0  // a file cannot be opened or is malformed
 #define ERROR_MEMORY 1  // memory cannot be allocated
@@ -28,26 +30,35 @@ void error_dialog(const char *text);
 void error_noDialog(void);
 
 // error(code), with "tavo: PATH: REASON" on standard error after the
-// message.  Never returns.
+// message when path is given.  Never returns.
 [[noreturn]] void error_about(unsigned int code, const char *path, const char *reason);
 
 // "tavo: PATH: REASON" on standard error (the program's own name first),
 // after whatever standard output holds, so a console shows them in order.
-// A null path names the file of error_setFile.
 void error_report(const char *path, const char *reason);
 
-// The file being read, or null: error() then names it on standard error,
-// with what the code means, after its message.  Returns the one before,
-// for putting back.
-const char *error_setFile(const char *path);
+// Why an input cannot be used.  Code below the entry points returns one
+// (with false, or an empty result) instead of ending the process; only an
+// entry point turns it into console lines and an exit status.
+struct Refusal {
+    unsigned char code = ERROR_FILE;  // of the fixed console line
+    std::string path;                 // the file refused; empty names none
+    std::string reason;               // in words, for standard error
+};
 
-// A hook run by error() after the message instead of the pause and exit.
-// Callers that outlive a refused input (fuzzing, the world check, a
-// reload) install one that throws, so that the input alone ends.  The
-// hook must not return; if it does, the process still ends.  While one is
-// installed error_pause waits for nobody either: the caller has taken over
-// failures.  Returns the hook it replaces.
-typedef void (*ErrorHook)(unsigned char code);
-ErrorHook error_setHook(ErrorHook hook);
+// What a file refused with code is said to be, when nothing more is known.
+const char *error_reason(unsigned int code);
+// Fills *why, when given, and returns false.
+bool error_refuse(Refusal *why, unsigned int code, const std::string &path, const std::string &reason);
+// The lines error_about prints for a refusal (the fixed line on standard
+// output, then the file and the reason on standard error), the process
+// going on: a reload, --check and --export outlive the input they refuse.
+void error_say(const Refusal &why);
+// error_about for a refusal.  Never returns.
+[[noreturn]] void error_refused(const Refusal &why);
+
+// No pause on standard input from here on (while on is true): a viewer
+// reading its world again must not stop for Enter.  Returns the one before.
+bool error_setPausing(bool on);
 
 #endif

@@ -1,6 +1,7 @@
 // tile_chunks.cpp -- free look's faces: the world cut into chunks, built on a worker thread, drawn where the view meets them
 #include "tile.h"
 
+#include <malloc.h>
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -1299,6 +1300,10 @@ void tile_chunksClear(void)
     chunk_bytes = 0;
     chunk_changes++;
     tile_levelsClear();
+    // The faces and the driver's copies went back to the heap, in the
+    // worker's arena and this thread's; kept there (main_openWindow keeps
+    // the heap between frames) they would count on top of the next world's.
+    malloc_trim(0);
 }
 
 size_t tile_chunksBytes(void)

@@ -115,13 +115,12 @@ static EventNumber event_argument(va_list *args, int width)
     return n;
 }
 
-void event_create(EventAction key, unsigned char type, unsigned int interval, ...)
+bool event_create(EventAction key, unsigned char type, unsigned int interval, ...)
 {
-    // Allocated before the busy flag is raised, so an error hook that
-    // unwinds cannot leave the list marked busy.
+    // Allocated before the busy flag is raised: a refusal leaves the list as it was.
     Event *e = (Event *)calloc(1, sizeof(Event));
     if (!e)
-        error(ERROR_MEMORY);
+        return false;
     event_lock = 1;
 
     e->type = type;
@@ -161,6 +160,7 @@ void event_create(EventAction key, unsigned char type, unsigned int interval, ..
     }
     event_tail = e;
     event_lock = 0;
+    return true;
 }
 
 void event_destroy(EventAction key)

@@ -42,7 +42,8 @@ extern unsigned char event_lock;
 // an action is an EventAction (cast an EventValueAction to it).  interval
 // is kept in 16 bits; it is passed as an unsigned int because va_start on a
 // parameter that undergoes promotion is undefined.
-void event_create(EventAction key, unsigned char type, unsigned int interval, ...);
+// False, nothing made, when memory runs out.
+bool event_create(EventAction key, unsigned char type, unsigned int interval, ...);
 void event_destroy(EventAction key);
 double event_getValue(EventAction key);
 void event_setValue(EventAction key, double v);

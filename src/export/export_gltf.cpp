@@ -201,7 +201,10 @@ private:
 
 class ExportScene {
 public:
-    ExportScene(ExportTemp *bin, const ExportOptions &options) : bin_(bin), options_(options) {}
+    ExportScene(ExportTemp *bin, const TileSnapshot &world, const ExportOptions &options)
+        : bin_(bin), world_(world), options_(options)
+    {
+    }
     const ExportMaterial &material(const TileState &s, unsigned char repeat);
     // Walks cells (inside region) and writes their faces: 0 or an errno.
     int chunk(const TileBlock &cells, const TileBlock &region);
@@ -223,6 +226,7 @@ private:
     int writeNode(ExportChunk &chunk, const ExportGroup &group, const TileBlock &cells);
 
     ExportTemp *bin_;
+    const TileSnapshot &world_;  // the version walked, held by the caller
     ExportOptions options_;
     std::map<ExportMaterialKey, ExportMaterial> byKey_;
     std::map<std::tuple<const ExportPicture *, bool>, int> imageOf_;
@@ -294,7 +298,7 @@ const ExportMaterial &ExportScene::material(const TileState &r, unsigned char re
     const ExportAlpha alpha = r.a < 255 ? EXPORT_BLEND : textured ? p->alpha : EXPORT_OPAQUE;
 
     std::string m = "{\"name\":";
-    json_string(m, export_nameOf(r.image) + (r.r < 255 ? " shaded" : "") + (r.cull ? " double-sided" : "") +
+    json_string(m, export_nameOf(r.image, world_.tables ? world_.tables->pictures.get() : nullptr) + (r.r < 255 ? " shaded" : "") + (r.cull ? " double-sided" : "") +
                        (repeat == TEXTURE_REPEAT ? " repeated" : repeat == TEXTURE_MIRROR ? " mirrored" : ""));
     // The viewer multiplies the picture's own values; a factor counts in
     // linear light.
@@ -449,7 +453,7 @@ int ExportScene::chunk(const TileBlock &cells, const TileBlock &region)
     TileMerger merger(&sink, unit);
     ExportCounter counter(&merger);
     TileWalk walk;
-    tile_walkBegin(&walk, &counter);
+    tile_walkBegin(&walk, &counter, options_.texture, options_.smooth, &world_);
     tile_walkCells(&walk, &cells, &region);
     merger.finish();
     faces += counter.faces;
@@ -570,19 +574,6 @@ std::string export_bytes(uint64_t bytes)
     return text;
 }
 
-// Turns an out-of-memory end of error() into std::bad_alloc while the
-// temporary files are open, so that they are removed on the way out.
-void export_memoryHook(unsigned char code)
-{
-    if (code == ERROR_MEMORY)
-        throw std::bad_alloc();
-}
-
-struct ExportHookGuard {
-    ErrorHook old = error_setHook(export_memoryHook);
-    ~ExportHookGuard() { error_setHook(old); }
-};
-
 int export_refuseSize(const std::string &path, uint64_t bytes, bool partial)
 {
     fflush(stdout);
@@ -630,14 +621,13 @@ uint64_t export_glbSize(uint64_t json, uint64_t bin)
     return header + chunkHead + (json + 3) / 4 * 4 + (bin ? chunkHead + (bin + 3) / 4 * 4 : 0);
 }
 
-int export_writeScene(const std::string &path, const TileBlock &region, const ExportOptions &options,
-                      const Entity &pose, ExportSummary *summary)
+int export_writeScene(const std::string &path, const TileSnapshot &world, const TileBlock &region,
+                      const ExportOptions &options, const Entity &pose, ExportSummary *summary)
 {
-    ExportHookGuard hook;
     ExportTemp bin, out;
     if (int err = bin.open(path, "data"))
         return export_fail(path, err);
-    ExportScene scene(&bin, options);
+    ExportScene scene(&bin, world, options);
     // Chunks on a grid of their own from the world's origin, so that a
     // region's seams fall where the whole world's do.
     const int c = EXPORT_CHUNK;

@@ -29,6 +29,7 @@ uint64_t export_glbSize(uint64_t json, uint64_t bin);
 struct ExportOptions {
     bool binary = true;  // .glb; else .gltf with the buffer inside as base64
     bool flat = false;   // each picture as its mean colour (cut-outs keep their alpha)
+    unsigned char texture = 1, smooth = 1;  // the walk's options, as the viewer's start
 };
 struct ExportSummary {
     long faces = 0;  // as the walker gave them, before joining
@@ -36,18 +37,21 @@ struct ExportSummary {
     uint64_t bytes = 0;  // of the file written
 };
 
-// Writes the faces of the loaded world's cells in region (faces between
-// two solid cells inside it left out, those on its sides kept), with
-// pose as the start camera, to path: a temporary file beside it renamed
-// into place.  Memory stays bounded by a chunk's faces and the pictures:
-// the binary data goes to a second temporary file as the walk goes.
+// Writes the faces of world's cells in region (faces between two solid
+// cells inside it left out, those on its sides kept), with pose as the
+// start camera, to path.  world is the version the export holds: it reads
+// no global of the world, so a version published meanwhile changes
+// nothing of what is written.  The file goes to a temporary file beside
+// it renamed into place.  Memory stays bounded by a chunk's faces and the
+// pictures: the binary data goes to a second temporary file as the walk
+// goes.
 // Both are removed on SIGINT and SIGTERM (then the signal ends the
 // process) and on any failure.  Returns 0, or 1 having said on standard
 // error why nothing was written (no faces in region, a .glb past 4 GiB,
 // a file that cannot be written).  Throws std::bad_alloc when memory runs
 // out, having removed its files.
-int export_writeScene(const std::string &path, const TileBlock &region, const ExportOptions &options,
-                      const Entity &pose, ExportSummary *summary);
+int export_writeScene(const std::string &path, const TileSnapshot &world, const TileBlock &region,
+                      const ExportOptions &options, const Entity &pose, ExportSummary *summary);
 
 // tavo --export's steps before writing (main_export.cpp): out's folder
 // must be writable, the world of the definition file world is loaded
@@ -55,7 +59,7 @@ int export_writeScene(const std::string &path, const TileBlock &region, const Ex
 // out must not be one of its files, and regionText ("all", null, or
 // "X0,Y0,Z0:X1,Y1,Z1" as main_exportRegionCheck passes it) must lie in
 // the grid.  0 with *region set, or the exit status, having said why.
-// Then export_writeScene(path, *region, options, tile_temp, ...) writes
+// Then export_writeScene(path, *tile_world(), *region, options, tile_temp, ...) writes
 // the scene; path may be any name in a writable folder (a .glb for a page
 // to embed, say).
 int export_prepare(const char *out, const char *world, const char *regionText, TileBlock *region);

@@ -26,10 +26,13 @@ void export_unpad(ImageTexels *t)
     t->texHeight = t->height;
 }
 
-void export_loadPicture(void *, Image *image, const char *path)
+bool export_loadPicture(void *, Image *image, const char *path, Refusal *why)
 {
     ExportPicture p;
-    if (image_read(path, EXPORT_MAX_TEXTURE, &p.texels))
+    ImageOutcome read = image_read(path, EXPORT_MAX_TEXTURE, &p.texels, why);
+    if (read == IMAGE_REFUSED)
+        return false;
+    if (read == IMAGE_READ)
         image->hasAlpha = p.texels.hasAlpha;  // as image_load leaves it
     export_unpad(&p.texels);
     p.alpha = export_alphaKind(p.texels);
@@ -37,10 +40,11 @@ void export_loadPicture(void *, Image *image, const char *path)
     image->height = image->texHeight = p.texels.height;
     export_pictures.push_back(std::move(p));
     image->textureId = (unsigned)export_pictures.size();
+    return true;
 }
 
-void export_createColor(void *, Image *image, unsigned short w, unsigned short h, unsigned char r,
-                        unsigned char g, unsigned char b)
+bool export_createColor(void *, Image *image, unsigned short w, unsigned short h, unsigned char r,
+                        unsigned char g, unsigned char b, Refusal *)
 {
     ExportPicture p;
     p.color = true;
@@ -49,6 +53,7 @@ void export_createColor(void *, Image *image, unsigned short w, unsigned short h
     image->height = image->texHeight = h;
     export_pictures.push_back(std::move(p));
     image->textureId = (unsigned)export_pictures.size();
+    return true;
 }
 
 }  // namespace
@@ -61,15 +66,15 @@ const ExportPicture *export_pictureOf(const Image *image)
 }
 
 // The name a picture goes by in the definition file, for the materials.
-std::string export_nameOf(const Image *image)
+std::string export_nameOf(const Image *image, const TilePictureTable *table)
 {
     if (image == &tile_dummy)
         return "stand-by";
     if (image == &tile_matrix)
         return "matrix";
-    for (int i = 0; i < tile_texCount; i++)
-        if (&tile_tex[i].image == image)
-            return tile_tex[i].name;
+    for (int i = 0; table && i < table->texCount; i++)
+        if (&table->tex[i].image == image)
+            return table->tex[i].name;
     return "picture";
 }
 

@@ -28,8 +28,9 @@ struct ExportPicture {
 };
 // The picture the hooks made for image, null for none.
 const ExportPicture *export_pictureOf(const Image *image);
-// The name a picture goes by in the definition file, for the materials.
-std::string export_nameOf(const Image *image);
+// The name a picture goes by in the definition file, for the materials:
+// an entry of table (the world's pictures), the stand-by or the matrix.
+std::string export_nameOf(const Image *image, const TilePictureTable *table);
 // The picture's colour over its visible texels (0..1 each), for --flat.
 void export_meanColor(const ExportPicture &p, float rgb[3]);
 

@@ -45,8 +45,8 @@ ImageSettings image_settings(int maxTextureSize)
     return settings;
 }
 
-void image_solid(unsigned short width, unsigned short height, unsigned char r, unsigned char g,
-                 unsigned char b, int maxTextureSize, ImageTexels *out)
+bool image_solid(unsigned short width, unsigned short height, unsigned char r, unsigned char g,
+                 unsigned char b, int maxTextureSize, ImageTexels *out, Refusal *why)
 {
     out->width = width;
     out->height = height;
@@ -55,14 +55,13 @@ void image_solid(unsigned short width, unsigned short height, unsigned char r, u
     out->hasAlpha = 0;
     out->tookColor = 0;
     out->missingRows = 0;
-    if (out->texWidth < width || out->texHeight < height)
-        error(ERROR_SIZE);
-    if (out->texWidth > maxTextureSize || out->texHeight > maxTextureSize)
-        error(ERROR_SIZE);
+    if (out->texWidth < width || out->texHeight < height || out->texWidth > maxTextureSize ||
+        out->texHeight > maxTextureSize)
+        return error_refuse(why, ERROR_SIZE, "", error_reason(ERROR_SIZE));
     try {
         out->texels.resize((size_t)out->texWidth * out->texHeight * 3);
     } catch (const std::exception &) {
-        error(ERROR_MEMORY);
+        return error_refuse(why, ERROR_MEMORY, "", error_reason(ERROR_MEMORY));
     }
     // The whole texture, not just the picture, so a stretched texture shows
     // the colour everywhere.
@@ -71,34 +70,39 @@ void image_solid(unsigned short width, unsigned short height, unsigned char r, u
         out->texels[i + 1] = g;
         out->texels[i + 2] = b;
     }
+    return true;
 }
 
-bool image_read(const char *path, int maxTextureSize, ImageTexels *out)
+ImageOutcome image_read(const char *path, int maxTextureSize, ImageTexels *out, Refusal *why)
 {
     std::vector<unsigned char> bytes;
     int result = file_read(path, IMAGE_MAX_FILE, bytes);
-    if (result == ENOMEM)
-        error(ERROR_MEMORY);
-    if (result == FILE_TOO_LARGE)
-        error_about(ERROR_FILE, path, file_reason(result));
+    if (result == ENOMEM || result == FILE_TOO_LARGE) {
+        error_refuse(why, result == ENOMEM ? ERROR_MEMORY : ERROR_FILE, path, file_reason(result));
+        return IMAGE_REFUSED;
+    }
     if (result) {
         // Whatever stands in the way (nothing, a folder, a FIFO, a device,
         // no permission), the picture is missing: the stand-by one shows.
         fputs("ERROR: File not found, replacing with dummy file\n", stdout);
         error_report(path, file_reason(result));
         error_pause();
-        image_solid(4, 4, 0, 0, 255, maxTextureSize, out);
-        return false;
+        if (!image_solid(4, 4, 0, 0, 255, maxTextureSize, out, why)) {
+            why->path = path;
+            return IMAGE_REFUSED;
+        }
+        return IMAGE_STAND_BY;
     }
 
     ImageSettings settings = image_settings(maxTextureSize);
-    ImageRefusal why;
-    if (!image_decode(bytes.data(), bytes.size(), &settings, out, &why))
-        error_about(why.code, path, why.reason.c_str());
+    if (!image_decode(bytes.data(), bytes.size(), &settings, out, why)) {
+        why->path = path;
+        return IMAGE_REFUSED;
+    }
     // A true-colour picture's own transparent colour stays for later pictures.
     if (out->tookColor)
         texture_transparentColor(out->colorR, out->colorG, out->colorB);
-    return true;
+    return IMAGE_READ;
 }
 
 void image_mean(const ImageTexels &texels, unsigned char out[4])
@@ -134,12 +138,14 @@ static void image_uploadTexels(Image *image, const ImageTexels &texels)
     image_upload(image, texels.texels.data(), texels.hasAlpha != 0);
 }
 
-bool image_load(Image *image, const char *path)
+ImageOutcome image_load(Image *image, const char *path, Refusal *why)
 {
     ImageTexels texels;
+    ImageOutcome read = image_read(path, image_maxTextureSize(), &texels, why);
+    if (read == IMAGE_REFUSED)
+        return read;
     // The stand-by picture, as a colour square, leaves hasAlpha as it is.
-    bool read = image_read(path, image_maxTextureSize(), &texels);
-    if (read)
+    if (read == IMAGE_READ)
         image->hasAlpha = texels.hasAlpha;
     image_uploadTexels(image, texels);
     return read;
@@ -153,12 +159,14 @@ void image_loadDecoded(Image *image, const ImageTexels &texels)
     image_uploadTexels(image, texels);
 }
 
-void image_create(Image *image, unsigned short width, unsigned short height,
-                  unsigned char r, unsigned char g, unsigned char b)
+bool image_create(Image *image, unsigned short width, unsigned short height,
+                  unsigned char r, unsigned char g, unsigned char b, Refusal *why)
 {
     ImageTexels texels;
-    image_solid(width, height, r, g, b, image_maxTextureSize(), &texels);
+    if (!image_solid(width, height, r, g, b, image_maxTextureSize(), &texels, why))
+        return false;
     image_uploadTexels(image, texels);
+    return true;
 }
 
 void image_draw(const Image *image, short x, short y, bool flipX, bool flipY)

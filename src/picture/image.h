@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "error.h"
+
 struct Image {
     unsigned short width, height;       // the picture
     unsigned char hasAlpha;             // uploaded as RGBA
@@ -23,20 +25,26 @@ unsigned short image_powerOfTwo(unsigned short v);
 // No texture picture comes near this many bytes; a larger file is refused.
 #define IMAGE_MAX_FILE ((size_t)1 << 30)
 
+// What reading a picture came to: refused (with a Refusal filled), the
+// stand-by picture in place of a file that is not there, or the picture.
+enum ImageOutcome { IMAGE_REFUSED, IMAGE_STAND_BY, IMAGE_READ };
+
 // Reads a PCX or PNG file into image and uploads it.  A file that is
 // missing or cannot be read (not a regular file, no permission) gives the
 // message, its reason on standard error and a 4 x 4 blue stand-by picture;
-// a refused one ends the process through error(), with "tavo: PATH: REASON"
-// on standard error.  False for the stand-by picture.  Sides are taken up
-// to the driver's largest or IMAGE_MAX_SIDE, whichever is smaller.
-bool image_load(Image *image, const char *path);
+// a malformed, too large or too big one is refused, the image untouched.
+// Sides are taken up to the driver's largest or IMAGE_MAX_SIDE, whichever
+// is smaller.
+ImageOutcome image_load(Image *image, const char *path, Refusal *why);
 #define IMAGE_MAX_SIDE 8192
 // The largest texture side pictures are decoded for: the driver's, or
 // IMAGE_MAX_SIDE when that is smaller.
 int image_maxTextureSize(void);
 // A texture whose every texel is (r, g, b); hasAlpha is left as it is.
-void image_create(Image *image, unsigned short width, unsigned short height,
-                  unsigned char r, unsigned char g, unsigned char b);
+// False, the image untouched, when a padded side is too large
+// (ERROR_SIZE) or memory runs out.
+bool image_create(Image *image, unsigned short width, unsigned short height,
+                  unsigned char r, unsigned char g, unsigned char b, Refusal *why = nullptr);
 // Draws image at one texel per window pixel, top-left corner at window
 // pixel (x, y), in the 2D overlay; the 3D projection is in force afterwards.
 void image_draw(const Image *image, short x, short y, bool flipX, bool flipY);
@@ -79,12 +87,10 @@ struct ImageTexels {
     std::string kind;            // "PCX 8-bit x 4 planes", "PNG palette 4-bit" ...
 };
 
-// Why a picture is refused: the error code its entry point reports, and
-// the reason in words for standard error and --check.
-struct ImageRefusal {
-    unsigned char code;  // ERROR_FILE, ERROR_SIZE or ERROR_MEMORY
-    std::string reason;
-};
+// Why a picture is refused: the error code its entry point reports
+// (ERROR_FILE, ERROR_SIZE or ERROR_MEMORY), and the reason in words for
+// standard error and --check; the decoders leave the path empty.
+typedef Refusal ImageRefusal;
 
 // Decodes a whole picture file held in data[0..size), PCX or PNG as its
 // first bytes say.  False when it is refused, with *why filled.  Never
@@ -121,16 +127,17 @@ void image_soften(unsigned char *texels, size_t texWidth, unsigned width, unsign
 void image_replicateEdges(ImageTexels *out);
 
 // The texels of a texture whose every texel is (r, g, b), as image_create
-// makes it.  error(2) when a padded side exceeds maxTextureSize.
-void image_solid(unsigned short width, unsigned short height, unsigned char r, unsigned char g,
-                 unsigned char b, int maxTextureSize, ImageTexels *out);
+// makes it.  False with ERROR_SIZE when a padded side exceeds
+// maxTextureSize, with ERROR_MEMORY when memory runs out.
+bool image_solid(unsigned short width, unsigned short height, unsigned char r, unsigned char g,
+                 unsigned char b, int maxTextureSize, ImageTexels *out, Refusal *why);
 
 // What image_load reads and decodes, without uploading it: the picture at
 // path (its own transparent colour taken into the texture state), true;
 // or, when the file is missing or cannot be read, the lines said and the
-// 4 x 4 blue stand-by picture, false.  Malformed pictures end the process
-// as in image_load.
-bool image_read(const char *path, int maxTextureSize, ImageTexels *out);
+// 4 x 4 blue stand-by picture.  Malformed pictures are refused as in
+// image_load, the refusal (which must be given) naming path.
+ImageOutcome image_read(const char *path, int maxTextureSize, ImageTexels *out, Refusal *why);
 // image_load of a picture image_decode gave (under the settings the
 // texture state holds now): its transparent colour taken, uploaded.
 void image_loadDecoded(Image *image, const ImageTexels &texels);

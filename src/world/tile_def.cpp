@@ -377,7 +377,7 @@ void tile_parseDef(const unsigned char *data, size_t size, const char *root, Til
     }
 }
 
-void tile_installDef(TileDefParsed *parsed, const TileDefHooks *hooks)
+bool tile_installDef(TileDefParsed *parsed, const TileDefHooks *hooks, const char *path, Refusal *why)
 {
     static const TileDefHooks none = {nullptr, nullptr, nullptr, nullptr};
     if (!hooks)
@@ -394,30 +394,36 @@ void tile_installDef(TileDefParsed *parsed, const TileDefHooks *hooks)
     tile_bg = parsed->bg >= 0 ? &tile_tex[parsed->bg].image : nullptr;
     parsed->tex = nullptr;
     parsed->texCount = 0;
+    if (!path || !*path)
+        path = "(no file)";
+    Refusal unasked;  // the hooks always have somewhere to say why
+    if (!why)
+        why = &unasked;
     for (const TileDefOp &o : parsed->ops) {
         switch (o.op) {
         case TILE_OP_LINE:
             printf("%s\n", o.text.c_str());
             break;
         case TILE_OP_REPORT:
-            error_report(nullptr, o.text.c_str());
+            error_report(path, o.text.c_str());
             break;
         case TILE_OP_REFUSE:
             if (!o.text.empty())
                 printf("%s\n", o.text.c_str());
-            error(o.arg);
+            return error_refuse(why, (unsigned)o.arg, path, error_reason((unsigned)o.arg));
         case TILE_OP_SETTINGS:
             texture_transparent(o.arg);
             texture_autoTransparent(o.arg);
             break;
         case TILE_OP_PICTURE:
-            if (hooks->loadPicture)
-                hooks->loadPicture(hooks->ctx, &tile_tex[o.arg].image, o.text.c_str());
+            if (hooks->loadPicture && !hooks->loadPicture(hooks->ctx, &tile_tex[o.arg].image, o.text.c_str(), why))
+                return false;
             break;
         case TILE_OP_COLOR:
-            if (hooks->createColor)
-                hooks->createColor(hooks->ctx, &tile_tex[o.arg].image, 32, 32, (unsigned char)o.a,
-                                   (unsigned char)o.b, (unsigned char)o.c);
+            if (hooks->createColor &&
+                !hooks->createColor(hooks->ctx, &tile_tex[o.arg].image, 32, 32, (unsigned char)o.a,
+                                    (unsigned char)o.b, (unsigned char)o.c, why))
+                return false;
             break;
         case TILE_OP_UNKNOWN:
             if (hooks->unknownTexture)
@@ -425,14 +431,15 @@ void tile_installDef(TileDefParsed *parsed, const TileDefHooks *hooks)
             break;
         }
     }
+    return true;
 }
 
-void tile_readDef(const unsigned char *data, size_t size, const char *root,
-                  const TileDefHooks *hooks)
+bool tile_readDef(const unsigned char *data, size_t size, const char *root, const TileDefHooks *hooks,
+                  const char *path, Refusal *why)
 {
     TileDefParsed parsed;
     tile_parseDef(data, size, root, &parsed);
-    tile_installDef(&parsed, hooks);
+    return tile_installDef(&parsed, hooks, path, why);
 }
 
 void tile_cubeNames(const unsigned char *data, size_t size, std::vector<std::string> *names)

@@ -310,19 +310,20 @@ int tile_decodeMap(const unsigned char *data, size_t size, TileMap *out, std::st
     try {
         return tile_decodeMapPixels(data, size, out, why);
     } catch (const TileMapMemory &) {
-        if (!memory)
-            error(ERROR_MEMORY);
-        *memory = true;
+        if (why)
+            *why = error_reason(ERROR_MEMORY);
+        if (memory)
+            *memory = true;
         return 0;
     }
 }
 
-void tile_setMap(const TileMap *grid)
+bool tile_setMap(const TileMap *grid)
 {
     size_t size = grid->cells.size();
     unsigned char *map = (unsigned char *)malloc(size ? size : 1);
     if (!map)
-        error(ERROR_MEMORY);
+        return false;
     if (size)
         memcpy(map, grid->cells.data(), size);
     free(tile_map);
@@ -330,6 +331,7 @@ void tile_setMap(const TileMap *grid)
     tile_depth = grid->depth;
     tile_height = grid->height;
     tile_map = map;
+    return true;
 }
 
 // ---------------------------------------------------------------- choosing the file
@@ -393,68 +395,70 @@ static std::string tile_dialog(bool *broken)
 }
 
 // The end of a choice nobody made: cancelled, or nobody left to ask.
-[[noreturn]] static void tile_noChoice(const char *before)
+static bool tile_noChoice(const char *before, Refusal *why)
 {
     printf("%sERROR: No world file was chosen\n", before);
-    error(ERROR_FILE);
+    return error_refuse(why, ERROR_FILE, "", "");
 }
 
-static std::string tile_prompt(void)
+// A line from the console; false at the end of its input.
+static bool tile_prompt(std::string *line)
 {
     fputs("Definition file (*.def): ", stdout);
     fflush(stdout);
-    std::string line;
+    line->clear();
     int c;
     while ((c = getchar()) != EOF && c != '\n')
-        line += (char)c;
-    if (c == EOF && line.empty())
-        tile_noChoice("\n");  // asking again would never end
-    tile_chomp(line);
-    return line;
+        *line += (char)c;
+    if (c == EOF && line->empty())
+        return false;  // asking again would never end
+    tile_chomp(*line);
+    return true;
 }
 
 // Wrong files a dialog may hand back in a row before the choice ends: one
 // that answers at once, by itself, must not be asked forever.
 #define TILE_DIALOG_TRIES 5
 
-void tile_requireWorldFile(const char *path)
+bool tile_requireWorldFile(const char *path, Refusal *why)
 {
-    if (int result = tile_fileState(path)) {
-        printf("ERROR: Cannot open world file %s\n", path);
-        error_about(ERROR_FILE, path, file_reason(result));
-    }
+    int result = tile_fileState(path);
+    if (!result)
+        return true;
+    printf("ERROR: Cannot open world file %s\n", path);
+    return error_refuse(why, ERROR_FILE, path, file_reason(result));
 }
 
-static std::string tile_choose(void)
+// The world file named, chosen in a dialog or typed on the console.
+static bool tile_choose(std::string *path, Refusal *why)
 {
     if (tile_argument) {
-        tile_requireWorldFile(tile_argument);
-        return tile_argument;
+        *path = tile_argument;
+        return tile_requireWorldFile(tile_argument, why);
     }
     bool dialog = tile_hasDialog();
     for (int wrong = 0;;) {
-        std::string path;
         if (dialog && wrong == TILE_DIALOG_TRIES)
-            tile_noChoice("");
+            return tile_noChoice("", why);
         if (dialog) {
             bool broken = false;
-            path = tile_dialog(&broken);
+            *path = tile_dialog(&broken);
             if (broken && !isatty(STDIN_FILENO))
-                tile_noChoice("");  // no dialog, and no terminal to ask on
+                return tile_noChoice("", why);  // no dialog, and no terminal to ask on
             if (broken) {
                 dialog = false;
                 continue;
             }
-            if (path.empty())
-                tile_noChoice("");  // Cancel, or the window closed
-        } else {
-            path = tile_prompt();
+            if (path->empty())
+                return tile_noChoice("", why);  // Cancel, or the window closed
+        } else if (!tile_prompt(path)) {
+            return tile_noChoice("\n", why);
         }
-        if (path.empty())
+        if (path->empty())
             continue;
-        if (tile_isDefName(path) && tile_fileState(path.c_str()) == 0)
-            return path;
-        printf("Not a world file: %s\n", path.c_str());
+        if (tile_isDefName(*path) && tile_fileState(path->c_str()) == 0)
+            return true;
+        printf("Not a world file: %s\n", path->c_str());
         wrong++;
     }
 }
@@ -556,43 +560,50 @@ static std::string tile_decodedKey(const ImageSettings &s, const std::string &pa
 }
 
 // The picture decoded ahead under the settings in force now, else read here.
-static bool tile_loadAhead(const TileLoadPictures *p, Image *image, const std::string &path)
+static ImageOutcome tile_loadAhead(const TileLoadPictures *p, Image *image, const std::string &path,
+                                   Refusal *why)
 {
     if (p->decoded) {
         auto found = p->decoded->find(tile_decodedKey(image_settings(image_maxTextureSize()), path));
         if (found != p->decoded->end()) {
             image_loadDecoded(image, found->second);
-            return true;
+            return IMAGE_READ;
         }
     }
-    return image_load(image, path.c_str());
+    return image_load(image, path.c_str(), why);
 }
 
 // A picture uploaded from path, or the one already made from it; one past
 // the budget is given back and the stand-by picture shows instead.
-static void tile_sharedPicture(TileLoadPictures *p, Image *image, const std::string &path)
+static bool tile_sharedPicture(TileLoadPictures *p, Image *image, const std::string &path, Refusal *why)
 {
     std::string key = tile_pictureKey(path);
     auto found = p->pictures.find(key);
     if (found != p->pictures.end()) {
         *image = found->second.image;
         texture_transparentColor(found->second.colorR, found->second.colorG, found->second.colorB);
-        return;
+        return true;
     }
-    if (!tile_loadAhead(p, image, path))
-        return;  // the stand-by picture, said so: a missing file is said at every entry
+    ImageOutcome read = tile_loadAhead(p, image, path, why);
+    if (read != IMAGE_READ)
+        return read == IMAGE_STAND_BY;  // the stand-by picture, said so: a missing file is said at every entry
     size_t bytes = (size_t)image->texWidth * image->texHeight * (image->hasAlpha ? 4 : 3);
     if (bytes > tile_texelBudget - std::min(p->texels, tile_texelBudget)) {
-        std::string why = "the world's pictures would pass " + std::to_string(tile_texelBudget >> 20) +
-                          " MiB of texels; the stand-by picture shows instead";
-        error_report(path.c_str(), why.c_str());
+        std::string over = "the world's pictures would pass " + std::to_string(tile_texelBudget >> 20) +
+                           " MiB of texels; the stand-by picture shows instead";
+        error_report(path.c_str(), over.c_str());
         image_destroy(image);
-        image_create(image, 4, 4, 0, 0, 255);
-        return;
+        image->textureId = 0;
+        if (!image_create(image, 4, 4, 0, 0, 255, why)) {
+            why->path = path;
+            return false;
+        }
+        return true;
     }
     p->texels += bytes;
     p->pictures[key] = {*image, texture_getTransparentRed(), texture_getTransparentGreen(),
                         texture_getTransparentBlue()};
+    return true;
 }
 
 // The file as found on disk, noted for whoever watches the world.  Of a
@@ -615,52 +626,46 @@ static std::string tile_noteFile(const std::string &path)
     return tile_findFile(path, &tile_files);
 }
 
-static void tile_loadPicture(void *ctx, Image *image, const char *path)
+static bool tile_loadPicture(void *ctx, Image *image, const char *path, Refusal *why)
 {
     TileLoadPictures &p = *(TileLoadPictures *)ctx;
     const std::string &found = tile_noteFile(path);
-    if (p.made) {
-        if (p.made->loadPicture)
-            p.made->loadPicture(p.made->ctx, image, found.c_str());
-        return;
-    }
+    if (p.made)
+        return !p.made->loadPicture || p.made->loadPicture(p.made->ctx, image, found.c_str(), why);
     tile_freshImage(&p, image);
-    tile_sharedPicture(&p, image, found);
+    return tile_sharedPicture(&p, image, found, why);
 }
 
-static void tile_createColor(void *ctx, Image *image, unsigned short w, unsigned short h,
-                             unsigned char r, unsigned char g, unsigned char b)
+static bool tile_createColor(void *ctx, Image *image, unsigned short w, unsigned short h,
+                             unsigned char r, unsigned char g, unsigned char b, Refusal *why)
 {
     TileLoadPictures &p = *(TileLoadPictures *)ctx;
-    if (p.made) {
-        if (p.made->createColor)
-            p.made->createColor(p.made->ctx, image, w, h, r, g, b);
-        return;
-    }
+    if (p.made)
+        return !p.made->createColor || p.made->createColor(p.made->ctx, image, w, h, r, g, b, why);
     tile_freshImage(&p, image);
     TileColors &made = p.colors;
     unsigned long long key = (unsigned long long)w << 40 | (unsigned long long)h << 24 |
                              (unsigned)r << 16 | (unsigned)g << 8 | b;
     auto found = made.find(key);
     if (found == made.end()) {
-        image_create(image, w, h, r, g, b);
+        if (!image_create(image, w, h, r, g, b, why))
+            return false;
         made[key] = *image;
-        return;
+        return true;
     }
     unsigned char hasAlpha = image->hasAlpha;  // image_create leaves it as it is
     *image = found->second;
     image->hasAlpha = hasAlpha;
+    return true;
 }
 
-static void tile_loadSystemPicture(TileLoadPictures *pictures, Image *image, const char *name)
+static bool tile_loadSystemPicture(TileLoadPictures *pictures, Image *image, const char *name, Refusal *why)
 {
     std::string path = std::string(tile_root) + name;
     printf("TEXTURE:%s\n", path.c_str());
-    if (pictures->made) {
-        tile_loadPicture(pictures, image, path.c_str());
-        return;
-    }
-    tile_loadAhead(pictures, image, tile_noteFile(path));
+    if (pictures->made)
+        return tile_loadPicture(pictures, image, path.c_str(), why);
+    return tile_loadAhead(pictures, image, tile_noteFile(path), why) != IMAGE_REFUSED;
 }
 
 static const char *const tile_systemPictures[] = {"PCX/SYSTEM/BASIC02.PCX", "SYS/IMG/matrix.pcx"};
@@ -692,7 +697,7 @@ static void tile_readCamera(void)
     }
 }
 
-void tile_readWorld(const std::string &def, TileWorldRead *out)
+void tile_readWorld(const std::string &def, TileWorldRead *out, const TileSnapshot *from)
 {
     out->def = def;
     out->fits = tile_derivePaths(def.c_str(), out->root, out->map, out->file);
@@ -706,10 +711,25 @@ void tile_readWorld(const std::string &def, TileWorldRead *out)
                                          &out->mapMemory);
     if (!out->mapDecoded)
         return;  // the load ends there: the definition file is never read
+    TileMap &g = out->grid;
+    try {
+        out->cells = tile_cutCells(g.cells.data(), g.width, g.height, g.depth, from);
+    } catch (const std::bad_alloc &) {
+    }
+    out->flat.reset((unsigned char *)malloc(g.cells.empty() ? 1 : g.cells.size()));
+    if (!out->cells || !out->flat) {
+        out->mapDecoded = 0;
+        out->mapMemory = true;
+        return;
+    }
+    memcpy(out->flat.get(), g.cells.data(), g.cells.size());
     out->defPath = tile_resolvePath(def);
     out->defResult = file_read(out->defPath.c_str(), FILE_WORLD_MAX, bytes);
-    if (!out->defResult)
-        tile_parseDef(bytes.data(), bytes.size(), out->root, &out->parsed);
+    if (out->defResult)
+        return;
+    tile_parseDef(bytes.data(), bytes.size(), out->root, &out->parsed);
+    out->problems = tile_drawProblems(out->parsed.ops, g.cells.data(), g.width, g.depth, g.height);
+    g.cells = std::vector<unsigned char>();  // flat holds them
 }
 
 void tile_decodeAhead(TileWorldRead *read, bool soften, int maxTextureSize)
@@ -757,24 +777,26 @@ void tile_decodeAhead(TileWorldRead *read, bool soften, int maxTextureSize)
     }
 }
 
-// A world file the load could not read: error(0), naming it.
-static void tile_refuseWorldFile(const std::string &path, int result)
+// A world file the load could not read, named in the refusal.
+static bool tile_worldFileRead(const std::string &path, int result, Refusal *why)
 {
     if (result)
-        error_about(result == ENOMEM ? ERROR_MEMORY : ERROR_FILE, path.c_str(), file_reason(result));
+        return error_refuse(why, result == ENOMEM ? ERROR_MEMORY : ERROR_FILE, path, file_reason(result));
+    return true;
 }
 
-void tile_installWorld(TileWorldRead *read, bool readCamera, const TileDefHooks *pictures)
+bool tile_installWorld(TileWorldRead *read, bool readCamera, const TileDefHooks *pictures, Refusal *why)
 {
     TileLoadPictures made = {pictures, &read->decoded, {}, {}, 0};
     tile_files.assign(1, read->def);
     if (!read->fits) {
         printf("ERROR: Path too long: %s\n", read->def.c_str());
-        error(ERROR_FILE);
+        return error_refuse(why, ERROR_FILE, "", "");
     }
     memcpy(tile_root, read->root, sizeof read->root);
-    tile_loadSystemPicture(&made, &tile_dummy, tile_systemPictures[0]);
-    tile_loadSystemPicture(&made, &tile_matrix, tile_systemPictures[1]);
+    if (!tile_loadSystemPicture(&made, &tile_dummy, tile_systemPictures[0], why) ||
+        !tile_loadSystemPicture(&made, &tile_matrix, tile_systemPictures[1], why))
+        return false;
 
     memcpy(tile_file, read->file, sizeof read->file);
     if (readCamera) {
@@ -783,34 +805,41 @@ void tile_installWorld(TileWorldRead *read, bool readCamera, const TileDefHooks 
     }
 
     tile_files.insert(tile_files.end(), read->mapNoted.begin(), read->mapNoted.end());
-    tile_refuseWorldFile(read->mapPath, read->mapResult);
-    const char *outer = error_setFile(read->mapPath.c_str());
-    if (read->mapMemory)
-        error(ERROR_MEMORY);
-    if (!read->mapDecoded)
-        error_about(ERROR_FILE, read->mapPath.c_str(), read->mapWhy.c_str());
-    tile_setMap(&read->grid);
-    read->grid.cells = std::vector<unsigned char>();
+    if (!tile_worldFileRead(read->mapPath, read->mapResult, why))
+        return false;
+    if (read->mapMemory || !read->mapDecoded) {
+        unsigned code = read->mapMemory ? ERROR_MEMORY : ERROR_FILE;
+        return error_refuse(why, code, read->mapPath, code == ERROR_FILE ? read->mapWhy : error_reason(code));
+    }
+    free(tile_map);
+    tile_map = read->flat.release();
+    tile_width = read->grid.width;
+    tile_depth = read->grid.depth;
+    tile_height = read->grid.height;
 
-    tile_refuseWorldFile(read->defPath, read->defResult);
+    if (!tile_worldFileRead(read->defPath, read->defResult, why))
+        return false;
     TileDefHooks hooks = {&made, tile_loadPicture, tile_createColor, nullptr};
-    error_setFile(read->defPath.c_str());
-    tile_installDef(&read->parsed, &hooks);
-    error_setFile(outer);
-    tile_problems = tile_drawProblems(read->parsed.ops, tile_map, tile_width, tile_depth, tile_height);
+    if (!tile_installDef(&read->parsed, &hooks, read->defPath.c_str(), why))
+        return false;
+    tile_problems = std::move(read->problems);
     tile_generation++;
-    tile_publish();
+    tile_publishCut(std::move(read->cells));
     fflush(stdout);
+    return true;
 }
 
-void tile_loadFrom(const std::string &def, bool readCamera, const TileDefHooks *pictures)
+bool tile_loadFrom(const std::string &def, bool readCamera, const TileDefHooks *pictures, Refusal *why)
 {
     TileWorldRead read;
-    tile_readWorld(def, &read);
-    tile_installWorld(&read, readCamera, pictures);
+    TileWorldRef from = tile_world();
+    tile_readWorld(def, &read, from.get());
+    from.reset();  // its pictures go with the publication of the new version
+    return tile_installWorld(&read, readCamera, pictures, why);
 }
 
-void tile_load(void)
+bool tile_load(Refusal *why)
 {
-    tile_loadFrom(tile_absolute(tile_choose()), true);
+    std::string chosen;
+    return tile_choose(&chosen, why) && tile_loadFrom(tile_absolute(chosen), true, nullptr, why);
 }

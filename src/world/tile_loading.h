@@ -3,7 +3,9 @@
 #define TAVO_TILE_LOADING_H
 
 #include <stddef.h>
+#include <stdlib.h>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 #include "file.h"
@@ -43,11 +45,11 @@ extern bool tile_savesCamera;
 // At the origin looking along -z: the start pose without a camera file.
 void tile_defaultPose(Entity *pose);
 
-// Ends the process through error() (its console line, then the file and the
-// reason) when path is not a regular file that can be read: the viewer asks
-// before the window system starts, so a missing world is named even where
-// no display is.
-void tile_requireWorldFile(const char *path);
+// False, with its console line said and the refusal (the file and the
+// reason), when path is not a regular file that can be read: the viewer
+// asks before the window system starts, so a missing world is named even
+// where no display is.
+bool tile_requireWorldFile(const char *path, Refusal *why);
 
 // The chosen .def path made absolute: its folders resolved, its own name
 // kept, so that relative and dotted paths give the right root.
@@ -72,22 +74,25 @@ struct TileMap {
 // (not an 8-bit one-plane run-length PCX nor a palette or grey PNG of at
 // most 8 bits, a frame measuring 0, a line length of 0 or below the width,
 // more layers than 16 bits hold, more pixels than TILE_PICTURE_MAX), with
-// the reason in *why when given.  error(1) when memory runs out or the grid
-// would exceed TILE_GRID_MAX cells; given memory, 0 with *memory set
-// instead.
+// the reason in *why when given.  0 with *memory set, when given, when
+// memory runs out or the grid would exceed TILE_GRID_MAX cells (the reason
+// then says "out of memory").
 int tile_decodeMap(const unsigned char *data, size_t size, TileMap *out, std::string *why = nullptr,
                    bool *memory = nullptr);
-// Installs a grid in tile_width, tile_depth, tile_height and tile_map.
-void tile_setMap(const TileMap *map);
+// Installs a grid in tile_width, tile_depth, tile_height and tile_map;
+// false, the globals untouched, when memory runs out.
+bool tile_setMap(const TileMap *map);
 
 // How the definition file's pictures are made; any pointer may be null.
-// unknownTexture hears of a face (type = cube record, face 0..5) or a
-// background (type = face = -1) naming a texture no block declares.
+// A picture or colour that cannot be made returns false with *why filled,
+// which ends the load.  unknownTexture hears of a face (type = cube
+// record, face 0..5) or a background (type = face = -1) naming a texture
+// no block declares.
 struct TileDefHooks {
     void *ctx;
-    void (*loadPicture)(void *ctx, Image *image, const char *path);
-    void (*createColor)(void *ctx, Image *image, unsigned short w, unsigned short h,
-                        unsigned char r, unsigned char g, unsigned char b);
+    bool (*loadPicture)(void *ctx, Image *image, const char *path, Refusal *why);
+    bool (*createColor)(void *ctx, Image *image, unsigned short w, unsigned short h,
+                        unsigned char r, unsigned char g, unsigned char b, Refusal *why);
     void (*unknownTexture)(void *ctx, int type, int face, const char *name);
 };
 
@@ -106,13 +111,14 @@ extern size_t tile_texelBudget;
 
 // Reads the definition file's bytes into tile_tex, tile_texCount, tile_bg
 // and tile, printing its console lines; texture paths are built on root.
-// The two steps below, one after the other.
-void tile_readDef(const unsigned char *data, size_t size, const char *root,
-                  const TileDefHooks *hooks);
+// The two steps below, one after the other; false where the file or a
+// picture refuses the load, with *why (when given) filled.
+bool tile_readDef(const unsigned char *data, size_t size, const char *root, const TileDefHooks *hooks,
+                  const char *path = nullptr, Refusal *why = nullptr);
 
 // What installing a parsed definition file does, in its order: a console
-// line, a line on standard error, the end of the load (error(arg) after
-// the line, if any), the decoding settings of the pictures that follow,
+// line, a line on standard error, the end of the load (the refusal, code
+// arg, after the line, if any), the decoding settings of the pictures that follow,
 // the picture or colour square of entry arg, a name no block declares
 // (type arg, face a).
 enum TileDefOpKind { TILE_OP_LINE, TILE_OP_REPORT, TILE_OP_REFUSE, TILE_OP_SETTINGS,
@@ -140,8 +146,9 @@ struct TileDefParsed {
 };
 void tile_parseDef(const unsigned char *data, size_t size, const char *root, TileDefParsed *out);
 // Hands parsed's tables to the globals (parsed keeps none) and does its
-// operations through hooks, which may be null.
-void tile_installDef(TileDefParsed *parsed, const TileDefHooks *hooks);
+// operations through hooks, which may be null.  path names the file in
+// its lines on standard error and its refusal; false where it ends.
+bool tile_installDef(TileDefParsed *parsed, const TileDefHooks *hooks, const char *path, Refusal *why);
 
 // What a world asks for that is not there and that changes what is drawn,
 // one sentence each: a face or the background naming a texture no block
@@ -159,8 +166,11 @@ extern std::vector<std::string> tile_problems;
 // tile_loadFrom in two steps.  The first reads the world's files, decodes
 // the map and parses the definition file, touching no global, so that it
 // may run on any thread; the second, on the drawing thread, makes the pictures,
-// installs the tables and prints the console lines of the load, ending
-// it where a file could not be read.
+// installs the tables and prints the console lines of the load, stopping
+// where a file could not be read: false, with *why filled (the world's
+// globals then hold a world half installed, which the caller puts back
+// or ends the process over).
+struct TileSnapshot;
 struct TileWorldRead {
     std::string def;
     bool fits = false;  // the derived paths fit
@@ -172,6 +182,13 @@ struct TileWorldRead {
     int mapDecoded = 0;
     bool mapMemory = false;             // memory ran out decoding it
     std::string mapWhy;                 // why it was refused
+    // The map cut into the new version's chunks (tile_cutCells), the grid
+    // as tile_map is to hold it (malloc'd, handed over whole; grid keeps
+    // its sizes alone), and what the world lacks (tile_drawProblems), made
+    // by the first step: the second only puts them in place.
+    std::shared_ptr<TileSnapshot> cells;
+    std::unique_ptr<unsigned char, void (*)(void *)> flat{nullptr, free};
+    std::vector<std::string> problems;
     TileDefParsed parsed;
     // Pictures decoded ahead by tile_decodeAhead, by the settings they were
     // decoded under and their path; the second step uploads one when the
@@ -179,13 +196,15 @@ struct TileWorldRead {
     // otherwise.
     std::map<std::string, ImageTexels> decoded;
 };
-void tile_readWorld(const std::string &def, TileWorldRead *out);
+// from is the version the map's chunks are compared with, so that the
+// unchanged ones are shared; the caller holds it for as long as this runs.
+void tile_readWorld(const std::string &def, TileWorldRead *out, const TileSnapshot *from = nullptr);
 // Decodes the world's pictures as the second step will ask for them,
 // given the settings a reload starts from (soften, the largest texture
 // side).  Stops at the first picture that would end the load, and at the
 // texel budget.  Touches no global either.
 void tile_decodeAhead(TileWorldRead *read, bool soften, int maxTextureSize);
-void tile_installWorld(TileWorldRead *read, bool readCamera, const TileDefHooks *pictures);
+bool tile_installWorld(TileWorldRead *read, bool readCamera, const TileDefHooks *pictures, Refusal *why);
 
 // The cube blocks' names by the tile type each block defines, as the
 // cube pass of tile_readDef meets them; "" for types no block defines.

@@ -69,7 +69,10 @@ extern unsigned int tile_generation;
 // The definition file named on the command line, or null for the chooser.
 extern const char *tile_argument;
 
-void tile_load(void);
+// Chooses the world (tile_argument, a dialog or the console) and loads it;
+// false when no world was chosen or it refuses to load, with *why filled
+// for the entry point to report.
+bool tile_load(Refusal *why);
 // tile_load without the choice: the world of the definition file def (an
 // absolute path); the camera file is read into tile_temp only when
 // readCamera is set.  The pictures are uploaded as textures, or, given
@@ -77,8 +80,7 @@ void tile_load(void);
 // system pictures included) and createColor alone: then no OpenGL call is
 // made.
 struct TileDefHooks;
-void tile_loadFrom(const std::string &def, bool readCamera,
-                   const TileDefHooks *pictures = nullptr);
+bool tile_loadFrom(const std::string &def, bool readCamera, const TileDefHooks *pictures, Refusal *why);
 int tile_getWidth(void);
 int tile_getHeight(void);
 int tile_getDepth(void);

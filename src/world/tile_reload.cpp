@@ -67,14 +67,6 @@ void tile_worldRelease(TileWorld *w)
     tile_releasePictures();
 }
 
-struct TileRefused {};
-
-// error() has printed its line; the reload, not the process, ends here.
-void tile_refuse(unsigned char)
-{
-    throw TileRefused();
-}
-
 // Puts the world read in place of the live one, on the drawing thread;
 // memory tells that reading it ran out of memory.
 int tile_reloadInstall(TileWorldRead *read, bool memory)
@@ -93,18 +85,18 @@ int tile_reloadInstall(TileWorldRead *read, bool memory)
 
     TileWorld old = {};
     tile_worldSwap(&old);
-    ErrorHook outer = error_setHook(tile_refuse);
-    const char *outerFile = error_setFile(nullptr);  // a refused load leaves its own behind
+    // A picture missing now shows the stand-by one without waiting for Enter.
+    bool pausing = error_setPausing(false);
     bool replaced = false;
     try {
-        tile_installWorld(read, false, nullptr);
-        replaced = true;
-    } catch (const TileRefused &) {
+        Refusal why;
+        replaced = tile_installWorld(read, false, nullptr, &why);
+        if (!replaced)
+            error_say(why);
     } catch (const std::exception &) {
         fputs(error_message(ERROR_MEMORY), stdout);  // an allocation the readers did not catch
     }
-    error_setHook(outer);
-    error_setFile(outerFile);
+    error_setPausing(pausing);
     if (!replaced)
         tile_worldSwap(&old);  // the old world back; old now holds what was read of the new one
     tile_worldRelease(&old);
@@ -127,12 +119,14 @@ struct TileReading {
 std::shared_ptr<TileReading> tile_reading;
 bool tile_readAgain;  // asked again while a read was under way
 
-// Reads the world of def into job, its pictures decoded as a reload will
+// Reads the world of def into job, its map cut into chunks shared with
+// from's where they are the same, its pictures decoded as a reload will
 // ask for them (from the settings tile_reloadInstall starts from).
-void tile_readInto(TileReading *job, const std::string &def, bool soften, int maxTextureSize)
+void tile_readInto(TileReading *job, const std::string &def, const TileSnapshot *from, bool soften,
+                   int maxTextureSize)
 {
     try {
-        tile_readWorld(def, &job->read);
+        tile_readWorld(def, &job->read, from);
     } catch (const std::exception &) {
         job->memory = true;
         return;
@@ -146,13 +140,20 @@ void tile_readInBackground(const std::string &def)
     tile_reading = job;
     bool soften = texture_getSoften();
     int maxTextureSize = image_maxTextureSize();  // asked here: the reading thread holds no context
+    // The version on screen as the read starts, held by the reading thread,
+    // which reads no global of the world, and let go of before the result
+    // is handed over: its pictures are given back with the next version's
+    // publication, not a version later.
+    TileWorldRef from = tile_world();
     try {
-        std::thread([job, def, soften, maxTextureSize] {
-            tile_readInto(job.get(), def, soften, maxTextureSize);
+        std::thread([job, def, from, soften, maxTextureSize]() mutable {
+            tile_readInto(job.get(), def, from.get(), soften, maxTextureSize);
+            from.reset();
             job->done = true;
         }).detach();
     } catch (const std::exception &) {
-        tile_readInto(job.get(), def, soften, maxTextureSize);  // no thread to be had: read here
+        tile_readInto(job.get(), def, from.get(), soften, maxTextureSize);  // no thread to be had: read here
+        from.reset();
         job->done = true;
     }
 }
@@ -164,7 +165,9 @@ int tile_reload(void)
     if (tile_files.empty())
         return 0;  // no world yet: nothing to read again
     TileReading job;
-    tile_readInto(&job, tile_files[0], texture_getSoften(), image_maxTextureSize());
+    TileWorldRef from = tile_world();
+    tile_readInto(&job, tile_files[0], from.get(), texture_getSoften(), image_maxTextureSize());
+    from.reset();  // as the reading thread does
     return tile_reloadInstall(&job.read, job.memory);
 }
 

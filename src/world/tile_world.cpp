@@ -172,30 +172,41 @@ void TileSnapshot::flatten(std::vector<unsigned char> *map) const
             }
 }
 
-void tile_publish(void)
+std::shared_ptr<TileSnapshot> tile_cutCells(const unsigned char *map, unsigned width, unsigned height,
+                                            unsigned depth, const TileSnapshot *from)
 {
     auto s = std::make_shared<TileSnapshot>();
-    s->version = ++world_version;
-    const TileSnapshot *old = world_current.get();
-    if (tile_map) {
-        s->width = tile_width, s->height = tile_height, s->depth = tile_depth;
+    if (map) {
+        s->width = width, s->height = height, s->depth = depth;
         const unsigned size[3] = {s->width, s->height, s->depth};
         for (int a = 0; a < 3; a++)
             s->n[a] = (int)((size[a] + TILE_CHUNK - 1) / TILE_CHUNK);
     }
     s->chunks.resize((size_t)s->n[0] * (size_t)s->n[1] * (size_t)s->n[2]);
-    const bool sameGrid = old && old->width == s->width && old->height == s->height && old->depth == s->depth;
+    const bool sameGrid = from && from->width == s->width && from->height == s->height && from->depth == s->depth;
     const unsigned size[3] = {s->width, s->height, s->depth};
     for (int cz = 0; cz < s->n[2]; cz++)
         for (int cy = 0; cy < s->n[1]; cy++)
             for (int cx = 0; cx < s->n[0]; cx++) {
                 const size_t k = (size_t)s->key(cx, cy, cz);
-                std::shared_ptr<const TileChunkCells> c = world_cut(tile_map, size, cx, cy, cz);
+                std::shared_ptr<const TileChunkCells> c = world_cut(map, size, cx, cy, cz);
                 // An unchanged chunk is the old one: what was built from it stays.
-                if (sameGrid && world_sameCells(c.get(), old->chunks[k].get()))
-                    c = old->chunks[k];
+                if (sameGrid && world_sameCells(c.get(), from->chunks[k].get()))
+                    c = from->chunks[k];
                 s->chunks[k] = c;
             }
+    return s;
+}
+
+void tile_publish(void)
+{
+    tile_publishCut(tile_cutCells(tile_map, tile_width, tile_height, tile_depth, world_current.get()));
+}
+
+void tile_publishCut(std::shared_ptr<TileSnapshot> s)
+{
+    s->version = ++world_version;
+    const TileSnapshot *old = world_current.get();
     auto tables = std::make_shared<TileTables>();
     memcpy(tables->cubes, tile, sizeof tables->cubes);
     tables->pictures = tile_pictureTable;

@@ -73,6 +73,16 @@ typedef std::shared_ptr<const TileSnapshot> TileWorldRef;
 TileWorldRef tile_world(void);
 // Publishes the globals as a new version now (drawing thread).
 void tile_publish(void);
+// The cells of a map (width x height x depth, in the map's order) cut into
+// a new version's chunks, each one shared with from's (which may be null)
+// where its cells are the same.  Reads no global, so that a reload cuts
+// the map it read on its own thread; the version and the tables are left
+// for tile_publishCut.
+std::shared_ptr<TileSnapshot> tile_cutCells(const unsigned char *map, unsigned width, unsigned height,
+                                            unsigned depth, const TileSnapshot *from);
+// tile_publish of the globals whose grid is already cut, as tile_map holds
+// it (drawing thread).
+void tile_publishCut(std::shared_ptr<TileSnapshot> cut);
 
 struct TileCellEdit { unsigned short x, y, z; unsigned char type; };
 // Sets the cells and publishes the changed world at once; only the chunks the
