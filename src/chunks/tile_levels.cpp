@@ -1,5 +1,6 @@
 // tile_levels.cpp -- free look's far chunks: coarser cells reduced from a snapshot on a worker, drawn past the near chunks
 #include "tile.h"
+#include "tile_atlas.h"
 #include "tile_levels.h"
 
 #include <math.h>
@@ -120,6 +121,7 @@ struct Coarse {
     unsigned version;  // of the snapshot its cells still match
     unsigned char optTexture, optSmooth;
     std::shared_ptr<const TileTables> tables;  // the pictures its runs point into
+    std::shared_ptr<const TileAtlas> atlas;    // and the atlas pages, when it was built with them
     unsigned buffer = 0;                       // its corners' (tile_upload), drawing thread only
     size_t bytes = 0;
     float lo[3], hi[3];  // its faces' bounds, world units
@@ -136,6 +138,7 @@ struct Job {
     int level, c[3];
     TileWorldRef world;
     unsigned char optTexture, optSmooth;
+    std::shared_ptr<const TileAtlas> atlas;  // the chunk cache's, for the world's tables
 };
 
 struct Done {
@@ -229,7 +232,11 @@ std::unique_ptr<Coarse> level_build(const Job &job)
         r.chunks.push_back(reduced);
         r.tables = s.tables;
         const TileBlock block = {0, cells[0], 0, cells[1], 0, cells[2]};
-        tile_chunkBuild(&block, &block, job.optTexture, job.optSmooth, &c->faces, nullptr, nullptr, &r);
+        // A far chunk of many pictures draws them from the atlas, as a near one does.
+        if (job.atlas && tile_atlasWorth(*job.atlas, r, block))
+            c->atlas = job.atlas;
+        tile_chunkBuild(&block, &block, job.optTexture, job.optSmooth, &c->faces, nullptr, nullptr, &r,
+                        c->atlas.get());
     } catch (const std::bad_alloc &) {
         c->faces = TileFaces{};  // out of memory: kept empty
     }
@@ -385,6 +392,7 @@ struct Frame {
     unsigned size[3];
     int view;
     unsigned char optTexture, optSmooth;
+    std::shared_ptr<const TileAtlas> atlas;
     std::vector<Pick> picks;
 };
 
@@ -407,7 +415,8 @@ void level_visit(Frame &f, int level, const int c[3])
 
 bool level_stale(const Frame &f, const Coarse *c)
 {
-    return !c || c->version < f.world->version || c->optTexture != f.optTexture || c->optSmooth != f.optSmooth;
+    return !c || c->version < f.world->version || c->optTexture != f.optTexture || c->optSmooth != f.optSmooth ||
+           (c->atlas && c->atlas != f.atlas);
 }
 
 // What stands for a pick not built yet: its nearest built ancestor, or
@@ -516,7 +525,7 @@ void level_next(const Frame &f, std::vector<std::pair<float, const Pick *>> &wan
     std::vector<Job> jobs;
     for (size_t i = 0; i < want.size() && i < 64; i++) {
         const Pick &p = *want[i].second;
-        jobs.push_back(Job{p.key, p.level, {p.c[0], p.c[1], p.c[2]}, f.world, f.optTexture, f.optSmooth});
+        jobs.push_back(Job{p.key, p.level, {p.c[0], p.c[1], p.c[2]}, f.world, f.optTexture, f.optSmooth, f.atlas});
     }
     if (!jobs.empty())
         level_start();
@@ -530,8 +539,8 @@ void level_next(const Frame &f, std::vector<std::pair<float, const Pick *>> &wan
 
 }  // namespace
 
-int tile_levelsDraw(const TileWorldRef &world, const float eyeAt[3], int view, const float planes[6][4],
-                    size_t nearBytes)
+int tile_levelsDraw(const TileWorldRef &world, const std::shared_ptr<const TileAtlas> &atlas, const float eyeAt[3],
+                    int view, const float planes[6][4], size_t nearBytes)
 {
     tile_levelStats = TileLevelStats{};
     if (view <= TILE_LEVEL_SPLIT * level_side(1)) {
@@ -547,7 +556,7 @@ int tile_levelsDraw(const TileWorldRef &world, const float eyeAt[3], int view, c
         level_keepWithin = 1e30f, level_keepView = view;
     level_collect();
     Frame f;
-    f.world = world, f.view = view;
+    f.world = world, f.atlas = atlas, f.view = view;
     f.optTexture = tile_optTexture, f.optSmooth = tile_optSmooth;
     const float unit[3] = {tile_size, tile_size, tile_sizeZ};
     const unsigned size[3] = {world->width, world->height, world->depth};

@@ -3,7 +3,10 @@
 #define TAVO_TILE_LEVELS_H
 
 #include <stddef.h>
+#include <memory>
 #include "tile_world.h"
+
+struct TileAtlas;
 
 // Level k of the world has cells of 2^k x 2^k x 2^k of the world's own;
 // a chunk of level k holds TILE_CHUNK^3 of them, so it covers
@@ -48,14 +51,15 @@ struct TileLevelStats {
 extern TileLevelStats tile_levelStats;
 
 // A free-look frame's coarse chunks, from the eye at eyeAt (world units)
-// with the view distance view over world: those in view are drawn (their
+// with the view distance view over world (atlas: the near chunks' for its
+// tables, or null): those in view are drawn (their
 // opaque faces, under the fog as it stands; a chunk not built yet shows a
 // built parent or children instead), the worker is handed those to build,
 // nearest first, and the cache is trimmed so that it and nearBytes of
 // level-0 chunks stay within tile_chunkBudget.  planes: the frustum
 // (tile_frustum).  Returns the chunks drawn; culling is left as it comes.
-int tile_levelsDraw(const TileWorldRef &world, const float eyeAt[3], int view, const float planes[6][4],
-                    size_t nearBytes);
+int tile_levelsDraw(const TileWorldRef &world, const std::shared_ptr<const TileAtlas> &atlas, const float eyeAt[3],
+                    int view, const float planes[6][4], size_t nearBytes);
 // Drops every coarse chunk once a build under way has ended.
 void tile_levelsClear(void);
 size_t tile_levelsBytes(void);
