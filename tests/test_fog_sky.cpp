@@ -223,13 +223,15 @@ TEST_F(FogSky, TheSkyTurnsWithTheHeadingAndTiltsWithTheView)
     main_looking = 0;
 }
 
-// Blocks of 4 x 4 x 4 cells (S stone, G grass, g glass, . empty), each
-// filled by layers from the bottom or holding a column: what stands for it.
+// Blocks of 4 x 4 x 4 cells (S stone, G grass, g glass or water, e empty),
+// each filled by layers from the bottom or holding a column: what stands
+// for it.
 TEST(TileLevelReduce, TheTypeSeenFromOutsideWinsAndSeeThroughBlocksStayClear)
 {
     enum { S = 1, G = 2, g = 3, e = TILE_EMPTY };
-    bool solid[256] = {};
-    solid[S] = solid[G] = true;
+    unsigned char kind[256] = {};
+    kind[S] = kind[G] = TILE_LEVEL_SOLID;
+    kind[g] = TILE_LEVEL_CLEAR;
     struct Row {
         const char *what;
         unsigned char layers[4];  // bottom first, every cell of the layer
@@ -240,7 +242,9 @@ TEST(TileLevelReduce, TheTypeSeenFromOutsideWinsAndSeeThroughBlocksStayClear)
         {"half full: solid", {S, S, e, e}, -1, S},
         {"a quarter full: clear", {S, e, e, e}, -1, e},
         {"empty", {e, e, e, e}, -1, e},
-        {"glass-filled stays see-through", {g, g, g, g}, -1, e},
+        {"glass-filled stays see-through glass", {g, g, g, g}, -1, g},
+        {"a lake over its bed keeps its water", {S, g, g, g}, -1, g},
+        {"a little glass in the air stays clear", {g, e, e, e}, -1, e},
         {"glass over stone: the stone shows", {S, S, g, g}, -1, S},
         {"a lone tower keeps its place", {e, e, e, e}, S, S},
         {"a tower broken by glass does not", {e, e, g, e}, S, e},
@@ -254,12 +258,12 @@ TEST(TileLevelReduce, TheTypeSeenFromOutsideWinsAndSeeThroughBlocksStayClear)
             if (r.layers[y] != g)
                 cells[((size_t)y * 4 + 2) * 4 + 1] = (unsigned char)r.column;
         const int size[3] = {4, 4, 4}, at[3] = {0, 0, 0};
-        EXPECT_EQ(tile_levelReduce(cells.data(), size, at, 4, solid), r.want) << r.what;
+        EXPECT_EQ(tile_levelReduce(cells.data(), size, at, 4, kind), r.want) << r.what;
     }
     // A block cut by the grid's edge counts only its cells inside.
     const std::vector<unsigned char> low(16, S);
     const int flat[3] = {4, 1, 4}, at[3] = {0, 0, 0};
-    EXPECT_EQ(tile_levelReduce(low.data(), flat, at, 4, solid), S) << "a layer the grid's top cuts";
+    EXPECT_EQ(tile_levelReduce(low.data(), flat, at, 4, kind), S) << "a layer the grid's top cuts";
 }
 
 // Flat ground seen from above across the near chunks and two coarser
@@ -291,6 +295,36 @@ TEST_F(FogSky, WhereTheLevelsMeetTheGroundHasNoCrack)
         }
     EXPECT_EQ(sky, 0) << "sky pixels under the ground's far end";
     EXPECT_RGB_NEAR(pixel(rgb, 320, fy + 40), 30, 90, 200, "the sky past the view");
+}
+
+// A lake far away, drawn from 4-cell blocks, keeps its water: the ground
+// under it shows through the blue, not bare.
+TEST_F(FogSky, AFarLakeKeepsItsWater)
+{
+    enum { WATER = 2 };
+    TextureEntry water = {};
+    water.translucent = 1;
+    image_create(&water.image, 32, 32, 20, 40, 220);
+    for (int f = 0; f < 6; f++)
+        tile[WATER].faceOn[f] = 1, tile[WATER].faceTexture[f] = &water;
+    world(256, 8, 256);
+    for (size_t y = 0; y < 8; y++)
+        for (size_t z = 0; z < 256; z++)
+            std::fill_n(cells.begin() + (long)((y * 256 + z) * 256), 256,
+                        y < 4 ? STONE : z < 80 ? WATER : TILE_EMPTY);
+    tile_lookFog = false;
+    const float eyeZ = 250.0f;
+    camera = Entity{{-1, 0, 0}, {0, 1, 0}, {0, -0.2f, -0.98f}, {128 * tile_size, 20 * tile_size, eyeZ * tile_sizeZ}};
+    std::vector<unsigned char> rgb = frame(256);
+    EXPECT_GT(tile_levelStats.drawn[2], 0);
+    int x, y;
+    project(128 * tile_size, 7.5f * tile_size, 60 * tile_sizeZ, &x, &y);
+    ASSERT_TRUE(x > 0 && x < 640 && y > 0 && y < 480) << x << " " << y;
+    const unsigned char *p = pixel(rgb, x, y);
+    EXPECT_GT(p[2], p[0] + 40) << "the lake at " << x << ", " << y << ": " << (int)p[0] << " " << (int)p[1] << " "
+                               << (int)p[2];
+    tile_chunksClear();
+    image_destroy(&water.image);
 }
 
 }  // namespace

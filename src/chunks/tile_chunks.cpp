@@ -1742,8 +1742,13 @@ void look_sendRest(Look &f)
         tile_sky();
     }
     look_blending(f, true);
+    // The far chunks' see-through faces lie behind the near ones.
+    tile_levelsDrawSeeThrough(TILE_PASS_CUTOUT);
+    f.cull = -1;
     for (size_t i = 0; i < f.seen.size(); i++)
         look_draw(f, i, TILE_PASS_CUTOUT);
+    tile_levelsDrawSeeThrough(TILE_PASS_TRANSLUCENT);
+    f.cull = -1;
     for (size_t i = f.seen.size(); i-- > 0;)
         look_draw(f, i, TILE_PASS_TRANSLUCENT);
     for (const Seen &s : f.seen) {

@@ -23,7 +23,7 @@
 TileLevelStats tile_levelStats;
 
 unsigned char tile_levelReduce(const unsigned char *cells, const int size[3], const int at[3], int side,
-                               const bool solid[256])
+                               const unsigned char kind[256])
 {
     int end[3];
     for (int a = 0; a < 3; a++) {
@@ -31,16 +31,21 @@ unsigned char tile_levelReduce(const unsigned char *cells, const int size[3], co
         if (at[a] < 0 || end[a] <= at[a])
             return TILE_EMPTY;
     }
-    unsigned votes[256] = {};
-    long solidCells = 0, total = 0;
+    // votes: the columns' topmost solid cells; shown: their topmost cells
+    // solid or see-through, what a look from above meets first.
+    unsigned votes[256] = {}, shown[256] = {};
+    long solidCells = 0, clearCells = 0, total = 0;
     bool column = false;
     for (int z = at[2]; z < end[2]; z++)
         for (int x = at[0]; x < end[0]; x++) {
-            bool full = true, topSeen = false;
+            bool full = true, topSeen = false, topShown = false;
             for (int y = end[1] - 1; y >= at[1]; y--) {
                 const unsigned char t = cells[((size_t)y * (size_t)size[2] + (size_t)z) * (size_t)size[0] + (size_t)x];
                 total++;
-                if (!solid[t]) {
+                if (kind[t] != TILE_LEVEL_NONE && !topShown)
+                    shown[t]++, topShown = true;
+                if (kind[t] != TILE_LEVEL_SOLID) {
+                    clearCells += kind[t] == TILE_LEVEL_CLEAR;
                     full = false;
                     continue;
                 }
@@ -50,11 +55,18 @@ unsigned char tile_levelReduce(const unsigned char *cells, const int size[3], co
             }
             column |= full;
         }
-    if (!column && solidCells * 2 < total)
-        return TILE_EMPTY;
+    const unsigned *tally = votes;
+    if (!column && solidCells * 2 < total) {
+        // Not solid: a block mostly of see-through boxes (water, glass,
+        // leaves) becomes the one most columns show on top, so that a far
+        // lake keeps its surface and a far tree its crown.
+        if ((solidCells + clearCells) * 2 < total || clearCells == 0)
+            return TILE_EMPTY;
+        tally = shown;
+    }
     int winner = TILE_EMPTY;
     for (int t = 0; t < 256; t++)
-        if (votes[t] > 0 && (winner == TILE_EMPTY || votes[t] > votes[winner]))
+        if (tally[t] > 0 && (winner == TILE_EMPTY || tally[t] > tally[winner]))
             winner = t;
     return (unsigned char)winner;
 }
@@ -212,10 +224,19 @@ std::unique_ptr<Coarse> level_build(const Job &job)
         level_region(s, base, size, &region);
         // Opaque from above and from the sides (a grass cube without its
         // bottom face counts): what a far eye sees of a hill.
+        // See-through: a box with those sides on whose pictures let light through.
         const unsigned seen = 0x3Fu & ~(1u << TILE_BOTTOM);
-        bool solid[256];
-        for (int t = 0; t < 256; t++)
-            solid[t] = (tile_coverSides(s.tables->cubes, (unsigned char)t) & seen) == seen;
+        unsigned char kind[256];
+        for (int t = 0; t < 256; t++) {
+            const CubeDef &d = s.tables->cubes[t];
+            unsigned on = 0;
+            for (int f = 0; f < 6; f++)
+                on |= d.faceOn[f] ? 1u << f : 0u;
+            const bool box = t != TILE_EMPTY && d.shape == 0 && !d.crossed && (on & seen) == seen;
+            kind[t] = (tile_coverSides(s.tables->cubes, (unsigned char)t) & seen) == seen ? TILE_LEVEL_SOLID
+                      : box                                                             ? TILE_LEVEL_CLEAR
+                                                                                        : TILE_LEVEL_NONE;
+        }
         auto reduced = std::make_shared<TileChunkCells>();
         std::fill(reduced->cells, reduced->cells + TILE_CHUNK_CELLS, (unsigned char)TILE_EMPTY);
         for (int y = 0; y < cells[1]; y++)
@@ -223,7 +244,7 @@ std::unique_ptr<Coarse> level_build(const Job &job)
                 for (int x = 0; x < cells[0]; x++) {
                     const int at[3] = {x * step, y * step, z * step};
                     reduced->cells[(y * TILE_CHUNK + z) * TILE_CHUNK + x] =
-                        tile_levelReduce(region.data(), size, at, step, solid);
+                        tile_levelReduce(region.data(), size, at, step, kind);
                 }
         TileSnapshot r;
         r.version = s.version;
@@ -449,37 +470,56 @@ void level_standIns(const Frame &f, const Pick &p, std::vector<Coarse *> *out)
 struct Held {
     const TileRun *run;
     bool fogPaused;
+    float distance;   // of its chunk, in cells
     size_t from, to;  // into firsts, counts
 };
 
-void level_holdChunk(const Frame &f, const Coarse &c, std::vector<Held> *held, std::vector<int> *firsts,
-                     std::vector<int> *counts)
+// The runs of one pass held, with their ranges.
+struct Pass {
+    std::vector<Held> held;
+    std::vector<int> firsts, counts;
+    void clear(void) { held.clear(), firsts.clear(), counts.clear(); }
+};
+// By pass: the opaque runs, sent at once; the cut-outs and the translucent
+// ones, sent when the frame's passes for them come (tile_levelsDrawSeeThrough).
+Pass level_passes[3];
+// Chunks the budget dropped this frame, whose runs a pass may still hold.
+std::vector<std::unique_ptr<Coarse>> level_dropped;
+
+void level_holdChunk(const Frame &f, const Coarse &c)
 {
     const bool fogPaused = !tile_fogReaches(c.lo, c.hi);
     for (size_t i = 0; i < c.faces.draws.size();) {
         const int run = c.faces.draws[i].run;
-        const size_t from = firsts->size();
+        Pass &p = level_passes[tile_lookPass(c.faces.runs[(size_t)run])];
+        const size_t from = p.firsts.size();
         for (; i < c.faces.draws.size() && c.faces.draws[i].run == run; i++) {
             int first = 0, count = 0;
             tile_facingEye(c.faces.runs[(size_t)run], c.faces.draws[i], f.eyeAt, &first, &count);
             if (count > 0)
-                firsts->push_back(first), counts->push_back(count);
+                p.firsts.push_back(first), p.counts.push_back(count);
         }
-        if (firsts->size() > from)
-            held->push_back(Held{&c.faces.runs[(size_t)run], fogPaused, from, firsts->size()});
+        if (p.firsts.size() > from)
+            p.held.push_back(Held{&c.faces.runs[(size_t)run], fogPaused, c.distance, from, p.firsts.size()});
     }
 }
 
-void level_send(std::vector<Held> &held, const std::vector<int> &firsts, const std::vector<int> &counts)
+// Opaque and cut-out runs go by picture; translucent ones farthest chunk
+// first, each chunk's in the walk's order, as the near chunks send theirs.
+void level_send(int pass)
 {
-    std::stable_sort(held.begin(), held.end(), [](const Held &a, const Held &b) {
+    Pass &p = level_passes[pass];
+    std::stable_sort(p.held.begin(), p.held.end(), [pass](const Held &a, const Held &b) {
+        if (pass == TILE_PASS_TRANSLUCENT)
+            return a.distance > b.distance;
         return a.fogPaused != b.fogPaused ? a.fogPaused : a.run->image < b.run->image;
     });
     int cull = -1;
-    for (const Held &h : held) {
+    for (const Held &h : p.held) {
         tile_fogPause(h.fogPaused);
-        tile_drawRanges(*h.run, &firsts[h.from], &counts[h.from], (int)(h.to - h.from), &cull);
+        tile_drawRanges(*h.run, &p.firsts[h.from], &p.counts[h.from], (int)(h.to - h.from), &cull);
     }
+    p.clear();
 }
 
 // Drops chunks while the cache and the near chunks pass the budget: those
@@ -508,6 +548,7 @@ void level_trim(size_t nearBytes)
         if (level_bytes + nearBytes <= budget || (o.used && level_bytes <= budget / 2))
             break;
         level_bytes -= level_table[o.key]->bytes;
+        level_dropped.push_back(std::move(level_table[o.key]));
         level_table.erase(o.key);
         if (o.used)  // not built again only to be dropped
             level_keepWithin = std::min(level_keepWithin, o.distance);
@@ -543,6 +584,9 @@ int tile_levelsDraw(const TileWorldRef &world, const std::shared_ptr<const TileA
                     int view, const float planes[6][4], size_t nearBytes)
 {
     tile_levelStats = TileLevelStats{};
+    for (Pass &p : level_passes)
+        p.clear();
+    level_dropped.clear();
     if (view <= TILE_LEVEL_SPLIT * level_side(1)) {
         // No coarse chunk in view: those kept go when the budget wants room.
         level_frame++;
@@ -596,17 +640,15 @@ int tile_levelsDraw(const TileWorldRef &world, const std::shared_ptr<const TileA
     }
     // A stand-in may stand for several picks.
     std::vector<Coarse *> drawn;
-    std::vector<Held> held;
-    std::vector<int> firsts, counts;
     for (Coarse *c : draw) {
         if (std::find(drawn.begin(), drawn.end(), c) != drawn.end() || c->faces.runs.empty() ||
             !tile_boxInFrustum(planes, c->lo, c->hi))
             continue;
         c->lastUsed = level_frame;
         drawn.push_back(c);
-        level_holdChunk(f, *c, &held, &firsts, &counts);
+        level_holdChunk(f, *c);
     }
-    level_send(held, firsts, counts);
+    level_send(TILE_PASS_SOLID);
     for (const Coarse *c : drawn) {
         tile_levelStats.drawn[c->level]++;
         tile_levelStats.faces += c->faces.faces;
@@ -617,8 +659,17 @@ int tile_levelsDraw(const TileWorldRef &world, const std::shared_ptr<const TileA
     return (int)drawn.size();
 }
 
+void tile_levelsDrawSeeThrough(int pass)
+{
+    if (pass == TILE_PASS_CUTOUT || pass == TILE_PASS_TRANSLUCENT)
+        level_send(pass);
+}
+
 void tile_levelsClear(void)
 {
+    for (Pass &p : level_passes)
+        p.clear();
+    level_dropped.clear();
     {
         std::unique_lock<std::mutex> l(level_lock);
         level_wanted.clear();

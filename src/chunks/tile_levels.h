@@ -20,18 +20,23 @@ struct TileAtlas;
 enum { TILE_LEVELS = 6 };  // levels 0 .. 5: a level-5 chunk is 512 cells a side
 #define TILE_LEVEL_SPLIT 2
 
+// How a type counts when a block reduces: solid (the builder takes the
+// types whose top and four sides are opaque box faces, tile_coverSides),
+// a see-through box (those sides on, some picture letting light through:
+// water, glass, leaves), or not at all (empty cells, plants, wedges).
+enum { TILE_LEVEL_NONE, TILE_LEVEL_SOLID, TILE_LEVEL_CLEAR };
 // The type that stands for the block of side^3 cells at at[] in the box
 // of cells size[0] x size[1] x size[2] (index (y * size[2] + z) * size[0]
-// + x; the block's part past the box is left out).  solid[t]: whether type
-// t counts as solid (the builder takes the types whose top and four sides
-// are opaque box faces, tile_coverSides).  The type that shows from outside wins:
-// the one most columns of the block show as their topmost solid cell.  A
-// block stays empty (TILE_EMPTY) unless at least half its cells are solid
-// or a solid column runs through its whole height, so that a lone tower
-// or wall far away keeps its place while see-through and empty blocks
-// stay clear; cells that are not solid (glass, water, plants) never win.
+// + x; the block's part past the box is left out); kind[t] as above.  The
+// type that shows from outside wins.  A block is solid when at least half
+// its cells are or a solid column runs through its whole height, so that a
+// lone tower or wall far away keeps its place: then the type most columns
+// show as their topmost solid cell (glass over stone shows the stone).
+// Else a block at least half solid or see-through keeps the type most
+// columns show on top, see-through or not (a far lake keeps its water);
+// else it is empty (TILE_EMPTY) and what lies behind it shows.
 unsigned char tile_levelReduce(const unsigned char *cells, const int size[3], const int at[3], int side,
-                               const bool solid[256]);
+                               const unsigned char kind[256]);
 
 // Whether free look draws chunk c (chunk coordinates) of the world's own
 // cells, with the eye at eye (in cells) in a grid of size cells: its
@@ -52,14 +57,21 @@ extern TileLevelStats tile_levelStats;
 
 // A free-look frame's coarse chunks, from the eye at eyeAt (world units)
 // with the view distance view over world (atlas: the near chunks' for its
-// tables, or null): those in view are drawn (their
-// opaque faces, under the fog as it stands; a chunk not built yet shows a
-// built parent or children instead), the worker is handed those to build,
-// nearest first, and the cache is trimmed so that it and nearBytes of
-// level-0 chunks stay within tile_chunkBudget.  planes: the frustum
-// (tile_frustum).  Returns the chunks drawn; culling is left as it comes.
+// tables, or null): those in view are drawn (their opaque faces now, under
+// the fog as it stands, the see-through ones by tile_levelsDrawSeeThrough;
+// a chunk not built yet shows a built parent or children instead), the
+// worker is handed those to build, nearest first, and the cache is trimmed
+// so that it and nearBytes of level-0 chunks stay within tile_chunkBudget
+// (a chunk dropped stays until the next frame's call).  planes: the
+// frustum (tile_frustum).  Returns the chunks drawn; culling is left as it
+// comes.
 int tile_levelsDraw(const TileWorldRef &world, const std::shared_ptr<const TileAtlas> &atlas, const float eyeAt[3],
                     int view, const float planes[6][4], size_t nearBytes);
+// Sends the cut-out or the translucent faces of the coarse chunks the
+// last tile_levelsDraw drew, under the state the near chunks' pass of
+// that kind has set; translucent ones farthest first, before the near
+// chunks' own (they lie behind them).
+void tile_levelsDrawSeeThrough(int pass);
 // Drops every coarse chunk once a build under way has ended.
 void tile_levelsClear(void);
 size_t tile_levelsBytes(void);
