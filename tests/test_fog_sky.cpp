@@ -297,6 +297,24 @@ TEST_F(FogSky, WhereTheLevelsMeetTheGroundHasNoCrack)
     EXPECT_RGB_NEAR(pixel(rgb, 320, fy + 40), 30, 90, 200, "the sky past the view");
 }
 
+// A cave sealed in far rock adds no face to an eye in the open air.
+TEST_F(FogSky, AFarSealedCaveAddsNoFace)
+{
+    world(256, 16, 256);
+    std::fill(cells.begin(), cells.begin() + 12L * 256 * 256, STONE);
+    tile_lookFog = false;
+    camera = Entity{{-1, 0, 0}, {0, 1, 0}, {0, -0.34f, -0.94f}, {128 * tile_size, 30 * tile_size, 250 * tile_sizeZ}};
+    frame(256);
+    const long solid = tile_levelStats.faces;
+    ASSERT_GT(tile_levelStats.drawn[2], 0);
+    for (size_t y = 2; y < 10; y++)
+        for (size_t z = 8; z < 56; z++)  // inside one chunk of 64 cells a side
+            std::fill_n(cells.begin() + (long)((y * 256 + z) * 256 + 72), 48, TILE_EMPTY);
+    tile_generation++;
+    frame(256);
+    EXPECT_EQ(tile_levelStats.faces, solid);
+}
+
 // A lake far away, drawn from 4-cell blocks, keeps its water: the ground
 // under it shows through the blue, not bare.
 TEST_F(FogSky, AFarLakeKeepsItsWater)

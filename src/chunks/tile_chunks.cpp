@@ -1813,7 +1813,7 @@ int tile_drawLook(float ex, float ey, float ez, int view)
     look_inView(f);
     look_sendOpaque(f);
     // The far chunks' opaque faces, behind the near ones and before the sky.
-    const int far = tile_levelsDraw(f.world, chunk_atlas, f.eyeAt, f.view, f.planes, chunk_bytes);
+    const int far = tile_levelsDraw(f.world, chunk_atlas, f.eyeAt, f.eyeOutside, f.view, f.planes, chunk_bytes);
     f.cull = -1;
     look_sendRest(f);
     look_next(f);

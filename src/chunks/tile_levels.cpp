@@ -129,6 +129,7 @@ Key level_key(int level, const int c[3])
 
 struct Coarse {
     TileFaces faces;
+    TileFaces sealed;  // the walls of caves sealed in it, drawn for an eye not in the open air
     int level;
     unsigned version;  // of the snapshot its cells still match
     unsigned char optTexture, optSmooth;
@@ -256,10 +257,16 @@ std::unique_ptr<Coarse> level_build(const Job &job)
         // A far chunk of many pictures draws them from the atlas, as a near one does.
         if (job.atlas && tile_atlasWorth(*job.atlas, r, block))
             c->atlas = job.atlas;
-        tile_chunkBuild(&block, &block, job.optTexture, job.optSmooth, &c->faces, nullptr, nullptr, &r,
-                        c->atlas.get());
+        // The walls of caves sealed inside the chunk show to no far eye:
+        // they go with the faces the outside air does not reach.
+        std::vector<unsigned char> grid;
+        r.flatten(&grid);
+        std::vector<bool> outside;
+        const bool known = tile_outsideAir(grid.data(), r.width, r.height, r.depth, &outside, s.tables->cubes);
+        tile_chunkBuild(&block, &block, job.optTexture, job.optSmooth, &c->faces, known ? &outside : nullptr,
+                        &c->sealed, &r, c->atlas.get());
     } catch (const std::bad_alloc &) {
-        c->faces = TileFaces{};  // out of memory: kept empty
+        c->faces = c->sealed = TileFaces{};  // out of memory: kept empty
     }
     // A reduced cell r spans r - 0.5 .. r + 0.5 of its own units; in the
     // world, base - 0.5 + step * r .. and on.
@@ -267,16 +274,18 @@ std::unique_ptr<Coarse> level_build(const Job &job)
     float offset[3];
     for (int a = 0; a < 3; a++)
         offset[a] = ((float)base[a] - 0.5f + 0.5f * (float)step) * unit[a];
-    for (TileRun &run : c->faces.runs)
-        for (size_t v = 0; v + 4 < run.vertices.size(); v += 5)
-            for (int a = 0; a < 3; a++)
-                run.vertices[v + (size_t)a] = run.vertices[v + (size_t)a] * (float)step + offset[a];
-    for (TileDraw &d : c->faces.draws)
-        for (int a = 0; a < 3; a++) {
-            d.lo[a] = d.lo[a] * (float)step + offset[a], d.hi[a] = d.hi[a] * (float)step + offset[a];
-            c->lo[a] = std::min(c->lo[a], d.lo[a]), c->hi[a] = std::max(c->hi[a], d.hi[a]);
-        }
-    c->bytes = sizeof(Coarse) + tile_facesBytes(&c->faces);
+    for (TileFaces *faces : {&c->faces, &c->sealed}) {
+        for (TileRun &run : faces->runs)
+            for (size_t v = 0; v + 4 < run.vertices.size(); v += 5)
+                for (int a = 0; a < 3; a++)
+                    run.vertices[v + (size_t)a] = run.vertices[v + (size_t)a] * (float)step + offset[a];
+        for (TileDraw &d : faces->draws)
+            for (int a = 0; a < 3; a++) {
+                d.lo[a] = d.lo[a] * (float)step + offset[a], d.hi[a] = d.hi[a] * (float)step + offset[a];
+                c->lo[a] = std::min(c->lo[a], d.lo[a]), c->hi[a] = std::max(c->hi[a], d.hi[a]);
+            }
+    }
+    c->bytes = sizeof(Coarse) + tile_facesBytes(&c->faces) + tile_facesBytes(&c->sealed);
     return c;
 }
 
@@ -387,9 +396,9 @@ void level_collect(void)
         std::unique_ptr<Coarse> &slot = level_table[d.key];
         if (slot && slot->version > d.chunk->version)
             continue;
-        TileFaces *const faces[1] = {&d.chunk->faces};
+        TileFaces *const faces[2] = {&d.chunk->faces, &d.chunk->sealed};
         size_t uploaded = 0;
-        d.chunk->buffer = tile_upload(faces, 1, &uploaded);
+        d.chunk->buffer = tile_upload(faces, 2, &uploaded);
         d.chunk->bytes += uploaded;
         d.chunk->lastUsed = level_frame;
         if (slot)
@@ -414,6 +423,7 @@ struct Frame {
     int view;
     unsigned char optTexture, optSmooth;
     std::shared_ptr<const TileAtlas> atlas;
+    bool eyeOutside;  // in the open air: the far chunks' sealed caves are not drawn
     std::vector<Pick> picks;
 };
 
@@ -486,22 +496,29 @@ Pass level_passes[3];
 // Chunks the budget dropped this frame, whose runs a pass may still hold.
 std::vector<std::unique_ptr<Coarse>> level_dropped;
 
-void level_holdChunk(const Frame &f, const Coarse &c)
+void level_holdFaces(const Frame &f, const Coarse &c, const TileFaces &faces)
 {
     const bool fogPaused = !tile_fogReaches(c.lo, c.hi);
-    for (size_t i = 0; i < c.faces.draws.size();) {
-        const int run = c.faces.draws[i].run;
-        Pass &p = level_passes[tile_lookPass(c.faces.runs[(size_t)run])];
+    for (size_t i = 0; i < faces.draws.size();) {
+        const int run = faces.draws[i].run;
+        Pass &p = level_passes[tile_lookPass(faces.runs[(size_t)run])];
         const size_t from = p.firsts.size();
-        for (; i < c.faces.draws.size() && c.faces.draws[i].run == run; i++) {
+        for (; i < faces.draws.size() && faces.draws[i].run == run; i++) {
             int first = 0, count = 0;
-            tile_facingEye(c.faces.runs[(size_t)run], c.faces.draws[i], f.eyeAt, &first, &count);
+            tile_facingEye(faces.runs[(size_t)run], faces.draws[i], f.eyeAt, &first, &count);
             if (count > 0)
                 p.firsts.push_back(first), p.counts.push_back(count);
         }
         if (p.firsts.size() > from)
-            p.held.push_back(Held{&c.faces.runs[(size_t)run], fogPaused, c.distance, from, p.firsts.size()});
+            p.held.push_back(Held{&faces.runs[(size_t)run], fogPaused, c.distance, from, p.firsts.size()});
     }
+}
+
+void level_holdChunk(const Frame &f, const Coarse &c)
+{
+    level_holdFaces(f, c, c.faces);
+    if (!f.eyeOutside)
+        level_holdFaces(f, c, c.sealed);
 }
 
 // Opaque and cut-out runs go by picture; translucent ones farthest chunk
@@ -581,7 +598,7 @@ void level_next(const Frame &f, std::vector<std::pair<float, const Pick *>> &wan
 }  // namespace
 
 int tile_levelsDraw(const TileWorldRef &world, const std::shared_ptr<const TileAtlas> &atlas, const float eyeAt[3],
-                    int view, const float planes[6][4], size_t nearBytes)
+                    bool eyeOutside, int view, const float planes[6][4], size_t nearBytes)
 {
     tile_levelStats = TileLevelStats{};
     for (Pass &p : level_passes)
@@ -600,7 +617,7 @@ int tile_levelsDraw(const TileWorldRef &world, const std::shared_ptr<const TileA
         level_keepWithin = 1e30f, level_keepView = view;
     level_collect();
     Frame f;
-    f.world = world, f.atlas = atlas, f.view = view;
+    f.world = world, f.atlas = atlas, f.eyeOutside = eyeOutside, f.view = view;
     f.optTexture = tile_optTexture, f.optSmooth = tile_optSmooth;
     const float unit[3] = {tile_size, tile_size, tile_sizeZ};
     const unsigned size[3] = {world->width, world->height, world->depth};
@@ -641,7 +658,8 @@ int tile_levelsDraw(const TileWorldRef &world, const std::shared_ptr<const TileA
     // A stand-in may stand for several picks.
     std::vector<Coarse *> drawn;
     for (Coarse *c : draw) {
-        if (std::find(drawn.begin(), drawn.end(), c) != drawn.end() || c->faces.runs.empty() ||
+        if (std::find(drawn.begin(), drawn.end(), c) != drawn.end() ||
+            (c->faces.runs.empty() && (eyeOutside || c->sealed.runs.empty())) ||
             !tile_boxInFrustum(planes, c->lo, c->hi))
             continue;
         c->lastUsed = level_frame;
@@ -651,7 +669,7 @@ int tile_levelsDraw(const TileWorldRef &world, const std::shared_ptr<const TileA
     level_send(TILE_PASS_SOLID);
     for (const Coarse *c : drawn) {
         tile_levelStats.drawn[c->level]++;
-        tile_levelStats.faces += c->faces.faces;
+        tile_levelStats.faces += c->faces.faces + (eyeOutside ? 0 : c->sealed.faces);
     }
     level_trim(nearBytes);
     level_next(f, want);

@@ -57,16 +57,17 @@ extern TileLevelStats tile_levelStats;
 
 // A free-look frame's coarse chunks, from the eye at eyeAt (world units)
 // with the view distance view over world (atlas: the near chunks' for its
-// tables, or null): those in view are drawn (their opaque faces now, under
-// the fog as it stands, the see-through ones by tile_levelsDrawSeeThrough;
-// a chunk not built yet shows a built parent or children instead), the
-// worker is handed those to build, nearest first, and the cache is trimmed
-// so that it and nearBytes of level-0 chunks stay within tile_chunkBudget
-// (a chunk dropped stays until the next frame's call).  planes: the
-// frustum (tile_frustum).  Returns the chunks drawn; culling is left as it
-// comes.
+// tables, or null; eyeOutside: the eye is in the open air, so the walls of
+// caves sealed inside a far chunk are not drawn): those in view are drawn
+// (their opaque faces now, under the fog as it stands, the see-through
+// ones by tile_levelsDrawSeeThrough; a chunk not built yet shows a built
+// parent or children instead), the worker is handed those to build,
+// nearest first, and the cache is trimmed so that it and nearBytes of
+// level-0 chunks stay within tile_chunkBudget (a chunk dropped stays until
+// the next frame's call).  planes: the frustum (tile_frustum).  Returns
+// the chunks drawn; culling is left as it comes.
 int tile_levelsDraw(const TileWorldRef &world, const std::shared_ptr<const TileAtlas> &atlas, const float eyeAt[3],
-                    int view, const float planes[6][4], size_t nearBytes);
+                    bool eyeOutside, int view, const float planes[6][4], size_t nearBytes);
 // Sends the cut-out or the translucent faces of the coarse chunks the
 // last tile_levelsDraw drew, under the state the near chunks' pass of
 // that kind has set; translucent ones farthest first, before the near
