@@ -26,6 +26,7 @@
 #include "gpu.h"
 #include "texture.h"
 #include "tile_atlas.h"
+#include "tile_worker.h"
 
 size_t tile_chunkBudget = (size_t)192 << 20;
 TileLookStats tile_lookStats;
@@ -421,26 +422,13 @@ void chunk_work(void)
 
 void chunk_stop(void)
 {
-    {
-        std::lock_guard<std::mutex> l(chunk_lock);
-        chunk_stopping = true;
-    }
-    chunk_wake.notify_all();
-    if (chunk_worker.joinable())
-        chunk_worker.join();
+    tile_workerStop(chunk_lock, chunk_wake, &chunk_stopping, chunk_worker);
 }
 
 void chunk_start(void)
 {
-    if (chunk_worker.joinable() || chunk_stopping)
-        return;
-    try {
-        chunk_worker = std::thread(chunk_work);
-        atexit(chunk_stop);  // joined before the tables it reads are torn down
-    } catch (const std::exception &) {
-        fputs("tavo: no thread for building chunks; free look shows nothing\n", stderr);
-        chunk_stopping = true;
-    }
+    tile_workerStart(chunk_worker, &chunk_stopping, chunk_work, chunk_stop,
+                     "tavo: no thread for building chunks; free look shows nothing\n");
 }
 
 // A grid of another size: every chunk is dropped.

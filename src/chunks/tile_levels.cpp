@@ -2,6 +2,7 @@
 #include "tile.h"
 #include "tile_atlas.h"
 #include "tile_levels.h"
+#include "tile_worker.h"
 
 #include <math.h>
 #include <stdio.h>
@@ -330,26 +331,13 @@ void level_work(void)
 
 void level_stop(void)
 {
-    {
-        std::lock_guard<std::mutex> l(level_lock);
-        level_stopping = true;
-    }
-    level_wake.notify_all();
-    if (level_worker.joinable())
-        level_worker.join();
+    tile_workerStop(level_lock, level_wake, &level_stopping, level_worker);
 }
 
 void level_start(void)
 {
-    if (level_worker.joinable() || level_stopping)
-        return;
-    try {
-        level_worker = std::thread(level_work);
-        atexit(level_stop);
-    } catch (const std::exception &) {
-        fputs("tavo: no thread for building far chunks; free look shows only near ones\n", stderr);
-        level_stopping = true;
-    }
+    tile_workerStart(level_worker, &level_stopping, level_work, level_stop,
+                     "tavo: no thread for building far chunks; free look shows only near ones\n");
 }
 
 // Whether the cells of a chunk's box differ between two versions of one grid.
