@@ -114,14 +114,6 @@ TEST(ImageGl, CreateAndDrawMapThePictureAndItsFlipsOntoTheWindow)
     image_create(&image, 20, 12, 0, 0, 255);  // in 32 x 16: s to 0.625, t to 0.75
     EXPECT_EQ(textureState(), (Ints{32, 16, GL_RGB, GL_LINEAR, GL_LINEAR}));
     EXPECT_TRUE(allOf(0, 0, 255));  // the padding too
-    // Two texels replaced in place (as a picture that keeps its size is):
-    // the rest, the size and the filters stay.
-    const unsigned char red[2 * 3] = {255, 0, 0, 255, 0, 0};
-    gpu_textureReplace(30, 15, 2, 1, false, red);
-    std::vector<unsigned char> now = texels(false);
-    const unsigned char *row = &now[(size_t)15 * 32 * 3];
-    EXPECT_EQ((Ints{row[29 * 3], row[30 * 3], row[31 * 3 + 2]}), (Ints{0, 255, 0}));
-    EXPECT_EQ(textureState(), (Ints{32, 16, GL_RGB, GL_LINEAR, GL_LINEAR}));
     // The corners sent, in window coordinates, through feedback mode; with
     // back faces culled the quad must run counter-clockwise on screen.
     glEnable(GL_CULL_FACE);

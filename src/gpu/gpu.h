@@ -94,9 +94,6 @@ enum { GPU_CLAMP, GPU_REPEAT, GPU_MIRROR };
 void gpu_textureWrap(int how);
 // Texels into the bound texture: rows packed, RGB or RGBA bytes.
 void gpu_textureUpload(int width, int height, bool rgba, const unsigned char *texels);
-// Texels replacing a width x height block of the bound texture at (x, y);
-// its size, format, filters and the texels around the block stay.
-void gpu_textureReplace(int x, int y, int width, int height, bool rgba, const unsigned char *texels);
 void gpu_textureDelete(unsigned id);
 // The bound texture's texels as RGBA bytes, rows packed (width x height).
 void gpu_textureRead(unsigned char *rgba);

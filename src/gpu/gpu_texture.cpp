@@ -51,12 +51,6 @@ void gpu_textureUpload(int width, int height, bool rgba, const unsigned char *te
     glTexImage2D(GL_TEXTURE_2D, 0, (GLint)format, width, height, 0, format, GL_UNSIGNED_BYTE, texels);
 }
 
-void gpu_textureReplace(int x, int y, int width, int height, bool rgba, const unsigned char *texels)
-{
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, width, height, rgba ? GL_RGBA : GL_RGB, GL_UNSIGNED_BYTE, texels);
-}
-
 void gpu_textureRead(unsigned char *rgba)
 {
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
