@@ -129,11 +129,7 @@ static void map_decode(const std::string &in, const std::string &out, const char
     if (!tile_decodeMap(bytes.data(), bytes.size(), &map, &why, &memory))
         map_fail(memory ? MAP_TOO_LARGE : in + ": not a map picture: " + why);
     MapText text;
-    text.width = map.width;
-    text.depth = map.depth;
-    text.layers = map.height;
-    text.across = map.across;
-    text.cells = map.cells;
+    tile_mapTextCells(map, &text);
     if (headerFile) {
         std::vector<std::string> lines = map_lines(headerFile);
         size_t next;

@@ -89,17 +89,22 @@ bool tile_patchMap(const std::vector<unsigned char> &picture, const TileMap &gri
     return true;
 }
 
+void tile_mapTextCells(const TileMap &grid, MapText *text)
+{
+    text->width = grid.width;
+    text->depth = grid.depth;
+    text->layers = grid.height;
+    text->across = grid.across;
+    text->cells = grid.cells;
+}
+
 bool tile_patchMapText(const std::string &file, const std::vector<unsigned char> &bytes, const TileMap &grid,
                        std::vector<unsigned char> *out, std::string *why)
 {
     MapText text;
     if (!map_textParse(file, bytes, &text, why))
         return false;
-    text.width = grid.width;
-    text.depth = grid.depth;
-    text.layers = grid.height;
-    text.across = grid.across;
-    text.cells = grid.cells;
+    tile_mapTextCells(grid, &text);
     std::string formatted;
     if (!map_textFormat(text, true, &formatted, why))
         return false;

@@ -24,6 +24,9 @@ bool tile_patchMap(const std::vector<unsigned char> &picture, const TileMap &gri
 // legend line.  False with the reason when the text does not read.
 bool tile_patchMapText(const std::string &file, const std::vector<unsigned char> &text,
                        const TileMap &grid, std::vector<unsigned char> *out, std::string *why);
+// grid's sizes, block layout and cells into text; its legend and comments stay.
+struct MapText;
+void tile_mapTextCells(const TileMap &grid, MapText *text);
 // The loaded world's map picture and map text ("" when it has none beside
 // the picture); false when no world is loaded.
 bool tile_mapFiles(std::string *picture, std::string *text);
