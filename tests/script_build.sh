@@ -8,16 +8,7 @@ if [ -z "${TAVO_E2E_SERVER:-}" ]; then
 fi
 map_tool="$TAVO_BINARY_DIR/tavo-map"
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/tavo-build-XXXXXX")
-tavo=
-trap 'if [ -n "$tavo" ]; then kill "$tavo" 2>/dev/null || true; fi; rm -rf "$work"' EXIT
-fail() { echo "FAIL: $*"; tail -n 15 "$work"/*.log 2>/dev/null; exit 1; }
-wait_until() {
-    local what=$1 deadline=$((SECONDS + 120))
-    shift
-    until "$@"; do ((SECONDS < deadline)) || fail "timed out waiting for $what"; sleep 0.05; done
-}
-xdo() { for i in 1 2 3 4; do xdotool "$@" 2>/dev/null && return 0; sleep 0.1; done; xdotool "$@"; }
+. "$(dirname "$0")/support/window_script.sh" build
 lines() { grep -c "$1" "$work/run.log" || true; }
 
 "$TAVO_BIN" --new "$work/w" --size 12x10x12 >/dev/null

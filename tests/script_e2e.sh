@@ -10,16 +10,7 @@ if [ -z "${TAVO_E2E_SERVER:-}" ]; then
         xvfb-run -a -n $((300 + $$ % 400)) -s "-nolisten tcp -r -screen 0 1280x1024x24" bash "$0"
 fi
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/tavo-e2e-XXXXXX")
-tavo=
-trap 'if [ -n "$tavo" ]; then kill "$tavo" 2>/dev/null || true; fi; rm -rf "$work"' EXIT
-fail() { echo "FAIL: $*"; tail -n 15 "$work"/*.log 2>/dev/null; exit 1; }
-# Polls with a generous deadline, so a slow machine only waits longer.
-wait_until() {
-    local what=$1 deadline=$((SECONDS + 120))
-    shift
-    until "$@"; do ((SECONDS < deadline)) || fail "timed out waiting for $what"; sleep 0.05; done
-}
+. "$(dirname "$0")/support/window_script.sh" e2e
 world="$work/world" cam="$work/world/SYS/CAM/e2e.cam"
 cp -r "$TAVO_SOURCE_DIR/tests/data/e2e" "$world" && mkdir -p "$world/SYS/CAM"
 
@@ -32,9 +23,8 @@ pose_is() {
                   if (w[i] ~ /^>/ ? got[i] <= substr(w[i], 2) + 0 : w[i] != "-" && (got[i] - w[i]) ^ 2 > 1e-6) exit 1 }'
 }
 
-# Now and then a fresh connection to the server is refused: xdotool is tried
-# again, and tavo started again when that alone stopped it.
-xdo() { for i in 1 2 3 4; do xdotool "$@" 2>/dev/null && return 0; sleep 0.1; done; xdotool "$@"; }
+# Now and then a fresh connection to the server is refused: tavo is
+# started again when that alone stopped it.
 # start_tavo LOG [DEF [OPTION...]]: console lines go out as they are printed.
 start_tavo() {
     local tries=0 deadline=$((SECONDS + 120)) def=${2:-$world/DEF/e2e.def}
